@@ -1,0 +1,70 @@
+#include "plant_job.h"
+
+#include "clock.h"
+#include "loader.h"
+#include "modeler.h"
+
+namespace tuft::app {
+
+namespace {
+
+constexpr int kCurrentLayer = 1;
+constexpr int kBackgroundLayer = 2;
+
+} // namespace
+
+std::string controlAddress(const std::string &name)
+{
+    // The three profile sliders without a label, by their place on the panel.
+    if (name == "P2(y)")
+        return "#13";
+    if (name == "P2(z)")
+        return "#14";
+    if (name == "P3(z)")
+        return "#16";
+    return name;
+}
+
+PlantResult runPlantJob(const PlantJob &job)
+{
+    host::Object object;
+    object.currentLayer = kCurrentLayer;
+    object.layer(kCurrentLayer);
+    if (!job.input.empty())
+        meshio::readMesh(job.input, object, kCurrentLayer);
+    if (!job.background.empty()) {
+        meshio::readMesh(job.background, object, kBackgroundLayer);
+        object.background = {kBackgroundLayer};
+    }
+
+    host::pinClock(job.clock);
+    host::PluginLibrary library(job.plugin.empty() ? host::defaultPluginPath() : job.plugin);
+    toolkit::HeadlessPanels panels;
+    host::Modeler modeler(object);
+    modeler.setPanelServices(panels.services());
+    modeler.setContentDirectory(job.contentDirectory);
+    for (const auto &answer : job.fileAnswers)
+        modeler.queueFileAnswer(answer);
+    panels.setScript(job.actions);
+
+    PlantResult result;
+    const int status = modeler.activate(library);
+    if (status != 0)
+        throw host::PluginError(library.path() + ": the command did not run (activation returned " +
+                                std::to_string(status) + ")");
+    if (!panels.scriptError().empty())
+        throw UsageError(panels.scriptError());
+    result.confirmed = panels.lastOpenResult() == 1;
+    if (!result.confirmed || job.output.empty())
+        return result;
+    meshio::writeMesh(job.output, object, job.layers);
+    for (const host::Layer *layer : object.layers()) {
+        if (job.layers == meshio::LayerChoice::kCurrent && layer->number != kCurrentLayer)
+            continue;
+        result.points += layer->mesh.pointCount();
+        result.polygons += layer->mesh.polygonCount();
+    }
+    return result;
+}
+
+} // namespace tuft::app

@@ -1,0 +1,45 @@
+// One run of the plug-in's command from the command line: the object, the panel actions,
+// and the output.
+#pragma once
+
+#include "headless.h"
+#include "meshio.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tuft::app {
+
+struct PlantJob {
+    std::string input;                     // a mesh for the current layer; empty: none
+    std::string background;                // a mesh for the background layer; empty: none
+    std::string output;                    // empty only when cancelling
+    std::string plugin;                    // empty: beside the program
+    std::vector<toolkit::UserAction> actions;
+    std::vector<std::optional<std::string>> fileAnswers; // for the dialogs, in order
+    std::string contentDirectory = ".";
+    std::optional<std::int64_t> clock;
+    meshio::LayerChoice layers = meshio::LayerChoice::kCurrent;
+};
+
+struct PlantResult {
+    bool confirmed = false;   // OK was pressed
+    std::size_t points = 0;   // in what was written
+    std::size_t polygons = 0;
+};
+
+// A problem with what the user asked for (exit status 2).
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Runs the job; throws UsageError, host::PluginError or meshio::MeshIoError.
+PlantResult runPlantJob(const PlantJob &job);
+
+// The toolkit's name for a control that has no label on the panel.
+std::string controlAddress(const std::string &name);
+
+} // namespace tuft::app

@@ -1,0 +1,145 @@
+#include "mesh.h"
+
+#include <cmath>
+
+namespace tuft::host {
+
+void Mesh::clear()
+{
+    positions.clear();
+    pointFlags.clear();
+    polygons.clear();
+    vertices.clear();
+    for (PointMap &map : maps) {
+        map.values.clear();
+        map.has.clear();
+    }
+}
+
+void Mesh::append(const Mesh &other)
+{
+    const std::size_t points = positions.size();
+    const std::size_t vertexBase = vertices.size();
+    // Maps first, while mapFor still sizes a new map by the points before the paste.
+    for (const PointMap &source : other.maps) {
+        PointMap &target = mapFor(source.key, source.dimension);
+        target.values.insert(target.values.end(), source.values.begin(), source.values.end());
+        target.has.insert(target.has.end(), source.has.begin(), source.has.end());
+    }
+    positions.insert(positions.end(), other.positions.begin(), other.positions.end());
+    pointFlags.insert(pointFlags.end(), other.pointFlags.begin(), other.pointFlags.end());
+    // Maps the pasted points do not carry get no values for them.
+    for (PointMap &map : maps) {
+        map.values.resize(positions.size() * map.dimension, 0.0f);
+        map.has.resize(positions.size(), 0);
+    }
+
+    const std::size_t firstPolygon = polygons.size();
+    polygons.insert(polygons.end(), other.polygons.begin(), other.polygons.end());
+    for (std::size_t i = firstPolygon; i < polygons.size(); ++i)
+        polygons[i].firstVertex += static_cast<std::uint32_t>(vertexBase);
+    vertices.reserve(vertexBase + other.vertices.size());
+    for (std::uint32_t index : other.vertices)
+        vertices.push_back(index + static_cast<std::uint32_t>(points));
+}
+
+void Mesh::truncate(std::size_t points, std::size_t polygonCount, std::size_t vertexCount)
+{
+    positions.resize(points);
+    pointFlags.resize(points);
+    polygons.resize(polygonCount);
+    vertices.resize(vertexCount);
+    for (PointMap &map : maps) {
+        map.values.resize(points * map.dimension);
+        map.has.resize(points);
+    }
+}
+
+std::uint32_t Mesh::addPoint(const Vec3 &position, std::uint8_t flags)
+{
+    positions.push_back(position);
+    pointFlags.push_back(flags);
+    for (PointMap &map : maps) {
+        map.values.resize(positions.size() * map.dimension, 0.0f);
+        map.has.push_back(0);
+    }
+    return static_cast<std::uint32_t>(positions.size() - 1);
+}
+
+std::uint32_t Mesh::addPolygon(std::uint32_t type, std::uint32_t surface, const std::uint32_t *indices,
+                               std::uint32_t count, std::uint8_t flags)
+{
+    polygons.push_back({static_cast<std::uint32_t>(vertices.size()), count, type, surface, flags});
+    vertices.insert(vertices.end(), indices, indices + count);
+    return static_cast<std::uint32_t>(polygons.size() - 1);
+}
+
+PointMap *Mesh::findMap(std::uint32_t key)
+{
+    for (PointMap &map : maps)
+        if (map.key == key)
+            return &map;
+    return nullptr;
+}
+
+const PointMap *Mesh::findMap(std::uint32_t key) const
+{
+    return const_cast<Mesh *>(this)->findMap(key);
+}
+
+PointMap &Mesh::mapFor(std::uint32_t key, int dimension)
+{
+    if (PointMap *map = findMap(key))
+        return *map;
+    maps.push_back({key, dimension, {}, {}});
+    PointMap &map = maps.back();
+    map.values.assign(positions.size() * dimension, 0.0f);
+    map.has.assign(positions.size(), 0);
+    return map;
+}
+
+void Mesh::translate(const Vec3 &offset)
+{
+    for (Vec3 &p : positions) {
+        p.x += offset.x;
+        p.y += offset.y;
+        p.z += offset.z;
+    }
+}
+
+void Mesh::scale(const Vec3 &f, const Vec3 &c)
+{
+    for (Vec3 &p : positions) {
+        p.x = c.x + (p.x - c.x) * f.x;
+        p.y = c.y + (p.y - c.y) * f.y;
+        p.z = c.z + (p.z - c.z) * f.z;
+    }
+}
+
+void Mesh::rotate(int axis, double degrees, const Vec3 &c)
+{
+    const double radians = degrees * (3.141592653589793 / 180.0);
+    const double cs = std::cos(radians);
+    const double sn = std::sin(radians);
+    for (Vec3 &p : positions) {
+        const double x = p.x - c.x;
+        const double y = p.y - c.y;
+        const double z = p.z - c.z;
+        switch (axis) {
+        case 0: // left-hand rule: +90 about X takes +Y to -Z, about Z it takes +Y to +X
+            p.y = c.y + y * cs + z * sn;
+            p.z = c.z - y * sn + z * cs;
+            break;
+        case 1:
+            p.x = c.x + x * cs - z * sn;
+            p.z = c.z + x * sn + z * cs;
+            break;
+        default:
+            p.x = c.x + x * cs + y * sn;
+            p.y = c.y - x * sn + y * cs;
+            break;
+        }
+    }
+}
+
+} // namespace tuft::host

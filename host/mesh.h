@@ -1,0 +1,65 @@
+// The geometry of one layer: points, polygons and point maps, stored flat so that
+// copying, pasting and transforming cost what they move.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace tuft::host {
+
+struct Vec3 {
+    double x, y, z;
+};
+
+struct Polygon {
+    std::uint32_t firstVertex; // into Mesh::vertices
+    std::uint32_t vertexCount;
+    std::uint32_t type;    // a four-letter code, "FACE" for ordinary polygons
+    std::uint32_t surface; // index into the object's surface names
+    std::uint8_t flags;    // bit 0: selected
+};
+
+// The values of one point map on the points of one mesh. Map identity (type, name and
+// dimension) lives in the object; a mesh refers to it by key.
+struct PointMap {
+    std::uint32_t key;
+    int dimension;
+    std::vector<float> values;      // dimension floats per point
+    std::vector<std::uint8_t> has;  // 1 where the point has a value
+};
+
+struct Mesh {
+    std::vector<Vec3> positions;
+    std::vector<std::uint8_t> pointFlags; // bit 0: selected
+    std::vector<Polygon> polygons;
+    std::vector<std::uint32_t> vertices;
+    std::vector<PointMap> maps;
+
+    std::size_t pointCount() const { return positions.size(); }
+    std::size_t polygonCount() const { return polygons.size(); }
+    bool empty() const { return positions.empty() && polygons.empty(); }
+
+    // Empties the mesh, keeping its storage for reuse.
+    void clear();
+    // Adds a copy of `other` after the mesh's own elements.
+    void append(const Mesh &other);
+    // Cuts the mesh back to its first points, polygons and vertices (undo of additions).
+    void truncate(std::size_t points, std::size_t polygons, std::size_t vertices);
+
+    std::uint32_t addPoint(const Vec3 &position, std::uint8_t flags = 0);
+    std::uint32_t addPolygon(std::uint32_t type, std::uint32_t surface, const std::uint32_t *indices,
+                             std::uint32_t count, std::uint8_t flags = 0);
+
+    PointMap *findMap(std::uint32_t key);
+    const PointMap *findMap(std::uint32_t key) const;
+    // The map with that key, made (with no values) when missing.
+    PointMap &mapFor(std::uint32_t key, int dimension);
+
+    void translate(const Vec3 &offset);
+    void scale(const Vec3 &factors, const Vec3 &centre);
+    // Turns about the axis (0 X, 1 Y, 2 Z) through `centre` by `degrees`, positive turns
+    // following the left-hand rule of the Modeler's left-handed coordinates.
+    void rotate(int axis, double degrees, const Vec3 &centre);
+};
+
+} // namespace tuft::host

@@ -1,0 +1,63 @@
+// The edited object: numbered layers, surfaces, point maps, selection, clipboard.
+#pragma once
+
+#include "mesh.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tuft::host {
+
+enum class SelectionMode { kPoints = 0, kPolygons = 1 };
+
+struct MapInfo {
+    std::uint32_t type;
+    std::string name;
+    int dimension;
+};
+
+struct Layer {
+    int number;
+    int slot; // dense index, stable for the object's life; part of element ids
+    Mesh mesh;
+};
+
+class Object {
+public:
+    static constexpr int kLargestLayer = 9999999;
+
+    // The layer with that number, made empty when missing; null for a number out of range.
+    Layer *layer(int number);
+    const Layer *findLayer(int number) const;
+    Layer *layerBySlot(int slot);
+    // Layers that exist, in number order (some may be empty).
+    std::vector<const Layer *> layers() const;
+
+    std::uint32_t surfaceIndex(const std::string &name);
+    const std::string &surfaceName(std::uint32_t index) const { return surfaces_[index]; }
+
+    // The key of the map of that type and name, registering it with `dimension` if new;
+    // -1 when a map of that type and name exists with another dimension.
+    long mapKey(std::uint32_t type, const std::string &name, int dimension);
+    // The key, or -1 when no such map was ever registered.
+    long findMapKey(std::uint32_t type, const std::string &name) const;
+    const MapInfo &mapInfo(std::uint32_t key) const { return maps_[key]; }
+    std::size_t mapCount() const { return maps_.size(); }
+
+    int currentLayer = 1;           // the user's primary layer
+    std::vector<int> background;    // background layers, in order
+    SelectionMode selectionMode = SelectionMode::kPoints;
+    Mesh clipboard;
+
+private:
+    std::map<int, std::unique_ptr<Layer>> layers_;
+    std::vector<Layer *> slots_;
+    std::vector<std::string> surfaces_;
+    std::map<std::string, std::uint32_t> surfaceIndex_;
+    std::vector<MapInfo> maps_;
+};
+
+} // namespace tuft::host

@@ -1,0 +1,95 @@
+// The terminal progress bar of the dynamic monitor.
+#include "modeler.h"
+
+#include <chrono>
+#include <cstdio>
+#include <iconv.h>
+#include <unistd.h>
+
+namespace tuft::host {
+
+namespace {
+
+// Monitor texts may be Shift-JIS bytes; shown in UTF-8 when they convert, as they are
+// otherwise.
+std::string displayText(const char *text)
+{
+    std::string input(text != nullptr ? text : "");
+    iconv_t convert = iconv_open("UTF-8", "SHIFT_JIS");
+    if (convert == reinterpret_cast<iconv_t>(-1))
+        return input;
+    std::string output(input.size() * 4 + 4, '\0');
+    char *in = input.data();
+    char *out = output.data();
+    std::size_t inLeft = input.size();
+    std::size_t outLeft = output.size();
+    const bool ok = iconv(convert, &in, &inLeft, &out, &outLeft) != static_cast<std::size_t>(-1);
+    iconv_close(convert);
+    if (!ok)
+        return input;
+    output.resize(output.size() - outLeft);
+    return output;
+}
+
+class TerminalProgress final : public ProgressDisplay {
+public:
+    void start(const char *, const char *caption, std::uint32_t total) override
+    {
+        caption_ = displayText(caption);
+        total_ = total;
+        nextCheck_ = 0;
+        stride_ = total / 512 + 1;
+        last_ = Clock::now() - kInterval;
+        draw(0);
+    }
+
+    void advance(std::uint64_t done) override
+    {
+        // Looking at the clock on every step would cost more than the step.
+        if (done < nextCheck_)
+            return;
+        nextCheck_ = done + stride_;
+        const auto now = Clock::now();
+        if (now - last_ < kInterval)
+            return;
+        last_ = now;
+        draw(done);
+    }
+
+    void finish() override
+    {
+        draw(total_);
+        std::fputc('\n', stderr);
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    static constexpr std::chrono::milliseconds kInterval{200};
+
+    void draw(std::uint64_t done)
+    {
+        const double fraction = total_ > 0 ? std::min(1.0, double(done) / total_) : 1.0;
+        const int filled = static_cast<int>(fraction * kWidth);
+        std::fprintf(stderr, "\r%s [%.*s%*s] %3d%%", caption_.c_str(), filled,
+                     "##################################################", kWidth - filled, "",
+                     static_cast<int>(fraction * 100));
+        std::fflush(stderr);
+    }
+
+    static constexpr int kWidth = 50;
+    std::string caption_;
+    std::uint32_t total_ = 0;
+    std::uint64_t nextCheck_ = 0, stride_ = 1;
+    Clock::time_point last_;
+};
+
+} // namespace
+
+std::unique_ptr<ProgressDisplay> makeTerminalProgress()
+{
+    if (!isatty(fileno(stderr)))
+        return nullptr;
+    return std::make_unique<TerminalProgress>();
+}
+
+} // namespace tuft::host

@@ -1,0 +1,30 @@
+// Reading and writing mesh files into and out of the host's object.
+#pragma once
+
+#include "object.h"
+
+#include <stdexcept>
+#include <string>
+
+namespace tuft::meshio {
+
+// A file that could not be read or written; the message names the file and what was wrong.
+class MeshIoError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+enum class LayerChoice { kCurrent, kAll };
+
+// Reads a mesh file (by extension: .obj) into the layer of that number, beside what it
+// holds. Groups and materials become surface names. Nothing is added when the file is bad.
+void readMesh(const std::string &path, host::Object &object, int layer);
+
+// Writes the current layer, or every layer holding geometry, to a file (by extension:
+// .obj). The file is replaced only once it is completely written.
+void writeMesh(const std::string &path, const host::Object &object, LayerChoice layers);
+
+// Whether a path names a format these functions know.
+bool knownFormat(const std::string &path);
+
+} // namespace tuft::meshio

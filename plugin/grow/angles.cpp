@@ -1,0 +1,23 @@
+#include "grow/angles.h"
+
+#include <cmath>
+
+namespace tuft {
+
+namespace {
+
+double degrees(double radians) { return radians * 180 / 3.141592653589793; }
+
+} // namespace
+
+Alignment alignmentFromNormal(const double (&normal)[3])
+{
+    const double nx = normal[0];
+    const double ny = normal[1];
+    const double nz = normal[2];
+    if (ny < 0)
+        return {180 - degrees(std::atan2(-nz, -ny)), -degrees(std::atan2(nx, -ny))};
+    return {-degrees(std::atan2(nz, ny)), -degrees(std::atan2(-nx, ny))};
+}
+
+} // namespace tuft

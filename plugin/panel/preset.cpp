@@ -1,0 +1,152 @@
+#include "panel/preset.h"
+
+#include "blade/curve.h"
+#include "entry/services.h"
+#include "panel/controls.h"
+#include "panel/preset_format.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace tuft {
+
+namespace {
+
+constexpr int kNameLength = 256;
+constexpr const char *kExtension = ".zts";
+
+// The controls of lines 4 to 13, in file order.
+const ControlId kPresetDoubleControls[kPresetDoubles] = {
+    kSize, kField, kRoughness, kRotation, kP1x, kP2x, kP2y, kP2z, kP3y, kP3z,
+};
+
+struct FileDialog {
+    char path[kNameLength];
+    char baseName[kNameLength];
+    char fullName[kNameLength];
+};
+
+PresetValues readControls()
+{
+    PresetValues values;
+    values.number = getInt(kNumber);
+    values.division = getInt(kDivision);
+    for (int i = 0; i < kPresetDoubles; ++i)
+        values.doubles[i] = getDouble(kPresetDoubleControls[i]);
+    return values;
+}
+
+void writeControls(const PresetValues &values)
+{
+    setInt(kNumber, values.number);
+    setInt(kDivision, values.division);
+    for (int i = 0; i < kPresetDoubles; ++i)
+        setDouble(kPresetDoubleControls[i], values.doubles[i]);
+}
+
+// Asks the user for a file; true when one was confirmed.
+bool askForFile(int type, const char *title, FileDialog &dialog)
+{
+    std::memset(&dialog, 0, sizeof dialog);
+    const char *content = g_host.directoryInfo("Content");
+    if (content != nullptr && std::strlen(content) < kNameLength - 1)
+        std::strcpy(dialog.path, content);
+    std::strcpy(dialog.baseName, "*.zts");
+    MhFileRequest request;
+    std::memset(&request, 0, sizeof request);
+    request.type = type;
+    request.title = title;
+    request.fileType = "ZTS";
+    request.path = dialog.path;
+    request.baseName = dialog.baseName;
+    request.fullName = dialog.fullName;
+    request.bufferLength = kNameLength;
+    request.pickName = nullptr;
+    g_host.fileRequest(3, &request);
+    dialog.fullName[kNameLength - 1] = '\0';
+    return request.result == 1;
+}
+
+void cannotOpen() { showWarning("warning", "Can't Open File."); }
+
+// Writes the bytes beside the target and renames them into place, so a failed save
+// never leaves a half-written preset or destroys the old one.
+bool writeFileWhole(const char *name, const char *bytes, std::size_t size)
+{
+    char temporary[kNameLength + 16];
+    std::snprintf(temporary, sizeof temporary, "%s.tmp~", name);
+    std::FILE *file = std::fopen(temporary, "wb");
+    if (file == nullptr)
+        return false;
+    const bool written = std::fwrite(bytes, 1, size, file) == size;
+    if (std::fclose(file) != 0 || !written) {
+        std::remove(temporary);
+        return false;
+    }
+#if defined(_WIN32)
+    std::remove(name); // rename does not replace an existing file there
+#endif
+    if (std::rename(temporary, name) != 0) {
+        std::remove(temporary);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int savePreset()
+{
+    const PresetValues values = readControls();
+    FileDialog dialog;
+    if (!askForFile(MH_FREQ_SAVE, "Save ZEL_Tuftsprout File", dialog))
+        return -1;
+    char name[kNameLength + 4];
+    std::strcpy(name, dialog.fullName);
+    if (std::strstr(name, kExtension) == nullptr)
+        std::strcat(name, kExtension);
+    char bytes[512];
+    const std::size_t size = formatPreset(values, bytes);
+    if (!writeFileWhole(name, bytes, size)) {
+        cannotOpen();
+        return -1;
+    }
+    return 0;
+}
+
+int loadPreset()
+{
+    PresetValues values = readControls();
+    FileDialog dialog;
+    if (!askForFile(MH_FREQ_LOAD, "Load ZEL_Tuftsprout File", dialog))
+        return -1;
+    std::FILE *file = std::fopen(dialog.fullName, "rb");
+    if (file == nullptr) {
+        cannotOpen();
+        return -1;
+    }
+    char data[kPresetBytesRead];
+    const std::size_t size = std::fread(data, 1, sizeof data, file);
+    std::fclose(file);
+
+    std::size_t position = 0;
+    char read[kPresetReadLength + 1];
+    for (int index = 0; index < kPresetReads && nextPresetRead(data, size, position, read); ++index) {
+        if (index == 0) {
+            if (!isPresetHeader(read)) {
+                cannotOpen();
+                return -1;
+            }
+            continue;
+        }
+        std::fputs(read, stdout);
+        applyPresetRead(index, read, values);
+    }
+    std::fflush(stdout);
+    // The preview and the blade are sized for Division 1..8.
+    values.division = clampDivision(values.division);
+    writeControls(values);
+    return 0;
+}
+
+} // namespace tuft
