@@ -1,0 +1,105 @@
+#include "plugin_fixture.h"
+
+namespace tuft::testing {
+namespace {
+
+using Blade = PluginTest;
+
+// Plants one blade at the origin, unturned and unscaled: the template itself.
+void plantOne(PluginTest &test, std::vector<UserAction> options)
+{
+    options.insert(options.begin(), {set("Number", "1"), set("Field", "0")});
+    options.push_back(ok());
+    test.panels.setScript(options);
+    ASSERT_EQ(test.modeler.activate(*test.library), 0);
+}
+
+TEST_F(Blade, WorkedExampleDivisionFive)
+{
+    plantOne(*this, {set("Add_UV", "on"), set("S_NAME", "Grass")});
+    const host::Mesh &mesh = layer(1);
+    ASSERT_EQ(mesh.pointCount(), 11u);
+    ASSERT_EQ(mesh.polygonCount(), 5u);
+    const double expected[11][3] = {
+        {0, 0.6, 0.6},         {0.0152, 0.576, 0.448}, {-0.0152, 0.576, 0.448}, {0.0288, 0.504, 0.312},
+        {-0.0288, 0.504, 0.312}, {0.0408, 0.384, 0.192}, {-0.0408, 0.384, 0.192}, {0.0512, 0.216, 0.088},
+        {-0.0512, 0.216, 0.088}, {0.06, 0, 0},          {-0.06, 0, 0},
+    };
+    for (int i = 0; i < 11; ++i) {
+        EXPECT_NEAR(mesh.positions[i].x, expected[i][0], 1e-12) << i;
+        EXPECT_NEAR(mesh.positions[i].y, expected[i][1], 1e-12) << i;
+        EXPECT_NEAR(mesh.positions[i].z, expected[i][2], 1e-12) << i;
+    }
+    EXPECT_EQ(mesh.positions[9].y, 0.0);
+    EXPECT_EQ(mesh.positions[9].z, 0.0);
+    const std::vector<std::vector<std::uint32_t>> polygons = {
+        {0, 1, 2}, {1, 3, 4, 2}, {3, 5, 6, 4}, {5, 7, 8, 6}, {7, 9, 10, 8}};
+    for (std::size_t p = 0; p < polygons.size(); ++p) {
+        const host::Polygon &polygon = mesh.polygons[p];
+        EXPECT_EQ(polygon.type, MH_POLY_FACE);
+        EXPECT_EQ(object.surfaceName(polygon.surface), "Grass");
+        const std::vector<std::uint32_t> vertices(mesh.vertices.begin() + polygon.firstVertex,
+                                                  mesh.vertices.begin() + polygon.firstVertex + polygon.vertexCount);
+        EXPECT_EQ(vertices, polygons[p]) << p;
+    }
+    const long key = object.findMapKey(MH_MAP_UV, "UV_Name");
+    ASSERT_GE(key, 0);
+    const host::PointMap *uv = mesh.findMap(static_cast<std::uint32_t>(key));
+    ASSERT_NE(uv, nullptr);
+    const double expectedUv[11][2] = {{0.5, 0.75},  {0.519, 0.72}, {0.481, 0.72}, {0.536, 0.63},
+                                      {0.464, 0.63}, {0.551, 0.48}, {0.449, 0.48}, {0.564, 0.27},
+                                      {0.436, 0.27}, {0.575, 0},    {0.425, 0}};
+    for (int i = 0; i < 11; ++i) {
+        EXPECT_TRUE(uv->has[i]);
+        EXPECT_NEAR(uv->values[2 * i], expectedUv[i][0], 1e-6) << i;
+        EXPECT_NEAR(uv->values[2 * i + 1], expectedUv[i][1], 1e-6) << i;
+    }
+}
+
+TEST_F(Blade, DivisionOneAndEight)
+{
+    plantOne(*this, {set("Division", "1")});
+    EXPECT_EQ(layer(1).pointCount(), 3u);
+    EXPECT_EQ(layer(1).polygonCount(), 1u);
+    object.layer(1)->mesh.clear();
+    plantOne(*this, {set("Division", "8"), set("Add_UV", "on")});
+    const host::Mesh &mesh = layer(1);
+    EXPECT_EQ(mesh.pointCount(), 17u);
+    EXPECT_EQ(mesh.polygonCount(), 8u);
+    const host::Polygon &last = mesh.polygons.back();
+    EXPECT_EQ(mesh.vertices[last.firstVertex], 13u); // R_7
+}
+
+TEST_F(Blade, AddUvOffSetsNoValueButKeepsTheName)
+{
+    plantOne(*this, {set("Add_UV", "on"), set("U_NAME", "Kept"), set("Add_UV", "off")});
+    EXPECT_LT(object.findMapKey(MH_MAP_UV, "Kept"), 0);
+    ASSERT_EQ(run({cancel()}), 0);
+    EXPECT_EQ(opened.find("U_NAME")->text, "Kept");
+}
+
+TEST_F(Blade, SizeScalesGeometryOnly)
+{
+    plantOne(*this, {set("Size", "0.8")});
+    EXPECT_NEAR(layer(1).positions[0].y, 1.2, 1e-12);
+    EXPECT_NEAR(layer(1).positions[9].x, 0.12, 1e-12);
+    object.layer(1)->mesh.clear();
+    plantOne(*this, {set("Size", "0")});
+    EXPECT_EQ(layer(1).polygonCount(), 5u);
+    for (const host::Vec3 &p : layer(1).positions)
+        EXPECT_EQ(std::abs(p.x) + std::abs(p.y) + std::abs(p.z), 0.0);
+}
+
+TEST_F(Blade, DivisionsSixAndSevenLeaveTheBaseAHairOff)
+{
+    for (int division : {6, 7}) {
+        object.layer(1)->mesh.clear();
+        plantOne(*this, {set("Division", std::to_string(division)), set("Size", "1")});
+        const host::Vec3 &base = layer(1).positions.back();
+        EXPECT_GT(base.y, 1e-16) << division;
+        EXPECT_LT(base.y, 7e-16) << division;
+    }
+}
+
+} // namespace
+} // namespace tuft::testing

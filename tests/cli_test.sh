@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# The command-line program as a user runs it; the result read back by assimp.
+set -euo pipefail
+tuftsprout=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+"$tuftsprout" plant -o grass.obj --number 1000 --clock 0 2> log.txt || fail "plant exited $?"
+[ "$(grep -c '^v ' grass.obj)" = 11000 ] || fail "expected 11000 points"
+[ "$(grep -c '^f ' grass.obj)" = 5000 ] || fail "expected 5000 polygons"
+info=$(assimp info grass.obj)
+grep -qE 'Faces: +9000' <<<"$info" || fail "assimp does not read 5000 polygons (9000 triangles): $info"
+
+# A pinned clock repeats the run byte for byte.
+"$tuftsprout" plant -o again.obj --number 1000 --clock 0 2>/dev/null
+cmp -s grass.obj again.obj || fail "--clock 0 did not repeat the run"
+
+# UVs on: every point has a vt.
+"$tuftsprout" plant -o uv.obj --set "Add_UV=on" 2>/dev/null
+[ "$(grep -c '^vt ' uv.obj)" = 1100 ] || fail "expected 1100 UVs"
+
+# Usage errors exit 2 and change nothing; Cancel writes nothing.
+set +e
+"$tuftsprout" plant -o grass.obj --set "Nonsense=1" 2>err.txt; status=$?
+set -e
+[ $status = 2 ] || fail "unknown control exited $status"
+grep -q 'no control "Nonsense"' err.txt || fail "unclear message: $(cat err.txt)"
+cmp -s grass.obj again.obj || fail "a failed run changed the output"
+"$tuftsprout" plant -o cancelled.obj --cancel 2>/dev/null
+[ ! -e cancelled.obj ] || fail "Cancel wrote a file"
+set +e
+"$tuftsprout" plant -o out.obj --plugin /etc/hostname 2>err.txt; status=$?
+set -e
+[ $status = 1 ] || fail "a bad plug-in exited $status"
+"$tuftsprout" --help | grep -q plant || fail "--help does not list plant"
+echo "cli: 1 passed, 0 failed"

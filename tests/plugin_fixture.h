@@ -1,0 +1,73 @@
+// A host with the built plug-in loaded, a headless panel and a recording of the run.
+#pragma once
+
+#include "clock.h"
+#include "headless.h"
+#include "loader.h"
+#include "modeler.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace tuft::testing {
+
+using toolkit::UserAction;
+
+inline UserAction set(const std::string &control, const std::string &value)
+{
+    return {UserAction::Type::kSet, control, value};
+}
+inline UserAction press(const std::string &control) { return {UserAction::Type::kPress, control, ""}; }
+inline UserAction ok() { return {UserAction::Type::kOk, "", ""}; }
+inline UserAction cancel() { return {UserAction::Type::kCancel, "", ""}; }
+
+// The clock that makes the random state start at 1.
+constexpr std::int64_t kStateOneClock = 1 ^ 0x075BD924;
+
+class PluginTest : public ::testing::Test {
+public:
+    PluginTest()
+    {
+        object.layer(1);
+        modeler.setPanelServices(panels.services());
+        modeler.setRecording(true);
+        modeler.setMessageSink([this](host::MessageKind, const char *a, const char *b) {
+            messages.push_back(std::string(a) + " | " + b);
+        });
+        modeler.setProgressDisplay(nullptr);
+        host::pinClock(kStateOneClock);
+        panels.onOpened = [this](const toolkit::PanelView &view) { opened = view; };
+        panels.onClosing = [this](const toolkit::PanelView &view) { closing = view; };
+    }
+    ~PluginTest() override { host::pinClock(std::nullopt); }
+
+    int run(std::vector<UserAction> actions)
+    {
+        panels.setScript(std::move(actions));
+        return modeler.activate(*library);
+    }
+
+    // The executes of the last run, by name.
+    std::vector<std::string> commandNames() const
+    {
+        std::vector<std::string> names;
+        for (const host::CommandCall &call : modeler.commandCalls())
+            names.push_back(call.name);
+        return names;
+    }
+
+    const host::Mesh &layer(int number) { return object.layer(number)->mesh; }
+
+    host::Object object;
+    toolkit::HeadlessPanels panels;
+    host::Modeler modeler{object};
+    // Loaded afresh for every test, so no state carries over from another test.
+    std::unique_ptr<host::PluginLibrary> library = std::make_unique<host::PluginLibrary>(TUFT_PLUGIN_PATH);
+    std::vector<std::string> messages;
+    toolkit::PanelView opened, closing;
+};
+
+} // namespace tuft::testing
