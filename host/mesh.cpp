@@ -38,7 +38,6 @@ void Mesh::append(const Mesh &other)
     polygons.insert(polygons.end(), other.polygons.begin(), other.polygons.end());
     for (std::size_t i = firstPolygon; i < polygons.size(); ++i)
         polygons[i].firstVertex += static_cast<std::uint32_t>(vertexBase);
-    vertices.reserve(vertexBase + other.vertices.size());
     for (std::uint32_t index : other.vertices)
         vertices.push_back(index + static_cast<std::uint32_t>(points));
 }

@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# Builds and runs tuftsprout on a Debian 12 machine (as root), installing what it needs.
+#
+#   ./build.sh demo   build, then plant grass on the built-in default: grass.obj
+#   ./build.sh test   build every target (x86-64, i386, Windows DLL, sanitizers) and run all tests
+set -euo pipefail
+cd "$(dirname "$0")"
+
+base_packages=(cmake ninja-build g++ libgl-dev libtinyobjloader-dev libcli11-dev)
+test_packages=(libgtest-dev libbenchmark-dev assimp-utils g++-multilib qemu-user
+               g++-mingw-w64-i686 binutils-mingw-w64-i686)
+
+# Installs the Debian packages that are missing; nothing when all are there.
+install_packages() {
+    local missing=()
+    for package in "$@"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# The 32-bit OpenGL library the i386 plug-in links against.
+install_i386_gl() {
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        dpkg --add-architecture i386
+        apt-get update -qq
+    fi
+    dpkg-query -W -f='${Status}' libgl-dev:i386 2>/dev/null | grep -q "install ok installed" ||
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends --no-remove libgl-dev:i386
+}
+
+build() {
+    cmake --preset "$1" >/dev/null
+    cmake --build --preset "$1"
+}
+
+demo() {
+    install_packages "${base_packages[@]}"
+    cmake --preset release -DTUFT_TESTS=OFF -DTUFT_BENCH=OFF >/dev/null
+    cmake --build --preset release
+    ./build/release/bin/tuftsprout plant -o grass.obj --set "Add_UV=on" --set "S_NAME=Grass"
+}
+
+check_windows_exports() {
+    local exports
+    exports=$(i686-w64-mingw32-objdump -p build/mingw/bin/tuftsprout.dll |
+              sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | grep -o '\] .*' | cut -c3-)
+    if [ "$exports" != "_mod_descrip" ]; then
+        echo "tuftsprout.dll must export _mod_descrip alone; it exports: $exports" >&2
+        return 1
+    fi
+    echo "windows-exports: 1 passed, 0 failed"
+}
+
+check_linux_exports() {
+    local exports
+    exports=$(nm -D --defined-only "$1" | awk '{print $3}')
+    if [ "$exports" != "_mod_descrip" ]; then
+        echo "$1 must export _mod_descrip alone; it exports: $exports" >&2
+        return 1
+    fi
+}
+
+test_all() {
+    install_packages "${base_packages[@]}" "${test_packages[@]}"
+    install_i386_gl
+
+    cmake --preset release -DTUFT_TESTS=ON >/dev/null
+    cmake --build --preset release
+    check_linux_exports build/release/bin/tuftsprout.so
+    ctest --preset release
+
+    build i386
+    check_linux_exports build/i386/bin/tuftsprout.so
+    ctest --preset i386
+
+    build mingw
+    check_windows_exports
+
+    build sanitize
+    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset sanitize
+}
+
+case "${1:-}" in
+    demo) demo ;;
+    test) test_all ;;
+    *) sed -n '2,6p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
+esac
