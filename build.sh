@@ -47,7 +47,7 @@ demo() {
 check_windows_exports() {
     local exports
     exports=$(i686-w64-mingw32-objdump -p build/mingw/bin/tuftsprout.dll |
-              sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | grep -o '\] .*' | cut -c3-)
+              sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | tail -n +2 | grep -o '\] .*' | cut -c3-)
     if [ "$exports" != "_mod_descrip" ]; then
         echo "tuftsprout.dll must export _mod_descrip alone; it exports: $exports" >&2
         return 1
