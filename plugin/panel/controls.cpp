@@ -114,25 +114,25 @@ void setAttribute(ControlId id, int attribute, int value)
     g_controls[id]->set(g_controls[id], attribute, &v);
 }
 
-MhControlDescriptor descriptorOf(const ControlSpec &spec)
+MhControlDescriptor descriptorOf(const ControlSpec &row)
 {
     MhControlDescriptor descriptor;
     std::memset(&descriptor, 0, sizeof descriptor);
-    descriptor.type = spec.descriptorType;
-    if (spec.descriptorType == kChoiceDescriptor) {
+    descriptor.type = row.descriptorType;
+    if (row.descriptorType == kChoiceDescriptor) {
         descriptor.d.choice.items = kModeItems;
         descriptor.d.choice.orientation = 0;
     } else {
-        descriptor.d.ints.a = spec.a;
-        descriptor.d.ints.b = spec.b;
-        descriptor.d.ints.c = spec.c;
+        descriptor.d.ints.a = row.a;
+        descriptor.d.ints.b = row.b;
+        descriptor.d.ints.c = row.c;
     }
     return descriptor;
 }
 
-void place(ControlId id, const ControlSpec &spec)
+void place(ControlId id, const ControlSpec &row)
 {
-    switch (spec.placement) {
+    switch (row.placement) {
     case kAsPlaced:
         break;
     case kRightEdgeAt200:
@@ -142,15 +142,15 @@ void place(ControlId id, const ControlSpec &spec)
         setAttribute(id, MH_ATTR_X, 219 - getAttribute(id, MH_ATTR_WIDTH));
         break;
     case kBesideAnchor:
-        setAttribute(id, MH_ATTR_X, getAttribute(spec.anchor, MH_ATTR_X) * spec.factor + spec.offset);
-        setAttribute(id, MH_ATTR_Y, getAttribute(spec.rowAnchor, MH_ATTR_Y));
+        setAttribute(id, MH_ATTR_X, getAttribute(row.anchor, MH_ATTR_X) * row.factor + row.offset);
+        setAttribute(id, MH_ATTR_Y, getAttribute(row.rowAnchor, MH_ATTR_Y));
         break;
     case kUnderAnchor:
-        setAttribute(id, MH_ATTR_X, getAttribute(spec.anchor, MH_ATTR_X));
+        setAttribute(id, MH_ATTR_X, getAttribute(row.anchor, MH_ATTR_X));
         break;
     case kButtonColumn:
-        setAttribute(id, MH_ATTR_X, getAttribute(spec.anchor, MH_ATTR_X) + spec.offset);
-        setAttribute(id, MH_ATTR_Y, getAttribute(spec.rowAnchor, MH_ATTR_Y));
+        setAttribute(id, MH_ATTR_X, getAttribute(row.anchor, MH_ATTR_X) + row.offset);
+        setAttribute(id, MH_ATTR_Y, getAttribute(row.rowAnchor, MH_ATTR_Y));
         break;
     }
 }
@@ -159,12 +159,12 @@ void place(ControlId id, const ControlSpec &spec)
 bool addControls()
 {
     for (int i = 0; i < kControlCount; ++i) {
-        const ControlSpec &spec = kPanel[i];
-        const MhControlDescriptor descriptor = descriptorOf(spec);
-        g_controls[i] = g_host.panels->addControl(g_panel, spec.kind, &descriptor, spec.label);
+        const ControlSpec &row = kPanel[i];
+        const MhControlDescriptor descriptor = descriptorOf(row);
+        g_controls[i] = g_host.panels->addControl(g_panel, row.kind, &descriptor, row.label);
         if (g_controls[i] == nullptr)
             return false;
-        place(static_cast<ControlId>(i), spec);
+        place(static_cast<ControlId>(i), row);
     }
     return true;
 }
