@@ -5,6 +5,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <charconv>
 #include <cstdio>
 #include <iostream>
 
@@ -33,7 +34,12 @@ void addAction(std::vector<UserAction> &actions, const std::string &control, con
     actions.push_back({UserAction::Type::kSet, tuft::app::controlAddress(control), value});
 }
 
-std::string percent(double value) { return std::to_string(value); }
+// The shortest text that reads back as the same double.
+std::string number(double value)
+{
+    char text[32];
+    return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
 
 struct PlantOptions {
     tuft::app::PlantJob job;
@@ -98,15 +104,15 @@ void buildActions(CLI::App &plant, PlantOptions &o)
         else if (name == "--number")
             addAction(actions, "Number", std::to_string(o.number));
         else if (name == "--field")
-            addAction(actions, "Field", percent(o.field));
+            addAction(actions, "Field", number(o.field));
         else if (name == "--size")
-            addAction(actions, "Size", percent(o.size));
+            addAction(actions, "Size", number(o.size));
         else if (name == "--division")
             addAction(actions, "Division", std::to_string(o.division));
         else if (name == "--roughness")
-            addAction(actions, "Roughness(random)", percent(o.roughness));
+            addAction(actions, "Roughness(random)", number(o.roughness));
         else if (name == "--rotation")
-            addAction(actions, "Rotation(random)", percent(o.rotation));
+            addAction(actions, "Rotation(random)", number(o.rotation));
         else if (name == "--ratio-fixation")
             addAction(actions, "Ratio fixation", "on");
         else if (name == "--load-preset") {

@@ -57,13 +57,9 @@ PlantResult runPlantJob(const PlantJob &job)
     result.confirmed = panels.lastOpenResult() == 1;
     if (!result.confirmed || job.output.empty())
         return result;
-    meshio::writeMesh(job.output, object, job.layers);
-    for (const host::Layer *layer : object.layers()) {
-        if (job.layers == meshio::LayerChoice::kCurrent && layer->number != kCurrentLayer)
-            continue;
-        result.points += layer->mesh.pointCount();
-        result.polygons += layer->mesh.polygonCount();
-    }
+    const meshio::WrittenCounts written = meshio::writeMesh(job.output, object, job.layers);
+    result.points = written.points;
+    result.polygons = written.polygons;
     return result;
 }
 

@@ -196,7 +196,8 @@ struct Modeler::MeshEditState {
         MeshEditState &edit = of(state);
         if (error != 0)
             edit.rollBack();
-        edit.host->note("edit done " + std::to_string(error));
+        if (edit.host->recording())
+            edit.host->note("edit done " + std::to_string(error));
         edit.host->edit_.reset();
     }
 
@@ -631,7 +632,8 @@ int Modeler::runCommand(int code, int count, const MhArgRecord *records)
 
 MhMeshEdit *Modeler::beginMeshEdit()
 {
-    note("edit begin");
+    if (recording_)
+        note("edit begin");
     if (edit_)
         return nullptr; // one edit at a time
     edit_ = std::make_unique<MeshEditState>();

@@ -6,7 +6,7 @@
 namespace tuft::meshio {
 
 void readObj(const std::string &path, host::Object &object, int layer);
-void writeObj(const std::string &path, const host::Object &object, LayerChoice layers);
+WrittenCounts writeObj(const std::string &path, const host::Object &object, LayerChoice layers);
 
 namespace {
 
@@ -33,11 +33,11 @@ void readMesh(const std::string &path, host::Object &object, int layer)
     readObj(path, object, layer);
 }
 
-void writeMesh(const std::string &path, const host::Object &object, LayerChoice layers)
+WrittenCounts writeMesh(const std::string &path, const host::Object &object, LayerChoice layers)
 {
     if (!knownFormat(path))
         throw MeshIoError(path + ": unknown mesh format (expected .obj)");
-    writeObj(path, object, layers);
+    return writeObj(path, object, layers);
 }
 
 } // namespace tuft::meshio

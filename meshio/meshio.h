@@ -3,6 +3,7 @@
 
 #include "object.h"
 
+#include <cstddef>
 #include <stdexcept>
 #include <string>
 
@@ -20,9 +21,14 @@ enum class LayerChoice { kCurrent, kAll };
 // holds. Groups and materials become surface names. Nothing is added when the file is bad.
 void readMesh(const std::string &path, host::Object &object, int layer);
 
+struct WrittenCounts {
+    std::size_t points = 0;
+    std::size_t polygons = 0;
+};
+
 // Writes the current layer, or every layer holding geometry, to a file (by extension:
 // .obj). The file is replaced only once it is completely written.
-void writeMesh(const std::string &path, const host::Object &object, LayerChoice layers);
+WrittenCounts writeMesh(const std::string &path, const host::Object &object, LayerChoice layers);
 
 // Whether a path names a format these functions know.
 bool knownFormat(const std::string &path);

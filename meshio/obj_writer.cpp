@@ -167,7 +167,7 @@ void writeLayer(TextSink &out, const host::Object &object, const host::Layer &la
 
 } // namespace
 
-void writeObj(const std::string &path, const host::Object &object, LayerChoice layers)
+WrittenCounts writeObj(const std::string &path, const host::Object &object, LayerChoice layers)
 {
     AtomicFile file(path);
     TextSink out(file);
@@ -181,10 +181,15 @@ void writeObj(const std::string &path, const host::Object &object, LayerChoice l
         chosen.push_back(layer);
     }
     Counters base;
-    for (const host::Layer *layer : chosen)
+    WrittenCounts written;
+    for (const host::Layer *layer : chosen) {
         writeLayer(out, object, *layer, chosen.size() > 1, base);
+        written.polygons += layer->mesh.polygonCount();
+    }
+    written.points = base.points;
     out.flush();
     file.commit();
+    return written;
 }
 
 } // namespace tuft::meshio

@@ -131,7 +131,6 @@ TEST_F(Ground, SameClockSecondGivesTheSameGrass)
 {
     ASSERT_EQ(run({set("Number", "10"), set("Roughness(random)", "50"), ok()}), 0);
     const std::vector<host::Vec3> first = layer(1).positions;
-    layer(1);
     object.layer(1)->mesh.clear();
     ASSERT_EQ(run({set("Number", "10"), set("Roughness(random)", "50"), ok()}), 0);
     ASSERT_EQ(layer(1).positions.size(), first.size());

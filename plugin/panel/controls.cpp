@@ -27,7 +27,7 @@ enum Placement {
     kButtonColumn,   // x = x(anchor) + 200, y = y(rowAnchor)
 };
 
-struct ControlSpec {
+struct ControlRow {
     const char *label;
     const char *kind;
     int descriptorType;
@@ -44,7 +44,7 @@ constexpr int kChoiceDescriptor = 9;
 const char *const kModeItems[] = {" Ground", " Point ", "Polygon", nullptr};
 
 // Every control in creation order. A slider's descriptor is (width, minimum, maximum).
-const ControlSpec kPanel[kControlCount] = {
+const ControlRow kPanel[kControlCount] = {
     {"", "OpenGLControl", 19, 500, 250, 0, kAsPlaced, kPreview, 0, 0, kPreview},
     {"Mode", "ChoiceControl", 9, 0, 0, 0, kAsPlaced, kPreview, 0, 0, kPreview},
     {"BGLayer Object", "BoolControl", 8, 0, 0, 0, kBesideAnchor, kMode, 1, 200, kMode},
@@ -114,7 +114,7 @@ void setAttribute(ControlId id, int attribute, int value)
     g_controls[id]->set(g_controls[id], attribute, &v);
 }
 
-MhControlDescriptor descriptorOf(const ControlSpec &row)
+MhControlDescriptor descriptorOf(const ControlRow &row)
 {
     MhControlDescriptor descriptor;
     std::memset(&descriptor, 0, sizeof descriptor);
@@ -130,7 +130,7 @@ MhControlDescriptor descriptorOf(const ControlSpec &row)
     return descriptor;
 }
 
-void place(ControlId id, const ControlSpec &row)
+void place(ControlId id, const ControlRow &row)
 {
     switch (row.placement) {
     case kAsPlaced:
@@ -159,7 +159,7 @@ void place(ControlId id, const ControlSpec &row)
 bool addControls()
 {
     for (int i = 0; i < kControlCount; ++i) {
-        const ControlSpec &row = kPanel[i];
+        const ControlRow &row = kPanel[i];
         const MhControlDescriptor descriptor = descriptorOf(row);
         g_controls[i] = g_host.panels->addControl(g_panel, row.kind, &descriptor, row.label);
         if (g_controls[i] == nullptr)
