@@ -23,11 +23,11 @@ void Mesh::append(const Mesh &other)
     // Maps first, while mapFor still sizes a new map by the points before the paste.
     for (const PointMap &source : other.maps) {
         PointMap &target = mapFor(source.key, source.dimension);
-        target.values.insert(target.values.end(), source.values.begin(), source.values.end());
-        target.has.insert(target.has.end(), source.has.begin(), source.has.end());
+        target.values.append(source.values.data(), source.values.size());
+        target.has.append(source.has.data(), source.has.size());
     }
-    positions.insert(positions.end(), other.positions.begin(), other.positions.end());
-    pointFlags.insert(pointFlags.end(), other.pointFlags.begin(), other.pointFlags.end());
+    positions.append(other.positions.data(), other.positions.size());
+    pointFlags.append(other.pointFlags.data(), other.pointFlags.size());
     // Maps the pasted points do not carry get no values for them.
     for (PointMap &map : maps) {
         map.values.resize(positions.size() * map.dimension, 0.0f);
@@ -35,11 +35,13 @@ void Mesh::append(const Mesh &other)
     }
 
     const std::size_t firstPolygon = polygons.size();
-    polygons.insert(polygons.end(), other.polygons.begin(), other.polygons.end());
+    polygons.append(other.polygons.data(), other.polygons.size());
     for (std::size_t i = firstPolygon; i < polygons.size(); ++i)
         polygons[i].firstVertex += static_cast<std::uint32_t>(vertexBase);
-    for (std::uint32_t index : other.vertices)
-        vertices.push_back(index + static_cast<std::uint32_t>(points));
+    const std::size_t firstVertex = vertices.size();
+    vertices.append(other.vertices.data(), other.vertices.size());
+    for (std::size_t i = firstVertex; i < vertices.size(); ++i)
+        vertices[i] += static_cast<std::uint32_t>(points);
 }
 
 void Mesh::truncate(std::size_t points, std::size_t polygonCount, std::size_t vertexCount)
@@ -69,7 +71,7 @@ std::uint32_t Mesh::addPolygon(std::uint32_t type, std::uint32_t surface, const 
                                std::uint32_t count, std::uint8_t flags)
 {
     polygons.push_back({static_cast<std::uint32_t>(vertices.size()), count, type, surface, flags});
-    vertices.insert(vertices.end(), indices, indices + count);
+    vertices.append(indices, count);
     return static_cast<std::uint32_t>(polygons.size() - 1);
 }
 
@@ -90,7 +92,7 @@ PointMap &Mesh::mapFor(std::uint32_t key, int dimension)
 {
     if (PointMap *map = findMap(key))
         return *map;
-    maps.push_back({key, dimension, {}, {}});
+    maps.push_back(PointMap{key, dimension, {}, {}});
     PointMap &map = maps.back();
     map.values.assign(positions.size() * dimension, 0.0f);
     map.has.assign(positions.size(), 0);

@@ -2,6 +2,8 @@
 // copying, pasting and transforming cost what they move.
 #pragma once
 
+#include "flat_array.h"
+
 #include <cstdint>
 #include <vector>
 
@@ -24,15 +26,15 @@ struct Polygon {
 struct PointMap {
     std::uint32_t key;
     int dimension;
-    std::vector<float> values;      // dimension floats per point
-    std::vector<std::uint8_t> has;  // 1 where the point has a value
+    FlatArray<float> values;        // dimension floats per point
+    FlatArray<std::uint8_t> has;    // 1 where the point has a value
 };
 
 struct Mesh {
-    std::vector<Vec3> positions;
-    std::vector<std::uint8_t> pointFlags; // bit 0: selected
-    std::vector<Polygon> polygons;
-    std::vector<std::uint32_t> vertices;
+    FlatArray<Vec3> positions;
+    FlatArray<std::uint8_t> pointFlags; // bit 0: selected
+    FlatArray<Polygon> polygons;
+    FlatArray<std::uint32_t> vertices;
     std::vector<PointMap> maps;
 
     std::size_t pointCount() const { return positions.size(); }

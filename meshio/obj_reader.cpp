@@ -84,8 +84,10 @@ void readObj(const std::string &path, host::Object &object, int layerNumber)
         const long key = object.mapKey(MH_MAP_UV, "UV", 2);
         if (key >= 0) {
             host::PointMap &map = mesh.mapFor(static_cast<std::uint32_t>(key), 2);
-            map.values = std::move(uvs);
-            map.has = std::move(hasUv);
+            map.values.clear();
+            map.values.append(uvs.data(), uvs.size());
+            map.has.clear();
+            map.has.append(hasUv.data(), hasUv.size());
         }
     }
     host::Layer *layer = object.layer(layerNumber);

@@ -130,7 +130,7 @@ TEST_F(Ground, RoughnessZeroKeepsTheTemplateSize)
 TEST_F(Ground, SameClockSecondGivesTheSameGrass)
 {
     ASSERT_EQ(run({set("Number", "10"), set("Roughness(random)", "50"), ok()}), 0);
-    const std::vector<host::Vec3> first = layer(1).positions;
+    const host::FlatArray<host::Vec3> first = layer(1).positions;
     object.layer(1)->mesh.clear();
     ASSERT_EQ(run({set("Number", "10"), set("Roughness(random)", "50"), ok()}), 0);
     ASSERT_EQ(layer(1).positions.size(), first.size());
