@@ -36,4 +36,20 @@ set +e
 set -e
 [ $status = 1 ] || fail "a bad plug-in exited $status"
 "$tuftsprout" --help | grep -q plant || fail "--help does not list plant"
+"$tuftsprout" --version | grep -q '^tuftsprout [0-9]' || fail "--version"
+
+# --bg-layer plants the given mesh instead of the built blade: 7 copies of a triangle.
+printf 'v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n' > tri.obj
+"$tuftsprout" plant -o tufts.obj --bg-layer tri.obj --number 7 2>/dev/null
+[ "$(grep -c '^v ' tufts.obj)" = 21 ] || fail "expected 7 triangles of background geometry"
+[ "$(grep -c '^f ' tufts.obj)" = 7 ] || fail "expected 7 faces"
+
+# A bad input mesh names the file and what was wrong, and writes nothing.
+printf 'v 0 0 0\nf 1 2 3\n' > bad.obj
+set +e
+"$tuftsprout" plant bad.obj -o fromBad.obj 2>err.txt; status=$?
+set -e
+[ $status = 1 ] || fail "a bad mesh exited $status"
+grep -q 'bad.obj' err.txt || fail "the message does not name the file: $(cat err.txt)"
+[ ! -e fromBad.obj ] || fail "a bad input still wrote output"
 echo "cli: 1 passed, 0 failed"

@@ -86,6 +86,7 @@ TEST_F(Ground, WholeSeriesWithMonitorAndDisposal)
     EXPECT_TRUE(layer(407).empty());
     EXPECT_TRUE(layer(408).empty());
     EXPECT_EQ(modeler.activeLayer()->number, 1);
+    EXPECT_EQ(panels.panelsDestroyed(), 1);
 }
 
 TEST_F(Ground, NumberZeroPlantsNothingButStillOpensAndDisposes)
