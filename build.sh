@@ -2,13 +2,13 @@
 # Builds and runs tuftsprout on a Debian 12 machine (as root), installing what it needs.
 #
 #   ./build.sh demo   build, then plant grass on the built-in default: grass.obj
-#   ./build.sh test   build every target (x86-64, i386, Windows DLL, sanitizers) and run all tests
+#   ./build.sh test   build every target (x86-64, i386, Windows DLL, sanitizers, fuzzers) and run all tests
 set -euo pipefail
 cd "$(dirname "$0")"
 
 base_packages=(cmake ninja-build g++ libgl-dev libtinyobjloader-dev libcli11-dev)
 test_packages=(libgtest-dev libbenchmark-dev assimp-utils g++-multilib qemu-user
-               g++-mingw-w64-i686 binutils-mingw-w64-i686)
+               g++-mingw-w64-i686 binutils-mingw-w64-i686 clang libclang-rt-14-dev)
 
 # Installs the Debian packages that are missing; nothing when all are there.
 install_packages() {
@@ -64,6 +64,21 @@ check_linux_exports() {
     fi
 }
 
+# Each fuzz target for a bounded time, from a copy of its seed corpus.
+fuzz_briefly() {
+    local seconds=${FUZZ_SECONDS:-30} work target
+    build fuzz
+    for target in preset obj; do
+        work=$(mktemp -d)
+        cp tests/fuzz/corpus/$target/* "$work"
+        "build/fuzz/tests/fuzz/tuft_${target}_fuzz" -max_total_time="$seconds" -print_final_stats=1 "$work" \
+            > "build/fuzz/$target.log" 2>&1 || { tail -40 "build/fuzz/$target.log" >&2; rm -rf "$work"; return 1; }
+        rm -rf "$work"
+        echo "fuzz-$target: $(grep -o 'Done [0-9]* runs' "build/fuzz/$target.log"), no crash"
+    done
+    echo "fuzz: 2 passed, 0 failed"
+}
+
 test_all() {
     install_packages "${base_packages[@]}" "${test_packages[@]}"
     install_i386_gl
@@ -82,6 +97,8 @@ test_all() {
 
     build sanitize
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset sanitize
+
+    fuzz_briefly
 }
 
 case "${1:-}" in

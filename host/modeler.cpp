@@ -652,10 +652,11 @@ MhMeshEdit *Modeler::beginMeshEdit()
                   MeshEditState::selectPointMap,
                   MeshEditState::readPointMapValue};
     edit.host = this;
-    edit.layer = active_;
-    edit.points = active_ != nullptr ? active_->mesh.pointCount() : 0;
-    edit.polygons = active_ != nullptr ? active_->mesh.polygonCount() : 0;
-    edit.vertices = active_ != nullptr ? active_->mesh.vertices.size() : 0;
+    // Ids carry the layer's slot in their top bits; a layer past them cannot be edited.
+    edit.layer = active_ != nullptr && active_->slot < kMaxSlots ? active_ : nullptr;
+    edit.points = edit.layer != nullptr ? edit.layer->mesh.pointCount() : 0;
+    edit.polygons = edit.layer != nullptr ? edit.layer->mesh.polygonCount() : 0;
+    edit.vertices = edit.layer != nullptr ? edit.layer->mesh.vertices.size() : 0;
     return &edit.table;
 }
 

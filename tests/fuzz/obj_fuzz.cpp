@@ -1,0 +1,29 @@
+// Any bytes as an OBJ file: the reader either fills the layer with valid polygons or
+// reports an error; it never crashes and never leaves an index out of range.
+#include "meshio.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <unistd.h>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    static const std::string path = "/tmp/tuft-obj-fuzz-" + std::to_string(getpid()) + ".obj";
+    std::FILE *file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr)
+        return 0;
+    std::fwrite(data, 1, size, file);
+    std::fclose(file);
+    tuft::host::Object object;
+    try {
+        tuft::meshio::readMesh(path, object, 1);
+    } catch (const tuft::meshio::MeshIoError &) {
+        return 0;
+    }
+    const tuft::host::Mesh &mesh = object.layer(1)->mesh;
+    for (std::uint32_t index : mesh.vertices)
+        if (index >= mesh.pointCount())
+            __builtin_trap();
+    return 0;
+}
