@@ -6,7 +6,8 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-base_packages=(cmake ninja-build g++ libgl-dev libtinyobjloader-dev libcli11-dev)
+base_packages=(cmake ninja-build g++ libgl-dev libegl-dev libegl-mesa0 libgl1-mesa-dri libpng-dev
+               libtinyobjloader-dev libcli11-dev)
 test_packages=(libgtest-dev libbenchmark-dev assimp-utils g++-multilib qemu-user
                g++-mingw-w64-i686 binutils-mingw-w64-i686 clang libclang-rt-14-dev)
 

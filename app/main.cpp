@@ -51,6 +51,32 @@ struct PlantOptions {
     std::int64_t clock = 0;
 };
 
+// The options that set panel controls, shared by plant and preview.
+void addPanelOptions(CLI::App *command, PlantOptions &o)
+{
+    command->add_option("--plugin", o.job.plugin, "The plug-in library (default: tuftsprout.so beside this program)")
+        ->check(CLI::ExistingFile);
+    command->add_option("--mode", o.mode, "Planting mode: ground (scattered over the field), point (on selected "
+                                          "points) or polygon (on selected polygons)")
+        ->check(CLI::IsMember({"ground", "point", "polygon"}));
+    command->add_option("--number", o.number, "\"Number\": blades in ground mode (panel default 100)");
+    command->add_option("--field", o.field, "\"Field\": side of the square field from the origin (default 1)");
+    command->add_option("--size", o.size, "\"Size\": size of the blade (default 0.4)");
+    command->add_option("--division", o.division, "\"Division\": segments of the blade, 1 to 8 (default 5)")
+        ->check(CLI::Range(1, 8));
+    command->add_option("--roughness", o.roughness, "\"Roughness(random)\": how much a blade may shrink, percent")
+        ->check(CLI::Range(0.0, 100.0));
+    command->add_option("--rotation", o.rotation, "\"Rotation(random)\": largest random turn, degrees 0 to 360")
+        ->check(CLI::Range(0.0, 360.0));
+    command->add_flag("--ratio-fixation", o.ratioFixation, "\"Ratio fixation\": shrink blades evenly on all axes");
+    command->add_option("--set", o.sets, "Set any panel control by its label: --set \"LABEL=VALUE\" "
+                                         "(percent, degrees, on/off, item text, as the panel shows them)");
+    command->add_option("--load-preset", o.loadPreset, "Press \"Load\" and choose this .zts preset");
+    command->add_option("--save-preset", o.savePreset, "Press \"Save\" with this name once the options are set");
+    command->add_option("--content-dir", o.job.contentDirectory,
+                        "The \"Content\" directory the preset dialogs start in");
+}
+
 CLI::App *addPlantCommand(CLI::App &app, PlantOptions &o)
 {
     CLI::App *plant = app.add_subcommand("plant", "Plant grass into a mesh and write the result");
@@ -58,36 +84,33 @@ CLI::App *addPlantCommand(CLI::App &app, PlantOptions &o)
     plant->add_option("input", o.job.input, "Mesh for the current layer (.obj); an empty object when left out")
         ->check(CLI::ExistingFile);
     plant->add_option("-o,--output", o.job.output, "Mesh file to write (.obj); replaced only when complete");
-    plant->add_option("--plugin", o.job.plugin, "The plug-in library (default: tuftsprout.so beside this program)")
-        ->check(CLI::ExistingFile);
-    plant->add_option("--mode", o.mode, "Planting mode: ground (scattered over the field), point (on selected "
-                                        "points) or polygon (on selected polygons)")
-        ->check(CLI::IsMember({"ground", "point", "polygon"}));
-    plant->add_option("--number", o.number, "\"Number\": blades in ground mode (panel default 100)");
-    plant->add_option("--field", o.field, "\"Field\": side of the square field from the origin (default 1)");
-    plant->add_option("--size", o.size, "\"Size\": size of the blade (default 0.4)");
-    plant->add_option("--division", o.division, "\"Division\": segments of the blade, 1 to 8 (default 5)")
-        ->check(CLI::Range(1, 8));
-    plant->add_option("--roughness", o.roughness, "\"Roughness(random)\": how much a blade may shrink, percent")
-        ->check(CLI::Range(0.0, 100.0));
-    plant->add_option("--rotation", o.rotation, "\"Rotation(random)\": largest random turn, degrees 0 to 360")
-        ->check(CLI::Range(0.0, 360.0));
-    plant->add_flag("--ratio-fixation", o.ratioFixation, "\"Ratio fixation\": shrink blades evenly on all axes");
-    plant->add_option("--set", o.sets, "Set any panel control by its label: --set \"LABEL=VALUE\" "
-                                       "(percent, degrees, on/off, item text, as the panel shows them)");
+    addPanelOptions(plant, o);
     plant->add_option("--bg-layer", o.job.background,
                       "Mesh for the background layer; ticks \"BGLayer Object\" so that it is planted "
                       "instead of the built blade")
         ->check(CLI::ExistingFile);
-    plant->add_option("--load-preset", o.loadPreset, "Press \"Load\" and choose this .zts preset");
-    plant->add_option("--save-preset", o.savePreset, "Press \"Save\" with this name once the options are set");
-    plant->add_option("--content-dir", o.job.contentDirectory, "The \"Content\" directory the preset dialogs start in");
     plant->add_option("--clock", o.clock, "Seed the random blades from this time (seconds since 1970) instead of "
                                           "the clock, to repeat a run exactly");
     plant->add_option("--layers", o.layers, "Write the current layer only, or all layers holding geometry")
         ->check(CLI::IsMember({"current", "all"}));
+    plant->add_option("--preview", o.job.previewPng, "Also save the blade preview as it stood at OK (.png)");
     plant->add_flag("--cancel", o.cancel, "Press Cancel instead of OK: nothing is planted or written");
     return plant;
+}
+
+CLI::App *addPreviewCommand(CLI::App &app, PlantOptions &o)
+{
+    CLI::App *preview = app.add_subcommand("preview", "Render the blade preview (500 x 250) to a PNG file");
+    preview->footer(R"(Examples:
+  tuftsprout preview -o blade.png
+  tuftsprout preview -o thin.png --division 8 --set "P1(x)=5" --set "P3(y)=95"
+  tuftsprout preview -o saved.png --load-preset meadow.zts
+
+The side view (lean across, height up) is on the left, the front view with the blade's
+outline on the right; grey is the control polygon, green the sampled curve.)");
+    preview->add_option("-o,--output", o.job.previewPng, "PNG file to write")->required();
+    addPanelOptions(preview, o);
+    return preview;
 }
 
 // Turns the options into panel actions, in the order the user gave them.
@@ -133,6 +156,15 @@ void buildActions(CLI::App &plant, PlantOptions &o)
     actions.push_back({o.cancel ? UserAction::Type::kCancel : UserAction::Type::kOk, "", ""});
 }
 
+int runPreview(CLI::App &preview, PlantOptions &o)
+{
+    o.cancel = true; // the panel closes without planting
+    buildActions(preview, o);
+    tuft::app::runPlantJob(o.job);
+    std::fprintf(stderr, "wrote %s\n", o.job.previewPng.c_str());
+    return 0;
+}
+
 int runPlant(CLI::App &plant, PlantOptions &o)
 {
     if (o.job.output.empty() && !o.cancel)
@@ -144,6 +176,8 @@ int runPlant(CLI::App &plant, PlantOptions &o)
     o.job.layers = o.layers == "all" ? tuft::meshio::LayerChoice::kAll : tuft::meshio::LayerChoice::kCurrent;
     buildActions(plant, o);
     const tuft::app::PlantResult result = tuft::app::runPlantJob(o.job);
+    if (!o.job.previewPng.empty())
+        std::fprintf(stderr, "wrote %s\n", o.job.previewPng.c_str());
     if (!result.confirmed)
         std::fprintf(stderr, "cancelled: nothing planted or written\n");
     else
@@ -159,12 +193,15 @@ int main(int argc, char **argv)
     CLI::App app{"tuftsprout: plants blades of grass into a mesh through the ZEL_Tuftsprout plug-in"};
     app.set_version_flag("--version", kVersion);
     app.require_subcommand(1);
-    PlantOptions plantOptions;
+    PlantOptions plantOptions, previewOptions;
     CLI::App *plant = addPlantCommand(app, plantOptions);
+    CLI::App *preview = addPreviewCommand(app, previewOptions);
     try {
         app.parse(argc, argv);
         if (plant->parsed())
             return runPlant(*plant, plantOptions);
+        if (preview->parsed())
+            return runPreview(*preview, previewOptions);
     } catch (const CLI::ParseError &error) {
         return app.exit(error) == 0 ? 0 : 2;
     } catch (const tuft::app::UsageError &error) {

@@ -3,6 +3,8 @@
 #include "clock.h"
 #include "loader.h"
 #include "modeler.h"
+#include "offscreen_gl.h"
+#include "png_file.h"
 
 namespace tuft::app {
 
@@ -10,6 +12,8 @@ namespace {
 
 constexpr int kCurrentLayer = 1;
 constexpr int kBackgroundLayer = 2;
+constexpr int kPreviewWidth = 500;
+constexpr int kPreviewHeight = 250;
 
 } // namespace
 
@@ -47,13 +51,26 @@ PlantResult runPlantJob(const PlantJob &job)
         modeler.queueFileAnswer(answer);
     panels.setScript(job.actions);
 
+    // The preview draws into a real context whenever one can be had.
+    toolkit::OffscreenGl gl(kPreviewWidth, kPreviewHeight);
+    panels.setDrawRunner([&gl](const std::function<void()> &draw) { gl.run(draw); });
+    std::vector<std::uint8_t> picture;
+    if (!job.previewPng.empty()) {
+        if (!gl.ok())
+            throw host::PluginError("cannot render the preview: " + gl.error());
+        panels.onClosing = [&](const toolkit::PanelView &) { picture = gl.pixels(); };
+    }
+
     PlantResult result;
+    result.previewRendered = gl.ok();
     const int status = modeler.activate(library);
     if (status != 0)
         throw host::PluginError(library.path() + ": the command did not run (activation returned " +
                                 std::to_string(status) + ")");
     if (!panels.scriptError().empty())
         throw UsageError(panels.scriptError());
+    if (!job.previewPng.empty())
+        writePng(job.previewPng, picture, kPreviewWidth, kPreviewHeight);
     result.confirmed = panels.lastOpenResult() == 1;
     if (!result.confirmed || job.output.empty())
         return result;

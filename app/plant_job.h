@@ -16,6 +16,7 @@ struct PlantJob {
     std::string input;                     // a mesh for the current layer; empty: none
     std::string background;                // a mesh for the background layer; empty: none
     std::string output;                    // empty only when cancelling
+    std::string previewPng;                // the preview as it stood when the panel closed
     std::string plugin;                    // empty: beside the program
     std::vector<toolkit::UserAction> actions;
     std::vector<std::optional<std::string>> fileAnswers; // for the dialogs, in order
@@ -26,6 +27,7 @@ struct PlantJob {
 
 struct PlantResult {
     bool confirmed = false;   // OK was pressed
+    bool previewRendered = false; // an OpenGL context was had for the preview
     std::size_t points = 0;   // in what was written
     std::size_t polygons = 0;
 };

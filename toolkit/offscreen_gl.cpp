@@ -1,0 +1,102 @@
+#include "offscreen_gl.h"
+
+#include <algorithm>
+
+#include <EGL/egl.h>
+#include <EGL/eglext.h>
+#include <GL/gl.h>
+
+namespace tuft::toolkit {
+
+struct OffscreenGl::State {
+    EGLDisplay display = EGL_NO_DISPLAY;
+    EGLSurface surface = EGL_NO_SURFACE;
+    EGLContext context = EGL_NO_CONTEXT;
+};
+
+namespace {
+
+EGLDisplay surfacelessDisplay()
+{
+    auto getPlatformDisplay =
+        reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
+    if (getPlatformDisplay == nullptr)
+        return EGL_NO_DISPLAY;
+    return getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+}
+
+} // namespace
+
+OffscreenGl::OffscreenGl(int width, int height) : state_(std::make_unique<State>()), width_(width), height_(height)
+{
+    State &s = *state_;
+    s.display = surfacelessDisplay();
+    if (s.display == EGL_NO_DISPLAY || !eglInitialize(s.display, nullptr, nullptr)) {
+        error_ = "no EGL display (Mesa's surfaceless platform is missing)";
+        s.display = EGL_NO_DISPLAY;
+        return;
+    }
+    const EGLint configAttributes[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
+                                       EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8,
+                                       EGL_DEPTH_SIZE, 16, EGL_NONE};
+    EGLConfig config;
+    EGLint configs = 0;
+    if (!eglBindAPI(EGL_OPENGL_API) || !eglChooseConfig(s.display, configAttributes, &config, 1, &configs) ||
+        configs < 1) {
+        error_ = "no EGL configuration for desktop OpenGL with a pixel buffer";
+        return;
+    }
+    const EGLint surfaceAttributes[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
+    s.surface = eglCreatePbufferSurface(s.display, config, surfaceAttributes);
+    // A core profile would refuse the immediate mode the preview draws with.
+    const EGLint contextAttributes[] = {EGL_CONTEXT_OPENGL_PROFILE_MASK,
+                                        EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT, EGL_NONE};
+    s.context = eglCreateContext(s.display, config, EGL_NO_CONTEXT, contextAttributes);
+    if (s.surface == EGL_NO_SURFACE || s.context == EGL_NO_CONTEXT ||
+        !eglMakeCurrent(s.display, s.surface, s.surface, s.context)) {
+        error_ = "cannot make an offscreen OpenGL context current";
+        return;
+    }
+    ok_ = true;
+}
+
+OffscreenGl::~OffscreenGl()
+{
+    State &s = *state_;
+    if (s.display == EGL_NO_DISPLAY)
+        return;
+    eglMakeCurrent(s.display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    if (s.context != EGL_NO_CONTEXT)
+        eglDestroyContext(s.display, s.context);
+    if (s.surface != EGL_NO_SURFACE)
+        eglDestroySurface(s.display, s.surface);
+    eglTerminate(s.display);
+}
+
+void OffscreenGl::run(const std::function<void()> &draw)
+{
+    if (!ok_) {
+        draw();
+        return;
+    }
+    eglMakeCurrent(state_->display, state_->surface, state_->surface, state_->context);
+    draw();
+    glFinish();
+}
+
+std::vector<std::uint8_t> OffscreenGl::pixels() const
+{
+    std::vector<std::uint8_t> rgb(static_cast<std::size_t>(width_) * height_ * 3);
+    if (!ok_)
+        return rgb;
+    eglMakeCurrent(state_->display, state_->surface, state_->surface, state_->context);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    std::vector<std::uint8_t> bottomUp(rgb.size());
+    glReadPixels(0, 0, width_, height_, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
+    const std::size_t row = static_cast<std::size_t>(width_) * 3;
+    for (int y = 0; y < height_; ++y)
+        std::copy_n(&bottomUp[(height_ - 1 - y) * row], row, &rgb[y * row]);
+    return rgb;
+}
+
+} // namespace tuft::toolkit
