@@ -16,13 +16,19 @@ struct OffscreenGl::State {
 
 namespace {
 
+// One display for the whole process, initialised on first use and kept: initialising
+// loads the driver, which is slow, and unloading it mid-process would gain nothing.
 EGLDisplay surfacelessDisplay()
 {
-    auto getPlatformDisplay =
-        reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
-    if (getPlatformDisplay == nullptr)
-        return EGL_NO_DISPLAY;
-    return getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+    static const EGLDisplay display = [] {
+        auto getPlatformDisplay =
+            reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
+        if (getPlatformDisplay == nullptr)
+            return EGL_NO_DISPLAY;
+        EGLDisplay made = getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+        return made != EGL_NO_DISPLAY && eglInitialize(made, nullptr, nullptr) ? made : EGL_NO_DISPLAY;
+    }();
+    return display;
 }
 
 } // namespace
@@ -31,9 +37,8 @@ OffscreenGl::OffscreenGl(int width, int height) : state_(std::make_unique<State>
 {
     State &s = *state_;
     s.display = surfacelessDisplay();
-    if (s.display == EGL_NO_DISPLAY || !eglInitialize(s.display, nullptr, nullptr)) {
+    if (s.display == EGL_NO_DISPLAY) {
         error_ = "no EGL display (Mesa's surfaceless platform is missing)";
-        s.display = EGL_NO_DISPLAY;
         return;
     }
     const EGLint configAttributes[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
@@ -70,7 +75,6 @@ OffscreenGl::~OffscreenGl()
         eglDestroyContext(s.display, s.context);
     if (s.surface != EGL_NO_SURFACE)
         eglDestroySurface(s.display, s.surface);
-    eglTerminate(s.display);
 }
 
 void OffscreenGl::run(const std::function<void()> &draw)
