@@ -70,6 +70,32 @@ TEST_F(Blade, DivisionOneAndEight)
     EXPECT_EQ(mesh.vertices[last.firstVertex], 13u); // R_7
 }
 
+TEST_F(Blade, DivisionOneTakesUvPairsZeroOneAndThree)
+{
+    plantOne(*this, {set("Division", "1"), set("Add_UV", "on")});
+    const host::PointMap *uv = layer(1).findMap(static_cast<std::uint32_t>(object.findMapKey(MH_MAP_UV, "UV_Name")));
+    ASSERT_NE(uv, nullptr);
+    const float expected[3][2] = {{0.5f, 0.75f}, {0.575f, 0.0f}, {0.425f, 0.0f}};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_NEAR(uv->values[2 * i], expected[i][0], 1e-6) << i;
+        EXPECT_NEAR(uv->values[2 * i + 1], expected[i][1], 1e-6) << i;
+    }
+}
+
+TEST_F(Blade, ReloadingTheLibraryStartsFromTheInitialShape)
+{
+    plantOne(*this, {set("Division", "2"), set("P1(x)", "70"), set("Add_UV", "on"), set("U_NAME", "Mine")});
+    library = std::make_unique<host::PluginLibrary>(TUFT_PLUGIN_PATH); // the same load: nothing resets
+    ASSERT_EQ(run({cancel()}), 0);
+    EXPECT_EQ(opened.find("Division")->integer, 2);
+    library.reset();
+    library = std::make_unique<host::PluginLibrary>(TUFT_PLUGIN_PATH);
+    ASSERT_EQ(run({cancel()}), 0);
+    EXPECT_EQ(opened.find("Division")->integer, 5);
+    EXPECT_DOUBLE_EQ(opened.find("P1(x)")->number, 15.5);
+    EXPECT_EQ(opened.find("U_NAME")->text, "UV_Name");
+}
+
 TEST_F(Blade, AddUvOffSetsNoValueButKeepsTheName)
 {
     plantOne(*this, {set("Add_UV", "on"), set("U_NAME", "Kept"), set("Add_UV", "off")});

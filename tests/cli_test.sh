@@ -21,6 +21,15 @@ cmp -s grass.obj again.obj || fail "--clock 0 did not repeat the run"
 # UVs on: every point has a vt.
 "$tuftsprout" plant -o uv.obj --set "Add_UV=on" 2>/dev/null
 [ "$(grep -c '^vt ' uv.obj)" = 1100 ] || fail "expected 1100 UVs"
+assimp dump uv.obj uv.xml >/dev/null 2>&1 || fail "assimp cannot dump uv.obj"
+grep -q '<TextureCoords' uv.xml || fail "assimp finds no UV channel"
+
+# The preview, alone and as it stood at OK.
+"$tuftsprout" preview -o blade.png --division 8 2>/dev/null
+"$tuftsprout" plant -o withPreview.obj --preview atOk.png 2>/dev/null
+for png in blade.png atOk.png; do
+    [ "$(head -c 8 "$png" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] || fail "$png is not a PNG"
+done
 
 # Usage errors exit 2 and change nothing; Cancel writes nothing.
 set +e
