@@ -24,6 +24,10 @@ constexpr const char *kPlantHelp = R"(Examples:
       blades with a UV map and the surface "Grass", the same every run.
   tuftsprout plant rock.obj -o tuft.obj --bg-layer tuft-shape.obj --number 20
       plants copies of tuft-shape.obj instead of the built blade beside rock.obj.
+  tuftsprout plant hill.obj -o hill-grass.ply --mode polygon --select polygons:group:Lawn
+      a blade on every polygon of the group Lawn, tilted toward its normal.
+  tuftsprout plant field.ply -o meadow.ply --mode point --select points:all --set "(WeightMap)=on"
+      a blade on every point whose ZTSW weight (a PLY vertex property) is above 0, sized by it.
 
 Options are applied to the panel in the order given, each as a user's change, so a
 later option can undo an earlier one. Controls without a label are named P2(y), P2(z)
@@ -47,7 +51,7 @@ struct PlantOptions {
     std::string mode, layers = "current", loadPreset, savePreset;
     int number = 0, division = 0;
     double field = 0, size = 0, roughness = 0, rotation = 0;
-    bool ratioFixation = false, cancel = false;
+    bool ratioFixation = false, cancel = false, asciiPly = false;
     std::int64_t clock = 0;
 };
 
@@ -81,9 +85,15 @@ CLI::App *addPlantCommand(CLI::App &app, PlantOptions &o)
 {
     CLI::App *plant = app.add_subcommand("plant", "Plant grass into a mesh and write the result");
     plant->footer(kPlantHelp);
-    plant->add_option("input", o.job.input, "Mesh for the current layer (.obj); an empty object when left out")
+    plant->add_option("input", o.job.input,
+                      "Mesh for the current layer (.obj or .ply); an empty object when left out")
         ->check(CLI::ExistingFile);
-    plant->add_option("-o,--output", o.job.output, "Mesh file to write (.obj); replaced only when complete");
+    plant->add_option("-o,--output", o.job.output,
+                      "Mesh file to write (.obj or .ply); replaced only when complete");
+    plant->add_option("--select", o.job.selection,
+                      "Select before planting: points:SPEC or polygons:SPEC, SPEC being all, indices and "
+                      "ranges (0-99,120) or group:NAME; puts the host in that selection mode");
+    plant->add_flag("--ascii", o.asciiPly, "Write a .ply output as text rather than binary");
     addPanelOptions(plant, o);
     plant->add_option("--bg-layer", o.job.background,
                       "Mesh for the background layer; ticks \"BGLayer Object\" so that it is planted "
@@ -170,7 +180,9 @@ int runPlant(CLI::App &plant, PlantOptions &o)
     if (o.job.output.empty() && !o.cancel)
         throw tuft::app::UsageError("plant needs an output file: -o FILE (or --cancel)");
     if (!o.job.output.empty() && !tuft::meshio::knownFormat(o.job.output))
-        throw tuft::app::UsageError(o.job.output + ": unknown mesh format (expected .obj)");
+        throw tuft::app::UsageError(o.job.output + ": unknown mesh format (expected .obj or .ply)");
+    if (o.asciiPly)
+        o.job.plyEncoding = tuft::meshio::PlyEncoding::kAscii;
     if (plant.count("--clock") > 0)
         o.job.clock = o.clock;
     o.job.layers = o.layers == "all" ? tuft::meshio::LayerChoice::kAll : tuft::meshio::LayerChoice::kCurrent;

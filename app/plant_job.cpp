@@ -5,6 +5,7 @@
 #include "modeler.h"
 #include "offscreen_gl.h"
 #include "png_file.h"
+#include "selection.h"
 
 namespace tuft::app {
 
@@ -36,6 +37,8 @@ PlantResult runPlantJob(const PlantJob &job)
     object.layer(kCurrentLayer);
     if (!job.input.empty())
         meshio::readMesh(job.input, object, kCurrentLayer);
+    if (!job.selection.empty())
+        applySelection(object, kCurrentLayer, job.selection);
     if (!job.background.empty()) {
         meshio::readMesh(job.background, object, kBackgroundLayer);
         object.background = {kBackgroundLayer};
@@ -74,7 +77,7 @@ PlantResult runPlantJob(const PlantJob &job)
     result.confirmed = panels.lastOpenResult() == 1;
     if (!result.confirmed || job.output.empty())
         return result;
-    const meshio::WrittenCounts written = meshio::writeMesh(job.output, object, job.layers);
+    const meshio::WrittenCounts written = meshio::writeMesh(job.output, object, job.layers, job.plyEncoding);
     result.points = written.points;
     result.polygons = written.polygons;
     return result;

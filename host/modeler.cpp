@@ -549,6 +549,7 @@ int Modeler::execute(int code, int count, const MhArgRecord *records, int select
     if (result != kOk)
         ++refusedCommands_;
     if (recording_) {
+        events_.push_back("command executed");
         CommandCall call{code >= kSetLayer && code < kCodeEnd ? kCommandNames[code - 1] : "",
                          code, count, records != nullptr, selectionMode, {}, result};
         for (int i = 0; records != nullptr && i < count; ++i)

@@ -6,7 +6,11 @@
 namespace tuft::meshio {
 
 void readObj(const std::string &path, host::Object &object, int layer);
-WrittenCounts writeObj(const std::string &path, const host::Object &object, LayerChoice layers);
+void readPly(const std::string &path, host::Object &object, int layer);
+WrittenCounts writeObj(const std::string &path, const std::vector<const host::Layer *> &layers,
+                       const host::Object &object);
+WrittenCounts writePly(const std::string &path, const std::vector<const host::Layer *> &layers,
+                       const host::Object &object, bool ascii);
 
 namespace {
 
@@ -22,22 +26,46 @@ std::string extensionOf(const std::string &path)
     return extension;
 }
 
+std::vector<const host::Layer *> chosenLayers(const host::Object &object, LayerChoice choice)
+{
+    std::vector<const host::Layer *> chosen;
+    if (choice == LayerChoice::kAll) {
+        for (const host::Layer *layer : object.layers())
+            if (!layer->mesh.empty())
+                chosen.push_back(layer);
+    } else if (const host::Layer *layer = object.findLayer(object.currentLayer)) {
+        chosen.push_back(layer);
+    }
+    return chosen;
+}
+
 } // namespace
 
-bool knownFormat(const std::string &path) { return extensionOf(path) == "obj"; }
+bool knownFormat(const std::string &path)
+{
+    const std::string extension = extensionOf(path);
+    return extension == "obj" || extension == "ply";
+}
 
 void readMesh(const std::string &path, host::Object &object, int layer)
 {
-    if (!knownFormat(path))
-        throw MeshIoError(path + ": unknown mesh format (expected .obj)");
-    readObj(path, object, layer);
+    if (extensionOf(path) == "ply")
+        readPly(path, object, layer);
+    else if (extensionOf(path) == "obj")
+        readObj(path, object, layer);
+    else
+        throw MeshIoError(path + ": unknown mesh format (expected .obj or .ply)");
 }
 
-WrittenCounts writeMesh(const std::string &path, const host::Object &object, LayerChoice layers)
+WrittenCounts writeMesh(const std::string &path, const host::Object &object, LayerChoice layers,
+                        PlyEncoding encoding)
 {
-    if (!knownFormat(path))
-        throw MeshIoError(path + ": unknown mesh format (expected .obj)");
-    return writeObj(path, object, layers);
+    const std::vector<const host::Layer *> chosen = chosenLayers(object, layers);
+    if (extensionOf(path) == "ply")
+        return writePly(path, chosen, object, encoding == PlyEncoding::kAscii);
+    if (extensionOf(path) == "obj")
+        return writeObj(path, chosen, object);
+    throw MeshIoError(path + ": unknown mesh format (expected .obj or .ply)");
 }
 
 } // namespace tuft::meshio

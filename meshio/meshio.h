@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace tuft::meshio {
 
@@ -16,9 +17,11 @@ public:
 };
 
 enum class LayerChoice { kCurrent, kAll };
+enum class PlyEncoding { kBinary, kAscii };
 
-// Reads a mesh file (by extension: .obj) into the layer of that number, beside what it
-// holds. Groups and materials become surface names. Nothing is added when the file is bad.
+// Reads a mesh file (by extension: .obj or .ply) into the layer of that number, beside
+// what it holds. OBJ groups and materials become surface names; extra float properties of
+// PLY vertices become weight maps of their names. Nothing is added when the file is bad.
 void readMesh(const std::string &path, host::Object &object, int layer);
 
 struct WrittenCounts {
@@ -27,8 +30,10 @@ struct WrittenCounts {
 };
 
 // Writes the current layer, or every layer holding geometry, to a file (by extension:
-// .obj). The file is replaced only once it is completely written.
-WrittenCounts writeMesh(const std::string &path, const host::Object &object, LayerChoice layers);
+// .obj or .ply, binary unless asked for text). The file is replaced only once it is
+// completely written.
+WrittenCounts writeMesh(const std::string &path, const host::Object &object, LayerChoice layers,
+                        PlyEncoding encoding = PlyEncoding::kBinary);
 
 // Whether a path names a format these functions know.
 bool knownFormat(const std::string &path);

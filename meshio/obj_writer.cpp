@@ -167,19 +167,12 @@ void writeLayer(TextSink &out, const host::Object &object, const host::Layer &la
 
 } // namespace
 
-WrittenCounts writeObj(const std::string &path, const host::Object &object, LayerChoice layers)
+WrittenCounts writeObj(const std::string &path, const std::vector<const host::Layer *> &chosen,
+                       const host::Object &object)
 {
     AtomicFile file(path);
     TextSink out(file);
     out.literal("# planted by tuftsprout\n");
-    std::vector<const host::Layer *> chosen;
-    if (layers == LayerChoice::kAll) {
-        for (const host::Layer *layer : object.layers())
-            if (!layer->mesh.empty())
-                chosen.push_back(layer);
-    } else if (const host::Layer *layer = object.findLayer(object.currentLayer)) {
-        chosen.push_back(layer);
-    }
     Counters base;
     WrittenCounts written;
     for (const host::Layer *layer : chosen) {

@@ -215,11 +215,28 @@ int HeadlessPanels::open(MhPanel handle, int)
     return lastOpenResult_;
 }
 
+// A choice or check box that the panel turned back after the user set it (a refused
+// mode, a missing weight map) means the run would not be the one asked for.
+bool HeadlessPanels::choicesStand(const std::vector<std::pair<Control *, int>> &chosen)
+{
+    for (const auto &[control, value] : chosen) {
+        if (control->model.integer == value)
+            continue;
+        ControlModel asked = control->model;
+        asked.integer = value;
+        scriptError_ = "the panel set \"" + control->model.label + "\" back to " + control->model.display() +
+                       " after it was set to " + asked.display() + " (see the message above)";
+        return false;
+    }
+    return true;
+}
+
 bool HeadlessPanels::replay(Panel &panel)
 {
+    std::vector<std::pair<Control *, int>> chosen;
     for (const UserAction &action : script_) {
         if (action.type == UserAction::Type::kOk)
-            return true;
+            return choicesStand(chosen);
         if (action.type == UserAction::Type::kCancel)
             return false;
         Control *target = nullptr;
@@ -253,10 +270,16 @@ bool HeadlessPanels::replay(Panel &panel)
             scriptError_ = name + " is not a button";
             return false;
         }
+        if (action.type == UserAction::Type::kSet &&
+            (target->model.kind == Kind::kChoice || target->model.kind == Kind::kBool)) {
+            chosen.erase(std::remove_if(chosen.begin(), chosen.end(), [&](const auto &c) { return c.first == target; }),
+                         chosen.end());
+            chosen.emplace_back(target, target->model.integer);
+        }
         if (target->callback != nullptr)
             target->callback(&target->table, target->userData);
     }
-    return true;
+    return choicesStand(chosen);
 }
 
 PanelView HeadlessPanels::view(const Panel &panel) const

@@ -84,6 +84,7 @@ public:
 
 private:
     bool replay(Panel &panel);
+    bool choicesStand(const std::vector<std::pair<Control *, int>> &chosen);
     PanelView view(const Panel &panel) const;
 
     std::vector<UserAction> script_;
