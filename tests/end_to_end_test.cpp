@@ -1,0 +1,170 @@
+// The program as a user runs it, checked on the mesh file it writes.
+#include "meshio.h"
+#include "modeler_host.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+namespace tuft {
+namespace {
+
+namespace fs = std::filesystem;
+constexpr double kPi = 3.141592653589793;
+
+struct V {
+    double x, y, z;
+    V operator-(const V &o) const { return {x - o.x, y - o.y, z - o.z}; }
+    V operator+(const V &o) const { return {x + o.x, y + o.y, z + o.z}; }
+    V operator*(double s) const { return {x * s, y * s, z * s}; }
+    double dot(const V &o) const { return x * o.x + y * o.y + z * o.z; }
+    double length() const { return std::sqrt(dot(*this)); }
+    V unit() const { return *this * (1 / length()); }
+};
+
+V at(const host::Mesh &mesh, std::size_t i) { return {mesh.positions[i].x, mesh.positions[i].y, mesh.positions[i].z}; }
+
+class EndToEnd : public ::testing::Test {
+public:
+    EndToEnd()
+    {
+        directory = fs::path(::testing::TempDir()) /
+                    ("e2e-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(directory);
+        fs::create_directories(directory);
+    }
+    ~EndToEnd() override { fs::remove_all(directory); }
+
+    std::string path(const std::string &name) const { return (directory / name).string(); }
+
+    int tuftsprout(const std::string &arguments) const
+    {
+        const std::string command = std::string(TUFTSPROUT_PROGRAM) + " " + arguments + " 2>" + path("log.txt");
+        return std::system(command.c_str());
+    }
+
+    fs::path directory;
+};
+
+// A sphere of radius 2 centred at (0, 3, 0): quads between latitude rings, triangles at
+// the poles, wound counter-clockwise seen from outside. The quads' centres lie at
+// longitudes 0, 45, ... so some normals lie in the coordinate planes.
+void writeSphere(const std::string &file, int rings, int segments)
+{
+    std::ofstream out(file);
+    const auto vertex = [&](double theta, double phi) {
+        out << "v " << 2 * std::sin(theta) * std::cos(phi) << " " << 3 + 2 * std::cos(theta) << " "
+            << 2 * std::sin(theta) * std::sin(phi) << "\n";
+    };
+    out.precision(17);
+    vertex(0, 0);
+    for (int r = 1; r < rings; ++r)
+        for (int s = 0; s < segments; ++s)
+            vertex(kPi * r / rings, 2 * kPi * (s + 0.5) / segments);
+    vertex(kPi, 0);
+    const int south = 1 + (rings - 1) * segments + 1;
+    const auto ring = [&](int r, int s) { return 2 + (r - 1) * segments + (s + segments) % segments; };
+    for (int s = 0; s < segments; ++s)
+        out << "f 1 " << ring(1, s + 1) << " " << ring(1, s) << "\n";
+    for (int r = 1; r + 1 < rings; ++r)
+        for (int s = 0; s < segments; ++s)
+            out << "f " << ring(r, s) << " " << ring(r, s + 1) << " " << ring(r + 1, s + 1) << " " << ring(r + 1, s)
+                << "\n";
+    for (int s = 0; s < segments; ++s)
+        out << "f " << south << " " << ring(rings - 1, s) << " " << ring(rings - 1, s + 1) << "\n";
+}
+
+TEST_F(EndToEnd, PolygonBladesStandOnCentresTiltedTowardNormals)
+{
+    writeSphere(path("sphere.obj"), 6, 8);
+    ASSERT_EQ(tuftsprout("plant " + path("sphere.obj") + " -o " + path("lawn.obj") +
+                         " --mode polygon --select polygons:all"),
+              0);
+    host::Object sphere, lawn;
+    meshio::readMesh(path("sphere.obj"), sphere, 1);
+    meshio::readMesh(path("lawn.obj"), lawn, 1);
+    const host::Mesh &input = sphere.findLayer(1)->mesh;
+    const host::Mesh &output = lawn.findLayer(1)->mesh;
+    ASSERT_EQ(output.pointCount(), input.pointCount() + 11 * input.polygonCount());
+    int inPlane = 0;
+    for (std::size_t p = 0; p < input.polygonCount(); ++p) {
+        const host::Polygon &polygon = input.polygons[p];
+        V centre{0, 0, 0};
+        for (std::uint32_t v = 0; v < polygon.vertexCount; ++v)
+            centre = centre + at(input, input.vertices[polygon.firstVertex + v]);
+        centre = centre * (1.0 / polygon.vertexCount);
+        // The polygon's normal from the cross product of its diagonals (two edges for a
+        // triangle); outward, since the sphere is wound counter-clockwise from outside.
+        const auto corner = [&](std::uint32_t k) { return at(input, input.vertices[polygon.firstVertex + k]); };
+        const V d1 = polygon.vertexCount == 4 ? corner(2) - corner(0) : corner(1) - corner(0);
+        const V d2 = polygon.vertexCount == 4 ? corner(3) - corner(1) : corner(2) - corner(0);
+        const V normal = V{d1.y * d2.z - d1.z * d2.y, d1.z * d2.x - d1.x * d2.z, d1.x * d2.y - d1.y * d2.x}.unit();
+        ASSERT_GT(normal.dot(centre - V{0, 3, 0}), 0) << "the test sphere is wound inward at " << p;
+
+        // The blade's points: tip, then right and left edges; the base pair is last.
+        const std::size_t b = input.pointCount() + 11 * p;
+        const V baseMiddle = (at(output, b + 9) + at(output, b + 10)) * 0.5;
+        EXPECT_NEAR((baseMiddle - centre).length(), 0, 1e-9) << p;
+
+        // The blade's own up axis, from its tip and fourth right edge point (template
+        // coordinates (0, 0.6, 0.6) and (0.0512, 0.216, 0.088) at Size 0.4).
+        const V across = (at(output, b + 9) - at(output, b + 10)).unit();
+        const V tip = at(output, b) - baseMiddle;
+        const V fourth = at(output, b + 7) - baseMiddle - across * 0.0512;
+        const V up = ((fourth - tip * (0.088 / 0.6)) * (1 / 0.128)).unit();
+        // Tilted toward the normal: never further from it than an upright blade.
+        EXPECT_GE(up.dot(normal), normal.y - 1e-9) << p;
+        // Where the normal lies in a coordinate plane the two turns reach it exactly.
+        if (std::abs(normal.x) < 1e-9 || std::abs(normal.z) < 1e-9) {
+            EXPECT_NEAR(up.dot(normal), 1.0, 1e-9) << p;
+            ++inPlane;
+        }
+    }
+    EXPECT_GE(inPlane, 16);
+}
+
+TEST_F(EndToEnd, WeightsFromAPlyPropertySizeThePointBlades)
+{
+    const float weights[6] = {0, 0.5f, -1, 1, 2, 0};
+    {
+        std::ofstream out(path("field.ply"));
+        out << "ply\nformat ascii 1.0\nelement vertex 6\nproperty float x\nproperty float y\nproperty float z\n"
+               "property float ZTSW\nend_header\n";
+        for (int i = 0; i < 6; ++i)
+            out << i << " 0 " << -i << " " << weights[i] << "\n";
+    }
+    ASSERT_EQ(tuftsprout("plant " + path("field.ply") + " -o " + path("meadow.ply") +
+                         " --mode point --select points:all --set \"(WeightMap)=on\""),
+              0);
+    host::Object meadow;
+    meshio::readMesh(path("meadow.ply"), meadow, 1);
+    const host::Mesh &mesh = meadow.findLayer(1)->mesh;
+    ASSERT_EQ(mesh.pointCount(), 6u + 3 * 11);
+    const int planted[3] = {1, 3, 4};
+    for (int k = 0; k < 3; ++k) {
+        const std::size_t b = 6 + 11 * k;
+        const V base = (at(mesh, b + 9) + at(mesh, b + 10)) * 0.5;
+        EXPECT_NEAR((base - V{double(planted[k]), 0, -double(planted[k])}).length(), 0, 1e-9);
+        // The tip stands 0.6 (Size 0.4) above its point, times the weight.
+        EXPECT_NEAR(at(mesh, b).y, 0.6 * weights[planted[k]], 1e-6) << k;
+    }
+}
+
+TEST_F(EndToEnd, ARefusedModeWritesNothing)
+{
+    std::ofstream(path("flat.obj")) << "v 0 0 0\nv 1 0 0\nv 0 0 1\nf 1 3 2\n";
+    EXPECT_EQ(WEXITSTATUS(tuftsprout("plant " + path("flat.obj") + " -o " + path("out.obj") +
+                                     " --mode point --select polygons:all")),
+              2);
+    EXPECT_FALSE(fs::exists(path("out.obj")));
+    std::ifstream log(path("log.txt"));
+    const std::string text((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("Please, the Point select"), std::string::npos) << text;
+    EXPECT_NE(text.find("\"Mode\" back to  Ground"), std::string::npos) << text;
+}
+
+} // namespace
+} // namespace tuft

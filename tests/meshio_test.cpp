@@ -1,0 +1,240 @@
+// Mesh files in and out, and the selection from the command line.
+#include "meshio.h"
+#include "modeler_host.h"
+#include "plant_job.h"
+#include "selection.h"
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+#include <cstring>
+
+#include <gtest/gtest.h>
+
+namespace tuft {
+namespace {
+
+namespace fs = std::filesystem;
+
+class MeshFiles : public ::testing::Test {
+public:
+    MeshFiles()
+    {
+        directory = fs::path(::testing::TempDir()) /
+                    ("meshio-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(directory);
+        fs::create_directories(directory);
+    }
+    ~MeshFiles() override { fs::remove_all(directory); }
+
+    std::string file(const std::string &name, const std::string &content = "") const
+    {
+        const std::string path = (directory / name).string();
+        if (!content.empty())
+            std::ofstream(path, std::ios::binary) << content;
+        return path;
+    }
+
+    std::string readError(const std::string &path)
+    {
+        host::Object object;
+        try {
+            meshio::readMesh(path, object, 1);
+        } catch (const meshio::MeshIoError &error) {
+            EXPECT_TRUE(object.findLayer(1) == nullptr || object.findLayer(1)->mesh.empty());
+            return error.what();
+        }
+        return "";
+    }
+
+    // A quad and a triangle with a weight map and UVs.
+    static host::Object sample()
+    {
+        host::Object object;
+        host::Mesh &mesh = object.layer(1)->mesh;
+        for (const host::Vec3 &p : {host::Vec3{0, 0, 0}, {1, 0, 0}, {1, 0, 1}, {0, 0, 1}, {0.5, 1, 0.25}})
+            mesh.addPoint(p);
+        const std::uint32_t quad[4] = {0, 1, 2, 3}, triangle[3] = {0, 1, 4};
+        mesh.addPolygon(MH_POLY_FACE, object.surfaceIndex("Ground"), quad, 4);
+        mesh.addPolygon(MH_POLY_FACE, object.surfaceIndex("Blade"), triangle, 3);
+        host::PointMap &weight = mesh.mapFor(static_cast<std::uint32_t>(object.mapKey(MH_MAP_WEIGHT, "ZTSW", 1)), 1);
+        for (int i = 0; i < 5; ++i) {
+            weight.values[i] = 0.25f * i;
+            weight.has[i] = 1;
+        }
+        host::PointMap &uv = mesh.mapFor(static_cast<std::uint32_t>(object.mapKey(MH_MAP_UV, "UV", 2)), 2);
+        for (int i = 0; i < 5; ++i) {
+            uv.values[2 * i] = 0.1f * i;
+            uv.values[2 * i + 1] = 1 - 0.1f * i;
+            uv.has[i] = 1;
+        }
+        return object;
+    }
+
+    fs::path directory;
+};
+
+void expectSameGeometry(const host::Mesh &a, const host::Mesh &b)
+{
+    ASSERT_EQ(a.pointCount(), b.pointCount());
+    ASSERT_EQ(a.polygonCount(), b.polygonCount());
+    for (std::size_t i = 0; i < a.pointCount(); ++i) {
+        EXPECT_EQ(a.positions[i].x, b.positions[i].x);
+        EXPECT_EQ(a.positions[i].y, b.positions[i].y);
+        EXPECT_EQ(a.positions[i].z, b.positions[i].z);
+    }
+    EXPECT_TRUE(a.vertices == b.vertices);
+}
+
+TEST_F(MeshFiles, PlyRoundTripsInBothEncodingsWithWeightsAndUvs)
+{
+    const host::Object original = sample();
+    for (meshio::PlyEncoding encoding : {meshio::PlyEncoding::kBinary, meshio::PlyEncoding::kAscii}) {
+        const std::string path = file(encoding == meshio::PlyEncoding::kAscii ? "text.ply" : "binary.ply");
+        meshio::writeMesh(path, original, meshio::LayerChoice::kCurrent, encoding);
+        host::Object back;
+        meshio::readMesh(path, back, 1);
+        expectSameGeometry(original.findLayer(1)->mesh, back.findLayer(1)->mesh);
+        const long weightKey = back.findMapKey(MH_MAP_WEIGHT, "ZTSW");
+        ASSERT_GE(weightKey, 0);
+        const host::PointMap *weight = back.findLayer(1)->mesh.findMap(static_cast<std::uint32_t>(weightKey));
+        ASSERT_NE(weight, nullptr);
+        EXPECT_EQ(weight->values[4], 1.0f);
+        const host::PointMap *uv =
+            back.findLayer(1)->mesh.findMap(static_cast<std::uint32_t>(back.findMapKey(MH_MAP_UV, "UV")));
+        ASSERT_NE(uv, nullptr);
+        EXPECT_EQ(uv->values[2 * 3 + 1], 1 - 0.1f * 3);
+    }
+}
+
+TEST_F(MeshFiles, PlyReadsBigEndianAndUvNamedUV)
+{
+    std::string data = "ply\nformat binary_big_endian 1.0\nelement vertex 3\nproperty float x\nproperty float y\n"
+                       "property float z\nproperty float u\nproperty float v\nproperty uchar red\n"
+                       "element face 1\nproperty list uchar int vertex_indices\nend_header\n";
+    const auto bigFloat = [&](float f) {
+        std::uint32_t bits;
+        std::memcpy(&bits, &f, 4);
+        for (int shift = 24; shift >= 0; shift -= 8)
+            data.push_back(static_cast<char>(bits >> shift));
+    };
+    for (int i = 0; i < 3; ++i) {
+        for (float f : {float(i), 2.0f * i, 0.0f, 0.5f, 0.25f})
+            bigFloat(f);
+        data.push_back(char(200)); // a colour, not a weight map
+    }
+    data.push_back(3);
+    for (int index : {0, 1, 2})
+        for (int shift = 24; shift >= 0; shift -= 8)
+            data.push_back(static_cast<char>(index >> shift));
+    host::Object object;
+    meshio::readMesh(file("big.ply", data), object, 1);
+    const host::Mesh &mesh = object.findLayer(1)->mesh;
+    EXPECT_EQ(mesh.positions[2].y, 4.0);
+    EXPECT_EQ(mesh.polygonCount(), 1u);
+    EXPECT_EQ(object.findMapKey(MH_MAP_WEIGHT, "red"), -1);
+    EXPECT_GE(object.findMapKey(MH_MAP_UV, "UV"), 0);
+}
+
+TEST_F(MeshFiles, BadPlyFilesNameTheFileAndThePlace)
+{
+    const std::string header = "ply\nformat ascii 1.0\nelement vertex 2\nproperty float x\nproperty float y\n"
+                               "property float z\nelement face 1\nproperty list uchar int vertex_indices\nend_header\n";
+    EXPECT_NE(readError(file("index.ply", header + "0 0 0\n1 0 0\n3 0 1 2\n")).find("index.ply: line 12: face 0"),
+              std::string::npos);
+    EXPECT_NE(readError(file("short.ply", header + "0 0 0\n")).find("ends early"), std::string::npos);
+    EXPECT_NE(readError(file("word.ply", header + "0 0 zero\n1 0 0\n2 0 1\n")).find("\"zero\" is not a number"),
+              std::string::npos);
+    EXPECT_NE(readError(file("type.ply", "ply\nformat ascii 1.0\nelement vertex 1\nproperty quad x\nend_header\n"))
+                  .find("header line 4: unknown type \"quad\""),
+              std::string::npos);
+    EXPECT_NE(readError(file("huge.ply", "ply\nformat binary_little_endian 1.0\nelement vertex 4000000000\n"
+                                         "property float x\nproperty float y\nproperty float z\nend_header\n"))
+                  .find("more than the file holds"),
+              std::string::npos);
+    EXPECT_NE(readError(file("nope.ply", "solid x\n")).find("not a PLY file"), std::string::npos);
+}
+
+TEST_F(MeshFiles, ObjKeepsPolygonsAndGroupsAndChecksIndices)
+{
+    const host::Object original = sample();
+    const std::string path = file("round.obj");
+    meshio::writeMesh(path, original, meshio::LayerChoice::kCurrent);
+    host::Object back;
+    meshio::readMesh(path, back, 1);
+    expectSameGeometry(original.findLayer(1)->mesh, back.findLayer(1)->mesh);
+    EXPECT_EQ(back.surfaceName(back.findLayer(1)->mesh.polygons[1].surface), "Blade");
+    EXPECT_NE(readError(file("past.obj", "v 0 0 0\nv 1 0 0\nf 1 2 3\n")).find("refers to point 3"), std::string::npos);
+    const std::string before = readError(file("before.obj", "v 0 0 0\nv 1 0 0\nv 1 1 0\nf -4 1 2\n"));
+    EXPECT_NE(before.find("before.obj"), std::string::npos) << before;
+    EXPECT_NE(before.find("refers to point"), std::string::npos) << before;
+}
+
+TEST_F(MeshFiles, AFailedWriteKeepsTheOldFile)
+{
+    const std::string path = file("keep.obj", "old content\n");
+    const host::Object object = sample();
+    fs::permissions(directory, fs::perms::owner_read | fs::perms::owner_exec);
+    const bool canWriteAnyway = ::access(directory.c_str(), W_OK) == 0; // root ignores permissions
+    if (!canWriteAnyway)
+        EXPECT_THROW(meshio::writeMesh(path, object, meshio::LayerChoice::kCurrent), meshio::MeshIoError);
+    fs::permissions(directory, fs::perms::owner_all);
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    if (!canWriteAnyway)
+        EXPECT_EQ(text.str(), "old content\n");
+    // No temporary files are left behind either way.
+    std::size_t files = 0;
+    for (const auto &entry : fs::directory_iterator(directory))
+        files += entry.is_regular_file();
+    EXPECT_EQ(files, 1u);
+}
+
+TEST_F(MeshFiles, AllLayersOrJustTheCurrentOne)
+{
+    host::Object object = sample();
+    object.layer(2)->mesh.addPoint({9, 9, 9});
+    object.layer(3); // empty: not written
+    EXPECT_EQ(meshio::writeMesh(file("one.obj"), object, meshio::LayerChoice::kCurrent).points, 5u);
+    EXPECT_EQ(meshio::writeMesh(file("all.obj"), object, meshio::LayerChoice::kAll).points, 6u);
+}
+
+TEST(Selection, SpecsSelectWhatTheyName)
+{
+    host::Object object = MeshFiles::sample();
+    const host::Mesh &mesh = object.findLayer(1)->mesh;
+    app::applySelection(object, 1, "points:0,2-3");
+    EXPECT_EQ(object.selectionMode, host::SelectionMode::kPoints);
+    EXPECT_EQ(std::vector<int>(mesh.pointFlags.begin(), mesh.pointFlags.end()), (std::vector<int>{1, 0, 1, 1, 0}));
+    app::applySelection(object, 1, "polygons:group:Blade");
+    EXPECT_EQ(object.selectionMode, host::SelectionMode::kPolygons);
+    EXPECT_EQ(mesh.polygons[0].flags, 0);
+    EXPECT_EQ(mesh.polygons[1].flags, 1);
+    app::applySelection(object, 1, "points:group:Blade");
+    EXPECT_EQ(std::vector<int>(mesh.pointFlags.begin(), mesh.pointFlags.end()), (std::vector<int>{1, 1, 0, 0, 1}));
+    app::applySelection(object, 1, "polygons:all");
+    EXPECT_EQ(mesh.polygons[0].flags, 1);
+}
+
+TEST(Selection, BadSpecsSayWhatIsWrong)
+{
+    host::Object object = MeshFiles::sample();
+    const auto message = [&](const std::string &spec) {
+        try {
+            app::applySelection(object, 1, spec);
+        } catch (const app::UsageError &error) {
+            return std::string(error.what());
+        }
+        return std::string();
+    };
+    EXPECT_NE(message("points:7").find("point 7 does not exist (the layer has 5)"), std::string::npos);
+    EXPECT_NE(message("points:3-1").find("runs backwards"), std::string::npos);
+    EXPECT_NE(message("points:x").find("\"x\" is not an index"), std::string::npos);
+    EXPECT_NE(message("edges:all").find("points:SPEC or polygons:SPEC"), std::string::npos);
+    EXPECT_NE(message("polygons:group:Sky").find("no polygon belongs to the group \"Sky\""), std::string::npos);
+}
+
+} // namespace
+} // namespace tuft
