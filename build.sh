@@ -69,7 +69,7 @@ check_linux_exports() {
 fuzz_briefly() {
     local seconds=${FUZZ_SECONDS:-30} work target
     build fuzz
-    for target in preset obj; do
+    for target in preset obj ply; do
         work=$(mktemp -d)
         cp tests/fuzz/corpus/$target/* "$work"
         "build/fuzz/tests/fuzz/tuft_${target}_fuzz" -max_total_time="$seconds" -print_final_stats=1 "$work" \
@@ -77,7 +77,7 @@ fuzz_briefly() {
         rm -rf "$work"
         echo "fuzz-$target: $(grep -o 'Done [0-9]* runs' "build/fuzz/$target.log"), no crash"
     done
-    echo "fuzz: 2 passed, 0 failed"
+    echo "fuzz: 3 passed, 0 failed"
 }
 
 test_all() {

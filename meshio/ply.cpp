@@ -304,23 +304,33 @@ void readPly(const std::string &path, host::Object &object, int layerNumber)
         const bool isVertex = element.name == "vertex";
         const bool isFace = element.name == "face";
         if (isVertex) {
-            int xyz[3] = {-1, -1, -1};
+            // What each property is for, settled once; a repeated name counts once.
+            enum Role { kSkip = -4, kUvS = -3, kUvT = -2, kPosition = -1 }; // >= 0: a weight map
+            std::vector<int> role(element.properties.size(), kSkip);
+            std::vector<int> axisOf(element.properties.size(), 0);
+            std::vector<std::string> seen;
+            bool hasPosition[3] = {false, false, false}, hasUv = false;
             for (std::size_t p = 0; p < element.properties.size(); ++p) {
                 const Property &property = element.properties[p];
+                if (property.list || std::find(seen.begin(), seen.end(), property.name) != seen.end())
+                    continue;
+                seen.push_back(property.name);
                 int uvAxis;
-                if (property.name == "x" || property.name == "y" || property.name == "z")
-                    xyz[property.name[0] - 'x'] = static_cast<int>(p);
-                else if (!property.list && isFloat(property.type) && !isUvName(property.name, uvAxis))
+                if (property.name == "x" || property.name == "y" || property.name == "z") {
+                    role[p] = kPosition;
+                    axisOf[p] = property.name[0] - 'x';
+                    hasPosition[axisOf[p]] = true;
+                } else if (isUvName(property.name, uvAxis)) {
+                    role[p] = uvAxis == 0 ? kUvS : kUvT;
+                    hasUv = true;
+                } else if (isFloat(property.type)) {
+                    role[p] = static_cast<int>(weights.size());
                     weights.emplace_back(property.name, std::vector<float>());
+                }
             }
-            if (xyz[0] < 0 || xyz[1] < 0 || xyz[2] < 0)
+            if (!hasPosition[0] || !hasPosition[1] || !hasPosition[2])
                 throw MeshIoError(path + ": the vertex element has no x, y and z");
             pointCount = element.count;
-            bool hasUv = false;
-            for (const Property &property : element.properties) {
-                int axis;
-                hasUv |= isUvName(property.name, axis) && !property.list;
-            }
             if (hasUv)
                 uv.assign(2 * pointCount, 0.0f);
             for (auto &weight : weights)
@@ -328,7 +338,6 @@ void readPly(const std::string &path, host::Object &object, int layerNumber)
             for (std::size_t i = 0; i < element.count; ++i) {
                 body.beginRecord(element.name, i);
                 double position[3] = {0, 0, 0};
-                std::size_t weightIndex = 0;
                 for (std::size_t p = 0; p < element.properties.size(); ++p) {
                     const Property &property = element.properties[p];
                     if (property.list) {
@@ -338,14 +347,12 @@ void readPly(const std::string &path, host::Object &object, int layerNumber)
                         continue;
                     }
                     const double value = body.read(property.type);
-                    int axis;
-                    if (static_cast<int>(p) == xyz[0] || static_cast<int>(p) == xyz[1] ||
-                        static_cast<int>(p) == xyz[2])
-                        position[property.name[0] - 'x'] = value;
-                    else if (isUvName(property.name, axis))
-                        uv[2 * i + axis] = static_cast<float>(value);
-                    else if (isFloat(property.type))
-                        weights[weightIndex++].second.push_back(static_cast<float>(value));
+                    if (role[p] == kPosition)
+                        position[axisOf[p]] = value;
+                    else if (role[p] == kUvS || role[p] == kUvT)
+                        uv[2 * i + (role[p] == kUvT)] = static_cast<float>(value);
+                    else if (role[p] >= 0)
+                        weights[role[p]].second.push_back(static_cast<float>(value));
                 }
                 body.endRecord();
                 mesh.addPoint({position[0], position[1], position[2]});

@@ -156,6 +156,20 @@ TEST_F(MeshFiles, BadPlyFilesNameTheFileAndThePlace)
     EXPECT_NE(readError(file("nope.ply", "solid x\n")).find("not a PLY file"), std::string::npos);
 }
 
+TEST_F(MeshFiles, RepeatedPropertyNamesCountOnce)
+{
+    host::Object object;
+    meshio::readMesh(std::string(TUFT_FIXTURES) + "/repeated-property.ply", object, 1);
+    const host::Mesh &mesh = object.findLayer(1)->mesh;
+    ASSERT_EQ(mesh.pointCount(), 2u);
+    EXPECT_EQ(mesh.positions[1].x, 5.0);
+    EXPECT_EQ(mesh.positions[1].z, 8.0);
+    const host::PointMap *w = mesh.findMap(static_cast<std::uint32_t>(object.findMapKey(MH_MAP_WEIGHT, "w")));
+    ASSERT_NE(w, nullptr);
+    ASSERT_EQ(w->values.size(), 2u);
+    EXPECT_EQ(w->values[1], 0.25f);
+}
+
 TEST_F(MeshFiles, ObjKeepsPolygonsAndGroupsAndChecksIndices)
 {
     const host::Object original = sample();

@@ -1,5 +1,6 @@
-// Any bytes as an OBJ file: the reader either fills the layer with valid polygons or
-// reports an error; it never crashes and never leaves an index out of range.
+// Any bytes as a mesh file (FUZZ_EXTENSION: obj or ply): the reader either fills the
+// layer with valid polygons and maps or reports an error; it never crashes and never
+// leaves an index out of range.
 #include "meshio.h"
 
 #include <cstdint>
@@ -9,7 +10,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    static const std::string path = "/tmp/tuft-obj-fuzz-" + std::to_string(getpid()) + ".obj";
+    static const std::string path = "/tmp/tuft-mesh-fuzz-" + std::to_string(getpid()) + "." FUZZ_EXTENSION;
     std::FILE *file = std::fopen(path.c_str(), "wb");
     if (file == nullptr)
         return 0;
@@ -24,6 +25,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const tuft::host::Mesh &mesh = object.layer(1)->mesh;
     for (std::uint32_t index : mesh.vertices)
         if (index >= mesh.pointCount())
+            __builtin_trap();
+    for (const tuft::host::PointMap &map : mesh.maps)
+        if (map.has.size() != mesh.pointCount() || map.values.size() != mesh.pointCount() * map.dimension)
             __builtin_trap();
     return 0;
 }
