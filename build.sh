@@ -7,9 +7,10 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 base_packages=(cmake ninja-build g++ libgl-dev libegl-dev libegl-mesa0 libgl1-mesa-dri libpng-dev
-               libtinyobjloader-dev libcli11-dev)
+               libtinyobjloader-dev libcli11-dev libfltk1.3-dev libx11-dev)
 test_packages=(libgtest-dev libbenchmark-dev assimp-utils g++-multilib qemu-user
-               g++-mingw-w64-i686 binutils-mingw-w64-i686 clang libclang-rt-14-dev)
+               g++-mingw-w64-i686 binutils-mingw-w64-i686 clang libclang-rt-14-dev
+               xvfb xauth x11-utils xdotool imagemagick)
 
 # Installs the Debian packages that are missing; nothing when all are there.
 install_packages() {

@@ -79,33 +79,54 @@ void addPanelOptions(CLI::App *command, PlantOptions &o)
     command->add_option("--save-preset", o.savePreset, "Press \"Save\" with this name once the options are set");
     command->add_option("--content-dir", o.job.contentDirectory,
                         "The \"Content\" directory the preset dialogs start in");
+    command->add_option("--panel-report", o.job.panelReport,
+                        "Write the panel's controls, values and enabling to this file as it opens");
+}
+
+// The mesh in and out, shared by plant and gui.
+void addMeshOptions(CLI::App *command, PlantOptions &o)
+{
+    command->add_option("input", o.job.input,
+                        "Mesh for the current layer (.obj or .ply); an empty object when left out")
+        ->check(CLI::ExistingFile);
+    command->add_option("-o,--output", o.job.output,
+                        "Mesh file to write (.obj or .ply); replaced only when complete");
+    command->add_option("--select", o.job.selection,
+                        "Select before planting: points:SPEC or polygons:SPEC, SPEC being all, indices and "
+                        "ranges (0-99,120) or group:NAME; puts the host in that selection mode");
+    command->add_flag("--ascii", o.asciiPly, "Write a .ply output as text rather than binary");
+    addPanelOptions(command, o);
+    command->add_option("--bg-layer", o.job.background,
+                        "Mesh for the background layer; ticks \"BGLayer Object\" so that it is planted "
+                        "instead of the built blade")
+        ->check(CLI::ExistingFile);
+    command->add_option("--clock", o.clock, "Seed the random blades from this time (seconds since 1970) "
+                                            "instead of the clock, to repeat a run exactly");
+    command->add_option("--layers", o.layers, "Write the current layer only, or all layers holding geometry")
+        ->check(CLI::IsMember({"current", "all"}));
 }
 
 CLI::App *addPlantCommand(CLI::App &app, PlantOptions &o)
 {
     CLI::App *plant = app.add_subcommand("plant", "Plant grass into a mesh and write the result");
     plant->footer(kPlantHelp);
-    plant->add_option("input", o.job.input,
-                      "Mesh for the current layer (.obj or .ply); an empty object when left out")
-        ->check(CLI::ExistingFile);
-    plant->add_option("-o,--output", o.job.output,
-                      "Mesh file to write (.obj or .ply); replaced only when complete");
-    plant->add_option("--select", o.job.selection,
-                      "Select before planting: points:SPEC or polygons:SPEC, SPEC being all, indices and "
-                      "ranges (0-99,120) or group:NAME; puts the host in that selection mode");
-    plant->add_flag("--ascii", o.asciiPly, "Write a .ply output as text rather than binary");
-    addPanelOptions(plant, o);
-    plant->add_option("--bg-layer", o.job.background,
-                      "Mesh for the background layer; ticks \"BGLayer Object\" so that it is planted "
-                      "instead of the built blade")
-        ->check(CLI::ExistingFile);
-    plant->add_option("--clock", o.clock, "Seed the random blades from this time (seconds since 1970) instead of "
-                                          "the clock, to repeat a run exactly");
-    plant->add_option("--layers", o.layers, "Write the current layer only, or all layers holding geometry")
-        ->check(CLI::IsMember({"current", "all"}));
+    addMeshOptions(plant, o);
     plant->add_option("--preview", o.job.previewPng, "Also save the blade preview as it stood at OK (.png)");
     plant->add_flag("--cancel", o.cancel, "Press Cancel instead of OK: nothing is planted or written");
     return plant;
+}
+
+CLI::App *addGuiCommand(CLI::App &app, PlantOptions &o)
+{
+    CLI::App *gui = app.add_subcommand("gui", "Open the panel in a window, with the live preview, then plant");
+    gui->footer(R"(Examples:
+  tuftsprout gui -o grass.obj
+  tuftsprout gui hill.obj -o hill.obj --mode polygon --select polygons:all --number 500
+
+The options set the panel's initial values; then the panel is yours. OK plants and
+writes the output, Cancel writes nothing. Needs a display (DISPLAY), or xvfb-run.)");
+    addMeshOptions(gui, o);
+    return gui;
 }
 
 CLI::App *addPreviewCommand(CLI::App &app, PlantOptions &o)
@@ -163,7 +184,8 @@ void buildActions(CLI::App &plant, PlantOptions &o)
         actions.push_back({UserAction::Type::kPress, "Save", ""});
         o.job.fileAnswers.emplace_back(o.savePreset);
     }
-    actions.push_back({o.cancel ? UserAction::Type::kCancel : UserAction::Type::kOk, "", ""});
+    if (!o.job.interactive)
+        actions.push_back({o.cancel ? UserAction::Type::kCancel : UserAction::Type::kOk, "", ""});
 }
 
 int runPreview(CLI::App &preview, PlantOptions &o)
@@ -175,10 +197,19 @@ int runPreview(CLI::App &preview, PlantOptions &o)
     return 0;
 }
 
+int runPlant(CLI::App &plant, PlantOptions &o);
+
+int runGui(CLI::App &gui, PlantOptions &o)
+{
+    o.job.interactive = true;
+    return runPlant(gui, o);
+}
+
 int runPlant(CLI::App &plant, PlantOptions &o)
 {
     if (o.job.output.empty() && !o.cancel)
-        throw tuft::app::UsageError("plant needs an output file: -o FILE (or --cancel)");
+        throw tuft::app::UsageError(plant.get_name() + " needs an output file: -o FILE" +
+                                    (o.job.interactive ? "" : " (or --cancel)"));
     if (!o.job.output.empty() && !tuft::meshio::knownFormat(o.job.output))
         throw tuft::app::UsageError(o.job.output + ": unknown mesh format (expected .obj or .ply)");
     if (o.asciiPly)
@@ -205,15 +236,18 @@ int main(int argc, char **argv)
     CLI::App app{"tuftsprout: plants blades of grass into a mesh through the ZEL_Tuftsprout plug-in"};
     app.set_version_flag("--version", kVersion);
     app.require_subcommand(1);
-    PlantOptions plantOptions, previewOptions;
+    PlantOptions plantOptions, previewOptions, guiOptions;
     CLI::App *plant = addPlantCommand(app, plantOptions);
     CLI::App *preview = addPreviewCommand(app, previewOptions);
+    CLI::App *gui = addGuiCommand(app, guiOptions);
     try {
         app.parse(argc, argv);
         if (plant->parsed())
             return runPlant(*plant, plantOptions);
         if (preview->parsed())
             return runPreview(*preview, previewOptions);
+        if (gui->parsed())
+            return runGui(*gui, guiOptions);
     } catch (const CLI::ParseError &error) {
         return app.exit(error) == 0 ? 0 : 2;
     } catch (const tuft::app::UsageError &error) {

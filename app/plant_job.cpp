@@ -6,6 +6,10 @@
 #include "offscreen_gl.h"
 #include "png_file.h"
 #include "selection.h"
+#include "window_panels.h"
+#include "window_services.h"
+
+#include <fstream>
 
 namespace tuft::app {
 
@@ -46,32 +50,50 @@ PlantResult runPlantJob(const PlantJob &job)
 
     host::pinClock(job.clock);
     host::PluginLibrary library(job.plugin.empty() ? host::defaultPluginPath() : job.plugin);
-    toolkit::HeadlessPanels panels;
     host::Modeler modeler(object);
-    modeler.setPanelServices(panels.services());
     modeler.setContentDirectory(job.contentDirectory);
     for (const auto &answer : job.fileAnswers)
         modeler.queueFileAnswer(answer);
-    panels.setScript(job.actions);
 
-    // The preview draws into a real context whenever one can be had.
-    toolkit::OffscreenGl gl(kPreviewWidth, kPreviewHeight);
-    panels.setDrawRunner([&gl](const std::function<void()> &draw) { gl.run(draw); });
+    toolkit::HeadlessPanels headless;
+    toolkit::WindowPanels window;
+    toolkit::PanelToolkit &panels = job.interactive ? static_cast<toolkit::PanelToolkit &>(window) : headless;
+    if (job.interactive) {
+        std::string why;
+        if (!toolkit::displayAvailable(why))
+            throw std::runtime_error("the window cannot be shown: " + why);
+        window.setInitialActions(job.actions);
+        installWindowServices(modeler);
+    } else {
+        headless.setScript(job.actions);
+    }
+    modeler.setPanelServices(panels.services());
+    if (!job.panelReport.empty())
+        panels.onOpened = [&](const toolkit::PanelView &view) { std::ofstream(job.panelReport) << view.describe(); };
+
+    // Without a window the preview draws into an offscreen context whenever one can be had.
+    std::unique_ptr<toolkit::OffscreenGl> gl;
     std::vector<std::uint8_t> picture;
+    if (!job.interactive) {
+        gl = std::make_unique<toolkit::OffscreenGl>(kPreviewWidth, kPreviewHeight);
+        headless.setDrawRunner([&gl](const std::function<void()> &draw) { gl->run(draw); });
+    }
     if (!job.previewPng.empty()) {
-        if (!gl.ok())
-            throw host::PluginError("cannot render the preview: " + gl.error());
-        panels.onClosing = [&](const toolkit::PanelView &) { picture = gl.pixels(); };
+        if (gl == nullptr || !gl->ok())
+            throw host::PluginError("cannot render the preview: " +
+                                    (gl == nullptr ? std::string("not from the window") : gl->error()));
+        panels.onClosing = [&](const toolkit::PanelView &) { picture = gl->pixels(); };
     }
 
     PlantResult result;
-    result.previewRendered = gl.ok();
+    result.previewRendered = gl != nullptr && gl->ok();
     const int status = modeler.activate(library);
     if (status != 0)
         throw host::PluginError(library.path() + ": the command did not run (activation returned " +
                                 std::to_string(status) + ")");
-    if (!panels.scriptError().empty())
-        throw UsageError(panels.scriptError());
+    const std::string &actionError = job.interactive ? window.actionError() : headless.scriptError();
+    if (!actionError.empty())
+        throw UsageError(actionError);
     if (!job.previewPng.empty())
         writePng(job.previewPng, picture, kPreviewWidth, kPreviewHeight);
     result.confirmed = panels.lastOpenResult() == 1;

@@ -25,6 +25,8 @@ struct PlantJob {
     std::string contentDirectory = ".";
     std::optional<std::int64_t> clock;
     meshio::LayerChoice layers = meshio::LayerChoice::kCurrent;
+    bool interactive = false;              // a window panel for a person instead of the actions
+    std::string panelReport;               // where to describe the panel as it opens; empty: nowhere
 };
 
 struct PlantResult {

@@ -677,10 +677,13 @@ int Modeler::fileRequest(int version, MhFileRequest *request)
          printable(request->title) + " | " + printable(request->fileType) + " | " + printable(request->path) +
          " | " + printable(request->baseName));
     request->result = 0;
-    if (fileAnswers_.empty())
-        return 1;
-    const std::optional<std::string> answer = std::move(fileAnswers_.front());
-    fileAnswers_.pop_front();
+    std::optional<std::string> answer;
+    if (!fileAnswers_.empty()) {
+        answer = std::move(fileAnswers_.front());
+        fileAnswers_.pop_front();
+    } else if (fileDialog_) {
+        answer = fileDialog_(*request);
+    }
     if (!answer)
         return 1;
     const int length = request->bufferLength;

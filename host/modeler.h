@@ -45,6 +45,10 @@ public:
     virtual void finish() = 0;
 };
 
+// A monitor text for showing: Shift-JIS bytes (as the point-mode texts are) in UTF-8,
+// anything that does not convert as it is.
+std::string displayText(const char *text);
+
 // A bar on standard error when it is a terminal, redrawn a few times a second at most;
 // nothing otherwise.
 std::unique_ptr<ProgressDisplay> makeTerminalProgress();
@@ -71,6 +75,9 @@ public:
     // answer left a dialog is cancelled.
     void queueFileAnswer(std::optional<std::string> path) { fileAnswers_.push_back(std::move(path)); }
     void setMessageSink(MessageSink sink) { messages_ = std::move(sink); }
+    // Asks a person for a file when no queued answer is left; nullopt means cancelled.
+    using FileDialog = std::function<std::optional<std::string>(const MhFileRequest &request)>;
+    void setFileDialog(FileDialog dialog) { fileDialog_ = std::move(dialog); }
     void setProgressDisplay(std::unique_ptr<ProgressDisplay> display);
 
     // --- running a command ----------------------------------------------------------
@@ -139,6 +146,7 @@ private:
     std::string contentDirectory_ = ".";
     std::deque<std::optional<std::string>> fileAnswers_;
     MessageSink messages_;
+    FileDialog fileDialog_;
     std::unique_ptr<ProgressDisplay> progress_;
     std::unique_ptr<MeshEditState> edit_;
     std::unique_ptr<MonitorState> monitor_;

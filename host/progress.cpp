@@ -8,10 +8,6 @@
 
 namespace tuft::host {
 
-namespace {
-
-// Monitor texts may be Shift-JIS bytes; shown in UTF-8 when they convert, as they are
-// otherwise.
 std::string displayText(const char *text)
 {
     std::string input(text != nullptr ? text : "");
@@ -30,6 +26,8 @@ std::string displayText(const char *text)
     output.resize(output.size() - outLeft);
     return output;
 }
+
+namespace {
 
 class TerminalProgress final : public ProgressDisplay {
 public:

@@ -77,6 +77,8 @@ const MhPanelServices kServices = {createTrampoline, addTrampoline, openTrampoli
 
 } // namespace
 
+int choiceItemWidth(const std::string &item) { return 6 * static_cast<int>(item.size()) + 12; }
+
 int labelWidthOf(const ControlModel &model)
 {
     if (model.kind == Kind::kButton || model.kind == Kind::kArea || model.label.empty())
@@ -93,7 +95,7 @@ int widthOf(const ControlModel &model)
     case Kind::kChoice: {
         int items = 0;
         for (const std::string &item : model.items)
-            items += kCharWidth * static_cast<int>(item.size()) + 24;
+            items += choiceItemWidth(item);
         return label + items;
     }
     case Kind::kBool:
@@ -104,7 +106,7 @@ int widthOf(const ControlModel &model)
     case Kind::kIntegerSlider:
     case Kind::kPercent:
     case Kind::kAngle:
-        return label + 80;
+        return label + kSliderWidth;
     case Kind::kEdit:
         return label + kCharWidth * model.textCapacity / 2;
     case Kind::kButton:

@@ -45,6 +45,9 @@ struct PanelView {
 constexpr int kCharWidth = 7;
 constexpr int kRowHeight = 20;
 constexpr int kRowGap = 4;
+constexpr int kSliderWidth = 70;
+// Width of one item of a choice: a radio button and its text.
+int choiceItemWidth(const std::string &item);
 // Width of a control's label part, and of the whole control.
 int labelWidthOf(const ControlModel &model);
 int widthOf(const ControlModel &model);
