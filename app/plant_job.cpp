@@ -86,7 +86,6 @@ PlantResult runPlantJob(const PlantJob &job)
     }
 
     PlantResult result;
-    result.previewRendered = gl != nullptr && gl->ok();
     const int status = modeler.activate(library);
     if (status != 0)
         throw host::PluginError(library.path() + ": the command did not run (activation returned " +

@@ -31,7 +31,6 @@ struct PlantJob {
 
 struct PlantResult {
     bool confirmed = false;   // OK was pressed
-    bool previewRendered = false; // an OpenGL context was had for the preview
     std::size_t points = 0;   // in what was written
     std::size_t polygons = 0;
 };

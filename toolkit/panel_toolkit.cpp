@@ -128,12 +128,7 @@ std::string PanelView::describe() const
     std::string text;
     for (std::size_t i = 0; i < controls.size(); ++i) {
         const ControlView &c = controls[i];
-        ControlModel shown(Kind::kArea, "", nullptr, "");
-        Kind kind;
-        if (kindFromName(c.kind.c_str(), kind))
-            shown.kind = kind;
         text += "#" + std::to_string(i) + " \"" + c.label + "\" " + c.kind + " value=";
-        // The value as the control holds it, without the model's formatting of choices.
         if (c.kind == "EditControl")
             text += "\"" + c.text + "\"";
         else if (c.kind == "FloatControl" || c.kind == "PercentControl" || c.kind == "AngleControl")
