@@ -70,6 +70,23 @@ TEST_F(Blade, DivisionOneAndEight)
     EXPECT_EQ(mesh.vertices[last.firstVertex], 13u); // R_7
 }
 
+TEST_F(Blade, OneSliderMovesOneCoordinateOfTheCurve)
+{
+    plantOne(*this, {});
+    const host::Mesh initial = layer(1);
+    object.layer(1)->mesh.clear();
+    // P3(z) owns the tip's lean alone: the blade's x and y stay, only z changes.
+    plantOne(*this, {set("#16", "20")});
+    const host::Mesh &leaned = layer(1);
+    bool zChanged = false;
+    for (std::size_t i = 0; i < initial.pointCount(); ++i) {
+        EXPECT_EQ(leaned.positions[i].x, initial.positions[i].x) << i;
+        EXPECT_EQ(leaned.positions[i].y, initial.positions[i].y) << i;
+        zChanged |= leaned.positions[i].z != initial.positions[i].z;
+    }
+    EXPECT_TRUE(zChanged);
+}
+
 TEST_F(Blade, DivisionOneTakesUvPairsZeroOneAndThree)
 {
     plantOne(*this, {set("Division", "1"), set("Add_UV", "on")});

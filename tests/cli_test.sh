@@ -61,4 +61,13 @@ set -e
 [ $status = 1 ] || fail "a bad mesh exited $status"
 grep -q 'bad.obj' err.txt || fail "the message does not name the file: $(cat err.txt)"
 [ ! -e fromBad.obj ] || fail "a bad input still wrote output"
+# Presets: saved with the options set, loaded into another run.
+"$tuftsprout" plant -o a.obj --number 7 --division 3 --save-preset shape --cancel 2>/dev/null
+printf 'ZELTUFTSPROUT\r\n7\r\n3\r\n0.4\r\n' > expected-start.txt
+head -c "$(wc -c < expected-start.txt)" shape.zts | cmp -s - expected-start.txt ||
+    fail "shape.zts does not hold the options: $(od -c shape.zts | head -3)"
+"$tuftsprout" plant -o b.obj --load-preset shape.zts >echo.txt 2>/dev/null
+[ "$(grep -c '^v ' b.obj)" = $((7 * 7)) ] || fail "the loaded preset did not set Number 7 and Division 3"
+grep -q '^7' echo.txt || fail "loading does not echo the values read"
+
 echo "cli: 1 passed, 0 failed"
