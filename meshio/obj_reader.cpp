@@ -2,6 +2,7 @@
 #define TINYOBJLOADER_USE_DOUBLE
 #include <tiny_obj_loader.h>
 
+#include "file_parts.h"
 #include "meshio.h"
 #include "modeler_host.h"
 
@@ -80,16 +81,8 @@ void readObj(const std::string &path, host::Object &object, int layerNumber)
             mesh.addPolygon(MH_POLY_FACE, found->second, indices.data(), static_cast<std::uint32_t>(count));
         }
     }
-    if (!hasUv.empty()) {
-        const long key = object.mapKey(MH_MAP_UV, "UV", 2);
-        if (key >= 0) {
-            host::PointMap &map = mesh.mapFor(static_cast<std::uint32_t>(key), 2);
-            map.values.clear();
-            map.values.append(uvs.data(), uvs.size());
-            map.has.clear();
-            map.has.append(hasUv.data(), hasUv.size());
-        }
-    }
+    if (!hasUv.empty())
+        attachPointMap(path, object, mesh, MH_MAP_UV, "UV", 2, uvs, hasUv);
     host::Layer *layer = object.layer(layerNumber);
     if (layer == nullptr)
         throw MeshIoError(path + ": layer " + std::to_string(layerNumber) + " does not exist");

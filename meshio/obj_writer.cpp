@@ -1,5 +1,6 @@
 // Wavefront OBJ output: points, UVs where a UV map has values, one group per surface.
 #include "atomic_file.h"
+#include "file_parts.h"
 #include "meshio.h"
 #include "modeler_host.h"
 
@@ -63,16 +64,6 @@ private:
     std::vector<char> buffer_;
     std::size_t used_ = 0;
 };
-
-// Names in OBJ statements end at white space; keep them one word.
-std::string objName(const std::string &name)
-{
-    std::string result = name.empty() ? "Default" : name;
-    for (char &c : result)
-        if (c == ' ' || c == '\t' || c == '\r' || c == '\n')
-            c = '_';
-    return result;
-}
 
 const host::PointMap *firstUvMap(const host::Object &object, const host::Mesh &mesh)
 {
@@ -138,7 +129,7 @@ void writeLayer(TextSink &out, const host::Object &object, const host::Layer &la
         bySurface[slotOf[s]].push_back(i);
     }
     for (std::size_t g = 0; g < surfaces.size(); ++g) {
-        const std::string name = objName(object.surfaceName(surfaces[g]));
+        const std::string name = oneWord(object.surfaceName(surfaces[g]), "Default");
         out.literal("g ");
         out.text(name);
         out.literal("\nusemtl ");

@@ -1,6 +1,7 @@
 // PLY in and out, ASCII and binary (either byte order in, little-endian out). Extra
 // float properties of a vertex are weight maps of that name; s/t or u/v a UV map.
 #include "atomic_file.h"
+#include "file_parts.h"
 #include "meshio.h"
 #include "modeler_host.h"
 
@@ -399,24 +400,10 @@ void readPly(const std::string &path, host::Object &object, int layerNumber)
     }
 
     // Maps are registered only once the whole file has been read.
-    for (auto &[name, values] : weights) {
-        const long key = object.mapKey(MH_MAP_WEIGHT, name, 1);
-        if (key < 0)
-            throw MeshIoError(path + ": the weight map \"" + name + "\" clashes with an existing map");
-        host::PointMap &map = mesh.mapFor(static_cast<std::uint32_t>(key), 1);
-        map.values.clear();
-        map.values.append(values.data(), values.size());
-        map.has.assign(values.size(), 1);
-    }
-    if (!uv.empty()) {
-        const long key = object.mapKey(MH_MAP_UV, "UV", 2);
-        if (key >= 0) {
-            host::PointMap &map = mesh.mapFor(static_cast<std::uint32_t>(key), 2);
-            map.values.clear();
-            map.values.append(uv.data(), uv.size());
-            map.has.assign(pointCount, 1);
-        }
-    }
+    for (const auto &[name, values] : weights)
+        attachPointMap(path, object, mesh, MH_MAP_WEIGHT, name, 1, values, std::vector<std::uint8_t>(pointCount, 1));
+    if (!uv.empty())
+        attachPointMap(path, object, mesh, MH_MAP_UV, "UV", 2, uv, std::vector<std::uint8_t>(pointCount, 1));
     host::Layer *layer = object.layer(layerNumber);
     if (layer == nullptr)
         throw MeshIoError(path + ": layer " + std::to_string(layerNumber) + " does not exist");
@@ -480,16 +467,6 @@ WrittenMaps mapsOf(const host::Object &object, const std::vector<const host::Lay
     return maps;
 }
 
-// A PLY property name: one word.
-std::string propertyName(const std::string &name)
-{
-    std::string result = name.empty() ? "unnamed" : name;
-    for (char &c : result)
-        if (c == ' ' || c == '\t' || c == '\r' || c == '\n')
-            c = '_';
-    return result;
-}
-
 float mapValue(const host::Mesh &mesh, long key, std::size_t point, int component, int dimension)
 {
     const host::PointMap *map = mesh.findMap(static_cast<std::uint32_t>(key));
@@ -522,7 +499,7 @@ WrittenCounts writePly(const std::string &path, const std::vector<const host::La
     header += "element vertex " + std::to_string(counts.points) + "\n";
     header += "property double x\nproperty double y\nproperty double z\n";
     for (const auto &weight : maps.weights)
-        header += "property float " + propertyName(weight.first) + "\n";
+        header += "property float " + oneWord(weight.first, "unnamed") + "\n";
     if (maps.uvKey >= 0)
         header += "property float s\nproperty float t\n";
     header += "element face " + std::to_string(counts.polygons) + "\n";

@@ -1,6 +1,7 @@
 // The program as a user runs it, checked on the mesh file it writes.
 #include "meshio.h"
 #include "modeler_host.h"
+#include "scratch_directory.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -29,16 +30,7 @@ V at(const host::Mesh &mesh, std::size_t i) { return {mesh.positions[i].x, mesh.
 
 class EndToEnd : public ::testing::Test {
 public:
-    EndToEnd()
-    {
-        directory = fs::path(::testing::TempDir()) /
-                    ("e2e-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(directory);
-        fs::create_directories(directory);
-    }
-    ~EndToEnd() override { fs::remove_all(directory); }
-
-    std::string path(const std::string &name) const { return (directory / name).string(); }
+    std::string path(const std::string &name) const { return scratch / name; }
 
     int tuftsprout(const std::string &arguments) const
     {
@@ -46,7 +38,7 @@ public:
         return std::system(command.c_str());
     }
 
-    fs::path directory;
+    testing::ScratchDirectory scratch{"e2e"};
 };
 
 // A sphere of radius 2 centred at (0, 3, 0): quads between latitude rings, triangles at

@@ -2,6 +2,7 @@
 #include "meshio.h"
 #include "modeler_host.h"
 #include "plant_job.h"
+#include "scratch_directory.h"
 #include "selection.h"
 
 #include <filesystem>
@@ -21,18 +22,9 @@ namespace fs = std::filesystem;
 
 class MeshFiles : public ::testing::Test {
 public:
-    MeshFiles()
-    {
-        directory = fs::path(::testing::TempDir()) /
-                    ("meshio-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(directory);
-        fs::create_directories(directory);
-    }
-    ~MeshFiles() override { fs::remove_all(directory); }
-
     std::string file(const std::string &name, const std::string &content = "") const
     {
-        const std::string path = (directory / name).string();
+        const std::string path = scratch / name;
         if (!content.empty())
             std::ofstream(path, std::ios::binary) << content;
         return path;
@@ -74,7 +66,8 @@ public:
         return object;
     }
 
-    fs::path directory;
+    testing::ScratchDirectory scratch{"meshio"};
+    const fs::path &directory = scratch.path();
 };
 
 void expectSameGeometry(const host::Mesh &a, const host::Mesh &b)

@@ -1,4 +1,5 @@
 #include "plugin_fixture.h"
+#include "scratch_directory.h"
 
 #include <filesystem>
 #include <fstream>
@@ -11,17 +12,9 @@ namespace fs = std::filesystem;
 
 class Preset : public PluginTest {
 public:
-    Preset()
-    {
-        directory = fs::path(::testing::TempDir()) /
-                    ("presets-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(directory);
-        fs::create_directories(directory);
-        modeler.setContentDirectory(directory.string());
-    }
-    ~Preset() override { fs::remove_all(directory); }
+    Preset() { modeler.setContentDirectory(directory.string()); }
 
-    std::string path(const std::string &name) const { return (directory / name).string(); }
+    std::string path(const std::string &name) const { return scratch / name; }
 
     static std::string bytes(const std::string &file)
     {
@@ -45,7 +38,8 @@ public:
         return closing;
     }
 
-    fs::path directory;
+    ScratchDirectory scratch{"presets"};
+    const fs::path &directory = scratch.path();
 };
 
 const char kInitialPreset[] = "ZELTUFTSPROUT\r\n100\r\n5\r\n0.4\r\n1\r\n0\r\n0\r\n15.5\r\n10.5\r\n75.5\r\n25.5\r\n"
