@@ -13,7 +13,7 @@ namespace {
 
 using tuft::toolkit::UserAction;
 
-constexpr const char *kVersion = "tuftsprout 0.1.0";
+constexpr const char *kVersion = "tuftsprout " TUFT_VERSION;
 
 constexpr const char *kPlantHelp = R"(Examples:
   tuftsprout plant -o grass.obj
