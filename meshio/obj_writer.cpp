@@ -4,66 +4,15 @@
 #include "meshio.h"
 #include "modeler_host.h"
 
-#include <charconv>
-#include <cstring>
+#include "parallel_text.h"
+
 #include <vector>
 
 namespace tuft::meshio {
 
 namespace {
 
-// Collects text in a large buffer and hands it to the file in big blocks; numbers are
-// formatted with std::to_chars, which ignores the locale.
-class TextSink {
-public:
-    explicit TextSink(AtomicFile &file) : file_(file) { buffer_.resize(kBlock + 256); }
-    ~TextSink() = default;
-
-    void text(const char *s, std::size_t n)
-    {
-        if (n > 128) {
-            flush();
-            file_.write(s, n);
-            return;
-        }
-        std::memcpy(buffer_.data() + used_, s, n);
-        advance(n);
-    }
-    void text(const std::string &s) { text(s.data(), s.size()); }
-    void literal(const char *s) { text(s, std::strlen(s)); }
-    void number(double value)
-    {
-        const auto result = std::to_chars(buffer_.data() + used_, buffer_.data() + buffer_.size(), value);
-        advance(static_cast<std::size_t>(result.ptr - (buffer_.data() + used_)));
-    }
-    void number(std::uint64_t value)
-    {
-        const auto result = std::to_chars(buffer_.data() + used_, buffer_.data() + buffer_.size(), value);
-        advance(static_cast<std::size_t>(result.ptr - (buffer_.data() + used_)));
-    }
-    void character(char c)
-    {
-        buffer_[used_] = c;
-        advance(1);
-    }
-    void flush()
-    {
-        file_.write(buffer_.data(), used_);
-        used_ = 0;
-    }
-
-private:
-    static constexpr std::size_t kBlock = 1 << 20;
-    void advance(std::size_t n)
-    {
-        used_ += n;
-        if (used_ >= kBlock)
-            flush();
-    }
-    AtomicFile &file_;
-    std::vector<char> buffer_;
-    std::size_t used_ = 0;
-};
+constexpr std::size_t kPerChunk = 1 << 16;
 
 const host::PointMap *firstUvMap(const host::Object &object, const host::Mesh &mesh)
 {
@@ -78,43 +27,50 @@ struct Counters {
     std::uint64_t uvs = 0;
 };
 
-void writeLayer(TextSink &out, const host::Object &object, const host::Layer &layer, bool named, Counters &base)
+void writeText(AtomicFile &file, const std::string &text) { file.write(text.data(), text.size()); }
+
+void writePoints(AtomicFile &file, const host::Mesh &mesh)
 {
-    const host::Mesh &mesh = layer.mesh;
-    if (named) {
-        out.literal("o Layer");
-        out.number(std::uint64_t(layer.number));
-        out.character('\n');
-    }
-    for (const host::Vec3 &p : mesh.positions) {
-        out.literal("v ");
-        out.number(p.x);
-        out.character(' ');
-        out.number(p.y);
-        out.character(' ');
-        out.number(p.z);
-        out.character('\n');
-    }
-    // vt numbers of the points that carry a UV value; 0 for none.
-    std::vector<std::uint64_t> uvIndex;
-    if (const host::PointMap *uv = firstUvMap(object, mesh)) {
-        uvIndex.assign(mesh.pointCount(), 0);
-        std::uint64_t next = base.uvs;
-        for (std::size_t i = 0; i < mesh.pointCount(); ++i) {
-            if (!uv->has[i])
-                continue;
-            uvIndex[i] = ++next;
-            out.literal("vt ");
-            out.number(double(uv->values[2 * i]));
+    writeInChunks(file, mesh.pointCount(), kPerChunk, [&](std::size_t first, std::size_t end, TextAppender &out) {
+        for (std::size_t i = first; i < end; ++i) {
+            const host::Vec3 &p = mesh.positions[i];
+            out.literal("v ");
+            out.number(p.x);
             out.character(' ');
-            out.number(double(uv->values[2 * i + 1]));
+            out.number(p.y);
+            out.character(' ');
+            out.number(p.z);
             out.character('\n');
         }
-        base.uvs = next;
-    }
+    });
+}
 
-    // Polygons grouped by surface, in order of each surface's first polygon.
-    std::vector<std::uint32_t> surfaces;
+// Writes the vt lines of the points that carry a UV value; returns each point's vt
+// number (0 for none).
+std::vector<std::uint64_t> writeUvs(AtomicFile &file, const host::Mesh &mesh, const host::PointMap &uv,
+                                    std::uint64_t &lastUv)
+{
+    std::vector<std::uint64_t> uvIndex(mesh.pointCount(), 0);
+    for (std::size_t i = 0; i < mesh.pointCount(); ++i)
+        if (uv.has[i])
+            uvIndex[i] = ++lastUv;
+    writeInChunks(file, mesh.pointCount(), kPerChunk, [&](std::size_t first, std::size_t end, TextAppender &out) {
+        for (std::size_t i = first; i < end; ++i) {
+            if (uvIndex[i] == 0)
+                continue;
+            out.literal("vt ");
+            out.number(uv.values[2 * i]); // floats, written as the floats they are
+            out.character(' ');
+            out.number(uv.values[2 * i + 1]);
+            out.character('\n');
+        }
+    });
+    return uvIndex;
+}
+
+// Polygons grouped by surface, in order of each surface's first polygon.
+std::vector<std::vector<std::uint32_t>> polygonsBySurface(const host::Mesh &mesh, std::vector<std::uint32_t> &surfaces)
+{
     std::vector<std::vector<std::uint32_t>> bySurface;
     std::vector<int> slotOf;
     for (std::uint32_t i = 0; i < mesh.polygonCount(); ++i) {
@@ -128,31 +84,50 @@ void writeLayer(TextSink &out, const host::Object &object, const host::Layer &la
         }
         bySurface[slotOf[s]].push_back(i);
     }
+    return bySurface;
+}
+
+void writePolygons(AtomicFile &file, const host::Object &object, const host::Mesh &mesh,
+                   const std::vector<std::uint64_t> &uvIndex, std::uint64_t firstPoint)
+{
+    std::vector<std::uint32_t> surfaces;
+    const std::vector<std::vector<std::uint32_t>> bySurface = polygonsBySurface(mesh, surfaces);
     for (std::size_t g = 0; g < surfaces.size(); ++g) {
         const std::string name = oneWord(object.surfaceName(surfaces[g]), "Default");
-        out.literal("g ");
-        out.text(name);
-        out.literal("\nusemtl ");
-        out.text(name);
-        out.character('\n');
-        for (std::uint32_t index : bySurface[g]) {
-            const host::Polygon &polygon = mesh.polygons[index];
-            const std::uint32_t *v = &mesh.vertices[polygon.firstVertex];
-            bool withUv = !uvIndex.empty();
-            for (std::uint32_t k = 0; withUv && k < polygon.vertexCount; ++k)
-                withUv = uvIndex[v[k]] != 0;
-            out.character(polygon.vertexCount >= 3 ? 'f' : polygon.vertexCount == 2 ? 'l' : 'p');
-            for (std::uint32_t k = 0; k < polygon.vertexCount; ++k) {
-                out.character(' ');
-                out.number(base.points + v[k] + 1);
-                if (withUv) {
-                    out.character('/');
-                    out.number(uvIndex[v[k]]);
+        writeText(file, "g " + name + "\nusemtl " + name + "\n");
+        const std::vector<std::uint32_t> &group = bySurface[g];
+        writeInChunks(file, group.size(), kPerChunk, [&](std::size_t first, std::size_t end, TextAppender &out) {
+            for (std::size_t i = first; i < end; ++i) {
+                const host::Polygon &polygon = mesh.polygons[group[i]];
+                const std::uint32_t *v = &mesh.vertices[polygon.firstVertex];
+                bool withUv = !uvIndex.empty();
+                for (std::uint32_t k = 0; withUv && k < polygon.vertexCount; ++k)
+                    withUv = uvIndex[v[k]] != 0;
+                out.character(polygon.vertexCount >= 3 ? 'f' : polygon.vertexCount == 2 ? 'l' : 'p');
+                for (std::uint32_t k = 0; k < polygon.vertexCount; ++k) {
+                    out.character(' ');
+                    out.number(firstPoint + v[k] + 1);
+                    if (withUv) {
+                        out.character('/');
+                        out.number(uvIndex[v[k]]);
+                    }
                 }
+                out.character('\n');
             }
-            out.character('\n');
-        }
+        });
     }
+}
+
+void writeLayer(AtomicFile &file, const host::Object &object, const host::Layer &layer, bool named, Counters &base)
+{
+    const host::Mesh &mesh = layer.mesh;
+    if (named)
+        writeText(file, "o Layer" + std::to_string(layer.number) + "\n");
+    writePoints(file, mesh);
+    std::vector<std::uint64_t> uvIndex;
+    if (const host::PointMap *uv = firstUvMap(object, mesh))
+        uvIndex = writeUvs(file, mesh, *uv, base.uvs);
+    writePolygons(file, object, mesh, uvIndex, base.points);
     base.points += mesh.pointCount();
 }
 
@@ -162,16 +137,14 @@ WrittenCounts writeObj(const std::string &path, const std::vector<const host::La
                        const host::Object &object)
 {
     AtomicFile file(path);
-    TextSink out(file);
-    out.literal("# planted by tuftsprout\n");
+    writeText(file, "# planted by tuftsprout\n");
     Counters base;
     WrittenCounts written;
     for (const host::Layer *layer : chosen) {
-        writeLayer(out, object, *layer, chosen.size() > 1, base);
+        writeLayer(file, object, *layer, chosen.size() > 1, base);
         written.polygons += layer->mesh.polygonCount();
     }
     written.points = base.points;
-    out.flush();
     file.commit();
     return written;
 }

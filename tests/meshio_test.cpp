@@ -1,6 +1,7 @@
 // Mesh files in and out, and the selection from the command line.
 #include "meshio.h"
 #include "modeler_host.h"
+#include "parallel_text.h"
 #include "plant_job.h"
 #include "scratch_directory.h"
 #include "selection.h"
@@ -214,6 +215,25 @@ TEST_F(MeshFiles, AllLayersOrJustTheCurrentOne)
     object.layer(3); // empty: not written
     EXPECT_EQ(meshio::writeMesh(file("one.obj"), object, meshio::LayerChoice::kCurrent).points, 5u);
     EXPECT_EQ(meshio::writeMesh(file("all.obj"), object, meshio::LayerChoice::kAll).points, 6u);
+}
+
+TEST(ParallelText, TheSameBytesWhateverTheThreads)
+{
+    const auto format = [](std::size_t first, std::size_t end, meshio::TextAppender &out) {
+        for (std::size_t i = first; i < end; ++i) {
+            out.number(i * 0.1);
+            out.character(i % 7 == 0 ? '\n' : ' ');
+        }
+    };
+    std::vector<std::string> results;
+    for (std::size_t threads : {1, 2, 3, 8}) {
+        std::string all;
+        meshio::formatInChunks(10007, 100, format, [&](const std::string &text) { all += text; }, threads);
+        results.push_back(all);
+    }
+    for (const std::string &result : results)
+        EXPECT_EQ(result, results[0]);
+    EXPECT_EQ(results[0].substr(0, 6), "0\n0.1 ");
 }
 
 TEST(Selection, SpecsSelectWhatTheyName)
