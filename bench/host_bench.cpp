@@ -6,6 +6,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cmath>
+
 namespace {
 
 using namespace tuft;
@@ -74,6 +76,54 @@ void groundRun(benchmark::State &state)
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(groundRun)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000)->Iterations(2)->Unit(benchmark::kMillisecond);
+
+// A grid of selected points (and, for polygons, a selected quad on each cell).
+void selectedGrid(host::Object &object, std::int64_t count, bool polygons)
+{
+    host::Mesh &mesh = object.layer(1)->mesh;
+    const auto side = static_cast<std::int64_t>(std::ceil(std::sqrt(double(count)))) + 1;
+    for (std::int64_t i = 0; i < side * side; ++i)
+        mesh.addPoint({double(i % side), 0.01 * double(i % 7), double(i / side)}, polygons ? 0 : MH_FLAG_SELECTED);
+    if (!polygons) {
+        object.selectionMode = host::SelectionMode::kPoints;
+        return;
+    }
+    std::int64_t made = 0;
+    for (std::int64_t row = 0; row + 1 < side && made < count; ++row)
+        for (std::int64_t column = 0; column + 1 < side && made < count; ++column, ++made) {
+            const auto at = static_cast<std::uint32_t>(row * side + column);
+            const std::uint32_t quad[4] = {at, at + static_cast<std::uint32_t>(side),
+                                           at + static_cast<std::uint32_t>(side) + 1, at + 1};
+            mesh.addPolygon(MH_POLY_FACE, 0, quad, 4, MH_FLAG_SELECTED);
+        }
+    object.selectionMode = host::SelectionMode::kPolygons;
+}
+
+// Point or Polygon planting on state.range(0) selected elements, capture included.
+void selectionRun(benchmark::State &state, bool polygons)
+{
+    static host::PluginLibrary library(TUFT_PLUGIN_PATH);
+    host::pinClock(0);
+    for (auto _ : state) {
+        state.PauseTiming();
+        host::Object object;
+        selectedGrid(object, state.range(0), polygons);
+        host::Modeler modeler(object);
+        modeler.setProgressDisplay(nullptr);
+        toolkit::HeadlessPanels panels;
+        modeler.setPanelServices(panels.services());
+        panels.setScript({{toolkit::UserAction::Type::kSet, "Mode", polygons ? "Polygon" : "Point"},
+                          {toolkit::UserAction::Type::kOk, "", ""}});
+        state.ResumeTiming();
+        modeler.activate(library);
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void pointRun(benchmark::State &state) { selectionRun(state, false); }
+void polygonRun(benchmark::State &state) { selectionRun(state, true); }
+BENCHMARK(pointRun)->Arg(1000000)->Iterations(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(polygonRun)->Arg(1000000)->Iterations(2)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

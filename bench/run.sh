@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Runs the benchmarks and prints one table: ./bench/run.sh [build directory]
+# (build first: cmake --preset release && cmake --build --preset release)
+set -euo pipefail
+build=${1:-build/release}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+echo "| benchmark | time | per item |"
+echo "|---|---|---|"
+"$build/bench/tuft_bench" --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
+    --benchmark_format=csv 2>/dev/null |
+    awk -F, '/_median"/ {
+        name = $1; gsub(/"|_median|\/iterations:[0-9]+/, "", name)
+        unit = $5; gsub(/"/, "", unit)
+        items = $7
+        per = items > 0 ? sprintf("%.0f ns", 1e9 / items) : ""
+        printf "| %s | %.3g %s | %s |\n", name, $3, unit, per
+    }'
+for format in ply obj; do
+    /usr/bin/time -f "%e %M" -o "$work/time" "$build/bin/tuftsprout" plant --number 1000000 --set Add_UV=on \
+        --clock 0 -o "$work/grass.$format" 2>/dev/null
+    read -r seconds kilobytes < "$work/time"
+    echo "| whole program, 10^6 blades with UVs, .$format | $seconds s, peak $((kilobytes / 1024)) MiB | |"
+    rm -f "$work/grass.$format"
+done
