@@ -71,17 +71,18 @@ PlantResult runPlantJob(const PlantJob &job)
     if (!job.panelReport.empty())
         panels.onOpened = [&](const toolkit::PanelView &view) { std::ofstream(job.panelReport) << view.describe(); };
 
-    // Without a window the preview draws into an offscreen context whenever one can be had.
+    // Without a window the preview draws into an offscreen context when its picture is
+    // wanted. Otherwise it draws with no context: its calls do nothing, its tables fill
+    // all the same, and the run is spared starting Mesa's shader compiler.
     std::unique_ptr<toolkit::OffscreenGl> gl;
     std::vector<std::uint8_t> picture;
-    if (!job.interactive) {
-        gl = std::make_unique<toolkit::OffscreenGl>(kPreviewWidth, kPreviewHeight);
-        headless.setDrawRunner([&gl](const std::function<void()> &draw) { gl->run(draw); });
-    }
     if (!job.previewPng.empty()) {
-        if (gl == nullptr || !gl->ok())
-            throw host::PluginError("cannot render the preview: " +
-                                    (gl == nullptr ? std::string("not from the window") : gl->error()));
+        if (job.interactive)
+            throw UsageError("--preview saves the picture of a run without a window");
+        gl = std::make_unique<toolkit::OffscreenGl>(kPreviewWidth, kPreviewHeight);
+        if (!gl->ok())
+            throw host::PluginError("cannot render the preview: " + gl->error());
+        headless.setDrawRunner([&gl](const std::function<void()> &draw) { gl->run(draw); });
         panels.onClosing = [&](const toolkit::PanelView &) { picture = gl->pixels(); };
     }
 

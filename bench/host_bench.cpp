@@ -75,7 +75,7 @@ void groundRun(benchmark::State &state)
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
-BENCHMARK(groundRun)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000)->Iterations(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(groundRun)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000)->Arg(10000000)->Iterations(2)->Unit(benchmark::kMillisecond);
 
 // A grid of selected points (and, for polygons, a selected quad on each cell).
 void selectedGrid(host::Object &object, std::int64_t count, bool polygons)

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <unordered_map>
 
@@ -415,13 +416,18 @@ namespace {
 // Everything written goes through one buffer, flushed in large blocks.
 class Output {
 public:
-    explicit Output(AtomicFile &file) : file_(file) { buffer_.reserve(kBlock + 64); }
+    explicit Output(AtomicFile &file) : file_(file), buffer_(new char[kBlock]) {}
     void bytes(const void *data, std::size_t size)
     {
-        const char *c = static_cast<const char *>(data);
-        buffer_.insert(buffer_.end(), c, c + size);
-        if (buffer_.size() >= kBlock)
+        if (used_ + size > kBlock) {
             flush();
+            if (size > kBlock) {
+                file_.write(static_cast<const char *>(data), size);
+                return;
+            }
+        }
+        std::memcpy(buffer_.get() + used_, data, size);
+        used_ += size;
     }
     template <typename T> void value(T v) { bytes(&v, sizeof v); } // little-endian hosts only
     void text(const std::string &s) { bytes(s.data(), s.size()); }
@@ -433,14 +439,15 @@ public:
     }
     void flush()
     {
-        file_.write(buffer_.data(), buffer_.size());
-        buffer_.clear();
+        file_.write(buffer_.get(), used_);
+        used_ = 0;
     }
 
 private:
     static constexpr std::size_t kBlock = 1 << 20;
     AtomicFile &file_;
-    std::vector<char> buffer_;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t used_ = 0;
 };
 
 // The maps written per point: weight maps, then the first UV map as s and t.
