@@ -15,7 +15,7 @@ echo "|---|---|---|"
         unit = $5; gsub(/"/, "", unit)
         items = $7
         per = items > 0 ? sprintf("%.0f ns", 1e9 / items) : ""
-        printf "| %s | %.3g %s | %s |\n", name, $3, unit, per
+        printf "| %s | %.4g %s | %s |\n", name, $3, unit, per
     }'
 for format in ply obj; do
     /usr/bin/time -f "%e %M" -o "$work/time" "$build/bin/tuftsprout" plant --number 1000000 --set Add_UV=on \
