@@ -92,7 +92,7 @@ void addMeshOptions(CLI::App *command, PlantOptions &o)
     command->add_option("-o,--output", o.job.output,
                         "Mesh file to write (.obj or .ply); replaced only when complete");
     command->add_option("--select", o.job.selection,
-                        "Select before planting: points:SPEC or polygons:SPEC, SPEC being all, indices and "
+                        "Select before planting: points:WHICH or polygons:WHICH, WHICH being all, indices and "
                         "ranges (0-99,120) or group:NAME; puts the host in that selection mode");
     command->add_flag("--ascii", o.asciiPly, "Write a .ply output as text rather than binary");
     addPanelOptions(command, o);

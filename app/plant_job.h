@@ -17,7 +17,7 @@ struct PlantJob {
     std::string background;                // a mesh for the background layer; empty: none
     std::string output;                    // empty only when cancelling
     std::string previewPng;                // the preview as it stood when the panel closed
-    std::string selection;                 // "points:SPEC" or "polygons:SPEC"; empty: none
+    std::string selection;                 // "points:WHICH" or "polygons:WHICH"; empty: none
     meshio::PlyEncoding plyEncoding = meshio::PlyEncoding::kBinary;
     std::string plugin;                    // empty: beside the program
     std::vector<toolkit::UserAction> actions;

@@ -47,16 +47,16 @@ void applySelection(host::Object &object, int layerNumber, const std::string &re
     const std::size_t colon = request.find(':');
     const std::string kind = request.substr(0, colon);
     if (colon == std::string::npos || (kind != "points" && kind != "polygons"))
-        throw UsageError("--select takes points:SPEC or polygons:SPEC, not \"" + request + "\"");
-    const std::string spec = request.substr(colon + 1);
+        throw UsageError("--select takes points:WHICH or polygons:WHICH, not \"" + request + "\"");
+    const std::string which = request.substr(colon + 1);
     const bool polygons = kind == "polygons";
     host::Mesh &mesh = object.layer(layerNumber)->mesh;
     std::vector<bool> chosen(polygons ? mesh.polygonCount() : mesh.pointCount(), false);
 
-    if (spec == "all") {
+    if (which == "all") {
         chosen.assign(chosen.size(), true);
-    } else if (spec.rfind("group:", 0) == 0) {
-        const std::string group = spec.substr(6);
+    } else if (which.rfind("group:", 0) == 0) {
+        const std::string group = which.substr(6);
         bool found = false;
         for (std::size_t p = 0; p < mesh.polygonCount(); ++p) {
             const host::Polygon &polygon = mesh.polygons[p];
@@ -72,7 +72,7 @@ void applySelection(host::Object &object, int layerNumber, const std::string &re
         if (!found)
             throw UsageError("--select " + request + ": no polygon belongs to the group \"" + group + "\"");
     } else {
-        markList(spec, request, chosen, polygons ? "polygon" : "point");
+        markList(which, request, chosen, polygons ? "polygon" : "point");
     }
 
     object.selectionMode = polygons ? host::SelectionMode::kPolygons : host::SelectionMode::kPoints;

@@ -1,4 +1,4 @@
-// The user's selection from the command line: --select points:SPEC or polygons:SPEC.
+// The user's selection from the command line: --select points:WHICH or polygons:WHICH.
 #pragma once
 
 #include "object.h"
@@ -7,7 +7,7 @@
 
 namespace tuft::app {
 
-// Selects elements of the layer and puts the object in that selection mode. SPEC is
+// Selects elements of the layer and puts the object in that selection mode. WHICH is
 // "all", indices and ranges ("0-99,120"), or "group:NAME" (polygons of that surface, or
 // their points). Throws UsageError for a request that does not parse or fit the layer.
 void applySelection(host::Object &object, int layer, const std::string &request);

@@ -256,9 +256,9 @@ TEST(Selection, SpecsSelectWhatTheyName)
 TEST(Selection, BadSpecsSayWhatIsWrong)
 {
     host::Object object = MeshFiles::sample();
-    const auto message = [&](const std::string &spec) {
+    const auto message = [&](const std::string &request) {
         try {
-            app::applySelection(object, 1, spec);
+            app::applySelection(object, 1, request);
         } catch (const app::UsageError &error) {
             return std::string(error.what());
         }
@@ -267,7 +267,7 @@ TEST(Selection, BadSpecsSayWhatIsWrong)
     EXPECT_NE(message("points:7").find("point 7 does not exist (the layer has 5)"), std::string::npos);
     EXPECT_NE(message("points:3-1").find("runs backwards"), std::string::npos);
     EXPECT_NE(message("points:x").find("\"x\" is not an index"), std::string::npos);
-    EXPECT_NE(message("edges:all").find("points:SPEC or polygons:SPEC"), std::string::npos);
+    EXPECT_NE(message("edges:all").find("points:WHICH or polygons:WHICH"), std::string::npos);
     EXPECT_NE(message("polygons:group:Sky").find("no polygon belongs to the group \"Sky\""), std::string::npos);
 }
 
