@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-base_packages=(cmake ninja-build g++ libgl-dev libegl-dev libegl-mesa0 libgl1-mesa-dri libpng-dev
+base_packages=(cmake ninja-build g++ libgl-dev libegl-dev libegl-mesa0 libgl1-mesa-dri libpng-dev libfmt-dev
                libtinyobjloader-dev libcli11-dev libfltk1.3-dev libx11-dev)
 test_packages=(libgtest-dev libbenchmark-dev assimp-utils g++-multilib qemu-user
                g++-mingw-w64-i686 binutils-mingw-w64-i686 clang libclang-rt-14-dev

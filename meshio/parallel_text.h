@@ -2,37 +2,95 @@
 // whatever the number of threads.
 #pragma once
 
-#include "atomic_file.h"
+#include "number_text.h"
 
 #include <algorithm>
-#include <charconv>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 namespace tuft::meshio {
 
-// Appends text to a string; numbers through std::to_chars, which ignores the locale.
+// A byte buffer that keeps its storage from use to use: fresh memory is costly.
+class TextBuffer {
+public:
+    void clear() { size_ = 0; }
+    // Where at least `bytes` more bytes may be written, up to limit(); advance() says
+    // how far they were.
+    char *room(std::size_t bytes)
+    {
+        if (capacity_ - size_ < bytes)
+            grow(bytes);
+        return data_.get() + size_;
+    }
+    char *limit() const { return data_.get() + capacity_; }
+    void advance(char *end) { size_ = static_cast<std::size_t>(end - data_.get()); }
+    std::string_view view() const { return {data_.get(), size_}; }
+
+private:
+    void grow(std::size_t bytes)
+    {
+        capacity_ = std::max(2 * capacity_, size_ + bytes);
+        std::unique_ptr<char[]> larger(new char[capacity_]);
+        if (size_ > 0)
+            std::memcpy(larger.get(), data_.get(), size_);
+        data_ = std::move(larger);
+    }
+
+    std::unique_ptr<char[]> data_;
+    std::size_t size_ = 0, capacity_ = 0;
+};
+
+// Appends text to a buffer; numbers are written as std::to_chars writes them. Its place
+// in the buffer is its own until it goes: threads writing neighbouring buffers never
+// share a cache line.
 class TextAppender {
 public:
-    explicit TextAppender(std::string &out) : out_(out) {}
-    void character(char c) { out_.push_back(c); }
-    void text(const char *s, std::size_t n) { out_.append(s, n); }
-    void text(const std::string &s) { out_.append(s); }
-    void literal(const char *s) { out_.append(s); }
+    explicit TextAppender(TextBuffer &out) : out_(out), at_(out.room(0)), limit_(out.limit()) {}
+    ~TextAppender() { out_.advance(at_); }
+    TextAppender(const TextAppender &) = delete;
+    TextAppender &operator=(const TextAppender &) = delete;
+
+    void character(char c) { *room(1)++ = c; }
+    void text(std::string_view s)
+    {
+        std::memcpy(room(s.size()), s.data(), s.size());
+        at_ += s.size();
+    }
     // Shortest text that reads back as the same value.
+    template <typename Float> void number(Float value, NumberMemo<Float> &memo)
+    {
+        at_ = memo.write(room(kNumberTextMax), value);
+    }
     template <typename Number> void number(Number value)
     {
-        char digits[32];
-        const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-        out_.append(digits, static_cast<std::size_t>(end - digits));
+        if constexpr (std::is_floating_point_v<Number>)
+            at_ = writeNumber(room(kNumberTextMax), value);
+        else
+            at_ = writeNumber(room(kNumberTextMax), static_cast<std::uint64_t>(value));
     }
 
 private:
-    std::string &out_;
+    char *&room(std::size_t bytes)
+    {
+        if (static_cast<std::size_t>(limit_ - at_) < bytes) {
+            out_.advance(at_);
+            at_ = out_.room(bytes);
+            limit_ = out_.limit();
+        }
+        return at_;
+    }
+
+    TextBuffer &out_;
+    char *at_, *limit_;
 };
 
 inline std::size_t coreCount()
@@ -42,41 +100,61 @@ inline std::size_t coreCount()
     return std::max(1u, std::thread::hardware_concurrency());
 }
 
-// Formats items [0, count) with format(first, end, appender) in chunks of `perChunk`,
-// spread over `threads` threads, and writes the chunks to `write` in order.
+// Formats items [0, count) with format(first, end, appender) in chunks of `perChunk`
+// on `threads` helper threads, and hands the chunks' text to write() in order on the
+// calling thread. A helper takes the next chunk as soon as it is done with one, so
+// uneven chunks keep every core busy.
 template <typename Format, typename Write>
 void formatInChunks(std::size_t count, std::size_t perChunk, const Format &format, const Write &write,
                     std::size_t threads = coreCount())
 {
-    threads = std::max<std::size_t>(1, threads);
     const std::size_t chunks = (count + perChunk - 1) / perChunk;
-    // Each chunk's text keeps its storage from batch to batch: fresh memory is costly.
-    std::vector<std::string> texts(threads);
-    for (std::string &text : texts)
-        text.reserve(perChunk * 48);
-    for (std::size_t first = 0; first < chunks; first += threads) {
-        const std::size_t batch = std::min(threads, chunks - first);
-        const auto formatChunk = [&](std::size_t t) {
-            texts[t].clear();
-            TextAppender out(texts[t]);
-            const std::size_t begin = (first + t) * perChunk;
-            format(begin, std::min(count, begin + perChunk), out);
-        };
-        std::vector<std::thread> helpers;
-        for (std::size_t t = 1; t < batch; ++t)
-            helpers.emplace_back(formatChunk, t);
-        formatChunk(0);
-        for (std::thread &helper : helpers)
-            helper.join();
-        for (std::size_t t = 0; t < batch; ++t)
-            write(texts[t]);
-    }
-}
+    threads = std::clamp<std::size_t>(threads, 1, std::max<std::size_t>(chunks, 1));
+    // Each chunk in flight has a slot; a slot's text keeps its storage from chunk to chunk.
+    const std::size_t slots = 2 * threads;
+    std::vector<TextBuffer> texts(slots);
+    std::vector<char> ready(slots, 0);
+    std::size_t nextChunk = 0, written = 0;
+    std::mutex mutex;
+    std::condition_variable changed;
 
-template <typename Format>
-void writeInChunks(AtomicFile &file, std::size_t count, std::size_t perChunk, const Format &format)
-{
-    formatInChunks(count, perChunk, format, [&](const std::string &text) { file.write(text.data(), text.size()); });
+    const auto formatChunks = [&] {
+        std::unique_lock<std::mutex> lock(mutex);
+        for (;;) {
+            // A chunk may start once the one `slots` before it has been written.
+            changed.wait(lock, [&] { return nextChunk == chunks || nextChunk < written + slots; });
+            if (nextChunk == chunks)
+                return;
+            const std::size_t chunk = nextChunk++;
+            TextBuffer &text = texts[chunk % slots];
+            lock.unlock();
+            text.clear();
+            TextAppender out(text);
+            const std::size_t first = chunk * perChunk;
+            format(first, std::min(count, first + perChunk), out);
+            lock.lock();
+            ready[chunk % slots] = 1;
+            changed.notify_all();
+        }
+    };
+    std::vector<std::thread> helpers;
+    for (std::size_t t = 0; t < threads && chunks > 1; ++t)
+        helpers.emplace_back(formatChunks);
+    if (helpers.empty())
+        formatChunks();
+    for (; written < chunks; ++written) {
+        const std::size_t slot = written % slots;
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            changed.wait(lock, [&] { return ready[slot] != 0; });
+        }
+        write(texts[slot].view());
+        std::lock_guard<std::mutex> lock(mutex);
+        ready[slot] = 0;
+        changed.notify_all();
+    }
+    for (std::thread &helper : helpers)
+        helper.join();
 }
 
 } // namespace tuft::meshio

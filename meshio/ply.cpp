@@ -4,6 +4,7 @@
 #include "file_parts.h"
 #include "meshio.h"
 #include "modeler_host.h"
+#include "parallel_text.h"
 
 #include <algorithm>
 #include <charconv>
@@ -430,13 +431,6 @@ public:
         used_ += size;
     }
     template <typename T> void value(T v) { bytes(&v, sizeof v); } // little-endian hosts only
-    void text(const std::string &s) { bytes(s.data(), s.size()); }
-    void number(double v)
-    {
-        char text[32];
-        const auto end = std::to_chars(text, text + sizeof text, v).ptr;
-        bytes(text, static_cast<std::size_t>(end - text));
-    }
     void flush()
     {
         file_.write(buffer_.get(), used_);
@@ -482,6 +476,97 @@ float mapValue(const host::Mesh &mesh, long key, std::size_t point, int componen
     return map->values[point * dimension + component];
 }
 
+// Per point: the weights, then s and t; points without a value get 0.
+void extrasOf(const host::Mesh &mesh, const WrittenMaps &maps, std::size_t point, std::vector<float> &extra)
+{
+    extra.clear();
+    for (const auto &weight : maps.weights)
+        extra.push_back(mapValue(mesh, weight.second, point, 0, 1));
+    if (maps.uvKey >= 0) {
+        extra.push_back(mapValue(mesh, maps.uvKey, point, 0, 2));
+        extra.push_back(mapValue(mesh, maps.uvKey, point, 1, 2));
+    }
+}
+
+void writeBinaryBody(AtomicFile &file, const std::vector<const host::Layer *> &layers, const WrittenMaps &maps,
+                     bool byteCounts)
+{
+    Output out(file);
+    std::vector<float> extra;
+    for (const host::Layer *layer : layers) {
+        const host::Mesh &mesh = layer->mesh;
+        for (std::size_t i = 0; i < mesh.pointCount(); ++i) {
+            const host::Vec3 &p = mesh.positions[i];
+            out.value(p.x);
+            out.value(p.y);
+            out.value(p.z);
+            extrasOf(mesh, maps, i, extra);
+            out.bytes(extra.data(), extra.size() * sizeof(float));
+        }
+    }
+    std::uint32_t base = 0;
+    for (const host::Layer *layer : layers) {
+        const host::Mesh &mesh = layer->mesh;
+        for (const host::Polygon &polygon : mesh.polygons) {
+            if (byteCounts)
+                out.value(static_cast<std::uint8_t>(polygon.vertexCount));
+            else
+                out.value(polygon.vertexCount);
+            for (std::uint32_t k = 0; k < polygon.vertexCount; ++k)
+                out.value(base + mesh.vertices[polygon.firstVertex + k]);
+        }
+        base += static_cast<std::uint32_t>(mesh.pointCount());
+    }
+    out.flush();
+}
+
+// Text lines formatted on every core, in order.
+void writeAsciiBody(AtomicFile &file, const std::vector<const host::Layer *> &layers, const WrittenMaps &maps)
+{
+    constexpr std::size_t kPerChunk = 1 << 16;
+    const auto write = [&](std::string_view text) { file.write(text.data(), text.size()); };
+    for (const host::Layer *layer : layers) {
+        const host::Mesh &mesh = layer->mesh;
+        const auto formatPoints = [&](std::size_t first, std::size_t end, TextAppender &out) {
+            std::vector<float> extra;
+            NumberMemo<double> xs, ys, zs;
+            std::vector<NumberMemo<double>> extraMemos(maps.weights.size() + 2);
+            for (std::size_t i = first; i < end; ++i) {
+                const host::Vec3 &p = mesh.positions[i];
+                out.number(p.x, xs);
+                out.character(' ');
+                out.number(p.y, ys);
+                out.character(' ');
+                out.number(p.z, zs);
+                extrasOf(mesh, maps, i, extra);
+                for (std::size_t k = 0; k < extra.size(); ++k) {
+                    out.character(' ');
+                    out.number(static_cast<double>(extra[k]), extraMemos[k]); // as ASCII files always had them
+                }
+                out.character('\n');
+            }
+        };
+        formatInChunks(mesh.pointCount(), kPerChunk, formatPoints, write);
+    }
+    std::uint64_t base = 0;
+    for (const host::Layer *layer : layers) {
+        const host::Mesh &mesh = layer->mesh;
+        const auto formatFaces = [&](std::size_t first, std::size_t end, TextAppender &out) {
+            for (std::size_t i = first; i < end; ++i) {
+                const host::Polygon &polygon = mesh.polygons[i];
+                out.number(polygon.vertexCount);
+                for (std::uint32_t k = 0; k < polygon.vertexCount; ++k) {
+                    out.character(' ');
+                    out.number(base + mesh.vertices[polygon.firstVertex + k]);
+                }
+                out.character('\n');
+            }
+        };
+        formatInChunks(mesh.polygonCount(), kPerChunk, formatFaces, write);
+        base += mesh.pointCount();
+    }
+}
+
 } // namespace
 
 WrittenCounts writePly(const std::string &path, const std::vector<const host::Layer *> &layers,
@@ -499,7 +584,6 @@ WrittenCounts writePly(const std::string &path, const std::vector<const host::La
     const bool byteCounts = largestPolygon <= 255;
     const WrittenMaps maps = mapsOf(object, layers);
     AtomicFile file(path);
-    Output out(file);
     std::string header = "ply\nformat ";
     header += ascii ? "ascii 1.0\n" : "binary_little_endian 1.0\n";
     header += "comment planted by tuftsprout\n";
@@ -512,64 +596,11 @@ WrittenCounts writePly(const std::string &path, const std::vector<const host::La
     header += "element face " + std::to_string(counts.polygons) + "\n";
     header += byteCounts ? "property list uchar uint vertex_indices\nend_header\n"
                          : "property list uint uint vertex_indices\nend_header\n";
-    out.text(header);
-
-    std::vector<float> extra;
-    for (const host::Layer *layer : layers) {
-        const host::Mesh &mesh = layer->mesh;
-        for (std::size_t i = 0; i < mesh.pointCount(); ++i) {
-            const host::Vec3 &p = mesh.positions[i];
-            extra.clear();
-            for (const auto &weight : maps.weights)
-                extra.push_back(mapValue(mesh, weight.second, i, 0, 1));
-            if (maps.uvKey >= 0) {
-                extra.push_back(mapValue(mesh, maps.uvKey, i, 0, 2));
-                extra.push_back(mapValue(mesh, maps.uvKey, i, 1, 2));
-            }
-            const std::size_t n = extra.size();
-            if (ascii) {
-                out.number(p.x);
-                out.bytes(" ", 1);
-                out.number(p.y);
-                out.bytes(" ", 1);
-                out.number(p.z);
-                for (std::size_t k = 0; k < n; ++k) {
-                    out.bytes(" ", 1);
-                    out.number(extra[k]);
-                }
-                out.bytes("\n", 1);
-            } else {
-                out.value(p.x);
-                out.value(p.y);
-                out.value(p.z);
-                out.bytes(extra.data(), n * sizeof(float));
-            }
-        }
-    }
-    std::uint32_t base = 0;
-    for (const host::Layer *layer : layers) {
-        const host::Mesh &mesh = layer->mesh;
-        for (const host::Polygon &polygon : mesh.polygons) {
-            const std::uint32_t count = polygon.vertexCount;
-            if (ascii) {
-                out.number(count);
-                for (std::uint32_t k = 0; k < count; ++k) {
-                    out.bytes(" ", 1);
-                    out.number(base + mesh.vertices[polygon.firstVertex + k]);
-                }
-                out.bytes("\n", 1);
-            } else {
-                if (byteCounts)
-                    out.value(static_cast<std::uint8_t>(count));
-                else
-                    out.value(count);
-                for (std::uint32_t k = 0; k < count; ++k)
-                    out.value(base + mesh.vertices[polygon.firstVertex + k]);
-            }
-        }
-        base += static_cast<std::uint32_t>(mesh.pointCount());
-    }
-    out.flush();
+    file.write(header.data(), header.size());
+    if (ascii)
+        writeAsciiBody(file, layers, maps);
+    else
+        writeBinaryBody(file, layers, maps, byteCounts);
     file.commit();
     return counts;
 }

@@ -1,4 +1,5 @@
 // Mesh files in and out, and the selection from the command line.
+#include "atomic_file.h"
 #include "meshio.h"
 #include "modeler_host.h"
 #include "parallel_text.h"
@@ -196,6 +197,12 @@ TEST_F(MeshFiles, AFailedWriteKeepsTheOldFile)
     setrlimit(RLIMIT_FSIZE, &small);
     EXPECT_THROW(meshio::writeMesh(path, object, meshio::LayerChoice::kCurrent), meshio::MeshIoError);
     EXPECT_THROW(meshio::writeMesh(file("new.ply"), object, meshio::LayerChoice::kCurrent), meshio::MeshIoError);
+    // A large file fails in the helper thread that writes its full blocks.
+    for (int i = 0; i < 400000; ++i)
+        object.layer(1)->mesh.addPoint({0.1 * i, 0.2 * i, 0.3 * i});
+    small.rlim_cur = 6 << 20;
+    setrlimit(RLIMIT_FSIZE, &small);
+    EXPECT_THROW(meshio::writeMesh(path, object, meshio::LayerChoice::kCurrent), meshio::MeshIoError);
     setrlimit(RLIMIT_FSIZE, &previous);
     std::ifstream in(path);
     std::stringstream text;
@@ -206,6 +213,48 @@ TEST_F(MeshFiles, AFailedWriteKeepsTheOldFile)
     for (const auto &entry : fs::directory_iterator(directory))
         files += entry.is_regular_file();
     EXPECT_EQ(files, 1u);
+}
+
+TEST_F(MeshFiles, LargeFilesArriveWhole)
+{
+    // Pieces of every size, across many blocks, ending part way into one.
+    std::string expected;
+    std::uint32_t state = 12345;
+    while (expected.size() < (13u << 20) + 123) {
+        state = state * 1664525u + 1013904223u;
+        expected.append(state % 70000, static_cast<char>('a' + state % 26));
+    }
+    const std::string path = file("large.bin");
+    {
+        meshio::AtomicFile out(path);
+        for (std::size_t at = 0, piece = 1; at < expected.size(); at += piece, piece = piece * 7 % 100003 + 1)
+            out.write(expected.data() + at, std::min(piece, expected.size() - at));
+        out.commit();
+    }
+    std::ifstream in(path, std::ios::binary);
+    const std::string written((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(written.size(), expected.size());
+    EXPECT_TRUE(written == expected);
+}
+
+TEST_F(MeshFiles, PlyTextWritesIndicesAsWholeNumbers)
+{
+    host::Object object;
+    host::Mesh &mesh = object.layer(1)->mesh;
+    for (int i = 0; i <= 100000; ++i)
+        mesh.addPoint({0.5 * i, 0, 0});
+    const std::uint32_t triangle[3] = {0, 99999, 100000};
+    mesh.addPolygon(MH_POLY_FACE, object.surfaceIndex("Default"), triangle, 3);
+    const std::string path = file("indices.ply");
+    meshio::writeMesh(path, object, meshio::LayerChoice::kCurrent, meshio::PlyEncoding::kAscii);
+    std::ifstream in(path);
+    std::string line, last;
+    while (std::getline(in, line))
+        last = line;
+    EXPECT_EQ(last, "3 0 99999 100000");
+    host::Object back;
+    meshio::readMesh(path, back, 1);
+    expectSameGeometry(mesh, back.findLayer(1)->mesh);
 }
 
 TEST_F(MeshFiles, AllLayersOrJustTheCurrentOne)
@@ -226,14 +275,19 @@ TEST(ParallelText, TheSameBytesWhateverTheThreads)
         }
     };
     std::vector<std::string> results;
-    for (std::size_t threads : {1, 2, 3, 8}) {
-        std::string all;
-        meshio::formatInChunks(10007, 100, format, [&](const std::string &text) { all += text; }, threads);
-        results.push_back(all);
+    for (std::size_t count : {0, 1, 99, 10007}) {
+        std::vector<std::string> results;
+        for (std::size_t threads : {1, 2, 3, 8}) {
+            std::string all;
+            meshio::formatInChunks(count, 100, format, [&](std::string_view text) { all += text; }, threads);
+            results.push_back(all);
+        }
+        for (const std::string &result : results)
+            EXPECT_EQ(result, results[0]);
+        // Every item once: each ends in a separator.
+        EXPECT_EQ(std::count_if(results[0].begin(), results[0].end(), [](char c) { return c == ' ' || c == '\n'; }),
+                  static_cast<std::ptrdiff_t>(count));
     }
-    for (const std::string &result : results)
-        EXPECT_EQ(result, results[0]);
-    EXPECT_EQ(results[0].substr(0, 6), "0\n0.1 ");
 }
 
 TEST(Selection, SpecsSelectWhatTheyName)
