@@ -7,6 +7,10 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <cstdio>
+#include <memory>
+#include <vector>
+#include <sys/mman.h>
 
 namespace {
 
@@ -52,30 +56,46 @@ void pasteIntoFilledLayer(benchmark::State &state)
 }
 BENCHMARK(pasteIntoFilledLayer)->Arg(0)->Arg(1000)->Arg(1000000);
 
-// A whole Ground run through the plug-in: ten host commands per blade.
-void groundRun(benchmark::State &state)
+// A whole Ground run through the plug-in: ten host commands per blade. Only the run is
+// timed: setting up the object and panel and freeing them afterwards are not. With
+// `bar`, the monitor draws the terminal's progress bar (into /dev/null).
+void timeGroundRuns(benchmark::State &state, std::FILE *bar)
 {
     static host::PluginLibrary library(TUFT_PLUGIN_PATH);
     host::pinClock(0);
     for (auto _ : state) {
         state.PauseTiming();
-        host::Object object;
-        host::Modeler modeler(object);
-        modeler.setProgressDisplay(nullptr);
-        toolkit::HeadlessPanels panels;
-        modeler.setPanelServices(panels.services());
-        panels.setScript({{toolkit::UserAction::Type::kSet, "Number", std::to_string(state.range(0))},
-                          {toolkit::UserAction::Type::kSet, "Add_UV", "on"},
-                          {toolkit::UserAction::Type::kOk, "", ""}});
+        auto object = std::make_unique<host::Object>();
+        auto modeler = std::make_unique<host::Modeler>(*object);
+        modeler->setProgressDisplay(bar != nullptr ? host::makeProgressBar(bar) : nullptr);
+        auto panels = std::make_unique<toolkit::HeadlessPanels>();
+        modeler->setPanelServices(panels->services());
+        panels->setScript({{toolkit::UserAction::Type::kSet, "Number", std::to_string(state.range(0))},
+                           {toolkit::UserAction::Type::kSet, "Add_UV", "on"},
+                           {toolkit::UserAction::Type::kOk, "", ""}});
         state.ResumeTiming();
-        modeler.activate(library);
+        modeler->activate(library);
         state.PauseTiming();
-        benchmark::DoNotOptimize(object.layer(1)->mesh.pointCount());
+        benchmark::DoNotOptimize(object->layer(1)->mesh.pointCount());
+        modeler.reset();
+        panels.reset();
+        object.reset();
         state.ResumeTiming();
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
-BENCHMARK(groundRun)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000)->Arg(10000000)->Iterations(2)->Unit(benchmark::kMillisecond);
+
+void groundRun(benchmark::State &state) { timeGroundRuns(state, nullptr); }
+BENCHMARK(groundRun)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(groundRun)->Arg(1000000)->Arg(10000000)->Iterations(2)->Unit(benchmark::kMillisecond);
+
+void groundRunWithProgressBar(benchmark::State &state)
+{
+    std::FILE *bar = std::fopen("/dev/null", "w");
+    timeGroundRuns(state, bar);
+    std::fclose(bar);
+}
+BENCHMARK(groundRunWithProgressBar)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 // A grid of selected points (and, for polygons, a selected quad on each cell).
 void selectedGrid(host::Object &object, std::int64_t count, bool polygons)
@@ -120,10 +140,114 @@ void selectionRun(benchmark::State &state, bool polygons)
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
+// The host's side of what the plug-in does before planting on a selection, the way it
+// does it: for points, a position scan and a weight scan (each under its own edit); for
+// polygons, a scan that averages each polygon's points, then one edit per normal query.
+struct CaptureCounts {
+    MhMeshEdit *edit = nullptr;
+    std::int64_t seen = 0;
+    double sum = 0;
+};
+
+int positionOf(void *data, const MhPointInfo *info)
+{
+    auto &counts = *static_cast<CaptureCounts *>(data);
+    counts.sum += info->position[0];
+    ++counts.seen;
+    return 0;
+}
+
+int weightOf(void *data, const MhPointInfo *info)
+{
+    auto &counts = *static_cast<CaptureCounts *>(data);
+    counts.edit->selectPointMap(counts.edit->state, nullptr, MH_MAP_WEIGHT, "ZTSW");
+    float value = 0;
+    counts.edit->readPointMapValue(counts.edit->state, info->id, &value);
+    counts.sum += value;
+    return 0;
+}
+
+int centreOf(void *data, const MhPolygonInfo *info)
+{
+    auto &counts = *static_cast<CaptureCounts *>(data);
+    for (int v = 0; v < info->vertexCount; ++v)
+        counts.sum += counts.edit->pointInfo(counts.edit->state, info->vertices[v])->position[0];
+    ++counts.seen;
+    return 0;
+}
+
+int idOf(void *data, const MhPolygonInfo *info)
+{
+    static_cast<std::vector<MhPolygonId> *>(data)->push_back(info->id);
+    return 0;
+}
+
+void selectionCapture(benchmark::State &state, bool polygons)
+{
+    host::Object object;
+    selectedGrid(object, state.range(0), polygons);
+    host::Modeler modeler(object);
+    MhCommandSequence *sequence = modeler.commandSequence();
+    const MhArgRecord layer = layerArgument("1");
+    sequence->execute(sequence->data, sequence->lookup(sequence->data, "SETLAYER"), 1, &layer, 0, nullptr);
+    const auto scan = [&](auto run) {
+        CaptureCounts counts;
+        counts.edit = sequence->meshEditBegin(sequence->data, 0, 0, 1);
+        run(counts);
+        counts.edit->done(counts.edit->state, 0, 0);
+        return counts.sum;
+    };
+    std::vector<MhPolygonId> ids;
+    if (polygons)
+        scan([&](CaptureCounts &counts) { counts.edit->polygonScan(counts.edit->state, idOf, &ids, 0); });
+    for (auto _ : state) {
+        if (!polygons) {
+            benchmark::DoNotOptimize(scan([](CaptureCounts &c) { c.edit->pointScan(c.edit->state, positionOf, &c, 0); }));
+            benchmark::DoNotOptimize(scan([](CaptureCounts &c) { c.edit->pointScan(c.edit->state, weightOf, &c, 0); }));
+            continue;
+        }
+        benchmark::DoNotOptimize(scan([](CaptureCounts &c) { c.edit->polygonScan(c.edit->state, centreOf, &c, 0); }));
+        double normal[3];
+        for (MhPolygonId id : ids) {
+            MhMeshEdit *edit = sequence->meshEditBegin(sequence->data, 0, 0, 1);
+            edit->polygonNormal(edit->state, id, normal);
+            edit->done(edit->state, 0, 0);
+        }
+        benchmark::DoNotOptimize(normal[1]);
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void pointCapture(benchmark::State &state) { selectionCapture(state, false); }
+void polygonCaptureAndNormals(benchmark::State &state) { selectionCapture(state, true); }
+BENCHMARK(pointCapture)->Arg(1000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(polygonCaptureAndNormals)->Arg(1000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
 void pointRun(benchmark::State &state) { selectionRun(state, false); }
 void polygonRun(benchmark::State &state) { selectionRun(state, true); }
 BENCHMARK(pointRun)->Arg(1000000)->Iterations(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(polygonRun)->Arg(1000000)->Iterations(2)->Unit(benchmark::kMillisecond);
+
+// What the machine charges for memory a process has not touched before: the floor under
+// every run that grows an object (about 550 bytes a blade), whatever the host does.
+void touchFreshMemory(benchmark::State &state)
+{
+    const std::size_t bytes = static_cast<std::size_t>(state.range(0)) << 20;
+    for (auto _ : state) {
+        void *memory = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (memory == MAP_FAILED) {
+            state.SkipWithError("mmap failed");
+            return;
+        }
+        madvise(memory, bytes, MADV_HUGEPAGE);
+        for (std::size_t at = 0; at < bytes; at += 4096)
+            static_cast<volatile char *>(memory)[at] = 1;
+        munmap(memory, bytes);
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes));
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(bytes >> 20));
+}
+BENCHMARK(touchFreshMemory)->Arg(1024)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -6,6 +6,7 @@
 #include "object.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -52,6 +53,8 @@ std::string displayText(const char *text);
 // A bar on standard error when it is a terminal, redrawn a few times a second at most;
 // nothing otherwise.
 std::unique_ptr<ProgressDisplay> makeTerminalProgress();
+// The same bar drawn on `out` whatever it is.
+std::unique_ptr<ProgressDisplay> makeProgressBar(std::FILE *out);
 
 enum class MessageKind { kInfo, kWarning };
 using MessageSink = std::function<void(MessageKind, const char *firstLine, const char *secondLine)>;

@@ -31,6 +31,8 @@ namespace {
 
 class TerminalProgress final : public ProgressDisplay {
 public:
+    explicit TerminalProgress(std::FILE *out) : out_(out) {}
+
     void start(const char *, const char *caption, std::uint32_t total) override
     {
         caption_ = displayText(caption);
@@ -57,7 +59,7 @@ public:
     void finish() override
     {
         draw(total_);
-        std::fputc('\n', stderr);
+        std::fputc('\n', out_);
     }
 
 private:
@@ -68,13 +70,14 @@ private:
     {
         const double fraction = total_ > 0 ? std::min(1.0, double(done) / total_) : 1.0;
         const int filled = static_cast<int>(fraction * kWidth);
-        std::fprintf(stderr, "\r%s [%.*s%*s] %3d%%", caption_.c_str(), filled,
+        std::fprintf(out_, "\r%s [%.*s%*s] %3d%%", caption_.c_str(), filled,
                      "##################################################", kWidth - filled, "",
                      static_cast<int>(fraction * 100));
-        std::fflush(stderr);
+        std::fflush(out_);
     }
 
     static constexpr int kWidth = 50;
+    std::FILE *out_;
     std::string caption_;
     std::uint32_t total_ = 0;
     std::uint64_t nextCheck_ = 0, stride_ = 1;
@@ -87,7 +90,9 @@ std::unique_ptr<ProgressDisplay> makeTerminalProgress()
 {
     if (!isatty(fileno(stderr)))
         return nullptr;
-    return std::make_unique<TerminalProgress>();
+    return makeProgressBar(stderr);
 }
+
+std::unique_ptr<ProgressDisplay> makeProgressBar(std::FILE *out) { return std::make_unique<TerminalProgress>(out); }
 
 } // namespace tuft::host
