@@ -45,7 +45,12 @@ BlockPtr newBlock()
 class AtomicFile::Writer {
 public:
     explicit Writer(int fd) : fd_(fd), filling_(newBlock()) {}
-    ~Writer() { stopHelper(); }
+    // An abandoned file: the blocks still queued are not worth writing.
+    ~Writer()
+    {
+        setError(ECANCELED);
+        stopHelper();
+    }
 
     void write(const char *data, std::size_t size)
     {

@@ -9,10 +9,12 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <thread>
 #include <type_traits>
 #include <vector>
@@ -103,7 +105,8 @@ inline std::size_t coreCount()
 // Formats items [0, count) with format(first, end, appender) in chunks of `perChunk`
 // on `threads` helper threads, and hands the chunks' text to write() in order on the
 // calling thread. A helper takes the next chunk as soon as it is done with one, so
-// uneven chunks keep every core busy.
+// uneven chunks keep every core busy. What format or write throws stops the work and is
+// thrown again here.
 template <typename Format, typename Write>
 void formatInChunks(std::size_t count, std::size_t perChunk, const Format &format, const Write &write,
                     std::size_t threads = coreCount())
@@ -115,6 +118,7 @@ void formatInChunks(std::size_t count, std::size_t perChunk, const Format &forma
     std::vector<TextBuffer> texts(slots);
     std::vector<char> ready(slots, 0);
     std::size_t nextChunk = 0, written = 0;
+    std::exception_ptr failure;
     std::mutex mutex;
     std::condition_variable changed;
 
@@ -122,39 +126,75 @@ void formatInChunks(std::size_t count, std::size_t perChunk, const Format &forma
         std::unique_lock<std::mutex> lock(mutex);
         for (;;) {
             // A chunk may start once the one `slots` before it has been written.
-            changed.wait(lock, [&] { return nextChunk == chunks || nextChunk < written + slots; });
-            if (nextChunk == chunks)
+            changed.wait(lock, [&] { return failure || nextChunk == chunks || nextChunk < written + slots; });
+            if (failure || nextChunk == chunks)
                 return;
             const std::size_t chunk = nextChunk++;
             TextBuffer &text = texts[chunk % slots];
             lock.unlock();
-            text.clear();
-            TextAppender out(text);
-            const std::size_t first = chunk * perChunk;
-            format(first, std::min(count, first + perChunk), out);
+            std::exception_ptr thrown;
+            try {
+                text.clear();
+                TextAppender out(text);
+                const std::size_t first = chunk * perChunk;
+                format(first, std::min(count, first + perChunk), out);
+            } catch (...) {
+                thrown = std::current_exception();
+            }
             lock.lock();
+            if (thrown && !failure)
+                failure = thrown;
             ready[chunk % slots] = 1;
             changed.notify_all();
         }
     };
-    std::vector<std::thread> helpers;
-    for (std::size_t t = 0; t < threads && chunks > 1; ++t)
-        helpers.emplace_back(formatChunks);
-    if (helpers.empty())
-        formatChunks();
-    for (; written < chunks; ++written) {
-        const std::size_t slot = written % slots;
-        {
-            std::unique_lock<std::mutex> lock(mutex);
-            changed.wait(lock, [&] { return ready[slot] != 0; });
+    const auto writeChunks = [&] {
+        for (std::size_t chunk = 0; chunk < chunks; ++chunk) {
+            const std::size_t slot = chunk % slots;
+            {
+                std::unique_lock<std::mutex> lock(mutex);
+                changed.wait(lock, [&] { return failure || ready[slot] != 0; });
+                if (failure)
+                    return;
+            }
+            write(texts[slot].view());
+            std::lock_guard<std::mutex> lock(mutex);
+            ready[slot] = 0;
+            written = chunk + 1;
+            changed.notify_all();
         }
-        write(texts[slot].view());
+    };
+
+    std::vector<std::thread> helpers;
+    try {
+        for (std::size_t t = 0; t < threads && chunks > 1; ++t)
+            helpers.emplace_back(formatChunks);
+    } catch (const std::system_error &) {
+        // No more threads to be had: those running will do.
+    }
+    if (helpers.empty()) {
+        for (std::size_t chunk = 0; chunk < chunks; ++chunk) {
+            TextBuffer &text = texts[0];
+            text.clear();
+            {
+                TextAppender out(text);
+                format(chunk * perChunk, std::min(count, (chunk + 1) * perChunk), out);
+            }
+            write(text.view());
+        }
+        return;
+    }
+    try {
+        writeChunks();
+    } catch (...) {
         std::lock_guard<std::mutex> lock(mutex);
-        ready[slot] = 0;
+        failure = std::current_exception();
         changed.notify_all();
     }
     for (std::thread &helper : helpers)
         helper.join();
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 } // namespace tuft::meshio

@@ -290,6 +290,27 @@ TEST(ParallelText, TheSameBytesWhateverTheThreads)
     }
 }
 
+TEST(ParallelText, WhatFormattingOrWritingThrowsComesBack)
+{
+    const auto format = [](std::size_t first, std::size_t end, meshio::TextAppender &out) {
+        if (first == 500)
+            throw std::runtime_error("no room");
+        for (std::size_t i = first; i < end; ++i)
+            out.character('x');
+    };
+    for (std::size_t threads : {1, 2, 8}) {
+        std::size_t written = 0;
+        EXPECT_THROW(meshio::formatInChunks(10000, 100, format, [&](std::string_view text) { written += text.size(); },
+                                            threads),
+                     std::runtime_error);
+        EXPECT_LE(written, 500u); // nothing after the chunk that failed
+        const auto refuse = [](std::string_view) { throw std::runtime_error("disk full"); };
+        EXPECT_THROW(meshio::formatInChunks(10000, 100, [](std::size_t, std::size_t, meshio::TextAppender &) {}, refuse,
+                                            threads),
+                     std::runtime_error);
+    }
+}
+
 TEST(Selection, SpecsSelectWhatTheyName)
 {
     host::Object object = MeshFiles::sample();
