@@ -100,6 +100,9 @@ test_all() {
     build sanitize
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset sanitize
 
+    build thread
+    TSAN_OPTIONS=halt_on_error=1 ctest --preset thread
+
     fuzz_briefly
 }
 
