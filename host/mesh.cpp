@@ -16,6 +16,15 @@ void Mesh::clear()
     }
 }
 
+void Mesh::swap(Mesh &other) noexcept
+{
+    positions.swap(other.positions);
+    pointFlags.swap(other.pointFlags);
+    polygons.swap(other.polygons);
+    vertices.swap(other.vertices);
+    maps.swap(other.maps);
+}
+
 void Mesh::append(const Mesh &other)
 {
     const std::size_t points = positions.size();
@@ -34,14 +43,17 @@ void Mesh::append(const Mesh &other)
         map.has.resize(positions.size(), 0);
     }
 
+    // The copies refer to the pasted points and vertices (local pointers and counts let
+    // the compiler turn these loops into vector code).
     const std::size_t firstPolygon = polygons.size();
     polygons.append(other.polygons.data(), other.polygons.size());
-    for (std::size_t i = firstPolygon; i < polygons.size(); ++i)
-        polygons[i].firstVertex += static_cast<std::uint32_t>(vertexBase);
-    const std::size_t firstVertex = vertices.size();
+    Polygon *pasted = polygons.data() + firstPolygon;
+    for (std::size_t i = 0, n = other.polygons.size(); i < n; ++i)
+        pasted[i].firstVertex += static_cast<std::uint32_t>(vertexBase);
     vertices.append(other.vertices.data(), other.vertices.size());
-    for (std::size_t i = firstVertex; i < vertices.size(); ++i)
-        vertices[i] += static_cast<std::uint32_t>(points);
+    std::uint32_t *indices = vertices.data() + vertexBase;
+    for (std::size_t i = 0, n = other.vertices.size(); i < n; ++i)
+        indices[i] += static_cast<std::uint32_t>(points);
 }
 
 void Mesh::truncate(std::size_t points, std::size_t polygonCount, std::size_t vertexCount)
@@ -122,24 +134,32 @@ void Mesh::rotate(int axis, double degrees, const Vec3 &c)
     const double radians = degrees * (3.141592653589793 / 180.0);
     const double cs = std::cos(radians);
     const double sn = std::sin(radians);
-    for (Vec3 &p : positions) {
-        const double x = p.x - c.x;
-        const double y = p.y - c.y;
-        const double z = p.z - c.z;
-        switch (axis) {
-        case 0: // left-hand rule: +90 about X takes +Y to -Z, about Z it takes +Y to +X
+    // One loop per axis: the axis is chosen once, not for every point.
+    switch (axis) {
+    case 0: // left-hand rule: +90 about X takes +Y to -Z, about Z it takes +Y to +X
+        for (Vec3 &p : positions) {
+            const double y = p.y - c.y;
+            const double z = p.z - c.z;
             p.y = c.y + y * cs + z * sn;
             p.z = c.z - y * sn + z * cs;
-            break;
-        case 1:
+        }
+        break;
+    case 1:
+        for (Vec3 &p : positions) {
+            const double x = p.x - c.x;
+            const double z = p.z - c.z;
             p.x = c.x + x * cs - z * sn;
             p.z = c.z + x * sn + z * cs;
-            break;
-        default:
+        }
+        break;
+    default:
+        for (Vec3 &p : positions) {
+            const double x = p.x - c.x;
+            const double y = p.y - c.y;
             p.x = c.x + x * cs + y * sn;
             p.y = c.y - x * sn + y * cs;
-            break;
         }
+        break;
     }
 }
 

@@ -43,6 +43,7 @@ struct Mesh {
 
     // Empties the mesh, keeping its storage for reuse.
     void clear();
+    void swap(Mesh &other) noexcept;
     // Adds a copy of `other` after the mesh's own elements.
     void append(const Mesh &other);
     // Cuts the mesh back to its first points, polygons and vertices (undo of additions).

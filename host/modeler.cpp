@@ -2,7 +2,9 @@
 
 #include "loader.h"
 
+#include <algorithm>
 #include <charconv>
+#include <iterator>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -100,6 +102,18 @@ bool parseLayerNumber(const char *text, int &number)
     const char *end = text + std::strlen(text);
     const auto parsed = std::from_chars(text, end, number);
     return parsed.ec == std::errc() && parsed.ptr == end;
+}
+
+// Whether `text` is the remembered text, reading it no further than its end.
+bool sameText(const char (&kept)[8], const char *text)
+{
+    for (std::size_t i = 0; i < sizeof kept; ++i) {
+        if (kept[i] != text[i])
+            return false;
+        if (text[i] == '\0')
+            return true;
+    }
+    return false;
 }
 
 int axisOf(const char *text)
@@ -494,6 +508,7 @@ int Modeler::activate(const PluginLibrary &library, int version, void *serverDat
     Modeler *previous = t_current;
     t_current = this;
     active_ = object_.layer(object_.currentLayer);
+    std::fill(std::begin(namedLayers_), std::end(namedLayers_), NamedLayer{});
     const int result = library.activate(version, globalTrampoline, &sequence_, serverData);
     // Edits and monitors the plug-in left open end with the command.
     if (edit_)
@@ -545,17 +560,24 @@ int Modeler::lookupCommand(const char *name)
 
 int Modeler::execute(int code, int count, const MhArgRecord *records, int selectionMode)
 {
+    if (recording_)
+        return executeRecorded(code, count, records, selectionMode);
     const int result = runCommand(code, count, records);
-    if (result != kOk)
-        ++refusedCommands_;
-    if (recording_) {
-        events_.push_back("command executed");
-        CommandCall call{code >= kSetLayer && code < kCodeEnd ? kCommandNames[code - 1] : "",
-                         code, count, records != nullptr, selectionMode, {}, result};
-        for (int i = 0; records != nullptr && i < count; ++i)
-            call.arguments.push_back(decode(records[i]));
-        calls_.push_back(std::move(call));
-    }
+    refusedCommands_ += result != kOk;
+    return result;
+}
+
+// Kept out of execute(), which runs millions of times a run and records only in tests.
+int Modeler::executeRecorded(int code, int count, const MhArgRecord *records, int selectionMode)
+{
+    const int result = runCommand(code, count, records);
+    refusedCommands_ += result != kOk;
+    events_.push_back("command executed");
+    CommandCall call{code >= kSetLayer && code < kCodeEnd ? kCommandNames[code - 1] : "",
+                     code, count, records != nullptr, selectionMode, {}, result};
+    for (int i = 0; records != nullptr && i < count; ++i)
+        call.arguments.push_back(decode(records[i]));
+    calls_.push_back(std::move(call));
     return result;
 }
 
@@ -566,13 +588,15 @@ int Modeler::runCommand(int code, int count, const MhArgRecord *records)
     if (count < 0 || (count > 0 && records == nullptr))
         return kBadArguments;
     if (code == kSetLayer) {
-        int number = 0;
-        if (count != 1 || records[0].type != MH_ARG_STRING || !parseLayerNumber(records[0].string.text, number)) {
+        if (count != 1 || records[0].type != MH_ARG_STRING) {
             active_ = nullptr;
             return kBadArguments;
         }
-        active_ = object_.layer(number);
-        return active_ != nullptr ? kOk : kNoLayer;
+        active_ = layerNamed(records[0].string.text);
+        int number = 0;
+        if (active_ == nullptr)
+            return parseLayerNumber(records[0].string.text, number) ? kNoLayer : kBadArguments;
+        return kOk;
     }
     if (active_ == nullptr)
         return kNoLayer;
@@ -592,7 +616,7 @@ int Modeler::runCommand(int code, int count, const MhArgRecord *records)
     case kCut:
         if (count != 0)
             return kBadArguments;
-        std::swap(object_.clipboard, mesh);
+        object_.clipboard.swap(mesh);
         mesh.clear();
         return kOk;
     case kDelete:
@@ -629,6 +653,29 @@ int Modeler::runCommand(int code, int count, const MhArgRecord *records)
     default:
         return kUnknownCommand;
     }
+}
+
+// The layer a SETLAYER text names; null when the text is no layer number or the
+// number no layer's.
+Layer *Modeler::layerNamed(const char *text)
+{
+    if (text == nullptr)
+        return nullptr;
+    for (const NamedLayer &named : namedLayers_)
+        if (named.layer != nullptr && sameText(named.text, text))
+            return named.layer;
+    const std::size_t length = strnlen(text, sizeof(NamedLayer::text));
+    const bool rememberable = length < sizeof(NamedLayer::text);
+    int number = 0;
+    if (!parseLayerNumber(text, number))
+        return nullptr;
+    Layer *layer = object_.layer(number);
+    if (layer != nullptr && rememberable) {
+        NamedLayer &named = namedLayers_[nextNamedLayer_++ % kNamedLayers];
+        std::memcpy(named.text, text, length + 1);
+        named.layer = layer;
+    }
+    return layer;
 }
 
 MhMeshEdit *Modeler::beginMeshEdit()

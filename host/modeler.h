@@ -139,9 +139,22 @@ public:
 
 private:
     int runCommand(int code, int count, const MhArgRecord *records);
+    [[gnu::noinline]] int executeRecorded(int code, int count, const MhArgRecord *records, int selectionMode);
+    Layer *layerNamed(const char *text);
+
+    // The layers SETLAYER named last, by their text: a run names the same few layers
+    // millions of times. Layers are never removed, so an entry stays true; it is
+    // emptied on each activation all the same.
+    struct NamedLayer {
+        char text[8];
+        Layer *layer;
+    };
+    static constexpr std::size_t kNamedLayers = 4;
 
     Object &object_;
     Layer *active_ = nullptr;
+    NamedLayer namedLayers_[kNamedLayers] = {};
+    std::size_t nextNamedLayer_ = 0;
     MhCommandSequence sequence_;
     const MhPanelServices *panels_ = nullptr;
     std::set<std::string> withheld_;

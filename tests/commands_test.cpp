@@ -1,5 +1,8 @@
 #include "plugin_fixture.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace tuft::testing {
 namespace {
 
@@ -92,6 +95,24 @@ TEST_F(Commands, HostRefusesBadRecordsWithoutCrashing)
     EXPECT_NE(sequence->execute(sequence->data, setLayer, 1, &record, 0, nullptr), 0);
     record.string.text = "5";
     EXPECT_EQ(sequence->execute(sequence->data, setLayer, 1, &record, 0, nullptr), 0);
+}
+
+TEST_F(Commands, EachLayerTextReachesItsOwnLayer)
+{
+    // Texts that share digits, repeated in turn, with one too long to be remembered.
+    MhCommandSequence *sequence = modeler.commandSequence();
+    const int setLayer = sequence->lookup(sequence->data, "SETLAYER");
+    MhArgRecord record{};
+    record.string.type = MH_ARG_STRING;
+    char text[16];
+    record.string.text = text; // one buffer, rewritten: the text counts, not where it is
+    for (int round = 0; round < 3; ++round)
+        for (const char *name : {"1", "10", "100", "01", "2", "3", "4", "5", "000000010"}) {
+            std::snprintf(text, sizeof text, "%s", name);
+            ASSERT_EQ(sequence->execute(sequence->data, setLayer, 1, &record, 0, nullptr), 0);
+            ASSERT_NE(modeler.activeLayer(), nullptr);
+            EXPECT_EQ(modeler.activeLayer()->number, std::atoi(name)) << name;
+        }
 }
 
 } // namespace
