@@ -1,9 +1,19 @@
 #include "flat_array.h"
 
+#include <cerrno>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
+#include <deque>
+#include <mutex>
 #include <new>
 #include <sys/mman.h>
+#include <system_error>
+#include <thread>
+
+#ifndef MADV_POPULATE_WRITE
+#define MADV_POPULATE_WRITE 23 // Linux 5.14
+#endif
 
 namespace tuft::host::detail {
 
@@ -39,7 +49,83 @@ void *mapAligned(std::size_t bytes)
     return region;
 }
 
+// One helper thread for the process that makes requested pages ready, oldest request
+// first. It keeps few requests: when it falls behind, the arrays fault their pages in
+// themselves, as they would without it.
+class PagePreparer {
+public:
+    ~PagePreparer()
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stopping_ = true;
+        }
+        changed_.notify_all();
+        if (helper_.joinable())
+            helper_.join();
+    }
+
+    void request(void *start, std::size_t bytes)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (unsupported_ || stopping_ || pending_.size() >= kMostPending)
+            return;
+        if (!helper_.joinable()) {
+            try {
+                helper_ = std::thread([this] { prepareRequested(); });
+            } catch (const std::system_error &) {
+                unsupported_ = true;
+                return;
+            }
+        }
+        pending_.push_back({start, bytes});
+        changed_.notify_all();
+    }
+
+private:
+    struct Range {
+        void *start;
+        std::size_t bytes;
+    };
+    static constexpr std::size_t kMostPending = 16;
+
+    void prepareRequested()
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            changed_.wait(lock, [this] { return stopping_ || !pending_.empty(); });
+            if (stopping_)
+                return;
+            const Range range = pending_.front();
+            pending_.pop_front();
+            lock.unlock();
+            // Whole pages only; a range that is no longer mapped just fails.
+            const auto first = reinterpret_cast<std::uintptr_t>(range.start) & ~std::uintptr_t(4095);
+            const auto end = reinterpret_cast<std::uintptr_t>(range.start) + range.bytes;
+            const bool refused = madvise(reinterpret_cast<void *>(first), end - first, MADV_POPULATE_WRITE) != 0 &&
+                                 errno == EINVAL; // a kernel without it
+            lock.lock();
+            unsupported_ = unsupported_ || refused;
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Range> pending_;
+    std::thread helper_;
+    bool stopping_ = false;
+    bool unsupported_ = false;
+};
+
 } // namespace
+
+bool isMappedSize(std::size_t bytes) { return isMapped(bytes); }
+
+void prepareAhead(void *start, std::size_t bytes)
+{
+    static PagePreparer preparer;
+    preparer.request(start, bytes);
+}
 
 void *growStorage(void *old, std::size_t oldBytes, std::size_t used, std::size_t bytes)
 {

@@ -1,9 +1,12 @@
 // A growable array of plain values for the host's meshes. Large arrays live in their
 // own mappings and grow in place with mremap, so appending never copies the array and
-// touches each byte once: fresh memory is what costs, not the copying.
+// touches each byte once: fresh memory is what costs, not the copying. As a large array
+// fills, the pages just ahead of its end are made ready on another core, so that the
+// cost of fresh memory is paid beside the work instead of in its way.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <initializer_list>
 #include <type_traits>
@@ -15,6 +18,16 @@ namespace detail {
 // Raw storage of `bytes` bytes that keeps `used` bytes of `old` (null for new storage).
 void *growStorage(void *old, std::size_t oldBytes, std::size_t used, std::size_t bytes);
 void releaseStorage(void *storage, std::size_t bytes);
+// Whether storage of that size is a mapping of its own.
+bool isMappedSize(std::size_t bytes);
+// Asks for the pages of [start, start + bytes) of mapped storage to be made ready by a
+// helper thread. Only page tables change, never contents, so a range that has moved or
+// gone by the time the helper gets to it does no harm.
+void prepareAhead(void *start, std::size_t bytes);
+
+constexpr std::size_t kPrepareStep = std::size_t(4) << 20;   // a request every 4 MiB of growth
+constexpr std::size_t kPrepareAhead = std::size_t(16) << 20; // for the next 16 MiB
+constexpr std::size_t kNever = ~std::size_t(0);
 } // namespace detail
 
 template <typename T> class FlatArray {
@@ -45,6 +58,8 @@ public:
         std::swap(data_, other.data_);
         std::swap(size_, other.size_);
         std::swap(capacity_, other.capacity_);
+        std::swap(prepared_, other.prepared_);
+        std::swap(prepareAt_, other.prepareAt_);
     }
 
     std::size_t size() const { return size_; }
@@ -70,6 +85,8 @@ public:
         data_ = static_cast<T *>(detail::growStorage(data_, capacity_ * sizeof(T), size_ * sizeof(T),
                                                      count * sizeof(T)));
         capacity_ = count;
+        prepared_ = size_ * sizeof(T); // the new part of the mapping is fresh
+        prepareAt_ = detail::isMappedSize(capacity_ * sizeof(T)) ? prepared_ : detail::kNever;
     }
 
     void push_back(const T &value)
@@ -77,6 +94,7 @@ public:
         if (size_ == capacity_)
             grow(size_ + 1);
         data_[size_++] = value;
+        prepareWhenDue();
     }
 
     void append(const T *values, std::size_t count)
@@ -87,6 +105,7 @@ public:
             grow(size_ + count);
         std::memcpy(static_cast<void *>(data_ + size_), values, count * sizeof(T));
         size_ += count;
+        prepareWhenDue();
     }
 
     void resize(std::size_t count, const T &value = T())
@@ -96,6 +115,7 @@ public:
         for (std::size_t i = size_; i < count; ++i)
             data_[i] = value;
         size_ = count;
+        prepareWhenDue();
     }
 
     void assign(std::size_t count, const T &value)
@@ -107,9 +127,33 @@ public:
 private:
     void grow(std::size_t needed) { reserve(needed > 2 * capacity_ ? needed : 2 * capacity_ + 16); }
 
+    void prepareWhenDue()
+    {
+        if (size_ * sizeof(T) >= prepareAt_)
+            prepareNext();
+    }
+
+    // Asks for the next stretch past the end, up to the capacity, to be made ready.
+    void prepareNext()
+    {
+        const std::size_t used = size_ * sizeof(T);
+        const std::size_t room = capacity_ * sizeof(T) - used;
+        const std::size_t end = used + (room < detail::kPrepareAhead ? room : detail::kPrepareAhead);
+        // From half way on: the stretch just past the end is this thread's to touch soon,
+        // and two threads faulting the same pages wait for each other.
+        const std::size_t lead = used + (room < detail::kPrepareAhead / 2 ? room : detail::kPrepareAhead / 2);
+        const std::size_t start = prepared_ > lead ? prepared_ : lead;
+        if (end > start)
+            detail::prepareAhead(reinterpret_cast<unsigned char *>(data_) + start, end - start);
+        prepared_ = end;
+        prepareAt_ = end < used + room ? used + detail::kPrepareStep : detail::kNever;
+    }
+
     T *data_ = nullptr;
     std::size_t size_ = 0;
     std::size_t capacity_ = 0;
+    std::size_t prepared_ = 0;                // bytes up to which pages were asked for
+    std::size_t prepareAt_ = detail::kNever; // used bytes at which to ask for more
 };
 
 template <typename T> bool operator==(const FlatArray<T> &a, const FlatArray<T> &b)
