@@ -18,6 +18,16 @@ grep -qE 'Faces: +9000' <<<"$info" || fail "assimp does not read 5000 polygons (
 "$tuftsprout" plant -o again.obj --number 1000 --clock 0 2>/dev/null
 cmp -s grass.obj again.obj || fail "--clock 0 did not repeat the run"
 
+# Large enough for several formatting chunks and file blocks: the same bytes whatever
+# the number of threads that format them.
+for file in big.obj big.ply; do
+    ascii=$([ "$file" = big.ply ] && echo --ascii || true)
+    TUFT_THREADS=1 "$tuftsprout" plant -o "one-$file" --number 30000 --set Add_UV=on --clock 0 $ascii 2>/dev/null
+    TUFT_THREADS=3 "$tuftsprout" plant -o "three-$file" --number 30000 --set Add_UV=on --clock 0 $ascii 2>/dev/null
+    cmp -s "one-$file" "three-$file" || fail "$file differs between 1 and 3 formatting threads"
+done
+[ "$(grep -c '^v ' one-big.obj)" = 330000 ] || fail "expected 330000 points in big.obj"
+
 # UVs on: every point has a vt.
 "$tuftsprout" plant -o uv.obj --set "Add_UV=on" 2>/dev/null
 [ "$(grep -c '^vt ' uv.obj)" = 1100 ] || fail "expected 1100 UVs"
