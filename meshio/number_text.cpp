@@ -19,32 +19,24 @@ constexpr char kPairs[] = "00010203040506070809101112131415161718192021222324252
                           "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
                           "8081828384858687888990919293949596979899";
 
-constexpr std::uint64_t kPowers[20] = {1ull,
-                                       10ull,
-                                       100ull,
-                                       1000ull,
-                                       10000ull,
-                                       100000ull,
-                                       1000000ull,
-                                       10000000ull,
-                                       100000000ull,
-                                       1000000000ull,
-                                       10000000000ull,
-                                       100000000000ull,
-                                       1000000000000ull,
-                                       10000000000000ull,
-                                       100000000000000ull,
-                                       1000000000000000ull,
-                                       10000000000000000ull,
-                                       100000000000000000ull,
-                                       1000000000000000000ull,
-                                       10000000000000000000ull};
+struct PowersOfTen {
+    constexpr PowersOfTen() : value()
+    {
+        std::uint64_t power = 1;
+        for (std::uint64_t &entry : value) {
+            entry = power;
+            power *= 10;
+        }
+    }
+    std::uint64_t value[20];
+};
+constexpr PowersOfTen kPowers;
 
 int digitCount(std::uint64_t value)
 {
     value |= 1; // the same count; 0 has one digit
     const int guess = (64 - __builtin_clzll(value)) * 1233 >> 12; // log10 or one less
-    return guess + (value >= kPowers[guess]);
+    return guess + (value >= kPowers.value[guess]);
 }
 
 void writeFour(char *out, std::uint32_t value)
