@@ -9,7 +9,9 @@
 #include "window_panels.h"
 #include "window_services.h"
 
+#include <cstdio>
 #include <fstream>
+#include <memory>
 
 namespace tuft::app {
 
@@ -19,6 +21,31 @@ constexpr int kCurrentLayer = 1;
 constexpr int kBackgroundLayer = 2;
 constexpr int kPreviewWidth = 500;
 constexpr int kPreviewHeight = 250;
+
+// Writes the output with a bar on the terminal, as long files take a while.
+meshio::WrittenCounts writeWithProgress(const PlantJob &job, const host::Object &object)
+{
+    constexpr std::uint32_t kSteps = 1000;
+    const std::unique_ptr<host::ProgressDisplay> bar = host::makeTerminalProgress();
+    meshio::WriteProgress progress;
+    if (bar) {
+        bar->start("tuftsprout", ("writing " + job.output).c_str(), kSteps);
+        progress = [&bar](std::uint64_t done, std::uint64_t total) {
+            bar->advance(total > 0 ? done * kSteps / total : kSteps);
+        };
+    }
+    try {
+        const meshio::WrittenCounts written =
+            meshio::writeMesh(job.output, object, job.layers, job.plyEncoding, progress);
+        if (bar)
+            bar->finish();
+        return written;
+    } catch (...) {
+        if (bar)
+            std::fputc('\n', stderr); // the error goes on a line of its own
+        throw;
+    }
+}
 
 } // namespace
 
@@ -99,7 +126,7 @@ PlantResult runPlantJob(const PlantJob &job)
     result.confirmed = panels.lastOpenResult() == 1;
     if (!result.confirmed || job.output.empty())
         return result;
-    const meshio::WrittenCounts written = meshio::writeMesh(job.output, object, job.layers, job.plyEncoding);
+    const meshio::WrittenCounts written = writeWithProgress(job, object);
     result.points = written.points;
     result.polygons = written.polygons;
     return result;

@@ -1,6 +1,7 @@
 // Pieces the mesh formats share.
 #pragma once
 
+#include "meshio.h"
 #include "object.h"
 
 #include <cstdint>
@@ -18,5 +19,21 @@ void attachPointMap(const std::string &path, host::Object &object, host::Mesh &m
 
 // A name as one word, for formats whose names end at white space; `fallback` when empty.
 std::string oneWord(const std::string &name, const char *fallback);
+
+// Counts the elements a writer has written and tells whoever asked.
+class ProgressCount {
+public:
+    ProgressCount(const WriteProgress &report, std::uint64_t total) : report_(report), total_(total) {}
+    void add(std::uint64_t elements)
+    {
+        done_ += elements;
+        if (report_)
+            report_(done_, total_);
+    }
+
+private:
+    const WriteProgress &report_;
+    std::uint64_t total_, done_ = 0;
+};
 
 } // namespace tuft::meshio

@@ -8,9 +8,9 @@ namespace tuft::meshio {
 void readObj(const std::string &path, host::Object &object, int layer);
 void readPly(const std::string &path, host::Object &object, int layer);
 WrittenCounts writeObj(const std::string &path, const std::vector<const host::Layer *> &layers,
-                       const host::Object &object);
+                       const host::Object &object, const WriteProgress &progress);
 WrittenCounts writePly(const std::string &path, const std::vector<const host::Layer *> &layers,
-                       const host::Object &object, bool ascii);
+                       const host::Object &object, bool ascii, const WriteProgress &progress);
 
 namespace {
 
@@ -58,13 +58,13 @@ void readMesh(const std::string &path, host::Object &object, int layer)
 }
 
 WrittenCounts writeMesh(const std::string &path, const host::Object &object, LayerChoice layers,
-                        PlyEncoding encoding)
+                        PlyEncoding encoding, const WriteProgress &progress)
 {
     const std::vector<const host::Layer *> chosen = chosenLayers(object, layers);
     if (extensionOf(path) == "ply")
-        return writePly(path, chosen, object, encoding == PlyEncoding::kAscii);
+        return writePly(path, chosen, object, encoding == PlyEncoding::kAscii, progress);
     if (extensionOf(path) == "obj")
-        return writeObj(path, chosen, object);
+        return writeObj(path, chosen, object, progress);
     throw MeshIoError(path + ": unknown mesh format (expected .obj or .ply)");
 }
 

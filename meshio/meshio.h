@@ -4,6 +4,8 @@
 #include "object.h"
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -29,11 +31,15 @@ struct WrittenCounts {
     std::size_t polygons = 0;
 };
 
+// Told how far a write has come: `done` of `total` elements (points, UVs, polygons),
+// a few hundred times a file at most.
+using WriteProgress = std::function<void(std::uint64_t done, std::uint64_t total)>;
+
 // Writes the current layer, or every layer holding geometry, to a file (by extension:
 // .obj or .ply, binary unless asked for text). The file is replaced only once it is
 // completely written.
 WrittenCounts writeMesh(const std::string &path, const host::Object &object, LayerChoice layers,
-                        PlyEncoding encoding = PlyEncoding::kBinary);
+                        PlyEncoding encoding = PlyEncoding::kBinary, const WriteProgress &progress = {});
 
 // Whether a path names a format these functions know.
 bool knownFormat(const std::string &path);

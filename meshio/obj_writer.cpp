@@ -22,14 +22,21 @@ const host::PointMap *firstUvMap(const host::Object &object, const host::Mesh &m
     return nullptr;
 }
 
-template <typename Format> void writeInChunks(AtomicFile &file, std::size_t count, const Format &format)
+// Formats `count` elements in chunks and writes them in order, counting each chunk.
+template <typename Format>
+void writeInChunks(AtomicFile &file, ProgressCount &progress, std::size_t count, const Format &format)
 {
-    formatInChunks(count, kPerChunk, format, [&](std::string_view text) { file.write(text.data(), text.size()); });
+    std::size_t left = count;
+    formatInChunks(count, kPerChunk, format, [&](std::string_view text) {
+        file.write(text.data(), text.size());
+        progress.add(std::min(left, kPerChunk));
+        left -= std::min(left, kPerChunk);
+    });
 }
 
-void writePoints(AtomicFile &file, const host::Mesh &mesh)
+void writePoints(AtomicFile &file, ProgressCount &progress, const host::Mesh &mesh)
 {
-    writeInChunks(file, mesh.pointCount(), [&](std::size_t first, std::size_t end, TextAppender &out) {
+    writeInChunks(file, progress, mesh.pointCount(), [&](std::size_t first, std::size_t end, TextAppender &out) {
         NumberMemo<double> xs, ys, zs;
         for (std::size_t i = first; i < end; ++i) {
             const host::Vec3 &p = mesh.positions[i];
@@ -73,9 +80,9 @@ private:
     std::vector<std::uint32_t> local_;
 };
 
-void writeUvs(AtomicFile &file, const host::Mesh &mesh, const host::PointMap &uv)
+void writeUvs(AtomicFile &file, ProgressCount &progress, const host::Mesh &mesh, const host::PointMap &uv)
 {
-    writeInChunks(file, mesh.pointCount(), [&](std::size_t first, std::size_t end, TextAppender &out) {
+    writeInChunks(file, progress, mesh.pointCount(), [&](std::size_t first, std::size_t end, TextAppender &out) {
         NumberMemo<float> us, vs;
         for (std::size_t i = first; i < end; ++i) {
             if (!uv.has[i])
@@ -142,8 +149,8 @@ void writePolygon(TextAppender &out, const host::Mesh &mesh, const host::Polygon
     out.character('\n');
 }
 
-void writePolygons(AtomicFile &file, const host::Object &object, const host::Mesh &mesh, const UvNumbers &uvs,
-                   std::uint64_t firstPoint)
+void writePolygons(AtomicFile &file, ProgressCount &progress, const host::Object &object, const host::Mesh &mesh,
+                   const UvNumbers &uvs, std::uint64_t firstPoint)
 {
     const SurfaceGroups groups = groupBySurface(mesh);
     for (std::size_t g = 0; g < groups.surfaces.size(); ++g) {
@@ -151,7 +158,7 @@ void writePolygons(AtomicFile &file, const host::Object &object, const host::Mes
         const std::string header = "g " + name + "\nusemtl " + name + "\n";
         file.write(header.data(), header.size());
         const std::size_t start = groups.starts[g];
-        writeInChunks(file, groups.starts[g + 1] - start, [&](std::size_t first, std::size_t end, TextAppender &out) {
+        writeInChunks(file, progress, groups.starts[g + 1] - start, [&](std::size_t first, std::size_t end, TextAppender &out) {
             for (std::size_t i = start + first; i < start + end; ++i)
                 writePolygon(out, mesh, mesh.polygons[groups.order.empty() ? i : groups.order[i]], uvs, firstPoint);
         });
@@ -163,20 +170,21 @@ struct Counters {
     std::uint64_t uvs = 0;
 };
 
-void writeLayer(AtomicFile &file, const host::Object &object, const host::Layer &layer, bool named, Counters &base)
+void writeLayer(AtomicFile &file, ProgressCount &progress, const host::Object &object, const host::Layer &layer,
+                bool named, Counters &base)
 {
     const host::Mesh &mesh = layer.mesh;
     if (named) {
         const std::string header = "o Layer" + std::to_string(layer.number) + "\n";
         file.write(header.data(), header.size());
     }
-    writePoints(file, mesh);
+    writePoints(file, progress, mesh);
     UvNumbers uvs;
     if (const host::PointMap *uv = firstUvMap(object, mesh)) {
         uvs = UvNumbers(*uv, mesh.pointCount(), base.uvs);
-        writeUvs(file, mesh, *uv);
+        writeUvs(file, progress, mesh, *uv);
     }
-    writePolygons(file, object, mesh, uvs, base.points);
+    writePolygons(file, progress, object, mesh, uvs, base.points);
     base.points += mesh.pointCount();
     base.uvs += uvs.count();
 }
@@ -184,15 +192,20 @@ void writeLayer(AtomicFile &file, const host::Object &object, const host::Layer 
 } // namespace
 
 WrittenCounts writeObj(const std::string &path, const std::vector<const host::Layer *> &chosen,
-                       const host::Object &object)
+                       const host::Object &object, const WriteProgress &report)
 {
+    std::uint64_t elements = 0; // points, their UVs and polygons
+    for (const host::Layer *layer : chosen)
+        elements += layer->mesh.pointCount() * (firstUvMap(object, layer->mesh) != nullptr ? 2 : 1) +
+                    layer->mesh.polygonCount();
+    ProgressCount progress(report, elements);
     AtomicFile file(path);
     const std::string_view heading = "# planted by tuftsprout\n";
     file.write(heading.data(), heading.size());
     Counters base;
     WrittenCounts written;
     for (const host::Layer *layer : chosen) {
-        writeLayer(file, object, *layer, chosen.size() > 1, base);
+        writeLayer(file, progress, object, *layer, chosen.size() > 1, base);
         written.polygons += layer->mesh.polygonCount();
     }
     written.points = base.points;

@@ -488,8 +488,10 @@ void extrasOf(const host::Mesh &mesh, const WrittenMaps &maps, std::size_t point
     }
 }
 
-void writeBinaryBody(AtomicFile &file, const std::vector<const host::Layer *> &layers, const WrittenMaps &maps,
-                     bool byteCounts)
+constexpr std::size_t kPerChunk = 1 << 16; // elements between progress reports
+
+void writeBinaryBody(AtomicFile &file, ProgressCount &progress, const std::vector<const host::Layer *> &layers,
+                     const WrittenMaps &maps, bool byteCounts)
 {
     Output out(file);
     std::vector<float> extra;
@@ -502,29 +504,41 @@ void writeBinaryBody(AtomicFile &file, const std::vector<const host::Layer *> &l
             out.value(p.z);
             extrasOf(mesh, maps, i, extra);
             out.bytes(extra.data(), extra.size() * sizeof(float));
+            if ((i + 1) % kPerChunk == 0)
+                progress.add(kPerChunk);
         }
+        progress.add(mesh.pointCount() % kPerChunk);
     }
     std::uint32_t base = 0;
     for (const host::Layer *layer : layers) {
         const host::Mesh &mesh = layer->mesh;
-        for (const host::Polygon &polygon : mesh.polygons) {
+        for (std::size_t i = 0; i < mesh.polygonCount(); ++i) {
+            const host::Polygon &polygon = mesh.polygons[i];
             if (byteCounts)
                 out.value(static_cast<std::uint8_t>(polygon.vertexCount));
             else
                 out.value(polygon.vertexCount);
             for (std::uint32_t k = 0; k < polygon.vertexCount; ++k)
                 out.value(base + mesh.vertices[polygon.firstVertex + k]);
+            if ((i + 1) % kPerChunk == 0)
+                progress.add(kPerChunk);
         }
+        progress.add(mesh.polygonCount() % kPerChunk);
         base += static_cast<std::uint32_t>(mesh.pointCount());
     }
     out.flush();
 }
 
 // Text lines formatted on every core, in order.
-void writeAsciiBody(AtomicFile &file, const std::vector<const host::Layer *> &layers, const WrittenMaps &maps)
+void writeAsciiBody(AtomicFile &file, ProgressCount &progress, const std::vector<const host::Layer *> &layers,
+                    const WrittenMaps &maps)
 {
-    constexpr std::size_t kPerChunk = 1 << 16;
-    const auto write = [&](std::string_view text) { file.write(text.data(), text.size()); };
+    std::size_t left = 0; // elements of the current formatInChunks not yet written
+    const auto write = [&](std::string_view text) {
+        file.write(text.data(), text.size());
+        progress.add(std::min(left, kPerChunk));
+        left -= std::min(left, kPerChunk);
+    };
     for (const host::Layer *layer : layers) {
         const host::Mesh &mesh = layer->mesh;
         const auto formatPoints = [&](std::size_t first, std::size_t end, TextAppender &out) {
@@ -546,6 +560,7 @@ void writeAsciiBody(AtomicFile &file, const std::vector<const host::Layer *> &la
                 out.character('\n');
             }
         };
+        left = mesh.pointCount();
         formatInChunks(mesh.pointCount(), kPerChunk, formatPoints, write);
     }
     std::uint64_t base = 0;
@@ -562,6 +577,7 @@ void writeAsciiBody(AtomicFile &file, const std::vector<const host::Layer *> &la
                 out.character('\n');
             }
         };
+        left = mesh.polygonCount();
         formatInChunks(mesh.polygonCount(), kPerChunk, formatFaces, write);
         base += mesh.pointCount();
     }
@@ -570,7 +586,7 @@ void writeAsciiBody(AtomicFile &file, const std::vector<const host::Layer *> &la
 } // namespace
 
 WrittenCounts writePly(const std::string &path, const std::vector<const host::Layer *> &layers,
-                       const host::Object &object, bool ascii)
+                       const host::Object &object, bool ascii, const WriteProgress &report)
 {
     WrittenCounts counts;
     std::uint32_t largestPolygon = 0;
@@ -597,10 +613,11 @@ WrittenCounts writePly(const std::string &path, const std::vector<const host::La
     header += byteCounts ? "property list uchar uint vertex_indices\nend_header\n"
                          : "property list uint uint vertex_indices\nend_header\n";
     file.write(header.data(), header.size());
+    ProgressCount progress(report, counts.points + counts.polygons);
     if (ascii)
-        writeAsciiBody(file, layers, maps);
+        writeAsciiBody(file, progress, layers, maps);
     else
-        writeBinaryBody(file, layers, maps, byteCounts);
+        writeBinaryBody(file, progress, layers, maps, byteCounts);
     file.commit();
     return counts;
 }

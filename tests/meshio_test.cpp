@@ -7,6 +7,7 @@
 #include "scratch_directory.h"
 #include "selection.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -255,6 +256,36 @@ TEST_F(MeshFiles, PlyTextWritesIndicesAsWholeNumbers)
     host::Object back;
     meshio::readMesh(path, back, 1);
     expectSameGeometry(mesh, back.findLayer(1)->mesh);
+}
+
+TEST_F(MeshFiles, WritersTellHowFarTheyHaveCome)
+{
+    host::Object object = sample(); // 5 points with UVs, 2 polygons
+    host::Mesh &mesh = object.layer(1)->mesh;
+    for (int i = 0; i < 200000; ++i) {
+        const std::uint32_t point = mesh.addPoint({0.5 * i, 1, 2});
+        mesh.addPolygon(MH_POLY_FACE, 0, &point, 1);
+    }
+    const std::uint64_t points = mesh.pointCount(), polygons = mesh.polygonCount();
+    const struct {
+        const char *name;
+        meshio::PlyEncoding encoding;
+        std::uint64_t total;
+    } files[] = {{"progress.obj", meshio::PlyEncoding::kBinary, 2 * points + polygons}, // points, UVs, polygons
+                 {"progress.ply", meshio::PlyEncoding::kBinary, points + polygons},
+                 {"text.ply", meshio::PlyEncoding::kAscii, points + polygons}};
+    for (const auto &expected : files) {
+        std::vector<std::uint64_t> reports;
+        meshio::writeMesh(file(expected.name), object, meshio::LayerChoice::kCurrent, expected.encoding,
+                          [&](std::uint64_t done, std::uint64_t total) {
+                              EXPECT_EQ(total, expected.total) << expected.name;
+                              reports.push_back(done);
+                          });
+        ASSERT_FALSE(reports.empty()) << expected.name;
+        EXPECT_TRUE(std::is_sorted(reports.begin(), reports.end())) << expected.name;
+        EXPECT_EQ(reports.back(), expected.total) << expected.name;
+        EXPECT_LE(reports.size(), 20u) << expected.name; // now and then, not per element
+    }
 }
 
 TEST_F(MeshFiles, AllLayersOrJustTheCurrentOne)
