@@ -31,7 +31,9 @@ constexpr const char *kPlantHelp = R"(Examples:
 
 Options are applied to the panel in the order given, each as a user's change, so a
 later option can undo an earlier one. Controls without a label are named P2(y), P2(z)
-and P3(z). Exit status: 0 done, 1 failure, 2 usage error.)";
+and P3(z). Exit status: 0 done, 1 failure, 2 usage error.
+Environment: TUFT_THREADS=N formats OBJ and text PLY output on N threads (default: every
+core); the file is the same whatever N.)";
 
 void addAction(std::vector<UserAction> &actions, const std::string &control, const std::string &value)
 {
