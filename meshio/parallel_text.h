@@ -95,10 +95,11 @@ private:
     char *at_, *limit_;
 };
 
+// TUFT_THREADS when set (1 to 64: each thread keeps two chunks of text), else every core.
 inline std::size_t coreCount()
 {
     if (const char *threads = std::getenv("TUFT_THREADS"))
-        return std::max(1, std::atoi(threads));
+        return static_cast<std::size_t>(std::clamp(std::atoi(threads), 1, 64));
     return std::max(1u, std::thread::hardware_concurrency());
 }
 
