@@ -592,11 +592,7 @@ int Modeler::runCommand(int code, int count, const MhArgRecord *records)
             active_ = nullptr;
             return kBadArguments;
         }
-        active_ = layerNamed(records[0].string.text);
-        int number = 0;
-        if (active_ == nullptr)
-            return parseLayerNumber(records[0].string.text, number) ? kNoLayer : kBadArguments;
-        return kOk;
+        return selectLayer(records[0].string.text);
     }
     if (active_ == nullptr)
         return kNoLayer;
@@ -655,27 +651,31 @@ int Modeler::runCommand(int code, int count, const MhArgRecord *records)
     }
 }
 
-// The layer a SETLAYER text names; null when the text is no layer number or the
-// number no layer's.
-Layer *Modeler::layerNamed(const char *text)
+// Makes the layer a SETLAYER text names the active one: kBadArguments when the text is
+// no layer number, kNoLayer when the number is no layer's (no layer is active then).
+int Modeler::selectLayer(const char *text)
 {
+    active_ = nullptr;
     if (text == nullptr)
-        return nullptr;
+        return kBadArguments;
     for (const NamedLayer &named : namedLayers_)
-        if (named.layer != nullptr && sameText(named.text, text))
-            return named.layer;
-    const std::size_t length = strnlen(text, sizeof(NamedLayer::text));
-    const bool rememberable = length < sizeof(NamedLayer::text);
+        if (named.layer != nullptr && sameText(named.text, text)) {
+            active_ = named.layer;
+            return kOk;
+        }
     int number = 0;
     if (!parseLayerNumber(text, number))
-        return nullptr;
-    Layer *layer = object_.layer(number);
-    if (layer != nullptr && rememberable) {
+        return kBadArguments;
+    active_ = object_.layer(number);
+    if (active_ == nullptr)
+        return kNoLayer;
+    const std::size_t length = strnlen(text, sizeof(NamedLayer::text));
+    if (length < sizeof(NamedLayer::text)) {
         NamedLayer &named = namedLayers_[nextNamedLayer_++ % kNamedLayers];
         std::memcpy(named.text, text, length + 1);
-        named.layer = layer;
+        named.layer = active_;
     }
-    return layer;
+    return kOk;
 }
 
 MhMeshEdit *Modeler::beginMeshEdit()

@@ -140,7 +140,7 @@ public:
 private:
     int runCommand(int code, int count, const MhArgRecord *records);
     [[gnu::noinline]] int executeRecorded(int code, int count, const MhArgRecord *records, int selectionMode);
-    Layer *layerNamed(const char *text);
+    int selectLayer(const char *text);
 
     // The layers SETLAYER named last, by their text: a run names the same few layers
     // millions of times. Layers are never removed, so an entry stays true; it is

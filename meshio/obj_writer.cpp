@@ -12,26 +12,12 @@ namespace tuft::meshio {
 
 namespace {
 
-constexpr std::size_t kPerChunk = 1 << 16;
-
 const host::PointMap *firstUvMap(const host::Object &object, const host::Mesh &mesh)
 {
     for (const host::PointMap &map : mesh.maps)
         if (object.mapInfo(map.key).type == MH_MAP_UV && map.dimension == 2)
             return &map;
     return nullptr;
-}
-
-// Formats `count` elements in chunks and writes them in order, counting each chunk.
-template <typename Format>
-void writeInChunks(AtomicFile &file, ProgressCount &progress, std::size_t count, const Format &format)
-{
-    std::size_t left = count;
-    formatInChunks(count, kPerChunk, format, [&](std::string_view text) {
-        file.write(text.data(), text.size());
-        progress.add(std::min(left, kPerChunk));
-        left -= std::min(left, kPerChunk);
-    });
 }
 
 void writePoints(AtomicFile &file, ProgressCount &progress, const host::Mesh &mesh)

@@ -2,6 +2,8 @@
 // whatever the number of threads.
 #pragma once
 
+#include "atomic_file.h"
+#include "file_parts.h"
 #include "number_text.h"
 
 #include <algorithm>
@@ -104,8 +106,8 @@ inline std::size_t coreCount()
 }
 
 // Formats items [0, count) with format(first, end, appender) in chunks of `perChunk`
-// on `threads` helper threads, and hands the chunks' text to write() in order on the
-// calling thread. A helper takes the next chunk as soon as it is done with one, so
+// on `threads` helper threads, and hands each chunk's text and item count to
+// write(text, items) in order on the calling thread. A helper takes the next chunk as soon as it is done with one, so
 // uneven chunks keep every core busy. What format or write throws stops the work and is
 // thrown again here.
 template <typename Format, typename Write>
@@ -113,6 +115,7 @@ void formatInChunks(std::size_t count, std::size_t perChunk, const Format &forma
                     std::size_t threads = coreCount())
 {
     const std::size_t chunks = (count + perChunk - 1) / perChunk;
+    const auto itemsOf = [&](std::size_t chunk) { return std::min(count, (chunk + 1) * perChunk) - chunk * perChunk; };
     threads = std::clamp<std::size_t>(threads, 1, std::max<std::size_t>(chunks, 1));
     // Each chunk in flight has a slot; a slot's text keeps its storage from chunk to chunk.
     const std::size_t slots = 2 * threads;
@@ -158,7 +161,7 @@ void formatInChunks(std::size_t count, std::size_t perChunk, const Format &forma
                 if (failure)
                     return;
             }
-            write(texts[slot].view());
+            write(texts[slot].view(), itemsOf(chunk));
             std::lock_guard<std::mutex> lock(mutex);
             ready[slot] = 0;
             written = chunk + 1;
@@ -181,7 +184,7 @@ void formatInChunks(std::size_t count, std::size_t perChunk, const Format &forma
                 TextAppender out(text);
                 format(chunk * perChunk, std::min(count, (chunk + 1) * perChunk), out);
             }
-            write(text.view());
+            write(text.view(), itemsOf(chunk));
         }
         return;
     }
@@ -196,6 +199,19 @@ void formatInChunks(std::size_t count, std::size_t perChunk, const Format &forma
         helper.join();
     if (failure)
         std::rethrow_exception(failure);
+}
+
+// Lines a chunk of text holds: enough to keep a thread busy, few enough to keep in memory.
+constexpr std::size_t kLinesPerChunk = std::size_t(1) << 16;
+
+// Formats `count` lines in chunks on every core into the file, in order, counting them.
+template <typename Format>
+void writeInChunks(AtomicFile &file, ProgressCount &progress, std::size_t count, const Format &format)
+{
+    formatInChunks(count, kLinesPerChunk, format, [&](std::string_view text, std::size_t lines) {
+        file.write(text.data(), text.size());
+        progress.add(lines);
+    });
 }
 
 } // namespace tuft::meshio

@@ -488,8 +488,6 @@ void extrasOf(const host::Mesh &mesh, const WrittenMaps &maps, std::size_t point
     }
 }
 
-constexpr std::size_t kPerChunk = 1 << 16; // elements between progress reports
-
 void writeBinaryBody(AtomicFile &file, ProgressCount &progress, const std::vector<const host::Layer *> &layers,
                      const WrittenMaps &maps, bool byteCounts)
 {
@@ -504,10 +502,10 @@ void writeBinaryBody(AtomicFile &file, ProgressCount &progress, const std::vecto
             out.value(p.z);
             extrasOf(mesh, maps, i, extra);
             out.bytes(extra.data(), extra.size() * sizeof(float));
-            if ((i + 1) % kPerChunk == 0)
-                progress.add(kPerChunk);
+            if ((i + 1) % kLinesPerChunk == 0)
+                progress.add(kLinesPerChunk);
         }
-        progress.add(mesh.pointCount() % kPerChunk);
+        progress.add(mesh.pointCount() % kLinesPerChunk);
     }
     std::uint32_t base = 0;
     for (const host::Layer *layer : layers) {
@@ -520,10 +518,10 @@ void writeBinaryBody(AtomicFile &file, ProgressCount &progress, const std::vecto
                 out.value(polygon.vertexCount);
             for (std::uint32_t k = 0; k < polygon.vertexCount; ++k)
                 out.value(base + mesh.vertices[polygon.firstVertex + k]);
-            if ((i + 1) % kPerChunk == 0)
-                progress.add(kPerChunk);
+            if ((i + 1) % kLinesPerChunk == 0)
+                progress.add(kLinesPerChunk);
         }
-        progress.add(mesh.polygonCount() % kPerChunk);
+        progress.add(mesh.polygonCount() % kLinesPerChunk);
         base += static_cast<std::uint32_t>(mesh.pointCount());
     }
     out.flush();
@@ -533,12 +531,6 @@ void writeBinaryBody(AtomicFile &file, ProgressCount &progress, const std::vecto
 void writeAsciiBody(AtomicFile &file, ProgressCount &progress, const std::vector<const host::Layer *> &layers,
                     const WrittenMaps &maps)
 {
-    std::size_t left = 0; // elements of the current formatInChunks not yet written
-    const auto write = [&](std::string_view text) {
-        file.write(text.data(), text.size());
-        progress.add(std::min(left, kPerChunk));
-        left -= std::min(left, kPerChunk);
-    };
     for (const host::Layer *layer : layers) {
         const host::Mesh &mesh = layer->mesh;
         const auto formatPoints = [&](std::size_t first, std::size_t end, TextAppender &out) {
@@ -560,8 +552,7 @@ void writeAsciiBody(AtomicFile &file, ProgressCount &progress, const std::vector
                 out.character('\n');
             }
         };
-        left = mesh.pointCount();
-        formatInChunks(mesh.pointCount(), kPerChunk, formatPoints, write);
+        writeInChunks(file, progress, mesh.pointCount(), formatPoints);
     }
     std::uint64_t base = 0;
     for (const host::Layer *layer : layers) {
@@ -577,8 +568,7 @@ void writeAsciiBody(AtomicFile &file, ProgressCount &progress, const std::vector
                 out.character('\n');
             }
         };
-        left = mesh.polygonCount();
-        formatInChunks(mesh.polygonCount(), kPerChunk, formatFaces, write);
+        writeInChunks(file, progress, mesh.polygonCount(), formatFaces);
         base += mesh.pointCount();
     }
 }
