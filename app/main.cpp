@@ -1,7 +1,7 @@
 // tuftsprout: plants grass into a mesh with the ZEL_Tuftsprout plug-in.
-#include "loader.h"
-#include "meshio.h"
-#include "plant_job.h"
+#include "host/loader.h"
+#include "meshio/meshio.h"
+#include "app/plant_job.h"
 
 #include <CLI/CLI.hpp>
 

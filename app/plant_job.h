@@ -2,8 +2,8 @@
 // and the output.
 #pragma once
 
-#include "headless.h"
-#include "meshio.h"
+#include "toolkit/headless.h"
+#include "meshio/meshio.h"
 
 #include <cstdint>
 #include <optional>

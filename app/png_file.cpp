@@ -1,7 +1,7 @@
-#include "png_file.h"
+#include "app/png_file.h"
 
-#include "atomic_file.h"
-#include "meshio.h"
+#include "meshio/atomic_file.h"
+#include "meshio/meshio.h"
 
 #include <png.h>
 

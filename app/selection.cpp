@@ -1,6 +1,6 @@
-#include "selection.h"
+#include "app/selection.h"
 
-#include "plant_job.h"
+#include "app/plant_job.h"
 
 #include <charconv>
 

@@ -1,7 +1,7 @@
 // The user's selection from the command line: --select points:WHICH or polygons:WHICH.
 #pragma once
 
-#include "object.h"
+#include "host/object.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "window_services.h"
+#include "app/window_services.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Double_Window.H>

@@ -2,7 +2,7 @@
 // dialog and a progress window.
 #pragma once
 
-#include "modeler.h"
+#include "host/modeler.h"
 
 namespace tuft::app {
 

@@ -1,8 +1,8 @@
 // What host commands and whole runs cost as the object grows.
-#include "clock.h"
-#include "headless.h"
-#include "loader.h"
-#include "modeler.h"
+#include "host/clock.h"
+#include "toolkit/headless.h"
+#include "host/loader.h"
+#include "host/modeler.h"
 
 #include <benchmark/benchmark.h>
 

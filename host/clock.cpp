@@ -1,4 +1,4 @@
-#include "clock.h"
+#include "host/clock.h"
 
 #include <ctime>
 

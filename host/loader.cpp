@@ -1,4 +1,4 @@
-#include "loader.h"
+#include "host/loader.h"
 
 #include <cstring>
 #include <dlfcn.h>

@@ -1,7 +1,7 @@
 // Opens a plug-in library through its module descriptor, the way a Modeler does.
 #pragma once
 
-#include "modeler_host.h"
+#include "sdk/modeler_host.h"
 
 #include <stdexcept>
 #include <string>

@@ -1,4 +1,4 @@
-#include "mesh.h"
+#include "host/mesh.h"
 
 #include <cmath>
 

@@ -2,7 +2,7 @@
 // copying, pasting and transforming cost what they move.
 #pragma once
 
-#include "flat_array.h"
+#include "host/flat_array.h"
 
 #include <cstdint>
 #include <vector>

@@ -1,6 +1,6 @@
-#include "modeler.h"
+#include "host/modeler.h"
 
-#include "loader.h"
+#include "host/loader.h"
 
 #include <algorithm>
 #include <charconv>

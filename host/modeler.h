@@ -2,8 +2,8 @@
 // interface (commands, mesh edits and the services looked up by name).
 #pragma once
 
-#include "modeler_host.h"
-#include "object.h"
+#include "sdk/modeler_host.h"
+#include "host/object.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "object.h"
+#include "host/object.h"
 
 namespace tuft::host {
 

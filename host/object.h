@@ -1,7 +1,7 @@
 // The edited object: numbered layers, surfaces, point maps, selection, clipboard.
 #pragma once
 
-#include "mesh.h"
+#include "host/mesh.h"
 
 #include <cstdint>
 #include <map>

@@ -1,5 +1,5 @@
 // The terminal progress bar of the dynamic monitor.
-#include "modeler.h"
+#include "host/modeler.h"
 
 #include <chrono>
 #include <cstdio>

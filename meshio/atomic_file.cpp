@@ -1,6 +1,6 @@
-#include "atomic_file.h"
+#include "meshio/atomic_file.h"
 
-#include "meshio.h"
+#include "meshio/meshio.h"
 
 #include <cerrno>
 #include <condition_variable>

@@ -1,6 +1,6 @@
-#include "file_parts.h"
+#include "meshio/file_parts.h"
 
-#include "meshio.h"
+#include "meshio/meshio.h"
 
 namespace tuft::meshio {
 

@@ -1,8 +1,8 @@
 // Pieces the mesh formats share.
 #pragma once
 
-#include "meshio.h"
-#include "object.h"
+#include "meshio/meshio.h"
+#include "host/object.h"
 
 #include <cstdint>
 #include <string>

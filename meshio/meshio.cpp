@@ -1,4 +1,4 @@
-#include "meshio.h"
+#include "meshio/meshio.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,7 +1,7 @@
 // Reading and writing mesh files into and out of the host's object.
 #pragma once
 
-#include "object.h"
+#include "host/object.h"
 
 #include <cstddef>
 #include <cstdint>

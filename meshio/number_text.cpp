@@ -2,7 +2,7 @@
 // std::to_chars takes about 50 ns in all); the layout around them follows to_chars.
 // Digits are made in fixed places of a scratch buffer and moved with fixed-size copies,
 // which compile to a few vector moves instead of calls.
-#include "number_text.h"
+#include "meshio/number_text.h"
 
 #include <fmt/format.h>
 

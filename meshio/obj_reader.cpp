@@ -2,9 +2,9 @@
 #define TINYOBJLOADER_USE_DOUBLE
 #include <tiny_obj_loader.h>
 
-#include "file_parts.h"
-#include "meshio.h"
-#include "modeler_host.h"
+#include "meshio/file_parts.h"
+#include "meshio/meshio.h"
+#include "sdk/modeler_host.h"
 
 #include <unordered_map>
 

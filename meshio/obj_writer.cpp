@@ -1,9 +1,9 @@
 // Wavefront OBJ output: points, UVs where a UV map has values, one group per surface.
-#include "atomic_file.h"
-#include "file_parts.h"
-#include "meshio.h"
-#include "modeler_host.h"
-#include "parallel_text.h"
+#include "meshio/atomic_file.h"
+#include "meshio/file_parts.h"
+#include "meshio/meshio.h"
+#include "sdk/modeler_host.h"
+#include "meshio/parallel_text.h"
 
 #include <numeric>
 #include <vector>

@@ -2,9 +2,9 @@
 // whatever the number of threads.
 #pragma once
 
-#include "atomic_file.h"
-#include "file_parts.h"
-#include "number_text.h"
+#include "meshio/atomic_file.h"
+#include "meshio/file_parts.h"
+#include "meshio/number_text.h"
 
 #include <algorithm>
 #include <condition_variable>

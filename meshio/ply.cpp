@@ -1,10 +1,10 @@
 // PLY in and out, ASCII and binary (either byte order in, little-endian out). Extra
 // float properties of a vertex are weight maps of that name; s/t or u/v a UV map.
-#include "atomic_file.h"
-#include "file_parts.h"
-#include "meshio.h"
-#include "modeler_host.h"
-#include "parallel_text.h"
+#include "meshio/atomic_file.h"
+#include "meshio/file_parts.h"
+#include "meshio/meshio.h"
+#include "sdk/modeler_host.h"
+#include "meshio/parallel_text.h"
 
 #include <algorithm>
 #include <charconv>

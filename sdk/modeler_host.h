@@ -343,6 +343,17 @@ struct MhControl {
     void *priv; /* the toolkit's own */
 };
 
+/** Descriptor type numbers, by what the descriptor's fields hold. */
+enum MhDescriptorType {
+    MH_DESC_EDIT = 1,   /* a text field: a = its capacity in bytes */
+    MH_DESC_PLAIN = 2,  /* an integer field or a button: no fields */
+    MH_DESC_FLOAT = 4,  /* a floating-point field: no fields */
+    MH_DESC_BOOL = 8,   /* a check box: no fields */
+    MH_DESC_CHOICE = 9, /* a choice: the items and their orientation */
+    MH_DESC_RANGE = 15, /* a slider: a = width, b = minimum, c = maximum */
+    MH_DESC_AREA = 19   /* a drawing area: a = width, b = height */
+};
+
 /** Describes a control at creation: a type number, then three integers or a choice. */
 typedef struct MhControlDescriptor {
     int type;

@@ -1,4 +1,4 @@
-#include "grow/angles.h"
+#include "plugin/grow/angles.h"
 
 #include <cmath>
 

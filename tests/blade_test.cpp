@@ -1,4 +1,4 @@
-#include "plugin_fixture.h"
+#include "tests/plugin_fixture.h"
 
 namespace tuft::testing {
 namespace {

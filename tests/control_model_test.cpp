@@ -1,4 +1,4 @@
-#include "control_model.h"
+#include "toolkit/control_model.h"
 
 #include <cstring>
 

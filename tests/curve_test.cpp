@@ -1,4 +1,4 @@
-#include "blade/curve.h"
+#include "plugin/blade/curve.h"
 
 #include <vector>
 

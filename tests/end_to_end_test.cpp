@@ -1,7 +1,7 @@
 // The program as a user runs it, checked on the mesh file it writes.
-#include "meshio.h"
-#include "modeler_host.h"
-#include "scratch_directory.h"
+#include "meshio/meshio.h"
+#include "sdk/modeler_host.h"
+#include "tests/scratch_directory.h"
 
 #include <cmath>
 #include <cstdlib>

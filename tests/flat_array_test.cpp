@@ -1,4 +1,4 @@
-#include "flat_array.h"
+#include "host/flat_array.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "mesh.h"
-#include "modeler.h"
+#include "host/mesh.h"
+#include "host/modeler.h"
 
 #include <gtest/gtest.h>
 

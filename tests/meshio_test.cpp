@@ -1,11 +1,11 @@
 // Mesh files in and out, and the selection from the command line.
-#include "atomic_file.h"
-#include "meshio.h"
-#include "modeler_host.h"
-#include "parallel_text.h"
-#include "plant_job.h"
-#include "scratch_directory.h"
-#include "selection.h"
+#include "meshio/atomic_file.h"
+#include "meshio/meshio.h"
+#include "sdk/modeler_host.h"
+#include "meshio/parallel_text.h"
+#include "app/plant_job.h"
+#include "tests/scratch_directory.h"
+#include "app/selection.h"
 
 #include <algorithm>
 #include <filesystem>

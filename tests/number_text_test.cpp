@@ -1,4 +1,4 @@
-#include "number_text.h"
+#include "meshio/number_text.h"
 
 #include <gtest/gtest.h>
 

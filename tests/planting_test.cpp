@@ -1,5 +1,5 @@
 // Selection capture, Point planting and Polygon planting through the host.
-#include "plugin_fixture.h"
+#include "tests/plugin_fixture.h"
 
 #include <cmath>
 

@@ -1,10 +1,10 @@
 // A host with the built plug-in loaded, a headless panel and a recording of the run.
 #pragma once
 
-#include "clock.h"
-#include "headless.h"
-#include "loader.h"
-#include "modeler.h"
+#include "host/clock.h"
+#include "toolkit/headless.h"
+#include "host/loader.h"
+#include "host/modeler.h"
 
 #include <memory>
 #include <string>

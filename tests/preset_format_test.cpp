@@ -1,4 +1,4 @@
-#include "panel/preset_format.h"
+#include "plugin/panel/preset_format.h"
 
 #include <cmath>
 #include <cstring>

@@ -1,5 +1,5 @@
-#include "plugin_fixture.h"
-#include "scratch_directory.h"
+#include "tests/plugin_fixture.h"
+#include "tests/scratch_directory.h"
 
 #include <filesystem>
 #include <fstream>

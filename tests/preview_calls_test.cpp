@@ -1,5 +1,5 @@
 // The preview's drawing, recorded by standing in for the eight OpenGL calls it makes.
-#include "blade/tables.h"
+#include "plugin/blade/preview.h"
 
 #include <GL/gl.h>
 
@@ -56,14 +56,14 @@ void glFlush() { ++g_flushes; }
 namespace tuft {
 namespace {
 
-const double kInitial[kCurveCoordinates] = {0.15, -1.0, -1.0, 0.1, 0.5, -0.5, 0.0, 0.5, 0.5};
+BladeShape g_shape = initialBladeShape();
 
 std::vector<Primitive> draw(int division)
 {
-    std::copy(std::begin(kInitial), std::end(kInitial), g_curve);
-    storeDivision(division);
+    g_shape = initialBladeShape();
+    storeDivision(g_shape, division);
     g_primitives.clear();
-    drawPreview();
+    drawPreview(g_shape);
     return g_primitives;
 }
 
@@ -115,23 +115,24 @@ TEST(PreviewCalls, ControlPolygonOfTheInitialCurve)
 TEST(PreviewCalls, DrawFillsTheSampleAndUvTables)
 {
     draw(5);
-    EXPECT_EQ(g_uvTable[0][0], 0.0f);
-    EXPECT_EQ(g_uvTable[0][1], 0.5f);
-    EXPECT_EQ(g_uvTable[5][0], 0.15f);
-    EXPECT_EQ(g_uvTable[5][1], -1.0f);
-    EXPECT_EQ(g_uvTable[6 + 5][0], -0.15f); // mirrored edge after the six samples
-    EXPECT_EQ(g_sampleTable[5][0], 0.15);
+    EXPECT_EQ(g_shape.tables.uvs[0][0], 0.0f);
+    EXPECT_EQ(g_shape.tables.uvs[0][1], 0.5f);
+    EXPECT_EQ(g_shape.tables.uvs[5][0], 0.15f);
+    EXPECT_EQ(g_shape.tables.uvs[5][1], -1.0f);
+    EXPECT_EQ(g_shape.tables.uvs[6 + 5][0], -0.15f); // mirrored edge after the six samples
+    EXPECT_EQ(g_shape.tables.samples[5][0], 0.15);
     draw(8);
-    EXPECT_EQ(g_uvTable[17][0], -0.15f);
-    EXPECT_EQ(g_uvTable[17][1], -1.0f);
+    EXPECT_EQ(g_shape.tables.uvs[17][0], -0.15f);
+    EXPECT_EQ(g_shape.tables.uvs[17][1], -1.0f);
 }
 
 TEST(PreviewCalls, DivisionIsStoredWithinTheTables)
 {
-    storeDivision(99);
-    EXPECT_EQ(g_storedDivision, 8);
-    storeDivision(0);
-    EXPECT_EQ(g_storedDivision, 1);
+    BladeShape shape = initialBladeShape();
+    storeDivision(shape, 99);
+    EXPECT_EQ(shape.division, 8);
+    storeDivision(shape, 0);
+    EXPECT_EQ(shape.division, 1);
 }
 
 } // namespace

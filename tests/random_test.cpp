@@ -1,4 +1,4 @@
-#include "grow/random.h"
+#include "plugin/grow/draws.h"
 
 #include <gtest/gtest.h>
 

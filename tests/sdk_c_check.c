@@ -1,5 +1,5 @@
 /* Compiles the host interface as strict C99. */
-#include "modeler_host.h"
+#include "sdk/modeler_host.h"
 
 #include <stddef.h>
 

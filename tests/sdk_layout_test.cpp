@@ -1,5 +1,5 @@
 // The binary layout other hosts rely on. Also built for 32-bit x86 (layout32).
-#include "modeler_host.h"
+#include "sdk/modeler_host.h"
 
 #include <cstddef>
 

@@ -1,4 +1,4 @@
-#include "control_model.h"
+#include "toolkit/control_model.h"
 
 #include <algorithm>
 #include <cctype>
@@ -101,7 +101,7 @@ ControlModel::ControlModel(Kind k, const char *name, const MhControlDescriptor *
     case Kind::kIntegerSlider:
     case Kind::kPercent:
     case Kind::kAngle:
-        if (descriptor->type == 15) {
+        if (descriptor->type == MH_DESC_RANGE) {
             ranged = true;
             minimum = descriptor->d.ints.b;
             maximum = descriptor->d.ints.c;

@@ -2,7 +2,7 @@
 // descriptor, its value, the conversions of the value record, and reading a user's text.
 #pragma once
 
-#include "modeler_host.h"
+#include "sdk/modeler_host.h"
 
 #include <string>
 #include <vector>

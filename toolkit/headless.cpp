@@ -1,4 +1,4 @@
-#include "headless.h"
+#include "toolkit/headless.h"
 
 namespace tuft::toolkit {
 

@@ -2,7 +2,7 @@
 // modal open replays the user's actions (set a control, press a button, OK or Cancel).
 #pragma once
 
-#include "panel_toolkit.h"
+#include "toolkit/panel_toolkit.h"
 
 namespace tuft::toolkit {
 

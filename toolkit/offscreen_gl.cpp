@@ -1,4 +1,4 @@
-#include "offscreen_gl.h"
+#include "toolkit/offscreen_gl.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "panel_toolkit.h"
+#include "toolkit/panel_toolkit.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -3,8 +3,8 @@
 // A toolkit derives from it and decides how a panel opens.
 #pragma once
 
-#include "control_model.h"
-#include "modeler_host.h"
+#include "toolkit/control_model.h"
+#include "sdk/modeler_host.h"
 
 #include <functional>
 #include <memory>

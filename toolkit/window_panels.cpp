@@ -1,4 +1,4 @@
-#include "window_panels.h"
+#include "toolkit/window_panels.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Button.H>

@@ -3,7 +3,7 @@
 // modal open with OK and Cancel.
 #pragma once
 
-#include "panel_toolkit.h"
+#include "toolkit/panel_toolkit.h"
 
 namespace tuft::toolkit {
 

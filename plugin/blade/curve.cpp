@@ -1,8 +1,6 @@
-#include "blade/curve.h"
+#include "plugin/blade/curve.h"
 
 namespace tuft {
-
-double g_curve[kCurveCoordinates] = {0.15, -1.0, -1.0, 0.1, 0.5, -0.5, 0.0, 0.5, 0.5};
 
 const CurveCoordinate kSliderCoordinate[kSliderCount] = {kX1, kX2, kY2, kZ2, kY3, kZ3};
 

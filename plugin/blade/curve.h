@@ -11,8 +11,8 @@ struct Point3 {
     double x, y, z;
 };
 
-// The control points; they outlive the panel and carry from one use to the next.
-extern double g_curve[kCurveCoordinates];
+// The control points as the library starts with them.
+constexpr double kInitialCurve[kCurveCoordinates] = {0.15, -1.0, -1.0, 0.1, 0.5, -0.5, 0.0, 0.5, 0.5};
 
 // The six slider-owned coordinates, in panel order.
 constexpr int kSliderCount = 6;

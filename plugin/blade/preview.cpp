@@ -1,4 +1,4 @@
-#include "blade/tables.h"
+#include "plugin/blade/preview.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -9,76 +9,71 @@
 
 namespace tuft {
 
-double g_sampleTable[kSampleRows][3];
-float g_uvTable[kUvPairs][2];
-int g_storedDivision = 5;
-
-void storeDivision(int division) { g_storedDivision = clampDivision(division); }
+void storeDivision(BladeShape &shape, int division) { shape.division = clampDivision(division); }
 
 namespace {
 
 constexpr double kScale = 0.9;
-double g_sampleStep;
 
-void drawControlPolygon(int across, int up)
+void drawControlPolygon(const double (&curve)[kCurveCoordinates], int across, int up)
 {
     glColor3d(0.5, 0.5, 0.5);
     for (GLenum mode : {GLenum(GL_LINE_STRIP), GLenum(GL_POINTS)}) {
         glBegin(mode);
         for (int point = 0; point < 3; ++point)
-            glVertex2d(kScale * g_curve[3 * point + across], kScale * g_curve[3 * point + up]);
+            glVertex2d(kScale * curve[3 * point + across], kScale * curve[3 * point + up]);
         glEnd();
     }
 }
 
-void drawSideView()
+void drawSideView(const BladeShape &shape, double step)
 {
-    g_sampleStep = 1.0 / g_storedDivision;
-    drawControlPolygon(kZ1, kY1);
+    drawControlPolygon(shape.curve, kZ1, kY1);
     glColor3d(0.0, 1.0, 0.0);
     glBegin(GL_LINE_STRIP);
-    for (double t = 0.0; t <= 1.0; t += g_sampleStep) {
-        const Point3 p = evaluateCurve(g_curve, t);
+    for (double t = 0.0; t <= 1.0; t += step) {
+        const Point3 p = evaluateCurve(shape.curve, t);
         glVertex2d(kScale * p.z, kScale * p.y);
     }
     glEnd();
     glBegin(GL_POINTS);
-    for (double t = 0.0; t < 1.0; t += g_sampleStep) {
-        const Point3 p = evaluateCurve(g_curve, t);
+    for (double t = 0.0; t < 1.0; t += step) {
+        const Point3 p = evaluateCurve(shape.curve, t);
         glVertex2d(kScale * p.z, kScale * p.y);
     }
     glEnd();
 }
 
-void drawFrontView()
+void drawFrontView(BladeShape &shape, double step)
 {
-    drawControlPolygon(kX1, kY1);
+    PreviewTables &tables = shape.tables;
+    drawControlPolygon(shape.curve, kX1, kY1);
     glColor3d(0.0, 1.0, 0.0);
     glBegin(GL_LINE_STRIP);
     int samples = 0;
-    for (double t = 0.0; t <= 1.0 && samples < kSampleRows; t += g_sampleStep, ++samples) {
-        const Point3 p = evaluateCurve(g_curve, t);
-        g_sampleTable[samples][0] = p.x;
-        g_sampleTable[samples][1] = p.y;
-        g_uvTable[samples][0] = static_cast<float>(p.x);
-        g_uvTable[samples][1] = static_cast<float>(p.y);
+    for (double t = 0.0; t <= 1.0 && samples < kSampleRows; t += step, ++samples) {
+        const Point3 p = evaluateCurve(shape.curve, t);
+        tables.samples[samples][0] = p.x;
+        tables.samples[samples][1] = p.y;
+        tables.uvs[samples][0] = static_cast<float>(p.x);
+        tables.uvs[samples][1] = static_cast<float>(p.y);
         glVertex2d(kScale * p.x, kScale * p.y);
     }
     glEnd();
     glBegin(GL_POINTS);
-    for (double t = 0.0; t <= 1.0; t += g_sampleStep) {
-        const Point3 p = evaluateCurve(g_curve, t);
+    for (double t = 0.0; t <= 1.0; t += step) {
+        const Point3 p = evaluateCurve(shape.curve, t);
         glVertex2d(kScale * p.x, kScale * p.y);
     }
     glEnd();
     // The outline mirrored to -x, from the samples just stored.
     glColor3d(0.0, 1.0, 0.0);
     glBegin(GL_LINE_STRIP);
-    for (int i = 0; i <= g_storedDivision && samples + i < kUvPairs; ++i) {
-        const double x = g_sampleTable[i][0];
-        const double y = g_sampleTable[i][1];
-        g_uvTable[samples + i][0] = static_cast<float>(-x);
-        g_uvTable[samples + i][1] = static_cast<float>(y);
+    for (int i = 0; i <= shape.division && samples + i < kUvPairs; ++i) {
+        const double x = tables.samples[i][0];
+        const double y = tables.samples[i][1];
+        tables.uvs[samples + i][0] = static_cast<float>(-x);
+        tables.uvs[samples + i][1] = static_cast<float>(y);
         glVertex2d(-kScale * x, kScale * y);
     }
     glEnd();
@@ -86,15 +81,17 @@ void drawFrontView()
 
 } // namespace
 
-void drawPreview()
+void drawPreview(BladeShape &shape)
 {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glColor3d(1.0, 1.0, 1.0);
     glPointSize(2.0f);
+    // The side view sets the sample step and the front view reuses it.
+    const double step = 1.0 / shape.division;
     glViewport(0, 0, 250, 250);
-    drawSideView();
+    drawSideView(shape, step);
     glViewport(250, 0, 250, 250);
-    drawFrontView();
+    drawFrontView(shape, step);
     glFlush();
 }
 

@@ -1,66 +1,32 @@
-// The blade template: a strip of one tip triangle and Division - 1 quads along the curve.
-#include "blade/tables.h"
-#include "entry/capture.h"
-#include "panel/controls.h"
+#include "plugin/blade/template.h"
 
 #include <cmath>
-#include <cstring>
 
 namespace tuft {
 
 namespace {
 
-struct BladeOptions {
-    double size;
-    int division;
-    bool addUv;
-    char surface[kTextLength];
-};
-
-// Reads the options in their documented order; the UV name goes to the stored name.
-BladeOptions readBladeOptions()
-{
-    BladeOptions options;
-    options.size = getDouble(kSize);
-    storeDivision(getInt(kDivision));
-    options.division = g_storedDivision;
-    options.addUv = getInt(kAddUv) == 1;
-    getText(kUName, g_storedUvName, kTextLength);
-    std::memset(options.surface, 0, sizeof options.surface);
-    getText(kSName, options.surface, kTextLength);
-    return options;
-}
-
 // UV values from the curve-space values the preview left: -1..1 onto 0..1.
-void convertUvTable()
+void convertUvTable(PreviewTables &tables)
 {
-    for (auto &pair : g_uvTable)
+    for (auto &pair : tables.uvs)
         for (float &f : pair)
             f = 0.5f * f + 0.5f;
 }
 
-void setUv(MhPointId point, int pair)
-{
-    g_meshEdit->setPointMapValue(g_meshEdit->state, point, MH_MAP_UV, g_storedUvName, 2, g_uvTable[pair]);
-}
-
-void addFace(const char *surface, int count, const MhPointId *points)
-{
-    g_meshEdit->addPolygon(g_meshEdit->state, MH_POLY_FACE, nullptr, surface, count, points);
-}
-
 } // namespace
 
-void buildBladeTemplate()
+void buildBladeTemplate(Host &host, BladeShape &shape, const BladeOptions &options)
 {
     // Without an edit nothing can be added: the template layer stays empty.
-    if (!beginEdit())
+    if (!beginEdit(host))
         return;
-    const BladeOptions options = readBladeOptions();
+    MhMeshEdit *edit = host.edit;
+    PreviewTables &tables = shape.tables;
     const int d = options.division;
     const double w = options.size;
-    const double liftY = std::fabs(g_curve[kY1]);
-    const double liftZ = std::fabs(g_curve[kZ1]);
+    const double liftY = std::fabs(shape.curve[kY1]);
+    const double liftZ = std::fabs(shape.curve[kZ1]);
 
     // Point list: tip, then R_k and L_k for k = 1..D.
     MhPointId points[1 + 2 * kMaxDivision] = {};
@@ -68,22 +34,28 @@ void buildBladeTemplate()
     const double step = 1.0 / d;
     int k = 0;
     for (double t = 0.0; t <= 1.0 && k <= d; t += step, ++k) {
-        const Point3 c = evaluateCurve(g_curve, t);
+        const Point3 c = evaluateCurve(shape.curve, t);
         const double right[3] = {c.x * w, (c.y + liftY) * w, (c.z + liftZ) * w};
-        g_sampleTable[k][0] = -(c.x * w);
-        g_sampleTable[k][1] = right[1];
-        g_sampleTable[k][2] = right[2];
-        points[added++] = g_meshEdit->addPoint(g_meshEdit->state, right);
+        tables.samples[k][0] = -(c.x * w);
+        tables.samples[k][1] = right[1];
+        tables.samples[k][2] = right[2];
+        points[added++] = edit->addPoint(edit->state, right);
         if (k >= 1)
-            points[added++] = g_meshEdit->addPoint(g_meshEdit->state, g_sampleTable[k]);
+            points[added++] = edit->addPoint(edit->state, tables.samples[k]);
     }
-    convertUvTable();
+    convertUvTable(tables);
 
-    auto right = [&](int i) { return points[2 * i - 1]; };
-    auto left = [&](int i) { return points[2 * i]; };
+    const auto addFace = [&](int count, const MhPointId *face) {
+        edit->addPolygon(edit->state, MH_POLY_FACE, nullptr, options.surface, count, face);
+    };
+    const auto setUv = [&](MhPointId point, int pair) {
+        edit->setPointMapValue(edit->state, point, MH_MAP_UV, options.uvName, 2, tables.uvs[pair]);
+    };
+    const auto right = [&](int i) { return points[2 * i - 1]; };
+    const auto left = [&](int i) { return points[2 * i]; };
     const MhPointId tip = points[0];
     const MhPointId triangle[3] = {tip, right(1), left(1)};
-    addFace(options.surface, 3, triangle);
+    addFace(3, triangle);
     if (options.addUv) {
         setUv(tip, 0);
         setUv(right(1), 1);
@@ -91,7 +63,7 @@ void buildBladeTemplate()
     }
     for (int i = 1; i < d; ++i) {
         const MhPointId quad[4] = {right(i), right(i + 1), left(i + 1), left(i)};
-        addFace(options.surface, 4, quad);
+        addFace(4, quad);
     }
     if (options.addUv) {
         for (int i = 1; i < d; ++i) {
@@ -101,7 +73,7 @@ void buildBladeTemplate()
             setUv(left(i), d + i + 1);
         }
     }
-    endEdit();
+    endEdit(host);
 }
 
 } // namespace tuft

@@ -1,20 +1,22 @@
-#include "entry/capture.h"
-
-#include "entry/services.h"
+#include "plugin/entry/capture.h"
 
 #include <cstdio>
 #include <cstdlib>
 
 namespace tuft {
 
-PointTargets g_pointTargets;
-PolygonTargets g_polygonTargets;
-MhMeshEdit *g_meshEdit;
-
 namespace {
 
-int g_pointCounter;
-int g_polygonCounter;
+// What a scan callback is given: where to store, how much room there is, how far it
+// has come, and the edit the scan runs under.
+template <typename Entry> struct ScanInto {
+    Entry *entries;
+    int count;
+    int next;
+    MhMeshEdit *edit;
+
+    bool full() const { return next >= count; }
+};
 
 struct SelectedCounts {
     int points;
@@ -25,9 +27,10 @@ bool isSelected(int flags) { return (flags & MH_FLAG_SELECTED) != 0; }
 
 int capturePosition(void *userData, const MhPointInfo *info)
 {
-    if (!isSelected(info->flags) || g_pointCounter >= g_pointTargets.count)
+    auto &scan = *static_cast<ScanInto<double[3]> *>(userData);
+    if (!isSelected(info->flags) || scan.full())
         return 0;
-    double *entry = static_cast<double(*)[3]>(userData)[g_pointCounter++];
+    double *entry = scan.entries[scan.next++];
     entry[0] = info->position[0];
     entry[1] = info->position[1];
     entry[2] = info->position[2];
@@ -36,26 +39,29 @@ int capturePosition(void *userData, const MhPointInfo *info)
 
 int captureWeight(void *userData, const MhPointInfo *info)
 {
-    if (!isSelected(info->flags) || g_pointCounter >= g_pointTargets.count)
+    auto &scan = *static_cast<ScanInto<float> *>(userData);
+    if (!isSelected(info->flags) || scan.full())
         return 0;
-    g_meshEdit->selectPointMap(g_meshEdit->state, nullptr, MH_MAP_WEIGHT, "ZTSW");
+    scan.edit->selectPointMap(scan.edit->state, nullptr, MH_MAP_WEIGHT, "ZTSW");
     // A point without a value in the map weighs 0: it gets no blade when weights decide.
     float value = 0.0f;
-    g_meshEdit->readPointMapValue(g_meshEdit->state, info->id, &value);
-    static_cast<float *>(userData)[g_pointCounter++] = capturedWeight(value);
+    scan.edit->readPointMapValue(scan.edit->state, info->id, &value);
+    scan.entries[scan.next++] = capturedWeight(value);
     return 0;
 }
 
-int capturePolygon(void *, const MhPolygonInfo *info)
+int capturePolygon(void *userData, const MhPolygonInfo *info)
 {
-    if (!isSelected(info->flags) || g_polygonCounter >= g_polygonTargets.count)
+    auto &scan = *static_cast<ScanInto<PolygonTargets> *>(userData);
+    PolygonTargets &targets = *scan.entries;
+    if (!isSelected(info->flags) || scan.full())
         return 0;
-    const int index = g_polygonCounter++;
-    g_polygonTargets.ids[index] = info->id;
+    const int index = scan.next++;
+    targets.ids[index] = info->id;
     double sum[3] = {0.0, 0.0, 0.0};
     int found = 0;
     for (int v = 0; v < info->vertexCount; ++v) {
-        const MhPointInfo *point = g_meshEdit->pointInfo(g_meshEdit->state, info->vertices[v]);
+        const MhPointInfo *point = scan.edit->pointInfo(scan.edit->state, info->vertices[v]);
         if (point == nullptr)
             continue;
         for (int axis = 0; axis < 3; ++axis)
@@ -64,81 +70,66 @@ int capturePolygon(void *, const MhPolygonInfo *info)
     }
     if (found > 0)
         for (int axis = 0; axis < 3; ++axis)
-            g_polygonTargets.centres[index][axis] = sum[axis] / found;
+            targets.centres[index][axis] = sum[axis] / found;
     return 0;
 }
 
-SelectedCounts countSelected()
+SelectedCounts countSelected(Host &host)
 {
     SelectedCounts counts = {0, 0};
-    if (!beginEdit())
+    if (!beginEdit(host))
         return counts;
-    counts.points = g_meshEdit->pointCount(g_meshEdit->state, MH_LAYER_PRIMARY, MH_COUNT_SELECTED);
-    counts.polygons = g_meshEdit->polygonCount(g_meshEdit->state, MH_LAYER_PRIMARY, MH_COUNT_SELECTED);
-    endEdit();
+    counts.points = host.edit->pointCount(host.edit->state, MH_LAYER_PRIMARY, MH_COUNT_SELECTED);
+    counts.polygons = host.edit->polygonCount(host.edit->state, MH_LAYER_PRIMARY, MH_COUNT_SELECTED);
+    endEdit(host);
     return counts;
 }
 
 // Zero-filled storage for `count` entries, or null after the "MemoryError" warning.
-void *allocateTargets(int count, std::size_t entrySize)
+void *allocateTargets(const Host &host, int count, std::size_t entrySize)
 {
     void *memory = std::calloc(static_cast<std::size_t>(count), entrySize);
     if (memory == nullptr)
-        showWarning("warning", "MemoryError");
+        showWarning(host, "warning", "MemoryError");
     return memory;
 }
 
 // Runs one point scan under its own edit; false when no edit could be opened.
-bool scanPoints(MhPointScanFn callback, void *userData)
+template <typename Entry> bool scanPoints(Host &host, MhPointScanFn callback, Entry *entries, int count)
 {
-    g_pointCounter = 0;
-    if (!beginEdit())
+    if (!beginEdit(host))
         return false;
-    g_meshEdit->pointScan(g_meshEdit->state, callback, userData, MH_LAYER_PRIMARY);
-    endEdit();
+    ScanInto<Entry> scan = {entries, count, 0, host.edit};
+    host.edit->pointScan(host.edit->state, callback, &scan, MH_LAYER_PRIMARY);
+    endEdit(host);
     return true;
 }
 
-void capturePoints(int count)
+void capturePoints(Host &host, Targets &targets, int count)
 {
-    auto *positions = static_cast<double(*)[3]>(allocateTargets(count, sizeof(double[3])));
-    auto *weights = static_cast<float *>(allocateTargets(count, sizeof(float)));
-    g_pointTargets = {positions, weights, count};
-    if (positions == nullptr || weights == nullptr || !scanPoints(capturePosition, positions) ||
-        !scanPoints(captureWeight, weights))
-        freeTargets();
+    auto *positions = static_cast<double(*)[3]>(allocateTargets(host, count, sizeof(double[3])));
+    auto *weights = static_cast<float *>(allocateTargets(host, count, sizeof(float)));
+    targets.points = {positions, weights, count};
+    if (positions == nullptr || weights == nullptr || !scanPoints(host, capturePosition, positions, count) ||
+        !scanPoints(host, captureWeight, weights, count))
+        freeTargets(targets);
 }
 
-void capturePolygons(int count)
+void capturePolygons(Host &host, Targets &targets, int count)
 {
-    auto *centres = static_cast<double(*)[3]>(allocateTargets(count, sizeof(double[3])));
-    auto *ids = static_cast<MhPolygonId *>(allocateTargets(count, sizeof(MhPolygonId)));
-    g_polygonTargets = {ids, centres, count};
-    g_polygonCounter = 0;
-    if (ids == nullptr || centres == nullptr || !beginEdit()) {
-        freeTargets();
+    auto *centres = static_cast<double(*)[3]>(allocateTargets(host, count, sizeof(double[3])));
+    auto *ids = static_cast<MhPolygonId *>(allocateTargets(host, count, sizeof(MhPolygonId)));
+    targets.polygons = {ids, centres, count};
+    if (ids == nullptr || centres == nullptr || !beginEdit(host)) {
+        freeTargets(targets);
         return;
     }
-    g_meshEdit->polygonScan(g_meshEdit->state, capturePolygon, nullptr, MH_LAYER_PRIMARY);
-    endEdit();
+    ScanInto<PolygonTargets> scan = {&targets.polygons, count, 0, host.edit};
+    host.edit->polygonScan(host.edit->state, capturePolygon, &scan, MH_LAYER_PRIMARY);
+    endEdit(host);
 }
 
 } // namespace
-
-bool beginEdit()
-{
-    const MhCommandSequence *commands = g_host.commands;
-    g_meshEdit = commands->meshEditBegin(commands->data, 0, 0, 1);
-    return g_meshEdit != nullptr;
-}
-
-void endEdit()
-{
-    if (g_meshEdit == nullptr)
-        return;
-    g_meshEdit->done(g_meshEdit->state, 0, 0);
-    g_meshEdit = nullptr;
-}
 
 float capturedWeight(float mapValue)
 {
@@ -147,24 +138,23 @@ float capturedWeight(float mapValue)
     return static_cast<float>(std::strtod(text, nullptr));
 }
 
-void captureTargets()
+void captureTargets(Host &host, Targets &targets)
 {
-    const int mode = hostSelectionMode();
-    const SelectedCounts counts = countSelected();
+    const int mode = hostSelectionMode(host);
+    const SelectedCounts counts = countSelected(host);
     if (mode == 0 && counts.points > 0)
-        capturePoints(counts.points);
+        capturePoints(host, targets, counts.points);
     else if (mode == 1 && counts.polygons > 0)
-        capturePolygons(counts.polygons);
+        capturePolygons(host, targets, counts.polygons);
 }
 
-void freeTargets()
+void freeTargets(Targets &targets)
 {
-    std::free(g_pointTargets.positions);
-    std::free(g_pointTargets.weights);
-    std::free(g_polygonTargets.ids);
-    std::free(g_polygonTargets.centres);
-    g_pointTargets = PointTargets{};
-    g_polygonTargets = PolygonTargets{};
+    std::free(targets.points.positions);
+    std::free(targets.points.weights);
+    std::free(targets.polygons.ids);
+    std::free(targets.polygons.centres);
+    targets = Targets{};
 }
 
 } // namespace tuft

@@ -1,7 +1,7 @@
 // Selection capture: copies the user's selected points or polygons into plain arrays.
 #pragma once
 
-#include "modeler_host.h"
+#include "plugin/entry/host.h"
 
 namespace tuft {
 
@@ -17,23 +17,17 @@ struct PolygonTargets {
     int count;
 };
 
-extern PointTargets g_pointTargets;
-extern PolygonTargets g_polygonTargets;
+// What one run captured; at most one kind is filled.
+struct Targets {
+    PointTargets points;
+    PolygonTargets polygons;
+};
 
-// The mesh edit that is open, or null; shared by the capture, the template builder and
-// polygon planting.
-extern MhMeshEdit *g_meshEdit;
-
-// Opens a mesh edit into g_meshEdit; true when the host gave one.
-bool beginEdit();
-// Closes g_meshEdit, keeping its edits, when one is open.
-void endEdit();
-
-// Fills g_pointTargets or g_polygonTargets from the host's selection, according to the
-// host's selection mode; leaves both empty when nothing of that kind is selected.
-void captureTargets();
-// Releases every target array of this run.
-void freeTargets();
+// Fills the point or polygon targets from the host's selection, according to the host's
+// selection mode; leaves both empty when nothing of that kind is selected.
+void captureTargets(Host &host, Targets &targets);
+// Releases every target array.
+void freeTargets(Targets &targets);
 
 // A weight as captured: the map value rounded to six decimals through "%f".
 float capturedWeight(float mapValue);

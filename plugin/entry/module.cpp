@@ -1,70 +1,44 @@
 // The module descriptor, the only export, and activation.
-#include "entry/services.h"
-#include "grow/run.h"
+#include "plugin/entry/activation.h"
 
 #include <cstdint>
 
 namespace tuft {
 
-HostServices g_host;
-
-void showInfo(const char *firstLine, const char *secondLine)
-{
-    if (g_host.messages != nullptr && g_host.messages->info != nullptr)
-        g_host.messages->info(firstLine, secondLine);
-}
-
-void showWarning(const char *firstLine, const char *secondLine)
-{
-    if (g_host.messages != nullptr && g_host.messages->warning != nullptr)
-        g_host.messages->warning(firstLine, secondLine);
-}
-
-int hostSelectionMode()
-{
-    return g_host.selectionQuery->selectionMode(0);
-}
-
 namespace {
 
 enum ActivationResult { kRan = 0, kWrongVersion = 1, kServiceMissing = 2 };
 
-void *startup()
-{
-    return reinterpret_cast<void *>(static_cast<std::uintptr_t>(4));
-}
+void *startup() { return reinterpret_cast<void *>(static_cast<std::uintptr_t>(4)); }
 
 void shutdown(void *) {}
 
-template <typename T> T lookup(MhGlobalFn global, const char *name)
-{
-    return reinterpret_cast<T>(global(name, 0));
-}
+template <typename T> T lookup(MhGlobalFn global, const char *name) { return reinterpret_cast<T>(global(name, 0)); }
 
 // Requests the first service group (after "Product Info"), in the host's documented
 // order. True when every one of them is present.
-bool acquireFirstGroup(MhGlobalFn global)
+bool acquireFirstGroup(MhGlobalFn global, Host &host)
 {
-    g_host.monitor = lookup<const MhDynamicMonitor *>(global, "LWM: Dynamic Monitor");
-    g_host.layerQuery = lookup<const MhStateQuery *>(global, "LWM: State Query 3");
+    host.monitor = lookup<const MhDynamicMonitor *>(global, "LWM: Dynamic Monitor");
+    host.layerQuery = lookup<const MhStateQuery *>(global, "LWM: State Query 3");
     // Required although nothing here calls through them.
     void *surfaces = global("Surface Functions 3", 0);
     void *fonts = global("LWM: Font List", 0);
     void *display = global("Host Display Info", 0);
     void *oldRequest = global("File Request", 0);
-    g_host.messages = lookup<const MhInfoMessages *>(global, "Info Messages 2");
-    g_host.directoryInfo = lookup<MhDirectoryInfoFn>(global, "Directory Info");
-    return g_host.monitor && g_host.layerQuery && surfaces && fonts && display && oldRequest &&
-           g_host.messages && g_host.directoryInfo;
+    host.messages = lookup<const MhInfoMessages *>(global, "Info Messages 2");
+    host.directoryInfo = lookup<MhDirectoryInfoFn>(global, "Directory Info");
+    return host.monitor && host.layerQuery && surfaces && fonts && display && oldRequest && host.messages &&
+           host.directoryInfo;
 }
 
-bool acquireSecondGroup(MhGlobalFn global)
+bool acquireSecondGroup(MhGlobalFn global, Host &host)
 {
-    g_host.panels = lookup<const MhPanelServices *>(global, "LWPanelServices");
-    g_host.selectionQuery = lookup<const MhStateQuery *>(global, "LWM: State Query 3");
-    g_host.fileRequest = lookup<MhFileRequestFn>(global, "File Request 2");
-    g_host.sceneObjects = lookup<const MhSceneObjects *>(global, "Scene Objects 5");
-    return g_host.panels && g_host.selectionQuery && g_host.fileRequest && g_host.sceneObjects;
+    host.panels = lookup<const MhPanelServices *>(global, "LWPanelServices");
+    host.selectionQuery = lookup<const MhStateQuery *>(global, "LWM: State Query 3");
+    host.fileRequest = lookup<MhFileRequestFn>(global, "File Request 2");
+    host.sceneObjects = lookup<const MhSceneObjects *>(global, "Scene Objects 5");
+    return host.panels && host.selectionQuery && host.fileRequest && host.sceneObjects;
 }
 
 int activate(int version, MhGlobalFn global, void *local, void * /*serverData*/)
@@ -73,17 +47,18 @@ int activate(int version, MhGlobalFn global, void *local, void * /*serverData*/)
         return kWrongVersion;
     if (global == nullptr)
         return kServiceMissing;
+    Host host = {};
     const bool productInfo = global("Product Info", 0) != nullptr;
-    const bool firstGroup = productInfo && acquireFirstGroup(global);
+    const bool firstGroup = productInfo && acquireFirstGroup(global, host);
     if (firstGroup) {
-        g_host.commands = static_cast<const MhCommandSequence *>(local);
-        g_host.commandSelectionMode = 0;
+        host.commands = static_cast<const MhCommandSequence *>(local);
+        host.commandSelectionMode = 0;
     }
-    const bool secondGroup = acquireSecondGroup(global);
+    const bool secondGroup = acquireSecondGroup(global, host);
     // A missing command-sequence interface is as fatal as a missing service.
     if (!firstGroup || !secondGroup || local == nullptr)
         return kServiceMissing;
-    runGeneration();
+    runGeneration(host);
     return kRan;
 }
 
@@ -93,6 +68,35 @@ const MhServerRecord kServers[] = {
 };
 
 } // namespace
+
+void showInfo(const Host &host, const char *firstLine, const char *secondLine)
+{
+    if (host.messages != nullptr && host.messages->info != nullptr)
+        host.messages->info(firstLine, secondLine);
+}
+
+void showWarning(const Host &host, const char *firstLine, const char *secondLine)
+{
+    if (host.messages != nullptr && host.messages->warning != nullptr)
+        host.messages->warning(firstLine, secondLine);
+}
+
+int hostSelectionMode(const Host &host) { return host.selectionQuery->selectionMode(0); }
+
+bool beginEdit(Host &host)
+{
+    host.edit = host.commands->meshEditBegin(host.commands->data, 0, 0, 1);
+    return host.edit != nullptr;
+}
+
+void endEdit(Host &host)
+{
+    if (host.edit == nullptr)
+        return;
+    host.edit->done(host.edit->state, 0, 0);
+    host.edit = nullptr;
+}
+
 } // namespace tuft
 
 #if defined(_WIN32)
@@ -103,6 +107,5 @@ const MhServerRecord kServers[] = {
 
 extern "C" TUFT_EXPORT const MhModuleDescriptor _mod_descrip;
 extern "C" TUFT_EXPORT const MhModuleDescriptor _mod_descrip = {
-    MH_MODULE_SYNC, MH_MODULE_VERSION, MH_MODULE_MACHINE,
-    tuft::startup,  tuft::shutdown,    tuft::kServers,
+    MH_MODULE_SYNC, MH_MODULE_VERSION, MH_MODULE_MACHINE, tuft::startup, tuft::shutdown, tuft::kServers,
 };

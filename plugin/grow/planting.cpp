@@ -1,10 +1,10 @@
-#include "grow/planting.h"
+#include "plugin/grow/planting.h"
 
-#include "entry/capture.h"
-#include "entry/commands.h"
-#include "grow/angles.h"
-#include "grow/transfer.h"
-#include "panel/controls.h"
+#include "plugin/entry/commands.h"
+#include "plugin/grow/angles.h"
+#include "plugin/grow/transfer.h"
+
+#include <ctime>
 
 namespace tuft {
 
@@ -16,96 +16,96 @@ const char kPointCaption[] = "\x90\x69\x8D\x73\x92\x86";
 
 unsigned monitorTotal(int count) { return count > 0 ? static_cast<unsigned>(count) : 0u; }
 
-void scaleAndTurn(const Scale &scale, double turn)
+void seedFromClock(RandomSource &random) { random.seed(static_cast<std::uint64_t>(std::time(nullptr))); }
+
+void scaleAndTurn(Host &host, const Scale &scale, double turn)
 {
-    scaleLayer(scale.x, scale.y, scale.z);
-    rotateLayer(turn, "Y");
+    scaleLayer(host, scale.x, scale.y, scale.z);
+    rotateLayer(host, turn, "Y");
 }
 
 // The normal of a captured polygon; upright when the host gives none, so that the
 // buffer is never read unset and such a polygon gets a blade like a level one.
-void queryNormal(MhPolygonId polygon, double (&normal)[3])
+void queryNormal(Host &host, MhPolygonId polygon, double (&normal)[3])
 {
     normal[0] = 0.0;
     normal[1] = 1.0;
     normal[2] = 0.0;
-    if (!beginEdit())
+    if (!beginEdit(host))
         return;
-    g_meshEdit->polygonNormal(g_meshEdit->state, polygon, normal);
-    endEdit();
+    host.edit->polygonNormal(host.edit->state, polygon, normal);
+    endEdit(host);
 }
 
 } // namespace
 
-void plantGround()
+void plantGround(Run &run, const GroundOptions &ground, const RunValues &values)
 {
-    const int number = getInt(kNumber);
-    const RunValues run = readRunValues();
-    const double field = getDouble(kField);
-    seedFromClock();
-    openMonitor("progressing", "progressing", monitorTotal(number));
-    for (int blade = 0; blade < number; ++blade) {
-        bladeIntake();
-        const Scale scale = drawScale(g_random, run);
-        const double x = g_random.draw() * field;
-        const double z = g_random.draw() * field;
-        scaleAndTurn(scale, drawTurn(g_random, run));
-        moveLayer(x, 0.0, z);
-        bladeHandOver();
-        stepMonitor();
+    Host &host = run.host;
+    seedFromClock(run.random);
+    openMonitor(host, run.monitor, "progressing", "progressing", monitorTotal(ground.number));
+    for (int blade = 0; blade < ground.number; ++blade) {
+        bladeIntake(host);
+        const Scale scale = drawScale(run.random, values);
+        const double x = run.random.draw() * ground.field;
+        const double z = run.random.draw() * ground.field;
+        scaleAndTurn(host, scale, drawTurn(run.random, values));
+        moveLayer(host, x, 0.0, z);
+        bladeHandOver(host);
+        stepMonitor(run.monitor);
     }
-    disposeTemplate(Disposal::kCut);
-    closeMonitor();
+    disposeTemplate(host, Disposal::kCut);
+    closeMonitor(host, run.monitor);
 }
 
-void plantPoints(const double (*positions)[3], int count, const float *weights)
+void plantPoints(Run &run, const PointTargets &targets, bool byWeight, const RunValues &values)
 {
-    const bool byWeight = getInt(kWeightMap) == 1;
-    const RunValues run = readRunValues();
-    seedFromClock();
-    openMonitor(kPointTitle, kPointCaption, monitorTotal(count));
-    for (int i = 0; i < count; ++i) {
+    Host &host = run.host;
+    seedFromClock(run.random);
+    openMonitor(host, run.monitor, kPointTitle, kPointCaption, monitorTotal(targets.count));
+    for (int i = 0; i < targets.count; ++i) {
         Scale scale;
         if (byWeight) {
-            const double weight = weights[i];
+            const double weight = targets.weights[i];
             if (!(weight > 0))
                 continue;
-            bladeIntake();
+            bladeIntake(host);
             scale = {weight, weight, weight};
         } else {
-            bladeIntake();
-            scale = drawScale(g_random, run);
+            bladeIntake(host);
+            scale = drawScale(run.random, values);
         }
-        scaleAndTurn(scale, drawTurn(g_random, run));
-        moveLayer(positions[i][0], positions[i][1], positions[i][2]);
-        bladeHandOver();
-        stepMonitor();
+        scaleAndTurn(host, scale, drawTurn(run.random, values));
+        const double *position = targets.positions[i];
+        moveLayer(host, position[0], position[1], position[2]);
+        bladeHandOver(host);
+        stepMonitor(run.monitor);
     }
-    disposeTemplate(Disposal::kDelete);
-    closeMonitor();
+    disposeTemplate(host, Disposal::kDelete);
+    closeMonitor(host, run.monitor);
 }
 
-void plantPolygons(int count)
+void plantPolygons(Run &run, const PolygonTargets &targets, const RunValues &values)
 {
-    const RunValues run = readRunValues();
-    seedFromClock();
-    openMonitor("progressing", "progressing", monitorTotal(count));
+    Host &host = run.host;
+    seedFromClock(run.random);
+    openMonitor(host, run.monitor, "progressing", "progressing", monitorTotal(targets.count));
     double normal[3];
-    for (int i = 0; i < count; ++i) {
-        queryNormal(g_polygonTargets.ids[i], normal);
-        bladeIntake();
-        const Scale scale = drawScale(g_random, run);
-        scaleAndTurn(scale, drawTurn(g_random, run));
+    for (int i = 0; i < targets.count; ++i) {
+        queryNormal(host, targets.ids[i], normal);
+        bladeIntake(host);
+        const Scale scale = drawScale(run.random, values);
+        scaleAndTurn(host, scale, drawTurn(run.random, values));
         const Alignment tilt = alignmentFromNormal(normal);
-        rotateLayer(tilt.aboutX, "X");
-        rotateLayer(tilt.aboutZ, "Z");
-        const double *centre = g_polygonTargets.centres[i];
-        moveLayer(centre[0], centre[1], centre[2]);
-        bladeHandOver();
-        stepMonitor();
+        rotateLayer(host, tilt.aboutX, "X");
+        rotateLayer(host, tilt.aboutZ, "Z");
+        const double *centre = targets.centres[i];
+        moveLayer(host, centre[0], centre[1], centre[2]);
+        bladeHandOver(host);
+        stepMonitor(run.monitor);
     }
-    disposeTemplate(Disposal::kDelete);
-    closeMonitor();
+    disposeTemplate(host, Disposal::kDelete);
+    closeMonitor(host, run.monitor);
 }
 
 } // namespace tuft

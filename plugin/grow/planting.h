@@ -2,10 +2,18 @@
 // through the blade transfer, then empties the template layer.
 #pragma once
 
+#include "plugin/grow/draws.h"
+#include "plugin/grow/plugin.h"
+
 namespace tuft {
 
-void plantGround();
-void plantPoints(const double (*positions)[3], int count, const float *weights);
-void plantPolygons(int count);
+struct GroundOptions {
+    int number;
+    double field;
+};
+
+void plantGround(Run &run, const GroundOptions &ground, const RunValues &values);
+void plantPoints(Run &run, const PointTargets &targets, bool byWeight, const RunValues &values);
+void plantPolygons(Run &run, const PolygonTargets &targets, const RunValues &values);
 
 } // namespace tuft

@@ -1,40 +1,72 @@
-#include "grow/run.h"
-
-#include "blade/tables.h"
-#include "entry/capture.h"
-#include "entry/commands.h"
-#include "entry/services.h"
-#include "grow/planting.h"
-#include "panel/controls.h"
+// The generation run: the panel, then, after OK, the template and one planting mode.
+#include "plugin/blade/template.h"
+#include "plugin/entry/activation.h"
+#include "plugin/entry/commands.h"
+#include "plugin/grow/planting.h"
 
 namespace tuft {
 
 namespace {
 
-void prepareTemplate(bool useBackground)
+// The one object that outlives an activation; constant-initialized, so nothing runs
+// before the host calls in.
+Plugin g_plugin = {{}, initialBladeShape(), "UV_Name"};
+
+// The blade options, read in the order the builder has always read them; the Division
+// and the UV map name are stored on the way.
+BladeOptions readBladeOptions(const Panel &panel, char (&surface)[kTextLength])
+{
+    BladeOptions options;
+    options.size = getDouble(panel, kSize);
+    storeDivision(panel.shape, getInt(panel, kDivision));
+    options.division = panel.shape.division;
+    options.addUv = getInt(panel, kAddUv) == 1;
+    getText(panel, kUName, panel.storedUvName, kTextLength);
+    options.uvName = panel.storedUvName;
+    surface[0] = '\0';
+    getText(panel, kSName, surface, kTextLength);
+    options.surface = surface;
+    return options;
+}
+
+RunValues readRunValues(const Panel &panel)
+{
+    const bool ratioFixation = getInt(panel, kRatioFixation) != 0;
+    const double rotation = getDouble(panel, kRotation);
+    const double roughness = getDouble(panel, kRoughness);
+    return makeRunValues(roughness, rotation, ratioFixation);
+}
+
+void prepareTemplate(Host &host, const Panel &panel, bool useBackground)
 {
     if (useBackground) {
-        setLayer(g_layers.background);
-        copyLayer();
-        setLayer(g_layers.templ);
-        pasteLayer();
+        setLayer(host, host.layers.background);
+        copyLayer(host);
+        setLayer(host, host.layers.templ);
+        pasteLayer(host);
     } else {
-        setLayer(g_layers.templ);
-        buildBladeTemplate();
+        setLayer(host, host.layers.templ);
+        char surface[kTextLength];
+        buildBladeTemplate(host, panel.shape, readBladeOptions(panel, surface));
     }
 }
 
-void plant(int mode)
+void plant(Run &run, const Panel &panel, int mode)
 {
     switch (mode) {
-    case kGround:
-        plantGround();
+    case kGround: {
+        const int number = getInt(panel, kNumber);
+        const RunValues values = readRunValues(panel);
+        plantGround(run, {number, getDouble(panel, kField)}, values);
         break;
-    case kPoint:
-        plantPoints(g_pointTargets.positions, g_pointTargets.count, g_pointTargets.weights);
+    }
+    case kPoint: {
+        const bool byWeight = getInt(panel, kWeightMap) == 1;
+        plantPoints(run, run.targets.points, byWeight, readRunValues(panel));
         break;
+    }
     case kPolygon:
-        plantPolygons(g_polygonTargets.count);
+        plantPolygons(run, run.targets.polygons, readRunValues(panel));
         break;
     default:
         break;
@@ -43,22 +75,24 @@ void plant(int mode)
 
 } // namespace
 
-void runGeneration()
+void runGeneration(Host &host)
 {
-    MhPanel panel = buildOptionsPanel();
-    if (panel == nullptr)
+    host.codes = &g_plugin.commands;
+    Panel panel = {host, g_plugin.shape, g_plugin.storedUvName, nullptr, {}};
+    if (!buildOptionsPanel(panel))
         return;
-    if (g_host.panels->open(panel, MH_OPEN_MODAL | MH_OPEN_OK_CANCEL) == 1) {
-        const int mode = getInt(kMode);
-        const bool useBackground = getInt(kBgLayer) != 0;
-        captureTargets();
-        if (deriveLayerNumbers()) {
-            prepareTemplate(useBackground);
-            plant(mode);
+    if (host.panels->open(panel.handle, MH_OPEN_MODAL | MH_OPEN_OK_CANCEL) == 1) {
+        Run run = {host, {}, {}, {}};
+        const int mode = getInt(panel, kMode);
+        const bool useBackground = getInt(panel, kBgLayer) != 0;
+        captureTargets(host, run.targets);
+        if (deriveLayerNumbers(host)) {
+            prepareTemplate(host, panel, useBackground);
+            plant(run, panel, mode);
         } else {
-            showWarning("warning", "Layer number out of range.");
+            showWarning(host, "warning", "Layer number out of range.");
         }
-        freeTargets();
+        freeTargets(run.targets);
     }
     destroyOptionsPanel(panel);
 }

@@ -1,28 +1,17 @@
-// What the planting modes share: the random state, the blade transfer and the monitor.
+// The blade transfer the planting modes share: one fresh copy of the template into the
+// work layer, and the transformed copy on into the current layer.
 #pragma once
 
-#include "grow/random.h"
+#include "plugin/entry/host.h"
 
 namespace tuft {
 
-extern RandomSource g_random;
-
-// Seeds the random state from the C library's clock.
-void seedFromClock();
-
 // SETLAYER template, COPY, SETLAYER work, PASTE: the work layer holds one fresh copy.
-void bladeIntake();
+void bladeIntake(Host &host);
 // CUT, SETLAYER current, PASTE: the transformed copy joins the current layer.
-void bladeHandOver();
+void bladeHandOver(Host &host);
 enum class Disposal { kCut, kDelete };
 // Empties the template layer and makes the current layer active again.
-void disposeTemplate(Disposal disposal);
-
-void openMonitor(const char *title, const char *caption, unsigned total);
-void stepMonitor();
-void closeMonitor();
-
-// The options every mode reads at its start.
-RunValues readRunValues();
+void disposeTemplate(Host &host, Disposal disposal);
 
 } // namespace tuft

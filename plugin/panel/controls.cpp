@@ -1,22 +1,20 @@
 // The options panel, declared once as a table and built by walking it.
-#include "panel/controls.h"
+#include "plugin/panel/controls.h"
 
-#include "blade/curve.h"
-#include "blade/tables.h"
-#include "entry/services.h"
+#include "plugin/panel/events.h"
 
 #include <cstring>
 
 namespace tuft {
 
-char g_storedUvName[kTextLength] = "UV_Name";
-
 const ControlId kProfileSliders[6] = {kP1x, kP2x, kP2y, kP2z, kP3y, kP3z};
 
 namespace {
 
-MhPanel g_panel;
-MhControl *g_controls[kControlCount];
+// The panel the callbacks act on. The toolkit calls them with a user data of 0, the
+// documented value, so they find their panel here; it is set from build to destroy,
+// which all happens within one activation.
+Panel *g_panelInUse;
 
 enum Placement {
     kAsPlaced,
@@ -39,35 +37,44 @@ struct ControlRow {
     ControlId rowAnchor;
 };
 
-constexpr int kChoiceDescriptor = 9;
-
 const char *const kModeItems[] = {" Ground", " Point ", "Polygon", nullptr};
 
 // Every control in creation order. A slider's descriptor is (width, minimum, maximum).
 const ControlRow kPanel[kControlCount] = {
-    {"", "OpenGLControl", 19, 500, 250, 0, kAsPlaced, kPreview, 0, 0, kPreview},
-    {"Mode", "ChoiceControl", 9, 0, 0, 0, kAsPlaced, kPreview, 0, 0, kPreview},
-    {"BGLayer Object", "BoolControl", 8, 0, 0, 0, kBesideAnchor, kMode, 1, 200, kMode},
-    {"Number", "NumControl", 2, 0, 0, 0, kRightEdgeAt200, kPreview, 0, 0, kPreview},
-    {"Division", "MiniSliderControl", 15, 10, 1, 8, kRightEdgeAt219, kPreview, 0, 0, kPreview},
-    {"Size", "FloatControl", 4, 0, 0, 0, kRightEdgeAt200, kPreview, 0, 0, kPreview},
-    {"Field", "FloatControl", 4, 0, 0, 0, kRightEdgeAt200, kPreview, 0, 0, kPreview},
-    {"Roughness(random)", "PercentControl", 15, 10, 0, 100, kRightEdgeAt219, kPreview, 0, 0, kPreview},
-    {"(WeightMap)", "BoolControl", 8, 0, 0, 0, kBesideAnchor, kRoughness, 1, 200, kRoughness},
-    {"Ratio fixation", "BoolControl", 8, 0, 0, 0, kBesideAnchor, kWeightMap, 1, 100, kWeightMap},
-    {"Rotation(random)", "AngleControl", 15, 10, 0, 360, kRightEdgeAt219, kPreview, 0, 0, kPreview},
-    {"P1(x)", "PercentControl", 15, 10, 0, 100, kRightEdgeAt219, kPreview, 0, 0, kPreview},
-    {"P2(x)", "PercentControl", 15, 10, 0, 100, kRightEdgeAt219, kPreview, 0, 0, kPreview},
-    {"", "PercentControl", 15, 10, 0, 100, kBesideAnchor, kP2x, 2, 15, kP2x},
-    {"", "PercentControl", 15, 10, 0, 100, kBesideAnchor, kP2x, 3, 3, kP2x},
-    {"P3(y)", "PercentControl", 15, 10, 0, 100, kRightEdgeAt219, kPreview, 0, 0, kPreview},
-    {"", "PercentControl", 15, 10, 0, 100, kBesideAnchor, kP3y, 2, 15, kP3y},
-    {"Add_UV", "BoolControl", 8, 0, 0, 0, kAsPlaced, kPreview, 0, 0, kPreview},
-    {"U_NAME", "EditControl", 1, kTextLength, 0, 0, kAsPlaced, kPreview, 0, 0, kPreview},
-    {"S_NAME", "EditControl", 1, kTextLength, 0, 0, kUnderAnchor, kUName, 0, 0, kUName},
-    {"Save", "ButtonControl", 2, 0, 0, 0, kButtonColumn, kNumber, 1, 200, kNumber},
-    {"Load", "ButtonControl", 2, 0, 0, 0, kButtonColumn, kNumber, 1, 200, kDivision},
+    {"", "OpenGLControl", MH_DESC_AREA, 500, 250, 0, kAsPlaced, kPreview, 0, 0, kPreview},
+    {"Mode", "ChoiceControl", MH_DESC_CHOICE, 0, 0, 0, kAsPlaced, kPreview, 0, 0, kPreview},
+    {"BGLayer Object", "BoolControl", MH_DESC_BOOL, 0, 0, 0, kBesideAnchor, kMode, 1, 200, kMode},
+    {"Number", "NumControl", MH_DESC_PLAIN, 0, 0, 0, kRightEdgeAt200, kPreview, 0, 0, kPreview},
+    {"Division", "MiniSliderControl", MH_DESC_RANGE, 10, 1, 8, kRightEdgeAt219, kPreview, 0, 0, kPreview},
+    {"Size", "FloatControl", MH_DESC_FLOAT, 0, 0, 0, kRightEdgeAt200, kPreview, 0, 0, kPreview},
+    {"Field", "FloatControl", MH_DESC_FLOAT, 0, 0, 0, kRightEdgeAt200, kPreview, 0, 0, kPreview},
+    {"Roughness(random)", "PercentControl", MH_DESC_RANGE, 10, 0, 100, kRightEdgeAt219, kPreview, 0, 0, kPreview},
+    {"(WeightMap)", "BoolControl", MH_DESC_BOOL, 0, 0, 0, kBesideAnchor, kRoughness, 1, 200, kRoughness},
+    {"Ratio fixation", "BoolControl", MH_DESC_BOOL, 0, 0, 0, kBesideAnchor, kWeightMap, 1, 100, kWeightMap},
+    {"Rotation(random)", "AngleControl", MH_DESC_RANGE, 10, 0, 360, kRightEdgeAt219, kPreview, 0, 0, kPreview},
+    {"P1(x)", "PercentControl", MH_DESC_RANGE, 10, 0, 100, kRightEdgeAt219, kPreview, 0, 0, kPreview},
+    {"P2(x)", "PercentControl", MH_DESC_RANGE, 10, 0, 100, kRightEdgeAt219, kPreview, 0, 0, kPreview},
+    {"", "PercentControl", MH_DESC_RANGE, 10, 0, 100, kBesideAnchor, kP2x, 2, 15, kP2x},
+    {"", "PercentControl", MH_DESC_RANGE, 10, 0, 100, kBesideAnchor, kP2x, 3, 3, kP2x},
+    {"P3(y)", "PercentControl", MH_DESC_RANGE, 10, 0, 100, kRightEdgeAt219, kPreview, 0, 0, kPreview},
+    {"", "PercentControl", MH_DESC_RANGE, 10, 0, 100, kBesideAnchor, kP3y, 2, 15, kP3y},
+    {"Add_UV", "BoolControl", MH_DESC_BOOL, 0, 0, 0, kAsPlaced, kPreview, 0, 0, kPreview},
+    {"U_NAME", "EditControl", MH_DESC_EDIT, kTextLength, 0, 0, kAsPlaced, kPreview, 0, 0, kPreview},
+    {"S_NAME", "EditControl", MH_DESC_EDIT, kTextLength, 0, 0, kUnderAnchor, kUName, 0, 0, kUName},
+    {"Save", "ButtonControl", MH_DESC_PLAIN, 0, 0, 0, kButtonColumn, kNumber, 1, 200, kNumber},
+    {"Load", "ButtonControl", MH_DESC_PLAIN, 0, 0, 0, kButtonColumn, kNumber, 1, 200, kDivision},
 };
+
+// The C callbacks the toolkit calls: each hands the panel in use to its event.
+void onPreviewDraw(MhControl *, void *) { drawPreview(g_panelInUse->shape); }
+void onMode(MhControl *, void *) { modeChanged(*g_panelInUse); }
+void onBgLayer(MhControl *, void *) { bgLayerChanged(*g_panelInUse); }
+void onSave(MhControl *, void *) { savePressed(*g_panelInUse); }
+void onLoad(MhControl *, void *) { loadPressed(*g_panelInUse); }
+void onDivision(MhControl *, void *) { divisionChanged(*g_panelInUse); }
+void onWeightMap(MhControl *, void *) { weightMapChanged(*g_panelInUse); }
+void onAddUv(MhControl *, void *) { addUvChanged(*g_panelInUse); }
+void onProfileSlider(MhControl *control, void *) { profileSliderChanged(*g_panelInUse, control); }
 
 struct CallbackSpec {
     ControlId control;
@@ -76,10 +83,10 @@ struct CallbackSpec {
 
 // Attached in this order, after the initial values are set.
 const CallbackSpec kCallbacks[] = {
-    {kPreview, onPreviewDraw}, {kMode, onMode},          {kBgLayer, onBgLayer},
-    {kSave, onSave},           {kLoad, onLoad},          {kDivision, onDivision},
-    {kWeightMap, onWeightMap}, {kP1x, onProfileSlider},  {kP2x, onProfileSlider},
-    {kP2y, onProfileSlider},   {kP2z, onProfileSlider},  {kP3y, onProfileSlider},
+    {kPreview, onPreviewDraw}, {kMode, onMode},         {kBgLayer, onBgLayer},
+    {kSave, onSave},           {kLoad, onLoad},         {kDivision, onDivision},
+    {kWeightMap, onWeightMap}, {kP1x, onProfileSlider}, {kP2x, onProfileSlider},
+    {kP2y, onProfileSlider},   {kP2z, onProfileSlider}, {kP3y, onProfileSlider},
     {kP3z, onProfileSlider},   {kAddUv, onAddUv},
 };
 
@@ -101,17 +108,17 @@ MhValue pointerValue(void *pointer)
     return v;
 }
 
-int getAttribute(ControlId id, int attribute)
+int getAttribute(const Panel &panel, ControlId id, int attribute)
 {
     MhValue v = intValue(0);
-    g_controls[id]->get(g_controls[id], attribute, &v);
+    panel.controls[id]->get(panel.controls[id], attribute, &v);
     return v.v.integer;
 }
 
-void setAttribute(ControlId id, int attribute, int value)
+void setAttribute(const Panel &panel, ControlId id, int attribute, int value)
 {
     const MhValue v = intValue(value);
-    g_controls[id]->set(g_controls[id], attribute, &v);
+    panel.controls[id]->set(panel.controls[id], attribute, &v);
 }
 
 MhControlDescriptor descriptorOf(const ControlRow &row)
@@ -119,7 +126,7 @@ MhControlDescriptor descriptorOf(const ControlRow &row)
     MhControlDescriptor descriptor;
     std::memset(&descriptor, 0, sizeof descriptor);
     descriptor.type = row.descriptorType;
-    if (row.descriptorType == kChoiceDescriptor) {
+    if (row.descriptorType == MH_DESC_CHOICE) {
         descriptor.d.choice.items = kModeItems;
         descriptor.d.choice.orientation = 0;
     } else {
@@ -130,60 +137,67 @@ MhControlDescriptor descriptorOf(const ControlRow &row)
     return descriptor;
 }
 
-void place(ControlId id, const ControlRow &row)
+void place(const Panel &panel, ControlId id, const ControlRow &row)
 {
     switch (row.placement) {
     case kAsPlaced:
         break;
     case kRightEdgeAt200:
-        setAttribute(id, MH_ATTR_X, 200 - getAttribute(id, MH_ATTR_WIDTH));
+        setAttribute(panel, id, MH_ATTR_X, 200 - getAttribute(panel, id, MH_ATTR_WIDTH));
         break;
     case kRightEdgeAt219:
-        setAttribute(id, MH_ATTR_X, 219 - getAttribute(id, MH_ATTR_WIDTH));
+        setAttribute(panel, id, MH_ATTR_X, 219 - getAttribute(panel, id, MH_ATTR_WIDTH));
         break;
     case kBesideAnchor:
-        setAttribute(id, MH_ATTR_X, getAttribute(row.anchor, MH_ATTR_X) * row.factor + row.offset);
-        setAttribute(id, MH_ATTR_Y, getAttribute(row.rowAnchor, MH_ATTR_Y));
+        setAttribute(panel, id, MH_ATTR_X, getAttribute(panel, row.anchor, MH_ATTR_X) * row.factor + row.offset);
+        setAttribute(panel, id, MH_ATTR_Y, getAttribute(panel, row.rowAnchor, MH_ATTR_Y));
         break;
     case kUnderAnchor:
-        setAttribute(id, MH_ATTR_X, getAttribute(row.anchor, MH_ATTR_X));
+        setAttribute(panel, id, MH_ATTR_X, getAttribute(panel, row.anchor, MH_ATTR_X));
         break;
     case kButtonColumn:
-        setAttribute(id, MH_ATTR_X, getAttribute(row.anchor, MH_ATTR_X) + row.offset);
-        setAttribute(id, MH_ATTR_Y, getAttribute(row.rowAnchor, MH_ATTR_Y));
+        setAttribute(panel, id, MH_ATTR_X, getAttribute(panel, row.anchor, MH_ATTR_X) + row.offset);
+        setAttribute(panel, id, MH_ATTR_Y, getAttribute(panel, row.rowAnchor, MH_ATTR_Y));
         break;
     }
 }
 
 // False when the panel services refuse a control; the panel is then unusable.
-bool addControls()
+bool addControls(Panel &panel)
 {
     for (int i = 0; i < kControlCount; ++i) {
         const ControlRow &row = kPanel[i];
         const MhControlDescriptor descriptor = descriptorOf(row);
-        g_controls[i] = g_host.panels->addControl(g_panel, row.kind, &descriptor, row.label);
-        if (g_controls[i] == nullptr)
+        panel.controls[i] = panel.host.panels->addControl(panel.handle, row.kind, &descriptor, row.label);
+        if (panel.controls[i] == nullptr)
             return false;
-        place(static_cast<ControlId>(i), row);
+        place(panel, static_cast<ControlId>(i), row);
     }
     return true;
 }
 
-void setInitialValues()
+void setInitialValues(Panel &panel)
 {
-    setInt(kNumber, 100);
-    setInt(kDivision, g_storedDivision);
-    setDouble(kSize, 0.4);
-    setDouble(kField, 1.0);
-    setDouble(kRoughness, 0.0);
-    setDouble(kRotation, 0.0);
-    setText(kUName, g_storedUvName, kTextLength);
+    setInt(panel, kNumber, 100);
+    setInt(panel, kDivision, panel.shape.division);
+    setDouble(panel, kSize, 0.4);
+    setDouble(panel, kField, 1.0);
+    setDouble(panel, kRoughness, 0.0);
+    setDouble(panel, kRotation, 0.0);
+    setText(panel, kUName, panel.storedUvName, kTextLength);
 }
 
-void attachCallbacks()
+void setSlidersFromCurve(const Panel &panel)
+{
+    for (int slider = 0; slider < kSliderCount; ++slider)
+        setDouble(panel, kProfileSliders[slider],
+                  coordinateToSlider(slider, panel.shape.curve[kSliderCoordinate[slider]]));
+}
+
+void attachCallbacks(const Panel &panel)
 {
     for (const CallbackSpec &entry : kCallbacks) {
-        MhControl *control = g_controls[entry.control];
+        MhControl *control = panel.controls[entry.control];
         const MhValue userData = pointerValue(nullptr);
         control->set(control, MH_ATTR_USER_DATA, &userData);
         const MhValue callback = pointerValue(reinterpret_cast<void *>(entry.callback));
@@ -193,111 +207,95 @@ void attachCallbacks()
 
 } // namespace
 
-MhPanel buildOptionsPanel()
+bool buildOptionsPanel(Panel &panel)
 {
-    g_panel = g_host.panels->create("ZEL_Tuftsprout", nullptr);
-    if (g_panel == nullptr)
-        return nullptr;
-    if (!addControls()) {
+    panel.handle = panel.host.panels->create("ZEL_Tuftsprout", nullptr);
+    if (panel.handle == nullptr)
+        return false;
+    g_panelInUse = &panel;
+    if (!addControls(panel)) {
         // Every later step assumes all controls exist: give the panel back instead.
-        destroyOptionsPanel(g_panel);
-        return nullptr;
+        destroyOptionsPanel(panel);
+        return false;
     }
-    setInitialValues();
-    drawControl(kUName, MH_DRAW_GHOSTED);
-    drawControl(kWeightMap, MH_DRAW_GHOSTED);
-    setSlidersFromCurve();
-    attachCallbacks();
-    return g_panel;
+    setInitialValues(panel);
+    drawControl(panel, kUName, MH_DRAW_GHOSTED);
+    drawControl(panel, kWeightMap, MH_DRAW_GHOSTED);
+    setSlidersFromCurve(panel);
+    attachCallbacks(panel);
+    return true;
 }
 
-void destroyOptionsPanel(MhPanel panel)
+void destroyOptionsPanel(Panel &panel)
 {
-    g_host.panels->destroy(panel);
-    g_panel = nullptr;
-    std::memset(g_controls, 0, sizeof g_controls);
+    panel.host.panels->destroy(panel.handle);
+    panel.handle = nullptr;
+    std::memset(panel.controls, 0, sizeof panel.controls);
+    g_panelInUse = nullptr;
 }
 
-int getInt(ControlId id)
+int getInt(const Panel &panel, ControlId id)
 {
     MhValue v = intValue(0);
-    g_controls[id]->get(g_controls[id], MH_ATTR_VALUE, &v);
+    panel.controls[id]->get(panel.controls[id], MH_ATTR_VALUE, &v);
     return v.v.integer;
 }
 
-double getDouble(ControlId id)
+double getDouble(const Panel &panel, ControlId id)
 {
     MhValue v;
     std::memset(&v, 0, sizeof v);
     v.type = MH_VAL_DOUBLE;
-    g_controls[id]->get(g_controls[id], MH_ATTR_VALUE, &v);
+    panel.controls[id]->get(panel.controls[id], MH_ATTR_VALUE, &v);
     return v.v.number;
 }
 
-void getText(ControlId id, char *buffer, int length)
+void getText(const Panel &panel, ControlId id, char *buffer, int length)
 {
     MhValue v;
     std::memset(&v, 0, sizeof v);
     v.type = MH_VAL_TEXT;
     v.v.text.buffer = buffer;
     v.v.text.length = length;
-    g_controls[id]->get(g_controls[id], MH_ATTR_VALUE, &v);
+    panel.controls[id]->get(panel.controls[id], MH_ATTR_VALUE, &v);
     buffer[length - 1] = '\0';
 }
 
-void setInt(ControlId id, int value)
+void setInt(const Panel &panel, ControlId id, int value)
 {
     const MhValue v = intValue(value);
-    g_controls[id]->set(g_controls[id], MH_ATTR_VALUE, &v);
+    panel.controls[id]->set(panel.controls[id], MH_ATTR_VALUE, &v);
 }
 
-void setDouble(ControlId id, double value)
+void setDouble(const Panel &panel, ControlId id, double value)
 {
     MhValue v;
     std::memset(&v, 0, sizeof v);
     v.type = MH_VAL_DOUBLE;
     v.v.number = value;
-    g_controls[id]->set(g_controls[id], MH_ATTR_VALUE, &v);
+    panel.controls[id]->set(panel.controls[id], MH_ATTR_VALUE, &v);
 }
 
-void setText(ControlId id, char *text, int length)
+void setText(const Panel &panel, ControlId id, char *text, int length)
 {
     MhValue v;
     std::memset(&v, 0, sizeof v);
     v.type = MH_VAL_TEXT;
     v.v.text.buffer = text;
     v.v.text.length = length;
-    g_controls[id]->set(g_controls[id], MH_ATTR_VALUE, &v);
+    panel.controls[id]->set(panel.controls[id], MH_ATTR_VALUE, &v);
 }
 
-void drawControl(ControlId id, int mode) { g_controls[id]->draw(g_controls[id], mode); }
+void drawControl(const Panel &panel, ControlId id, int mode) { panel.controls[id]->draw(panel.controls[id], mode); }
 
-void redrawPreview() { drawControl(kPreview, MH_DRAW_NORMAL); }
+void redrawPreview(const Panel &panel) { drawControl(panel, kPreview, MH_DRAW_NORMAL); }
 
-void setSlidersFromCurve()
+void setCurveFromSliders(Panel &panel)
 {
     for (int slider = 0; slider < kSliderCount; ++slider)
-        setDouble(kProfileSliders[slider], coordinateToSlider(slider, g_curve[kSliderCoordinate[slider]]));
+        panel.shape.curve[kSliderCoordinate[slider]] =
+            sliderToCoordinate(slider, getDouble(panel, kProfileSliders[slider]));
+    redrawPreview(panel);
 }
-
-void setCurveFromSliders()
-{
-    for (int slider = 0; slider < kSliderCount; ++slider)
-        g_curve[kSliderCoordinate[slider]] = sliderToCoordinate(slider, getDouble(kProfileSliders[slider]));
-    redrawPreview();
-}
-
-void onProfileSlider(MhControl *control, void *)
-{
-    for (int slider = 0; slider < kSliderCount; ++slider) {
-        if (g_controls[kProfileSliders[slider]] != control)
-            continue;
-        g_curve[kSliderCoordinate[slider]] = sliderToCoordinate(slider, getDouble(kProfileSliders[slider]));
-        redrawPreview();
-        return;
-    }
-}
-
-void onPreviewDraw(MhControl *, void *) { drawPreview(); }
 
 } // namespace tuft

@@ -1,7 +1,8 @@
 // The options panel: its 22 controls, their handles and typed access to their values.
 #pragma once
 
-#include "modeler_host.h"
+#include "plugin/blade/preview.h"
+#include "plugin/entry/host.h"
 
 namespace tuft {
 
@@ -40,39 +41,34 @@ enum PlantingMode { kGround = 0, kPoint = 1, kPolygon = 2 };
 // Text controls hold up to 31 characters and the terminating zero.
 constexpr int kTextLength = 32;
 
-// The UV map name offered in "U_NAME"; outlives the panel.
-extern char g_storedUvName[kTextLength];
+// One run's panel: the handles, and what its callbacks reach (the host's services, the
+// blade's shape, the stored UV map name). The handles live from the build until destroy.
+struct Panel {
+    Host &host;
+    BladeShape &shape;
+    char (&storedUvName)[kTextLength];
+    MhPanel handle;
+    MhControl *controls[kControlCount];
+};
 
-// Builds the panel with its controls, initial values and callbacks; null when the panel
-// services give no panel. The handles stay valid until destroyOptionsPanel.
-MhPanel buildOptionsPanel();
-void destroyOptionsPanel(MhPanel panel);
+// Builds the panel with its controls, initial values and callbacks; false when the
+// panel services give no panel. Until destroyOptionsPanel, the callbacks act on `panel`.
+bool buildOptionsPanel(Panel &panel);
+void destroyOptionsPanel(Panel &panel);
 
-int getInt(ControlId id);
-double getDouble(ControlId id);
+int getInt(const Panel &panel, ControlId id);
+double getDouble(const Panel &panel, ControlId id);
 // Reads a text control into a buffer of `length` bytes, always zero-terminated.
-void getText(ControlId id, char *buffer, int length);
-void setInt(ControlId id, int value);
-void setDouble(ControlId id, double value);
-void setText(ControlId id, char *text, int length);
-void drawControl(ControlId id, int mode);
+void getText(const Panel &panel, ControlId id, char *buffer, int length);
+void setInt(const Panel &panel, ControlId id, int value);
+void setDouble(const Panel &panel, ControlId id, double value);
+void setText(const Panel &panel, ControlId id, char *text, int length);
+void drawControl(const Panel &panel, ControlId id, int mode);
 
 // Asks the panel to redraw the preview.
-void redrawPreview();
+void redrawPreview(const Panel &panel);
 
-// Event callbacks registered by the build.
-void onMode(MhControl *, void *);
-void onBgLayer(MhControl *, void *);
-void onSave(MhControl *, void *);
-void onLoad(MhControl *, void *);
-void onDivision(MhControl *, void *);
-void onWeightMap(MhControl *, void *);
-void onAddUv(MhControl *, void *);
-void onProfileSlider(MhControl *, void *);
-void onPreviewDraw(MhControl *, void *);
-
-// Sets the six sliders from the curve, and the curve from the six sliders (then redraws).
-void setSlidersFromCurve();
-void setCurveFromSliders();
+// Sets the curve from the six sliders, then redraws.
+void setCurveFromSliders(Panel &panel);
 
 } // namespace tuft

@@ -1,8 +1,6 @@
-// Control events: keep the panel consistent with the chosen options and the host.
-#include "blade/tables.h"
-#include "entry/services.h"
-#include "panel/controls.h"
-#include "panel/preset.h"
+#include "plugin/panel/events.h"
+
+#include "plugin/panel/preset.h"
 
 #include <cstring>
 
@@ -10,26 +8,26 @@ namespace tuft {
 
 namespace {
 
-void drawAll(const ControlId *ids, int count, int mode)
+void drawAll(const Panel &panel, const ControlId *ids, int count, int mode)
 {
     for (int i = 0; i < count; ++i)
-        drawControl(ids[i], mode);
+        drawControl(panel, ids[i], mode);
 }
 
 // Back to Ground after a mode the host's selection does not allow.
-void refuseMode(const char *reason)
+void refuseMode(const Panel &panel, const char *reason)
 {
-    showInfo("It can't be carried out.", reason);
-    drawControl(kNumber, MH_DRAW_NORMAL);
-    drawControl(kField, MH_DRAW_NORMAL);
-    drawControl(kWeightMap, MH_DRAW_GHOSTED);
-    drawControl(kRoughness, MH_DRAW_NORMAL);
-    setInt(kMode, kGround);
+    showInfo(panel.host, "It can't be carried out.", reason);
+    drawControl(panel, kNumber, MH_DRAW_NORMAL);
+    drawControl(panel, kField, MH_DRAW_NORMAL);
+    drawControl(panel, kWeightMap, MH_DRAW_GHOSTED);
+    drawControl(panel, kRoughness, MH_DRAW_NORMAL);
+    setInt(panel, kMode, kGround);
 }
 
-bool sceneHasZtswWeightMap()
+bool sceneHasZtswWeightMap(const Host &host)
 {
-    const MhSceneObjects *scene = g_host.sceneObjects;
+    const MhSceneObjects *scene = host.sceneObjects;
     const int count = scene->mapCount(MH_MAP_WEIGHT);
     for (int i = 0; i < count; ++i) {
         const char *name = scene->mapName(MH_MAP_WEIGHT, i);
@@ -41,81 +39,92 @@ bool sceneHasZtswWeightMap()
 
 } // namespace
 
-void onMode(MhControl *, void *)
+void modeChanged(Panel &panel)
 {
-    const int weightMap = getInt(kWeightMap);
-    const int mode = getInt(kMode);
-    const int selection = hostSelectionMode();
+    const int weightMap = getInt(panel, kWeightMap);
+    const int mode = getInt(panel, kMode);
+    const int selection = hostSelectionMode(panel.host);
     if (mode == kGround) {
-        drawControl(kWeightMap, MH_DRAW_GHOSTED);
-        drawControl(kNumber, MH_DRAW_NORMAL);
-        drawControl(kRoughness, MH_DRAW_NORMAL);
-        drawControl(kField, MH_DRAW_NORMAL);
+        drawControl(panel, kWeightMap, MH_DRAW_GHOSTED);
+        drawControl(panel, kNumber, MH_DRAW_NORMAL);
+        drawControl(panel, kRoughness, MH_DRAW_NORMAL);
+        drawControl(panel, kField, MH_DRAW_NORMAL);
     } else if (mode == kPoint) {
         if (selection != 0) {
-            refuseMode("Please, the Point select");
+            refuseMode(panel, "Please, the Point select");
             return;
         }
-        drawControl(kNumber, MH_DRAW_GHOSTED);
-        drawControl(kField, MH_DRAW_GHOSTED);
-        drawControl(kWeightMap, MH_DRAW_NORMAL);
-        drawControl(kRoughness, weightMap == 1 ? MH_DRAW_GHOSTED : MH_DRAW_NORMAL);
+        drawControl(panel, kNumber, MH_DRAW_GHOSTED);
+        drawControl(panel, kField, MH_DRAW_GHOSTED);
+        drawControl(panel, kWeightMap, MH_DRAW_NORMAL);
+        drawControl(panel, kRoughness, weightMap == 1 ? MH_DRAW_GHOSTED : MH_DRAW_NORMAL);
     } else if (mode == kPolygon) {
         if (selection != 1) {
-            refuseMode("Please, the Polygon select");
+            refuseMode(panel, "Please, the Polygon select");
             return;
         }
-        drawControl(kNumber, MH_DRAW_GHOSTED);
-        drawControl(kField, MH_DRAW_GHOSTED);
-        drawControl(kWeightMap, MH_DRAW_GHOSTED);
+        drawControl(panel, kNumber, MH_DRAW_GHOSTED);
+        drawControl(panel, kField, MH_DRAW_GHOSTED);
+        drawControl(panel, kWeightMap, MH_DRAW_GHOSTED);
     }
 }
 
-void onBgLayer(MhControl *, void *)
+void bgLayerChanged(Panel &panel)
 {
     static const ControlId kBladeControls[] = {kDivision, kSize, kP1x,   kP2x,   kP2y,  kP2z,
                                                kP3y,      kP3z, kAddUv, kUName, kSName};
-    const int mode = getInt(kBgLayer) == 0 ? MH_DRAW_NORMAL : MH_DRAW_GHOSTED;
-    drawAll(kBladeControls, sizeof kBladeControls / sizeof kBladeControls[0], mode);
+    const int mode = getInt(panel, kBgLayer) == 0 ? MH_DRAW_NORMAL : MH_DRAW_GHOSTED;
+    drawAll(panel, kBladeControls, sizeof kBladeControls / sizeof kBladeControls[0], mode);
 }
 
-void onSave(MhControl *, void *)
+void savePressed(Panel &panel)
 {
-    savePreset();
-    redrawPreview();
+    savePreset(panel);
+    redrawPreview(panel);
 }
 
-void onLoad(MhControl *, void *)
+void loadPressed(Panel &panel)
 {
-    loadPreset();
-    storeDivision(getInt(kDivision));
-    setCurveFromSliders();
+    loadPreset(panel);
+    storeDivision(panel.shape, getInt(panel, kDivision));
+    setCurveFromSliders(panel);
 }
 
-void onDivision(MhControl *, void *)
+void divisionChanged(Panel &panel)
 {
-    storeDivision(getInt(kDivision));
-    redrawPreview();
+    storeDivision(panel.shape, getInt(panel, kDivision));
+    redrawPreview(panel);
 }
 
-void onWeightMap(MhControl *, void *)
+void weightMapChanged(Panel &panel)
 {
-    if (getInt(kWeightMap) != 1) {
-        drawControl(kRoughness, MH_DRAW_NORMAL);
+    if (getInt(panel, kWeightMap) != 1) {
+        drawControl(panel, kRoughness, MH_DRAW_NORMAL);
         return;
     }
-    if (sceneHasZtswWeightMap()) {
-        drawControl(kRoughness, MH_DRAW_GHOSTED);
+    if (sceneHasZtswWeightMap(panel.host)) {
+        drawControl(panel, kRoughness, MH_DRAW_GHOSTED);
         return;
     }
-    showWarning("ERORR", "Add VMAP of the name of 'ZTSW'");
-    setInt(kWeightMap, 0);
-    drawControl(kRoughness, MH_DRAW_NORMAL);
+    showWarning(panel.host, "ERORR", "Add VMAP of the name of 'ZTSW'");
+    setInt(panel, kWeightMap, 0);
+    drawControl(panel, kRoughness, MH_DRAW_NORMAL);
 }
 
-void onAddUv(MhControl *, void *)
+void addUvChanged(Panel &panel)
 {
-    drawControl(kUName, getInt(kAddUv) == 1 ? MH_DRAW_NORMAL : MH_DRAW_GHOSTED);
+    drawControl(panel, kUName, getInt(panel, kAddUv) == 1 ? MH_DRAW_NORMAL : MH_DRAW_GHOSTED);
+}
+
+void profileSliderChanged(Panel &panel, MhControl *slider)
+{
+    for (int i = 0; i < kSliderCount; ++i) {
+        if (panel.controls[kProfileSliders[i]] != slider)
+            continue;
+        panel.shape.curve[kSliderCoordinate[i]] = sliderToCoordinate(i, getDouble(panel, kProfileSliders[i]));
+        redrawPreview(panel);
+        return;
+    }
 }
 
 } // namespace tuft

@@ -1,9 +1,6 @@
-#include "panel/preset.h"
+#include "plugin/panel/preset.h"
 
-#include "blade/curve.h"
-#include "entry/services.h"
-#include "panel/controls.h"
-#include "panel/preset_format.h"
+#include "plugin/panel/preset_format.h"
 
 #include <cstdio>
 #include <cstring>
@@ -26,29 +23,29 @@ struct FileDialog {
     char fullName[kNameLength];
 };
 
-PresetValues readControls()
+PresetValues readControls(const Panel &panel)
 {
     PresetValues values;
-    values.number = getInt(kNumber);
-    values.division = getInt(kDivision);
+    values.number = getInt(panel, kNumber);
+    values.division = getInt(panel, kDivision);
     for (int i = 0; i < kPresetDoubles; ++i)
-        values.doubles[i] = getDouble(kPresetDoubleControls[i]);
+        values.doubles[i] = getDouble(panel, kPresetDoubleControls[i]);
     return values;
 }
 
-void writeControls(const PresetValues &values)
+void writeControls(const Panel &panel, const PresetValues &values)
 {
-    setInt(kNumber, values.number);
-    setInt(kDivision, values.division);
+    setInt(panel, kNumber, values.number);
+    setInt(panel, kDivision, values.division);
     for (int i = 0; i < kPresetDoubles; ++i)
-        setDouble(kPresetDoubleControls[i], values.doubles[i]);
+        setDouble(panel, kPresetDoubleControls[i], values.doubles[i]);
 }
 
 // Asks the user for a file; true when one was confirmed.
-bool askForFile(int type, const char *title, FileDialog &dialog)
+bool askForFile(const Host &host, int type, const char *title, FileDialog &dialog)
 {
     std::memset(&dialog, 0, sizeof dialog);
-    const char *content = g_host.directoryInfo("Content");
+    const char *content = host.directoryInfo("Content");
     if (content != nullptr && std::strlen(content) < kNameLength - 1)
         std::strcpy(dialog.path, content);
     std::strcpy(dialog.baseName, "*.zts");
@@ -62,12 +59,12 @@ bool askForFile(int type, const char *title, FileDialog &dialog)
     request.fullName = dialog.fullName;
     request.bufferLength = kNameLength;
     request.pickName = nullptr;
-    g_host.fileRequest(3, &request);
+    host.fileRequest(3, &request);
     dialog.fullName[kNameLength - 1] = '\0';
     return request.result == 1;
 }
 
-void cannotOpen() { showWarning("warning", "Can't Open File."); }
+void cannotOpen(const Host &host) { showWarning(host, "warning", "Can't Open File."); }
 
 // Writes the bytes beside the target and renames them into place, so a failed save
 // never leaves a half-written preset or destroys the old one.
@@ -95,11 +92,11 @@ bool writeFileWhole(const char *name, const char *bytes, std::size_t size)
 
 } // namespace
 
-int savePreset()
+int savePreset(Panel &panel)
 {
-    const PresetValues values = readControls();
+    const PresetValues values = readControls(panel);
     FileDialog dialog;
-    if (!askForFile(MH_FREQ_SAVE, "Save ZEL_Tuftsprout File", dialog))
+    if (!askForFile(panel.host, MH_FREQ_SAVE, "Save ZEL_Tuftsprout File", dialog))
         return -1;
     char name[kNameLength + 4];
     std::strcpy(name, dialog.fullName);
@@ -108,21 +105,21 @@ int savePreset()
     char bytes[512];
     const std::size_t size = formatPreset(values, bytes);
     if (!writeFileWhole(name, bytes, size)) {
-        cannotOpen();
+        cannotOpen(panel.host);
         return -1;
     }
     return 0;
 }
 
-int loadPreset()
+int loadPreset(Panel &panel)
 {
-    PresetValues values = readControls();
+    PresetValues values = readControls(panel);
     FileDialog dialog;
-    if (!askForFile(MH_FREQ_LOAD, "Load ZEL_Tuftsprout File", dialog))
+    if (!askForFile(panel.host, MH_FREQ_LOAD, "Load ZEL_Tuftsprout File", dialog))
         return -1;
     std::FILE *file = std::fopen(dialog.fullName, "rb");
     if (file == nullptr) {
-        cannotOpen();
+        cannotOpen(panel.host);
         return -1;
     }
     char data[kPresetBytesRead];
@@ -134,7 +131,7 @@ int loadPreset()
     for (int index = 0; index < kPresetReads && nextPresetRead(data, size, position, read); ++index) {
         if (index == 0) {
             if (!isPresetHeader(read)) {
-                cannotOpen();
+                cannotOpen(panel.host);
                 return -1;
             }
             continue;
@@ -145,7 +142,7 @@ int loadPreset()
     std::fflush(stdout);
     // The preview and the blade are sized for Division 1..8.
     values.division = clampDivision(values.division);
-    writeControls(values);
+    writeControls(panel, values);
     return 0;
 }
 

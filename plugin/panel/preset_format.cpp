@@ -1,4 +1,6 @@
-#include "panel/preset_format.h"
+#include "plugin/panel/preset_format.h"
+
+#include "plugin/entry/leading_integer.h"
 
 #include <cctype>
 #include <charconv>
@@ -84,16 +86,7 @@ std::size_t formatPreset(const PresetValues &values, char (&out)[512])
 
 int parsePresetInt(const char *text)
 {
-    text = skipBlanks(text);
-    const bool negative = *text == '-';
-    if (*text == '-' || *text == '+')
-        ++text;
-    long long value = 0;
-    for (; *text >= '0' && *text <= '9'; ++text)
-        if (value <= INT_MAX)
-            value = value * 10 + (*text - '0');
-    if (negative)
-        value = -value;
+    const long long value = leadingInteger(text);
     return value > INT_MAX ? INT_MAX : value < INT_MIN ? INT_MIN : static_cast<int>(value);
 }
 

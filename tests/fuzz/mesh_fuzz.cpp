@@ -1,7 +1,7 @@
 // Any bytes as a mesh file (FUZZ_EXTENSION: obj or ply): the reader either fills the
 // layer with valid polygons and maps or reports an error; it never crashes and never
 // leaves an index out of range.
-#include "meshio.h"
+#include "meshio/meshio.h"
 
 #include <cstdint>
 #include <cstdio>

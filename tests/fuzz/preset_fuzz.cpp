@@ -1,6 +1,6 @@
 // Any bytes as a preset file: the reader never reads or writes out of bounds, and
 // stores nothing beyond the twelve values.
-#include "panel/preset_format.h"
+#include "plugin/panel/preset_format.h"
 
 #include <cstdint>
 #include <cstring>
