@@ -6,7 +6,6 @@
 #include <FL/Fl_Progress.H>
 #include <FL/fl_ask.H>
 
-#include <chrono>
 #include <string>
 
 namespace tuft::app {
@@ -44,7 +43,6 @@ public:
     {
         title_ = host::displayText(title);
         caption_ = host::displayText(caption);
-        total_ = total;
         window_ = std::make_unique<Fl_Double_Window>(360, 60, title_.c_str());
         bar_ = new Fl_Progress(10, 15, 340, 30, caption_.c_str());
         bar_->minimum(0);
@@ -54,18 +52,13 @@ public:
         window_->set_non_modal();
         window_->show();
         Fl::check();
-        last_ = Clock::now();
+        throttle_.start(total);
     }
 
     void advance(std::uint64_t done) override
     {
-        if (done < nextCheck_)
+        if (!throttle_.due(done))
             return;
-        nextCheck_ = done + total_ / 512 + 1;
-        const auto now = Clock::now();
-        if (now - last_ < std::chrono::milliseconds(100))
-            return;
-        last_ = now;
         bar_->value(float(done));
         Fl::check();
     }
@@ -78,13 +71,10 @@ public:
     }
 
 private:
-    using Clock = std::chrono::steady_clock;
     std::string title_, caption_;
-    std::uint32_t total_ = 0;
-    std::uint64_t nextCheck_ = 0;
     std::unique_ptr<Fl_Double_Window> window_;
     Fl_Progress *bar_ = nullptr;
-    Clock::time_point last_;
+    host::RedrawThrottle throttle_{100};
 };
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "host/flat_array.h"
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace tuft::host {
@@ -64,5 +65,9 @@ struct Mesh {
     // following the left-hand rule of the Modeler's left-handed coordinates.
     void rotate(int axis, double degrees, const Vec3 &centre);
 };
+
+// The polygon's unit normal by Newell's method; nullopt for fewer than three points or a
+// degenerate polygon.
+std::optional<Vec3> polygonNormal(const Mesh &mesh, std::uint32_t polygon);
 
 } // namespace tuft::host

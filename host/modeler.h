@@ -2,11 +2,11 @@
 // interface (commands, mesh edits and the services looked up by name).
 #pragma once
 
-#include "sdk/modeler_host.h"
 #include "host/object.h"
+#include "host/progress.h"
+#include "sdk/modeler_host.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -37,24 +37,8 @@ struct CommandCall {
     int result;
 };
 
-// Where progress goes: the terminal by default, a window in the GUI.
-class ProgressDisplay {
-public:
-    virtual ~ProgressDisplay() = default;
-    virtual void start(const char *title, const char *caption, std::uint32_t total) = 0;
-    virtual void advance(std::uint64_t done) = 0;
-    virtual void finish() = 0;
-};
-
-// A monitor text for showing: Shift-JIS bytes (as the point-mode texts are) in UTF-8,
-// anything that does not convert as it is.
-std::string displayText(const char *text);
-
-// A bar on standard error when it is a terminal, redrawn a few times a second at most;
-// nothing otherwise.
-std::unique_ptr<ProgressDisplay> makeTerminalProgress();
-// The same bar drawn on `out` whatever it is.
-std::unique_ptr<ProgressDisplay> makeProgressBar(std::FILE *out);
+// A text a plug-in passed, for records and messages: "(null)" for none.
+inline std::string printable(const char *text) { return text != nullptr ? text : "(null)"; }
 
 enum class MessageKind { kInfo, kWarning };
 using MessageSink = std::function<void(MessageKind, const char *firstLine, const char *secondLine)>;
@@ -102,45 +86,47 @@ public:
     // refused SETLAYER, until the next good one.
     Layer *activeLayer() { return active_; }
 
-    // Element ids as handed to the plug-in.
-    static MhPointId pointId(int slot, std::uint32_t index);
-    static MhPolygonId polygonId(int slot, std::uint32_t index);
-    struct Element {
-        Layer *layer;
-        std::uint32_t index;
+private:
+    struct Tables;        // the services' C tables and their trampolines (services.cpp)
+    struct MeshEditState; // an open mesh edit (mesh_edit.cpp)
+    struct MonitorState;  // an open progress monitor (monitor.cpp)
+    // Each state is complete only in its own file, which frees it there.
+    struct FreeEdit {
+        void operator()(MeshEditState *edit) const;
     };
-    std::optional<Element> point(MhPointId id);
-    std::optional<Element> polygon(MhPolygonId id);
+    struct FreeMonitor {
+        void operator()(MonitorState *monitor) const;
+    };
 
-    // The unit normal by Newell's method; nullopt for fewer than three points or a
-    // degenerate polygon.
-    static std::optional<Vec3> polygonNormal(const Mesh &mesh, std::uint32_t polygon);
-
-    // Services reached through the C tables; public for the tables' trampolines.
+    // The host whose activation is running: the service tables carry no context.
     static Modeler *current();
+    static MhGlobalFn globalFunction();
+    static MhCommandSequence sequenceFor(Modeler *host);
+
+    // Services (services.cpp).
     void *globalLookup(const char *name);
-    int lookupCommand(const char *name);
-    int execute(int code, int count, const MhArgRecord *records, int selectionMode);
-    MhMeshEdit *beginMeshEdit();
-    void note(std::string event);
-    bool recording() const { return recording_; }
     void message(MessageKind kind, const char *first, const char *second);
     int fileRequest(int version, MhFileRequest *request);
     const char *directory(const char *name);
     const char *layerList(int which);
     int selectionModeQuery(int which);
-    MhMonitor *createMonitor(const char *title, const char *caption);
-    void destroyMonitor(MhMonitor *monitor);
     int weightMapCount(std::uint32_t type);
     const char *weightMapName(std::uint32_t type, int index);
 
-    struct MeshEditState;
-    struct MonitorState;
-
-private:
+    // Commands (commands.cpp).
+    int lookupCommand(const char *name);
+    int execute(int code, int count, const MhArgRecord *records, int selectionMode);
     int runCommand(int code, int count, const MhArgRecord *records);
     [[gnu::noinline]] int executeRecorded(int code, int count, const MhArgRecord *records, int selectionMode);
     int selectLayer(const char *text);
+
+    MhMeshEdit *beginMeshEdit(); // mesh_edit.cpp
+    void endOpenEdit();
+    MhMonitor *createMonitor(const char *title, const char *caption); // monitor.cpp
+    void destroyMonitor(MhMonitor *monitor);
+    void closeOpenMonitor();
+
+    void note(std::string event);
 
     // The layers SETLAYER named last, by their text: a run names the same few layers
     // millions of times. Layers are never removed, so an entry stays true; it is
@@ -164,8 +150,8 @@ private:
     MessageSink messages_;
     FileDialog fileDialog_;
     std::unique_ptr<ProgressDisplay> progress_;
-    std::unique_ptr<MeshEditState> edit_;
-    std::unique_ptr<MonitorState> monitor_;
+    std::unique_ptr<MeshEditState, FreeEdit> edit_;
+    std::unique_ptr<MonitorState, FreeMonitor> monitor_;
     std::string layerText_;
     bool recording_ = false;
     std::vector<CommandCall> calls_;

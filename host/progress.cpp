@@ -1,5 +1,5 @@
-// The terminal progress bar of the dynamic monitor.
-#include "host/modeler.h"
+// The terminal progress bar of the dynamic monitor, and when to redraw a display.
+#include "host/progress.h"
 
 #include <chrono>
 #include <cstdio>
@@ -27,6 +27,28 @@ std::string displayText(const char *text)
     return output;
 }
 
+void RedrawThrottle::start(std::uint64_t total)
+{
+    nextCheck_ = 0;
+    stride_ = total / 512 + 1;
+    drawn_ = false;
+}
+
+bool RedrawThrottle::due(std::uint64_t done)
+{
+    if (done < nextCheck_)
+        return false;
+    nextCheck_ = done + stride_;
+    const std::int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                 std::chrono::steady_clock::now().time_since_epoch())
+                                 .count();
+    if (drawn_ && now - lastMilliseconds_ < interval_)
+        return false;
+    drawn_ = true;
+    lastMilliseconds_ = now;
+    return true;
+}
+
 namespace {
 
 class TerminalProgress final : public ProgressDisplay {
@@ -37,23 +59,14 @@ public:
     {
         caption_ = displayText(caption);
         total_ = total;
-        nextCheck_ = 0;
-        stride_ = total / 512 + 1;
-        last_ = Clock::now() - kInterval;
+        throttle_.start(total);
         draw(0);
     }
 
     void advance(std::uint64_t done) override
     {
-        // Looking at the clock on every step would cost more than the step.
-        if (done < nextCheck_)
-            return;
-        nextCheck_ = done + stride_;
-        const auto now = Clock::now();
-        if (now - last_ < kInterval)
-            return;
-        last_ = now;
-        draw(done);
+        if (throttle_.due(done))
+            draw(done);
     }
 
     void finish() override
@@ -63,9 +76,6 @@ public:
     }
 
 private:
-    using Clock = std::chrono::steady_clock;
-    static constexpr std::chrono::milliseconds kInterval{200};
-
     void draw(std::uint64_t done)
     {
         const double fraction = total_ > 0 ? std::min(1.0, double(done) / total_) : 1.0;
@@ -80,8 +90,7 @@ private:
     std::FILE *out_;
     std::string caption_;
     std::uint32_t total_ = 0;
-    std::uint64_t nextCheck_ = 0, stride_ = 1;
-    Clock::time_point last_;
+    RedrawThrottle throttle_{200};
 };
 
 } // namespace

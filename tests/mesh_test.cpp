@@ -58,7 +58,7 @@ TEST(Mesh, TurnsFollowTheLeftHandRule)
 TEST(Mesh, NewellNormalNeedsThreePoints)
 {
     const Mesh mesh = triangle();
-    const auto normal = Modeler::polygonNormal(mesh, 0);
+    const auto normal = polygonNormal(mesh, 0);
     ASSERT_TRUE(normal);
     EXPECT_DOUBLE_EQ(normal->z, 1.0);
     Mesh line;
@@ -66,7 +66,7 @@ TEST(Mesh, NewellNormalNeedsThreePoints)
     line.addPoint({1, 0, 0});
     const std::uint32_t v[2] = {0, 1};
     line.addPolygon(0, 0, v, 2);
-    EXPECT_FALSE(Modeler::polygonNormal(line, 0));
+    EXPECT_FALSE(polygonNormal(line, 0));
 }
 
 } // namespace
