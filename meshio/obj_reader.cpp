@@ -2,8 +2,8 @@
 #define TINYOBJLOADER_USE_DOUBLE
 #include <tiny_obj_loader.h>
 
-#include "meshio/file_parts.h"
-#include "meshio/meshio.h"
+#include "meshio/formats.h"
+#include "meshio/reading.h"
 #include "sdk/modeler_host.h"
 
 #include <unordered_map>
@@ -83,10 +83,7 @@ void readObj(const std::string &path, host::Object &object, int layerNumber)
     }
     if (!hasUv.empty())
         attachPointMap(path, object, mesh, MH_MAP_UV, "UV", 2, uvs, hasUv);
-    host::Layer *layer = object.layer(layerNumber);
-    if (layer == nullptr)
-        throw MeshIoError(path + ": layer " + std::to_string(layerNumber) + " does not exist");
-    layer->mesh.append(mesh);
+    appendToLayer(path, object, layerNumber, mesh);
 }
 
 } // namespace tuft::meshio

@@ -1,7 +1,7 @@
 // Wavefront OBJ output: points, UVs where a UV map has values, one group per surface.
 #include "meshio/atomic_file.h"
-#include "meshio/file_parts.h"
-#include "meshio/meshio.h"
+#include "meshio/formats.h"
+#include "meshio/writing.h"
 #include "sdk/modeler_host.h"
 #include "meshio/parallel_text.h"
 

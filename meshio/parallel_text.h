@@ -3,7 +3,7 @@
 #pragma once
 
 #include "meshio/atomic_file.h"
-#include "meshio/file_parts.h"
+#include "meshio/writing.h"
 #include "meshio/number_text.h"
 
 #include <algorithm>

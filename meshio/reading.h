@@ -1,7 +1,7 @@
-// Pieces the mesh formats share.
+// What the mesh readers share: building a layer's points and maps, then adding them to
+// the object only once the whole file has been read.
 #pragma once
 
-#include "meshio/meshio.h"
 #include "host/object.h"
 
 #include <cstdint>
@@ -17,23 +17,7 @@ void attachPointMap(const std::string &path, host::Object &object, host::Mesh &m
                     const std::string &name, int dimension, const std::vector<float> &values,
                     const std::vector<std::uint8_t> &has);
 
-// A name as one word, for formats whose names end at white space; `fallback` when empty.
-std::string oneWord(const std::string &name, const char *fallback);
-
-// Counts the elements a writer has written and tells whoever asked.
-class ProgressCount {
-public:
-    ProgressCount(const WriteProgress &report, std::uint64_t total) : report_(report), total_(total) {}
-    void add(std::uint64_t elements)
-    {
-        done_ += elements;
-        if (report_)
-            report_(done_, total_);
-    }
-
-private:
-    const WriteProgress &report_;
-    std::uint64_t total_, done_ = 0;
-};
+// Adds a mesh read whole from `path` to the layer of that number, beside what it holds.
+void appendToLayer(const std::string &path, host::Object &object, int layerNumber, const host::Mesh &mesh);
 
 } // namespace tuft::meshio

@@ -1,4 +1,4 @@
-#include "meshio/file_parts.h"
+#include "meshio/reading.h"
 
 #include "meshio/meshio.h"
 
@@ -18,13 +18,12 @@ void attachPointMap(const std::string &path, host::Object &object, host::Mesh &m
     map.has.append(has.data(), has.size());
 }
 
-std::string oneWord(const std::string &name, const char *fallback)
+void appendToLayer(const std::string &path, host::Object &object, int layerNumber, const host::Mesh &mesh)
 {
-    std::string result = name.empty() ? fallback : name;
-    for (char &c : result)
-        if (c == ' ' || c == '\t' || c == '\r' || c == '\n')
-            c = '_';
-    return result;
+    host::Layer *layer = object.layer(layerNumber);
+    if (layer == nullptr)
+        throw MeshIoError(path + ": layer " + std::to_string(layerNumber) + " does not exist");
+    layer->mesh.append(mesh);
 }
 
 } // namespace tuft::meshio

@@ -1,0 +1,30 @@
+// What the mesh writers share.
+#pragma once
+
+#include "meshio/meshio.h"
+
+#include <cstdint>
+#include <string>
+
+namespace tuft::meshio {
+
+// A name as one word, for formats whose names end at white space; `fallback` when empty.
+std::string oneWord(const std::string &name, const char *fallback);
+
+// Counts the elements a writer has written and tells whoever asked.
+class ProgressCount {
+public:
+    ProgressCount(const WriteProgress &report, std::uint64_t total) : report_(report), total_(total) {}
+    void add(std::uint64_t elements)
+    {
+        done_ += elements;
+        if (report_)
+            report_(done_, total_);
+    }
+
+private:
+    const WriteProgress &report_;
+    std::uint64_t total_, done_ = 0;
+};
+
+} // namespace tuft::meshio
