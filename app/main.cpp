@@ -1,6 +1,7 @@
 // tuftsprout: plants grass into a mesh with the ZEL_Tuftsprout plug-in.
 #include "host/loader.h"
 #include "meshio/meshio.h"
+#include "app/panel_options.h"
 #include "app/plant_job.h"
 
 #include <CLI/CLI.hpp>
@@ -8,6 +9,7 @@
 #include <charconv>
 #include <cstdio>
 #include <iostream>
+#include <map>
 
 namespace {
 
@@ -35,6 +37,8 @@ and P3(z). Exit status: 0 done, 1 failure, 2 usage error.
 Environment: TUFT_THREADS=N formats OBJ and text PLY output on N threads (default: every
 core); the file is the same whatever N.)";
 
+using tuft::app::PanelOption;
+
 void addAction(std::vector<UserAction> &actions, const std::string &control, const std::string &value)
 {
     actions.push_back({UserAction::Type::kSet, tuft::app::controlAddress(control), value});
@@ -50,31 +54,48 @@ std::string number(double value)
 struct PlantOptions {
     tuft::app::PlantJob job;
     std::vector<std::string> sets;
-    std::string mode, layers = "current", loadPreset, savePreset;
-    int number = 0, division = 0;
-    double field = 0, size = 0, roughness = 0, rotation = 0;
-    bool ratioFixation = false, cancel = false, asciiPly = false;
+    std::map<std::string, std::string> panelValues; // by flag: the value as the panel takes it
+    std::string layers = "current", loadPreset, savePreset;
+    bool cancel = false, asciiPly = false;
     std::int64_t clock = 0;
 };
+
+// One option of the panel table on a command; its value is kept as the panel's text.
+void addPanelOption(CLI::App *command, const PanelOption &option, std::map<std::string, std::string> &values)
+{
+    std::string &value = values[option.flag];
+    CLI::Option *added = nullptr;
+    switch (option.value) {
+    case PanelOption::Value::kInteger:
+        added = command->add_option_function<int>(
+            option.flag, [&value](int v) { value = std::to_string(v); }, option.help);
+        break;
+    case PanelOption::Value::kNumber:
+        added = command->add_option_function<double>(
+            option.flag, [&value](double v) { value = number(v); }, option.help);
+        break;
+    case PanelOption::Value::kSwitch:
+        added = command->add_flag_function(
+            option.flag, [&value](std::int64_t) { value = "on"; }, option.help);
+        break;
+    case PanelOption::Value::kMode:
+        added = command->add_option_function<std::string>(
+                           option.flag, [&value](const std::string &v) { value = tuft::app::modeItem(v); },
+                           option.help)
+                    ->check(CLI::IsMember({"ground", "point", "polygon"}));
+        break;
+    }
+    if (option.minimum < option.maximum)
+        added->check(CLI::Range(option.minimum, option.maximum));
+}
 
 // The options that set panel controls, shared by plant and preview.
 void addPanelOptions(CLI::App *command, PlantOptions &o)
 {
     command->add_option("--plugin", o.job.plugin, "The plug-in library (default: tuftsprout.so beside this program)")
         ->check(CLI::ExistingFile);
-    command->add_option("--mode", o.mode, "Planting mode: ground (scattered over the field), point (on selected "
-                                          "points) or polygon (on selected polygons)")
-        ->check(CLI::IsMember({"ground", "point", "polygon"}));
-    command->add_option("--number", o.number, "\"Number\": blades in ground mode (panel default 100)");
-    command->add_option("--field", o.field, "\"Field\": side of the square field from the origin (default 1)");
-    command->add_option("--size", o.size, "\"Size\": size of the blade (default 0.4)");
-    command->add_option("--division", o.division, "\"Division\": segments of the blade, 1 to 8 (default 5)")
-        ->check(CLI::Range(1, 8));
-    command->add_option("--roughness", o.roughness, "\"Roughness(random)\": how much a blade may shrink, percent")
-        ->check(CLI::Range(0.0, 100.0));
-    command->add_option("--rotation", o.rotation, "\"Rotation(random)\": largest random turn, degrees 0 to 360")
-        ->check(CLI::Range(0.0, 360.0));
-    command->add_flag("--ratio-fixation", o.ratioFixation, "\"Ratio fixation\": shrink blades evenly on all axes");
+    for (std::size_t i = 0; i < tuft::app::kPanelOptionCount; ++i)
+        addPanelOption(command, tuft::app::kPanelOptions[i], o.panelValues);
     command->add_option("--set", o.sets, "Set any panel control by its label: --set \"LABEL=VALUE\" "
                                          "(percent, degrees, on/off, item text, as the panel shows them)");
     command->add_option("--load-preset", o.loadPreset, "Press \"Load\" and choose this .zts preset");
@@ -155,22 +176,8 @@ void buildActions(CLI::App &plant, PlantOptions &o)
         addAction(actions, "BGLayer Object", "on");
     for (const CLI::Option *option : plant.parse_order()) {
         const std::string name = option->get_name();
-        if (name == "--mode")
-            addAction(actions, "Mode", o.mode == "ground" ? " Ground" : o.mode == "point" ? " Point " : "Polygon");
-        else if (name == "--number")
-            addAction(actions, "Number", std::to_string(o.number));
-        else if (name == "--field")
-            addAction(actions, "Field", number(o.field));
-        else if (name == "--size")
-            addAction(actions, "Size", number(o.size));
-        else if (name == "--division")
-            addAction(actions, "Division", std::to_string(o.division));
-        else if (name == "--roughness")
-            addAction(actions, "Roughness(random)", number(o.roughness));
-        else if (name == "--rotation")
-            addAction(actions, "Rotation(random)", number(o.rotation));
-        else if (name == "--ratio-fixation")
-            addAction(actions, "Ratio fixation", "on");
+        if (const PanelOption *panelOption = tuft::app::findPanelOption(name))
+            addAction(actions, panelOption->control, o.panelValues.at(name));
         else if (name == "--load-preset") {
             actions.push_back({UserAction::Type::kPress, "Load", ""});
             o.job.fileAnswers.emplace_back(o.loadPreset);

@@ -49,18 +49,6 @@ meshio::WrittenCounts writeWithProgress(const PlantJob &job, const host::Object 
 
 } // namespace
 
-std::string controlAddress(const std::string &name)
-{
-    // The three profile sliders without a label, by their place on the panel.
-    if (name == "P2(y)")
-        return "#13";
-    if (name == "P2(z)")
-        return "#14";
-    if (name == "P3(z)")
-        return "#16";
-    return name;
-}
-
 PlantResult runPlantJob(const PlantJob &job)
 {
     host::Object object;

@@ -44,7 +44,4 @@ public:
 // Runs the job; throws UsageError, host::PluginError or meshio::MeshIoError.
 PlantResult runPlantJob(const PlantJob &job);
 
-// The toolkit's name for a control that has no label on the panel.
-std::string controlAddress(const std::string &name);
-
 } // namespace tuft::app
