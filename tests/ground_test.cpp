@@ -7,26 +7,6 @@ namespace {
 
 using Ground = PluginTest;
 
-// The draws after a state of 1, computed independently of the plug-in.
-std::vector<double> drawsFromOne(int count)
-{
-    std::vector<double> draws;
-    std::uint64_t state = 1;
-    for (int i = 0; i < count; ++i) {
-        state = (state * 69069u) % 4294967296u;
-        draws.push_back(double(state) / 4294967296.0);
-    }
-    return draws;
-}
-
-const host::CommandCall &nth(const host::Modeler &modeler, const std::string &name, int index)
-{
-    for (const host::CommandCall &call : modeler.commandCalls())
-        if (call.name == name && index-- == 0)
-            return call;
-    throw std::runtime_error("no such command");
-}
-
 const std::vector<std::string> kBlade = {"SETLAYER", "COPY", "SETLAYER", "PASTE", "SCALE",
                                          "ROTATE",   "MOVE", "CUT",      "SETLAYER", "PASTE"};
 
@@ -41,14 +21,14 @@ TEST_F(Ground, DrawsGoToScaleSpotAndTurnInOrder)
     EXPECT_EQ(r[2], 2801775573 / 4294967296.0);
     for (int blade = 0; blade < 2; ++blade) {
         const double *d = &r[6 * blade];
-        const host::CommandCall &scale = nth(modeler, "SCALE", blade);
+        const host::CommandCall &scale = nth("SCALE", blade);
         for (int axis = 0; axis < 3; ++axis)
             EXPECT_DOUBLE_EQ(scale.arguments[0].values[axis], 0.6 + d[axis] * (1 - 0.6)) << blade << axis;
-        const host::CommandCall &move = nth(modeler, "MOVE", blade);
+        const host::CommandCall &move = nth("MOVE", blade);
         EXPECT_DOUBLE_EQ(move.arguments[0].values[0], d[3] * 3);
         EXPECT_EQ(move.arguments[0].values[1], 0.0);
         EXPECT_DOUBLE_EQ(move.arguments[0].values[2], d[4] * 3);
-        EXPECT_NEAR(nth(modeler, "ROTATE", blade).arguments[0].values[0], d[5] * 180, 1e-9);
+        EXPECT_NEAR(nth("ROTATE", blade).arguments[0].values[0], d[5] * 180, 1e-9);
     }
 }
 
@@ -56,11 +36,11 @@ TEST_F(Ground, RatioFixationTakesOneScaleDraw)
 {
     ASSERT_EQ(run({set("Number", "1"), set("Roughness(random)", "100"), set("Ratio fixation", "on"), ok()}), 0);
     const std::vector<double> r = drawsFromOne(4);
-    const host::CommandCall &scale = nth(modeler, "SCALE", 0);
+    const host::CommandCall &scale = nth("SCALE", 0);
     for (int axis = 0; axis < 3; ++axis)
         EXPECT_DOUBLE_EQ(scale.arguments[0].values[axis], r[0]);
-    EXPECT_DOUBLE_EQ(nth(modeler, "MOVE", 0).arguments[0].values[0], r[1]);
-    EXPECT_DOUBLE_EQ(nth(modeler, "MOVE", 0).arguments[0].values[2], r[2]);
+    EXPECT_DOUBLE_EQ(nth("MOVE", 0).arguments[0].values[0], r[1]);
+    EXPECT_DOUBLE_EQ(nth("MOVE", 0).arguments[0].values[2], r[2]);
 }
 
 TEST_F(Ground, WholeSeriesWithMonitorAndDisposal)
@@ -73,10 +53,7 @@ TEST_F(Ground, WholeSeriesWithMonitorAndDisposal)
     // The template is built in the template layer first.
     expected.insert(expected.begin(), "SETLAYER");
     EXPECT_EQ(commandNames(), expected);
-    std::vector<std::string> monitor;
-    for (const std::string &event : modeler.events())
-        if (event.rfind("monitor", 0) == 0)
-            monitor.push_back(event);
+    const std::vector<std::string> monitor = monitorEvents();
     const std::vector<std::string> expectedMonitor = {
         "monitor create progressing | progressing", "monitor init 3", "monitor step 1", "monitor step 1",
         "monitor step 1", "monitor done", "monitor destroy"};
@@ -105,13 +82,13 @@ TEST_F(Ground, FieldZeroAndNegative)
 {
     ASSERT_EQ(run({set("Number", "5"), set("Field", "0"), ok()}), 0);
     for (int blade = 0; blade < 5; ++blade) {
-        EXPECT_EQ(nth(modeler, "MOVE", blade).arguments[0].values[0], 0.0);
-        EXPECT_EQ(nth(modeler, "MOVE", blade).arguments[0].values[2], 0.0);
+        EXPECT_EQ(nth("MOVE", blade).arguments[0].values[0], 0.0);
+        EXPECT_EQ(nth("MOVE", blade).arguments[0].values[2], 0.0);
     }
     modeler.clearRecords();
     ASSERT_EQ(run({set("Number", "20"), set("Field", "-2"), ok()}), 0);
     for (int blade = 0; blade < 20; ++blade) {
-        const double x = nth(modeler, "MOVE", blade).arguments[0].values[0];
+        const double x = nth("MOVE", blade).arguments[0].values[0];
         EXPECT_GT(x, -2.0);
         EXPECT_LE(x, 0.0);
     }
@@ -122,10 +99,10 @@ TEST_F(Ground, RoughnessZeroKeepsTheTemplateSize)
     ASSERT_EQ(run({set("Number", "4"), ok()}), 0);
     for (int blade = 0; blade < 4; ++blade)
         for (int axis = 0; axis < 3; ++axis)
-            EXPECT_EQ(nth(modeler, "SCALE", blade).arguments[0].values[axis], 1.0);
+            EXPECT_EQ(nth("SCALE", blade).arguments[0].values[axis], 1.0);
     // The spots still follow the fourth and fifth draws of each blade.
     const std::vector<double> r = drawsFromOne(24);
-    EXPECT_DOUBLE_EQ(nth(modeler, "MOVE", 3).arguments[0].values[0], r[6 * 3 + 3]);
+    EXPECT_DOUBLE_EQ(nth("MOVE", 3).arguments[0].values[0], r[6 * 3 + 3]);
 }
 
 TEST_F(Ground, SameClockSecondGivesTheSameGrass)

@@ -1,6 +1,8 @@
 #include "host/mesh.h"
 #include "host/modeler.h"
 
+#include <cmath>
+
 #include <gtest/gtest.h>
 
 namespace tuft::host {
@@ -53,6 +55,36 @@ TEST(Mesh, TurnsFollowTheLeftHandRule)
     mesh.scale({2, 3, 4}, {1, 0, 0});
     EXPECT_NEAR(mesh.positions[0].x, -1, 1e-15);
     EXPECT_NEAR(mesh.positions[0].z, 4, 1e-15);
+}
+
+// A turn in the Modeler's left-handed sense is a right-handed turn by minus the angle:
+// Rodrigues' formula about the unit axis, through the centre.
+Vec3 turnedLeftHanded(const Vec3 &p, int axis, double degrees, const Vec3 &c)
+{
+    const double a = -degrees * 3.141592653589793 / 180;
+    const double k[3] = {axis == 0 ? 1.0 : 0.0, axis == 1 ? 1.0 : 0.0, axis == 2 ? 1.0 : 0.0};
+    const double v[3] = {p.x - c.x, p.y - c.y, p.z - c.z};
+    const double cross[3] = {k[1] * v[2] - k[2] * v[1], k[2] * v[0] - k[0] * v[2], k[0] * v[1] - k[1] * v[0]};
+    const double along = k[0] * v[0] + k[1] * v[1] + k[2] * v[2];
+    double r[3];
+    for (int i = 0; i < 3; ++i)
+        r[i] = v[i] * std::cos(a) + cross[i] * std::sin(a) + k[i] * along * (1 - std::cos(a));
+    return {c.x + r[0], c.y + r[1], c.z + r[2]};
+}
+
+TEST(Mesh, TurnsOfAnOffAxisPointAboutEachAxis)
+{
+    const Vec3 point{1.5, -2.0, 3.25}, centre{0.5, 1.0, -2.0};
+    for (int axis = 0; axis < 3; ++axis)
+        for (double degrees : {30.0, -75.0, 200.0}) {
+            Mesh mesh;
+            mesh.addPoint(point);
+            mesh.rotate(axis, degrees, centre);
+            const Vec3 expected = turnedLeftHanded(point, axis, degrees, centre);
+            EXPECT_NEAR(mesh.positions[0].x, expected.x, 1e-12) << axis << " " << degrees;
+            EXPECT_NEAR(mesh.positions[0].y, expected.y, 1e-12) << axis << " " << degrees;
+            EXPECT_NEAR(mesh.positions[0].z, expected.z, 1e-12) << axis << " " << degrees;
+        }
 }
 
 TEST(Mesh, NewellNormalNeedsThreePoints)

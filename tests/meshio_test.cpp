@@ -1,15 +1,15 @@
-// Mesh files in and out, and the selection from the command line.
+// Mesh files in and out.
 #include "meshio/atomic_file.h"
 #include "meshio/meshio.h"
 #include "sdk/modeler_host.h"
 #include "meshio/parallel_text.h"
-#include "app/plant_job.h"
+#include "tests/sample_object.h"
 #include "tests/scratch_directory.h"
-#include "app/selection.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <csignal>
 #include <sys/resource.h>
@@ -45,30 +45,6 @@ public:
         return "";
     }
 
-    // A quad and a triangle with a weight map and UVs.
-    static host::Object sample()
-    {
-        host::Object object;
-        host::Mesh &mesh = object.layer(1)->mesh;
-        for (const host::Vec3 &p : {host::Vec3{0, 0, 0}, {1, 0, 0}, {1, 0, 1}, {0, 0, 1}, {0.5, 1, 0.25}})
-            mesh.addPoint(p);
-        const std::uint32_t quad[4] = {0, 1, 2, 3}, triangle[3] = {0, 1, 4};
-        mesh.addPolygon(MH_POLY_FACE, object.surfaceIndex("Ground"), quad, 4);
-        mesh.addPolygon(MH_POLY_FACE, object.surfaceIndex("Blade"), triangle, 3);
-        host::PointMap &weight = mesh.mapFor(static_cast<std::uint32_t>(object.mapKey(MH_MAP_WEIGHT, "ZTSW", 1)), 1);
-        for (int i = 0; i < 5; ++i) {
-            weight.values[i] = 0.25f * i;
-            weight.has[i] = 1;
-        }
-        host::PointMap &uv = mesh.mapFor(static_cast<std::uint32_t>(object.mapKey(MH_MAP_UV, "UV", 2)), 2);
-        for (int i = 0; i < 5; ++i) {
-            uv.values[2 * i] = 0.1f * i;
-            uv.values[2 * i + 1] = 1 - 0.1f * i;
-            uv.has[i] = 1;
-        }
-        return object;
-    }
-
     testing::ScratchDirectory scratch{"meshio"};
     const fs::path &directory = scratch.path();
 };
@@ -87,7 +63,7 @@ void expectSameGeometry(const host::Mesh &a, const host::Mesh &b)
 
 TEST_F(MeshFiles, PlyRoundTripsInBothEncodingsWithWeightsAndUvs)
 {
-    const host::Object original = sample();
+    const host::Object original = testing::sampleObject();
     for (meshio::PlyEncoding encoding : {meshio::PlyEncoding::kBinary, meshio::PlyEncoding::kAscii}) {
         const std::string path = file(encoding == meshio::PlyEncoding::kAscii ? "text.ply" : "binary.ply");
         meshio::writeMesh(path, original, meshio::LayerChoice::kCurrent, encoding);
@@ -135,6 +111,18 @@ TEST_F(MeshFiles, PlyReadsBigEndianAndUvNamedUV)
     EXPECT_GE(object.findMapKey(MH_MAP_UV, "UV"), 0);
 }
 
+TEST_F(MeshFiles, EveryTruncatedBinaryPlyIsRefusedWithoutHarm)
+{
+    const std::string path = file("whole.ply");
+    meshio::writeMesh(path, testing::sampleObject(), meshio::LayerChoice::kCurrent);
+    std::ifstream in(path, std::ios::binary);
+    const std::string whole((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    for (std::size_t length = 0; length < whole.size(); ++length) {
+        const std::string error = readError(file("cut.ply", whole.substr(0, length) + (length == 0 ? " " : "")));
+        EXPECT_NE(error.find("cut.ply"), std::string::npos) << length << ": " << error;
+    }
+}
+
 TEST_F(MeshFiles, BadPlyFilesNameTheFileAndThePlace)
 {
     const std::string header = "ply\nformat ascii 1.0\nelement vertex 2\nproperty float x\nproperty float y\n"
@@ -168,14 +156,30 @@ TEST_F(MeshFiles, RepeatedPropertyNamesCountOnce)
     EXPECT_EQ(w->values[1], 0.25f);
 }
 
-TEST_F(MeshFiles, ObjKeepsPolygonsAndGroupsAndChecksIndices)
+// Every point's value in the map named "UV", or -1, -1 where it has none.
+std::vector<float> uvsOf(const host::Object &object)
 {
-    const host::Object original = sample();
+    const host::Mesh &mesh = object.findLayer(1)->mesh;
+    std::vector<float> uvs(2 * mesh.pointCount(), -1.0f);
+    const long key = object.findMapKey(MH_MAP_UV, "UV");
+    const host::PointMap *map = key < 0 ? nullptr : mesh.findMap(static_cast<std::uint32_t>(key));
+    for (std::size_t i = 0; map != nullptr && i < mesh.pointCount(); ++i)
+        if (map->has[i]) {
+            uvs[2 * i] = map->values[2 * i];
+            uvs[2 * i + 1] = map->values[2 * i + 1];
+        }
+    return uvs;
+}
+
+TEST_F(MeshFiles, ObjRoundTripKeepsPolygonsGroupsAndUvsAndChecksIndices)
+{
+    const host::Object original = testing::sampleObject();
     const std::string path = file("round.obj");
     meshio::writeMesh(path, original, meshio::LayerChoice::kCurrent);
     host::Object back;
     meshio::readMesh(path, back, 1);
     expectSameGeometry(original.findLayer(1)->mesh, back.findLayer(1)->mesh);
+    EXPECT_EQ(uvsOf(back), uvsOf(original));
     EXPECT_EQ(back.surfaceName(back.findLayer(1)->mesh.polygons[1].surface), "Blade");
     EXPECT_NE(readError(file("past.obj", "v 0 0 0\nv 1 0 0\nf 1 2 3\n")).find("refers to point 3"), std::string::npos);
     const std::string before = readError(file("before.obj", "v 0 0 0\nv 1 0 0\nv 1 1 0\nf -4 1 2\n"));
@@ -186,7 +190,7 @@ TEST_F(MeshFiles, ObjKeepsPolygonsAndGroupsAndChecksIndices)
 TEST_F(MeshFiles, AFailedWriteKeepsTheOldFile)
 {
     const std::string path = file("keep.obj", "old content\n");
-    host::Object object = sample();
+    host::Object object = testing::sampleObject();
     for (int i = 0; i < 2000; ++i)
         object.layer(1)->mesh.addPoint({0.1 * i, 0.2 * i, 0.3 * i});
     // A file size limit makes the write fail part way, whoever runs the test.
@@ -260,7 +264,7 @@ TEST_F(MeshFiles, PlyTextWritesIndicesAsWholeNumbers)
 
 TEST_F(MeshFiles, WritersTellHowFarTheyHaveCome)
 {
-    host::Object object = sample(); // 5 points with UVs, 2 polygons
+    host::Object object = testing::sampleObject(); // 5 points with UVs, 2 polygons
     host::Mesh &mesh = object.layer(1)->mesh;
     for (int i = 0; i < 200000; ++i) {
         const std::uint32_t point = mesh.addPoint({0.5 * i, 1, 2});
@@ -290,91 +294,11 @@ TEST_F(MeshFiles, WritersTellHowFarTheyHaveCome)
 
 TEST_F(MeshFiles, AllLayersOrJustTheCurrentOne)
 {
-    host::Object object = sample();
+    host::Object object = testing::sampleObject();
     object.layer(2)->mesh.addPoint({9, 9, 9});
     object.layer(3); // empty: not written
     EXPECT_EQ(meshio::writeMesh(file("one.obj"), object, meshio::LayerChoice::kCurrent).points, 5u);
     EXPECT_EQ(meshio::writeMesh(file("all.obj"), object, meshio::LayerChoice::kAll).points, 6u);
-}
-
-TEST(ParallelText, TheSameBytesWhateverTheThreads)
-{
-    const auto format = [](std::size_t first, std::size_t end, meshio::TextAppender &out) {
-        for (std::size_t i = first; i < end; ++i) {
-            out.number(i * 0.1);
-            out.character(i % 7 == 0 ? '\n' : ' ');
-        }
-    };
-    std::vector<std::string> results;
-    for (std::size_t count : {0, 1, 99, 10007}) {
-        std::vector<std::string> results;
-        for (std::size_t threads : {1, 2, 3, 8}) {
-            std::string all;
-            meshio::formatInChunks(count, 100, format, [&](std::string_view text, std::size_t) { all += text; }, threads);
-            results.push_back(all);
-        }
-        for (const std::string &result : results)
-            EXPECT_EQ(result, results[0]);
-        // Every item once: each ends in a separator.
-        EXPECT_EQ(std::count_if(results[0].begin(), results[0].end(), [](char c) { return c == ' ' || c == '\n'; }),
-                  static_cast<std::ptrdiff_t>(count));
-    }
-}
-
-TEST(ParallelText, WhatFormattingOrWritingThrowsComesBack)
-{
-    const auto format = [](std::size_t first, std::size_t end, meshio::TextAppender &out) {
-        if (first == 500)
-            throw std::runtime_error("no room");
-        for (std::size_t i = first; i < end; ++i)
-            out.character('x');
-    };
-    for (std::size_t threads : {1, 2, 8}) {
-        std::size_t written = 0;
-        EXPECT_THROW(meshio::formatInChunks(10000, 100, format, [&](std::string_view text, std::size_t) { written += text.size(); },
-                                            threads),
-                     std::runtime_error);
-        EXPECT_LE(written, 500u); // nothing after the chunk that failed
-        const auto refuse = [](std::string_view, std::size_t) { throw std::runtime_error("disk full"); };
-        EXPECT_THROW(meshio::formatInChunks(10000, 100, [](std::size_t, std::size_t, meshio::TextAppender &) {}, refuse,
-                                            threads),
-                     std::runtime_error);
-    }
-}
-
-TEST(Selection, SpecsSelectWhatTheyName)
-{
-    host::Object object = MeshFiles::sample();
-    const host::Mesh &mesh = object.findLayer(1)->mesh;
-    app::applySelection(object, 1, "points:0,2-3");
-    EXPECT_EQ(object.selectionMode, host::SelectionMode::kPoints);
-    EXPECT_EQ(std::vector<int>(mesh.pointFlags.begin(), mesh.pointFlags.end()), (std::vector<int>{1, 0, 1, 1, 0}));
-    app::applySelection(object, 1, "polygons:group:Blade");
-    EXPECT_EQ(object.selectionMode, host::SelectionMode::kPolygons);
-    EXPECT_EQ(mesh.polygons[0].flags, 0);
-    EXPECT_EQ(mesh.polygons[1].flags, 1);
-    app::applySelection(object, 1, "points:group:Blade");
-    EXPECT_EQ(std::vector<int>(mesh.pointFlags.begin(), mesh.pointFlags.end()), (std::vector<int>{1, 1, 0, 0, 1}));
-    app::applySelection(object, 1, "polygons:all");
-    EXPECT_EQ(mesh.polygons[0].flags, 1);
-}
-
-TEST(Selection, BadSpecsSayWhatIsWrong)
-{
-    host::Object object = MeshFiles::sample();
-    const auto message = [&](const std::string &request) {
-        try {
-            app::applySelection(object, 1, request);
-        } catch (const app::UsageError &error) {
-            return std::string(error.what());
-        }
-        return std::string();
-    };
-    EXPECT_NE(message("points:7").find("point 7 does not exist (the layer has 5)"), std::string::npos);
-    EXPECT_NE(message("points:3-1").find("runs backwards"), std::string::npos);
-    EXPECT_NE(message("points:x").find("\"x\" is not an index"), std::string::npos);
-    EXPECT_NE(message("edges:all").find("points:WHICH or polygons:WHICH"), std::string::npos);
-    EXPECT_NE(message("polygons:group:Sky").find("no polygon belongs to the group \"Sky\""), std::string::npos);
 }
 
 } // namespace

@@ -26,32 +26,6 @@ public:
         for (int p : points)
             object.layer(1)->mesh.pointFlags[p] = MH_FLAG_SELECTED;
     }
-    std::vector<const host::CommandCall *> calls(const std::string &name) const
-    {
-        std::vector<const host::CommandCall *> found;
-        for (const host::CommandCall &call : modeler.commandCalls())
-            if (call.name == name)
-                found.push_back(&call);
-        return found;
-    }
-    std::vector<std::string> monitorEvents() const
-    {
-        std::vector<std::string> found;
-        for (const std::string &event : modeler.events())
-            if (event.rfind("monitor", 0) == 0)
-                found.push_back(event);
-        return found;
-    }
-    std::vector<double> drawsFromOne(int count) const
-    {
-        std::vector<double> draws;
-        std::uint64_t state = 1;
-        for (int i = 0; i < count; ++i) {
-            state = state * 69069u % 4294967296u;
-            draws.push_back(double(state) / 4294967296.0);
-        }
-        return draws;
-    }
 };
 
 TEST_F(Planting, PointsGetABladeEachInScanOrder)

@@ -7,6 +7,7 @@
 #include "host/modeler.h"
 
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,45 @@ public:
     }
 
     const host::Mesh &layer(int number) { return object.layer(number)->mesh; }
+
+    // The executes of one command in the last run, in order.
+    std::vector<const host::CommandCall *> calls(const std::string &name) const
+    {
+        std::vector<const host::CommandCall *> found;
+        for (const host::CommandCall &call : modeler.commandCalls())
+            if (call.name == name)
+                found.push_back(&call);
+        return found;
+    }
+    const host::CommandCall &nth(const std::string &name, std::size_t index) const
+    {
+        const auto found = calls(name);
+        if (index >= found.size())
+            throw std::runtime_error("no " + name + " number " + std::to_string(index));
+        return *found[index];
+    }
+
+    // The monitor's events of the last run, in order.
+    std::vector<std::string> monitorEvents() const
+    {
+        std::vector<std::string> found;
+        for (const std::string &event : modeler.events())
+            if (event.rfind("monitor", 0) == 0)
+                found.push_back(event);
+        return found;
+    }
+
+    // The draws after a state of 1, computed independently of the plug-in.
+    static std::vector<double> drawsFromOne(int count)
+    {
+        std::vector<double> draws;
+        std::uint64_t state = 1;
+        for (int i = 0; i < count; ++i) {
+            state = state * 69069u % 4294967296u;
+            draws.push_back(double(state) / 4294967296.0);
+        }
+        return draws;
+    }
 
     host::Object object;
     toolkit::HeadlessPanels panels;

@@ -80,6 +80,27 @@ TEST(PresetFormat, SavedValuesLoadBack)
         EXPECT_NEAR(back.doubles[i], values.doubles[i], std::abs(values.doubles[i]) * 1e-5) << i;
 }
 
+TEST(PresetFormat, EveryTruncatedFileChangesOnlyWhatItHolds)
+{
+    const PresetValues saved = {7, 3, {0.25, 2, 10, 1.5, 20, 30, 40, 50, 60, 70}};
+    char bytes[512];
+    const std::string whole(bytes, formatPreset(saved, bytes));
+    for (std::size_t length = 0; length <= whole.size(); ++length) {
+        const std::string prefix = whole.substr(0, length);
+        const std::vector<std::string> all = reads(prefix);
+        const PresetValues loaded = load(prefix);
+        const std::size_t complete = all.empty() ? 0 : all.size() - 1; // the last read may be cut short
+        if (complete >= 2)
+            EXPECT_EQ(loaded.number, 7) << length;
+        if (complete < 1)
+            EXPECT_EQ(loaded.number, kInitial.number) << length;
+        for (std::size_t i = 0; i + 3 < complete && i < kPresetDoubles; ++i)
+            EXPECT_EQ(loaded.doubles[i], saved.doubles[i]) << length << " " << i;
+        for (std::size_t i = all.size() > 3 ? all.size() - 3 : 0; i < kPresetDoubles; ++i)
+            EXPECT_EQ(loaded.doubles[i], kInitial.doubles[i]) << length << " " << i;
+    }
+}
+
 TEST(PresetFormat, ShortAndShiftedFilesChangeOnlyWhatTheyReach)
 {
     const PresetValues shortFile = load("ZELTUFTSPROUT\r\n7\r\n2");

@@ -1,0 +1,50 @@
+// The selection the command line asks for: --select points:WHICH or polygons:WHICH.
+#include "app/plant_job.h"
+#include "app/selection.h"
+#include "tests/sample_object.h"
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace tuft {
+namespace {
+
+TEST(Selection, SpecsSelectWhatTheyName)
+{
+    host::Object object = testing::sampleObject();
+    const host::Mesh &mesh = object.findLayer(1)->mesh;
+    app::applySelection(object, 1, "points:0,2-3");
+    EXPECT_EQ(object.selectionMode, host::SelectionMode::kPoints);
+    EXPECT_EQ(std::vector<int>(mesh.pointFlags.begin(), mesh.pointFlags.end()), (std::vector<int>{1, 0, 1, 1, 0}));
+    app::applySelection(object, 1, "polygons:group:Blade");
+    EXPECT_EQ(object.selectionMode, host::SelectionMode::kPolygons);
+    EXPECT_EQ(mesh.polygons[0].flags, 0);
+    EXPECT_EQ(mesh.polygons[1].flags, 1);
+    app::applySelection(object, 1, "points:group:Blade");
+    EXPECT_EQ(std::vector<int>(mesh.pointFlags.begin(), mesh.pointFlags.end()), (std::vector<int>{1, 1, 0, 0, 1}));
+    app::applySelection(object, 1, "polygons:all");
+    EXPECT_EQ(mesh.polygons[0].flags, 1);
+}
+
+TEST(Selection, BadSpecsSayWhatIsWrong)
+{
+    host::Object object = testing::sampleObject();
+    const auto message = [&](const std::string &request) {
+        try {
+            app::applySelection(object, 1, request);
+        } catch (const app::UsageError &error) {
+            return std::string(error.what());
+        }
+        return std::string();
+    };
+    EXPECT_NE(message("points:7").find("point 7 does not exist (the layer has 5)"), std::string::npos);
+    EXPECT_NE(message("points:3-1").find("runs backwards"), std::string::npos);
+    EXPECT_NE(message("points:x").find("\"x\" is not an index"), std::string::npos);
+    EXPECT_NE(message("edges:all").find("points:WHICH or polygons:WHICH"), std::string::npos);
+    EXPECT_NE(message("polygons:group:Sky").find("no polygon belongs to the group \"Sky\""), std::string::npos);
+}
+
+} // namespace
+} // namespace tuft
