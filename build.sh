@@ -10,7 +10,7 @@ base_packages=(cmake ninja-build g++ libgl-dev libegl-dev libegl-mesa0 libgl1-me
                libtinyobjloader-dev libcli11-dev libfltk1.3-dev libx11-dev)
 test_packages=(libgtest-dev libbenchmark-dev assimp-utils g++-multilib qemu-user
                g++-mingw-w64-i686 binutils-mingw-w64-i686 clang libclang-rt-14-dev
-               xvfb xauth x11-utils xdotool imagemagick)
+               xvfb xauth x11-utils xdotool imagemagick clang-format python3)
 
 # Installs the Debian packages that are missing; nothing when all are there.
 install_packages() {
@@ -81,9 +81,17 @@ fuzz_briefly() {
     echo "fuzz: 3 passed, 0 failed"
 }
 
+# The tree's house rules: which room includes which, and one layout (.clang-format).
+check_house() {
+    python3 scripts/check_includes.py
+    git ls-files '*.c' '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+    echo "format: 1 passed, 0 failed"
+}
+
 test_all() {
     install_packages "${base_packages[@]}" "${test_packages[@]}"
     install_i386_gl
+    check_house
 
     cmake --preset release -DTUFT_TESTS=ON >/dev/null
     cmake --build --preset release

@@ -1,8 +1,8 @@
 // tuftsprout: plants grass into a mesh with the ZEL_Tuftsprout plug-in.
-#include "host/loader.h"
-#include "meshio/meshio.h"
 #include "app/panel_options.h"
 #include "app/plant_job.h"
+#include "host/loader.h"
+#include "meshio/meshio.h"
 
 #include <CLI/CLI.hpp>
 
@@ -79,9 +79,9 @@ void addPanelOption(CLI::App *command, const PanelOption &option, std::map<std::
             option.flag, [&value](std::int64_t) { value = "on"; }, option.help);
         break;
     case PanelOption::Value::kMode:
-        added = command->add_option_function<std::string>(
-                           option.flag, [&value](const std::string &v) { value = tuft::app::modeItem(v); },
-                           option.help)
+        added = command
+                    ->add_option_function<std::string>(
+                        option.flag, [&value](const std::string &v) { value = tuft::app::modeItem(v); }, option.help)
                     ->check(CLI::IsMember({"ground", "point", "polygon"}));
         break;
     }
@@ -96,8 +96,9 @@ void addPanelOptions(CLI::App *command, PlantOptions &o)
         ->check(CLI::ExistingFile);
     for (std::size_t i = 0; i < tuft::app::kPanelOptionCount; ++i)
         addPanelOption(command, tuft::app::kPanelOptions[i], o.panelValues);
-    command->add_option("--set", o.sets, "Set any panel control by its label: --set \"LABEL=VALUE\" "
-                                         "(percent, degrees, on/off, item text, as the panel shows them)");
+    command->add_option("--set", o.sets,
+                        "Set any panel control by its label: --set \"LABEL=VALUE\" "
+                        "(percent, degrees, on/off, item text, as the panel shows them)");
     command->add_option("--load-preset", o.loadPreset, "Press \"Load\" and choose this .zts preset");
     command->add_option("--save-preset", o.savePreset, "Press \"Save\" with this name once the options are set");
     command->add_option("--content-dir", o.job.contentDirectory,
@@ -109,22 +110,23 @@ void addPanelOptions(CLI::App *command, PlantOptions &o)
 // The mesh in and out, shared by plant and gui.
 void addMeshOptions(CLI::App *command, PlantOptions &o)
 {
-    command->add_option("input", o.job.input,
-                        "Mesh for the current layer (.obj or .ply); an empty object when left out")
+    command
+        ->add_option("input", o.job.input, "Mesh for the current layer (.obj or .ply); an empty object when left out")
         ->check(CLI::ExistingFile);
-    command->add_option("-o,--output", o.job.output,
-                        "Mesh file to write (.obj or .ply); replaced only when complete");
+    command->add_option("-o,--output", o.job.output, "Mesh file to write (.obj or .ply); replaced only when complete");
     command->add_option("--select", o.job.selection,
                         "Select before planting: points:WHICH or polygons:WHICH, WHICH being all, indices and "
                         "ranges (0-99,120) or group:NAME; puts the host in that selection mode");
     command->add_flag("--ascii", o.asciiPly, "Write a .ply output as text rather than binary");
     addPanelOptions(command, o);
-    command->add_option("--bg-layer", o.job.background,
-                        "Mesh for the background layer; ticks \"BGLayer Object\" so that it is planted "
-                        "instead of the built blade")
+    command
+        ->add_option("--bg-layer", o.job.background,
+                     "Mesh for the background layer; ticks \"BGLayer Object\" so that it is planted "
+                     "instead of the built blade")
         ->check(CLI::ExistingFile);
-    command->add_option("--clock", o.clock, "Seed the random blades from this time (seconds since 1970) "
-                                            "instead of the clock, to repeat a run exactly");
+    command->add_option("--clock", o.clock,
+                        "Seed the random blades from this time (seconds since 1970) "
+                        "instead of the clock, to repeat a run exactly");
     command->add_option("--layers", o.layers, "Write the current layer only, or all layers holding geometry")
         ->check(CLI::IsMember({"current", "all"}));
 }

@@ -1,13 +1,13 @@
 #include "app/plant_job.h"
 
+#include "app/png_file.h"
+#include "app/selection.h"
+#include "app/window_services.h"
 #include "host/clock.h"
 #include "host/loader.h"
 #include "host/modeler.h"
 #include "toolkit/offscreen_gl.h"
-#include "app/png_file.h"
-#include "app/selection.h"
 #include "toolkit/window_panels.h"
-#include "app/window_services.h"
 
 #include <cstdio>
 #include <fstream>

@@ -2,8 +2,8 @@
 // and the output.
 #pragma once
 
-#include "toolkit/headless.h"
 #include "meshio/meshio.h"
+#include "toolkit/headless.h"
 
 #include <cstdint>
 #include <optional>
@@ -13,25 +13,25 @@
 namespace tuft::app {
 
 struct PlantJob {
-    std::string input;                     // a mesh for the current layer; empty: none
-    std::string background;                // a mesh for the background layer; empty: none
-    std::string output;                    // empty only when cancelling
-    std::string previewPng;                // the preview as it stood when the panel closed
-    std::string selection;                 // "points:WHICH" or "polygons:WHICH"; empty: none
+    std::string input;      // a mesh for the current layer; empty: none
+    std::string background; // a mesh for the background layer; empty: none
+    std::string output;     // empty only when cancelling
+    std::string previewPng; // the preview as it stood when the panel closed
+    std::string selection;  // "points:WHICH" or "polygons:WHICH"; empty: none
     meshio::PlyEncoding plyEncoding = meshio::PlyEncoding::kBinary;
-    std::string plugin;                    // empty: beside the program
+    std::string plugin; // empty: beside the program
     std::vector<toolkit::UserAction> actions;
     std::vector<std::optional<std::string>> fileAnswers; // for the dialogs, in order
     std::string contentDirectory = ".";
     std::optional<std::int64_t> clock;
     meshio::LayerChoice layers = meshio::LayerChoice::kCurrent;
-    bool interactive = false;              // a window panel for a person instead of the actions
-    std::string panelReport;               // where to describe the panel as it opens; empty: nowhere
+    bool interactive = false; // a window panel for a person instead of the actions
+    std::string panelReport;  // where to describe the panel as it opens; empty: nowhere
 };
 
 struct PlantResult {
-    bool confirmed = false;   // OK was pressed
-    std::size_t points = 0;   // in what was written
+    bool confirmed = false; // OK was pressed
+    std::size_t points = 0; // in what was written
     std::size_t polygons = 0;
 };
 

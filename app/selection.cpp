@@ -78,12 +78,12 @@ void applySelection(host::Object &object, int layerNumber, const std::string &re
     object.selectionMode = polygons ? host::SelectionMode::kPolygons : host::SelectionMode::kPoints;
     if (polygons) {
         for (std::size_t p = 0; p < chosen.size(); ++p)
-            mesh.polygons[p].flags = chosen[p] ? (mesh.polygons[p].flags | MH_FLAG_SELECTED)
-                                               : (mesh.polygons[p].flags & ~MH_FLAG_SELECTED);
+            mesh.polygons[p].flags =
+                chosen[p] ? (mesh.polygons[p].flags | MH_FLAG_SELECTED) : (mesh.polygons[p].flags & ~MH_FLAG_SELECTED);
     } else {
         for (std::size_t i = 0; i < chosen.size(); ++i)
-            mesh.pointFlags[i] = chosen[i] ? (mesh.pointFlags[i] | MH_FLAG_SELECTED)
-                                           : (mesh.pointFlags[i] & ~MH_FLAG_SELECTED);
+            mesh.pointFlags[i] =
+                chosen[i] ? (mesh.pointFlags[i] | MH_FLAG_SELECTED) : (mesh.pointFlags[i] & ~MH_FLAG_SELECTED);
     }
 }
 

@@ -1,16 +1,16 @@
 // What host commands and whole runs cost as the object grows.
 #include "host/clock.h"
-#include "toolkit/headless.h"
 #include "host/loader.h"
 #include "host/modeler.h"
+#include "toolkit/headless.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <cstdio>
 #include <memory>
-#include <vector>
 #include <sys/mman.h>
+#include <vector>
 
 namespace {
 
@@ -202,7 +202,8 @@ void selectionCapture(benchmark::State &state, bool polygons)
         scan([&](CaptureCounts &counts) { counts.edit->polygonScan(counts.edit->state, idOf, &ids, 0); });
     for (auto _ : state) {
         if (!polygons) {
-            benchmark::DoNotOptimize(scan([](CaptureCounts &c) { c.edit->pointScan(c.edit->state, positionOf, &c, 0); }));
+            benchmark::DoNotOptimize(
+                scan([](CaptureCounts &c) { c.edit->pointScan(c.edit->state, positionOf, &c, 0); }));
             benchmark::DoNotOptimize(scan([](CaptureCounts &c) { c.edit->pointScan(c.edit->state, weightOf, &c, 0); }));
             continue;
         }

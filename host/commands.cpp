@@ -40,10 +40,17 @@ int axisOf(const char *text)
     if (text == nullptr || text[0] == '\0' || text[1] != '\0')
         return -1;
     switch (text[0]) {
-    case 'X': case 'x': return 0;
-    case 'Y': case 'y': return 1;
-    case 'Z': case 'z': return 2;
-    default: return -1;
+    case 'X':
+    case 'x':
+        return 0;
+    case 'Y':
+    case 'y':
+        return 1;
+    case 'Z':
+    case 'z':
+        return 2;
+    default:
+        return -1;
     }
 }
 
@@ -117,7 +124,12 @@ int Modeler::executeRecorded(int code, int count, const MhArgRecord *records, in
     refusedCommands_ += result != kOk;
     events_.push_back("command executed");
     CommandCall call{code >= kSetLayer && code < kCodeEnd ? kCommandNames[code - 1] : "",
-                     code, count, records != nullptr, selectionMode, {}, result};
+                     code,
+                     count,
+                     records != nullptr,
+                     selectionMode,
+                     {},
+                     result};
     for (int i = 0; records != nullptr && i < count; ++i)
         call.arguments.push_back(decode(records[i]));
     calls_.push_back(std::move(call));

@@ -82,8 +82,8 @@ public:
     {
         if (count <= capacity_)
             return;
-        data_ = static_cast<T *>(detail::growStorage(data_, capacity_ * sizeof(T), size_ * sizeof(T),
-                                                     count * sizeof(T)));
+        data_ =
+            static_cast<T *>(detail::growStorage(data_, capacity_ * sizeof(T), size_ * sizeof(T), count * sizeof(T)));
         capacity_ = count;
         prepared_ = size_ * sizeof(T); // the new part of the mapping is fresh
         prepareAt_ = detail::isMappedSize(capacity_ * sizeof(T)) ? prepared_ : detail::kNever;
@@ -152,7 +152,7 @@ private:
     T *data_ = nullptr;
     std::size_t size_ = 0;
     std::size_t capacity_ = 0;
-    std::size_t prepared_ = 0;                // bytes up to which pages were asked for
+    std::size_t prepared_ = 0;               // bytes up to which pages were asked for
     std::size_t prepareAt_ = detail::kNever; // used bytes at which to ask for more
 };
 

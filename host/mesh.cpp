@@ -95,10 +95,7 @@ PointMap *Mesh::findMap(std::uint32_t key)
     return nullptr;
 }
 
-const PointMap *Mesh::findMap(std::uint32_t key) const
-{
-    return const_cast<Mesh *>(this)->findMap(key);
-}
+const PointMap *Mesh::findMap(std::uint32_t key) const { return const_cast<Mesh *>(this)->findMap(key); }
 
 PointMap &Mesh::mapFor(std::uint32_t key, int dimension)
 {
@@ -162,7 +159,6 @@ void Mesh::rotate(int axis, double degrees, const Vec3 &c)
         break;
     }
 }
-
 
 std::optional<Vec3> polygonNormal(const Mesh &mesh, std::uint32_t index)
 {

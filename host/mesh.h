@@ -27,8 +27,8 @@ struct Polygon {
 struct PointMap {
     std::uint32_t key;
     int dimension;
-    FlatArray<float> values;        // dimension floats per point
-    FlatArray<std::uint8_t> has;    // 1 where the point has a value
+    FlatArray<float> values;     // dimension floats per point
+    FlatArray<std::uint8_t> has; // 1 where the point has a value
 };
 
 struct Mesh {

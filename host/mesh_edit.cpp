@@ -111,8 +111,11 @@ struct Modeler::MeshEditState {
             edit.polygonVertices.resize(polygon.vertexCount);
             for (std::uint32_t v = 0; v < polygon.vertexCount; ++v)
                 edit.polygonVertices[v] = pointId(edit.layer->slot, mesh.vertices[polygon.firstVertex + v]);
-            edit.polygonInfo = {polygonId(edit.layer->slot, static_cast<std::uint32_t>(i)), nullptr,
-                                edit.layer->number, polygon.flags, static_cast<int>(polygon.vertexCount),
+            edit.polygonInfo = {polygonId(edit.layer->slot, static_cast<std::uint32_t>(i)),
+                                nullptr,
+                                edit.layer->number,
+                                polygon.flags,
+                                static_cast<int>(polygon.vertexCount),
                                 edit.polygonVertices.data()};
             if (const int stop = callback(userData, &edit.polygonInfo))
                 return stop;
@@ -213,8 +216,7 @@ struct Modeler::MeshEditState {
         const PointMap *map = found->layer->mesh.findMap(static_cast<std::uint32_t>(edit.selectedMap));
         if (map == nullptr || !map->has[found->index])
             return 0;
-        std::memcpy(values, &map->values[std::size_t(found->index) * map->dimension],
-                    sizeof(float) * map->dimension);
+        std::memcpy(values, &map->values[std::size_t(found->index) * map->dimension], sizeof(float) * map->dimension);
         return 1;
     }
 };

@@ -18,8 +18,8 @@ thread_local Modeler *t_current = nullptr;
 Modeler::Modeler(Object &object) : object_(object), sequence_(sequenceFor(this))
 {
     messages_ = [](MessageKind kind, const char *first, const char *second) {
-        std::fprintf(stderr, "%s: %s: %s\n", kind == MessageKind::kInfo ? "info" : "warning",
-                     printable(first).c_str(), printable(second).c_str());
+        std::fprintf(stderr, "%s: %s: %s\n", kind == MessageKind::kInfo ? "info" : "warning", printable(first).c_str(),
+                     printable(second).c_str());
     };
     progress_ = makeTerminalProgress();
 }

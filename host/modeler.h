@@ -22,8 +22,8 @@ class PluginLibrary;
 // One argument record as the host decoded it.
 struct DecodedArgument {
     int type;
-    std::string text;     // string records
-    double values[3];     // float (values[0]) and vector records
+    std::string text; // string records
+    double values[3]; // float (values[0]) and vector records
 };
 
 // One command execute, as the plug-in issued it.

@@ -47,8 +47,8 @@ public:
     const MapInfo &mapInfo(std::uint32_t key) const { return maps_[key]; }
     std::size_t mapCount() const { return maps_.size(); }
 
-    int currentLayer = 1;           // the user's primary layer
-    std::vector<int> background;    // background layers, in order
+    int currentLayer = 1;        // the user's primary layer
+    std::vector<int> background; // background layers, in order
     SelectionMode selectionMode = SelectionMode::kPoints;
     Mesh clipboard;
 

@@ -39,9 +39,9 @@ bool RedrawThrottle::due(std::uint64_t done)
     if (done < nextCheck_)
         return false;
     nextCheck_ = done + stride_;
-    const std::int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                 std::chrono::steady_clock::now().time_since_epoch())
-                                 .count();
+    const std::int64_t now =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count();
     if (drawn_ && now - lastMilliseconds_ < interval_)
         return false;
     drawn_ = true;

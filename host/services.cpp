@@ -87,8 +87,7 @@ void *Modeler::globalLookup(const char *name)
 
 void Modeler::message(MessageKind kind, const char *first, const char *second)
 {
-    note(std::string(kind == MessageKind::kInfo ? "info " : "warning ") + printable(first) + " | " +
-         printable(second));
+    note(std::string(kind == MessageKind::kInfo ? "info " : "warning ") + printable(first) + " | " + printable(second));
     if (messages_)
         messages_(kind, first, second);
 }
@@ -98,8 +97,8 @@ int Modeler::fileRequest(int version, MhFileRequest *request)
     if (request == nullptr)
         return 0;
     note("file request " + std::to_string(version) + " type " + std::to_string(request->type) + " " +
-         printable(request->title) + " | " + printable(request->fileType) + " | " + printable(request->path) +
-         " | " + printable(request->baseName));
+         printable(request->title) + " | " + printable(request->fileType) + " | " + printable(request->path) + " | " +
+         printable(request->baseName));
     request->result = 0;
     std::optional<std::string> answer;
     if (!fileAnswers_.empty()) {

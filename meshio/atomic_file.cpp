@@ -21,9 +21,9 @@ namespace tuft::meshio {
 namespace {
 
 constexpr std::size_t kBlock = 4 << 20;
-constexpr std::size_t kBlocks = 3;            // one filling, two queued or being written
-constexpr std::size_t kDirectAlign = 4096;    // offsets, sizes and addresses of direct writes
-constexpr std::size_t kBlockAlign = 2 << 20;  // each block in whole huge pages
+constexpr std::size_t kBlocks = 3;           // one filling, two queued or being written
+constexpr std::size_t kDirectAlign = 4096;   // offsets, sizes and addresses of direct writes
+constexpr std::size_t kBlockAlign = 2 << 20; // each block in whole huge pages
 
 struct FreeBlock {
     void operator()(char *block) const { std::free(block); }

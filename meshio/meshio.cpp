@@ -52,8 +52,8 @@ void readMesh(const std::string &path, host::Object &object, int layer)
         throw MeshIoError(path + ": unknown mesh format (expected .obj or .ply)");
 }
 
-WrittenCounts writeMesh(const std::string &path, const host::Object &object, LayerChoice layers,
-                        PlyEncoding encoding, const WriteProgress &progress)
+WrittenCounts writeMesh(const std::string &path, const host::Object &object, LayerChoice layers, PlyEncoding encoding,
+                        const WriteProgress &progress)
 {
     const std::vector<const host::Layer *> chosen = chosenLayers(object, layers);
     if (extensionOf(path) == "ply")

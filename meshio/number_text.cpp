@@ -34,7 +34,7 @@ constexpr PowersOfTen kPowers;
 
 int digitCount(std::uint64_t value)
 {
-    value |= 1; // the same count; 0 has one digit
+    value |= 1;                                                   // the same count; 0 has one digit
     const int guess = (64 - __builtin_clzll(value)) * 1233 >> 12; // log10 or one less
     return guess + (value >= kPowers.value[guess]);
 }

@@ -4,9 +4,9 @@
 // end of what it wrote.
 #pragma once
 
-#include <cstddef>
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <iterator>

@@ -1,9 +1,9 @@
 // Wavefront OBJ output: points, UVs where a UV map has values, one group per surface.
 #include "meshio/atomic_file.h"
 #include "meshio/formats.h"
+#include "meshio/parallel_text.h"
 #include "meshio/writing.h"
 #include "sdk/modeler_host.h"
-#include "meshio/parallel_text.h"
 
 #include <numeric>
 #include <vector>
@@ -144,10 +144,11 @@ void writePolygons(AtomicFile &file, ProgressCount &progress, const host::Object
         const std::string header = "g " + name + "\nusemtl " + name + "\n";
         file.write(header.data(), header.size());
         const std::size_t start = groups.starts[g];
-        writeInChunks(file, progress, groups.starts[g + 1] - start, [&](std::size_t first, std::size_t end, TextAppender &out) {
-            for (std::size_t i = start + first; i < start + end; ++i)
-                writePolygon(out, mesh, mesh.polygons[groups.order.empty() ? i : groups.order[i]], uvs, firstPoint);
-        });
+        writeInChunks(
+            file, progress, groups.starts[g + 1] - start, [&](std::size_t first, std::size_t end, TextAppender &out) {
+                for (std::size_t i = start + first; i < start + end; ++i)
+                    writePolygon(out, mesh, mesh.polygons[groups.order.empty() ? i : groups.order[i]], uvs, firstPoint);
+            });
     }
 }
 

@@ -3,8 +3,8 @@
 #pragma once
 
 #include "meshio/atomic_file.h"
-#include "meshio/writing.h"
 #include "meshio/number_text.h"
+#include "meshio/writing.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -110,9 +110,9 @@ inline std::size_t coreCount()
 // write(text, items) in order on the calling thread. A helper takes the next chunk as soon as it is done with one, so
 // uneven chunks keep every core busy. What format or write throws stops the work and is
 // thrown again here.
-template <typename Format, typename Write>
-void formatInChunks(std::size_t count, std::size_t perChunk, const Format &format, const Write &write,
-                    std::size_t threads = coreCount())
+template <typename Format, typename Write> void formatInChunks(std::size_t count, std::size_t perChunk,
+                                                               const Format &format, const Write &write,
+                                                               std::size_t threads = coreCount())
 {
     const std::size_t chunks = (count + perChunk - 1) / perChunk;
     const auto itemsOf = [&](std::size_t chunk) { return std::min(count, (chunk + 1) * perChunk) - chunk * perChunk; };

@@ -22,9 +22,9 @@ enum class Type { kInt8, kUint8, kInt16, kUint16, kInt32, kUint32, kFloat32, kFl
 bool typeFromName(const std::string &name, Type &type)
 {
     static const std::unordered_map<std::string, Type> kTypes = {
-        {"char", Type::kInt8},     {"int8", Type::kInt8},     {"uchar", Type::kUint8},  {"uint8", Type::kUint8},
-        {"short", Type::kInt16},   {"int16", Type::kInt16},   {"ushort", Type::kUint16}, {"uint16", Type::kUint16},
-        {"int", Type::kInt32},     {"int32", Type::kInt32},   {"uint", Type::kUint32},  {"uint32", Type::kUint32},
+        {"char", Type::kInt8},     {"int8", Type::kInt8},       {"uchar", Type::kUint8},    {"uint8", Type::kUint8},
+        {"short", Type::kInt16},   {"int16", Type::kInt16},     {"ushort", Type::kUint16},  {"uint16", Type::kUint16},
+        {"int", Type::kInt32},     {"int32", Type::kInt32},     {"uint", Type::kUint32},    {"uint32", Type::kUint32},
         {"float", Type::kFloat32}, {"float32", Type::kFloat32}, {"double", Type::kFloat64}, {"float64", Type::kFloat64},
     };
     const auto found = kTypes.find(name);
@@ -37,10 +37,18 @@ bool typeFromName(const std::string &name, Type &type)
 std::size_t sizeOf(Type type)
 {
     switch (type) {
-    case Type::kInt8: case Type::kUint8: return 1;
-    case Type::kInt16: case Type::kUint16: return 2;
-    case Type::kInt32: case Type::kUint32: case Type::kFloat32: return 4;
-    case Type::kFloat64: return 8;
+    case Type::kInt8:
+    case Type::kUint8:
+        return 1;
+    case Type::kInt16:
+    case Type::kUint16:
+        return 2;
+    case Type::kInt32:
+    case Type::kUint32:
+    case Type::kFloat32:
+        return 4;
+    case Type::kFloat64:
+        return 8;
     }
     return 1;
 }
@@ -110,14 +118,40 @@ public:
         if (format_ == Format::kBinaryBig)
             std::reverse(bytes, bytes + size);
         switch (type) {
-        case Type::kInt8: return static_cast<std::int8_t>(bytes[0]);
-        case Type::kUint8: return bytes[0];
-        case Type::kInt16: { std::int16_t v; std::memcpy(&v, bytes, 2); return v; }
-        case Type::kUint16: { std::uint16_t v; std::memcpy(&v, bytes, 2); return v; }
-        case Type::kInt32: { std::int32_t v; std::memcpy(&v, bytes, 4); return v; }
-        case Type::kUint32: { std::uint32_t v; std::memcpy(&v, bytes, 4); return v; }
-        case Type::kFloat32: { float v; std::memcpy(&v, bytes, 4); return v; }
-        case Type::kFloat64: { double v; std::memcpy(&v, bytes, 8); return v; }
+        case Type::kInt8:
+            return static_cast<std::int8_t>(bytes[0]);
+        case Type::kUint8:
+            return bytes[0];
+        case Type::kInt16: {
+            std::int16_t v;
+            std::memcpy(&v, bytes, 2);
+            return v;
+        }
+        case Type::kUint16: {
+            std::uint16_t v;
+            std::memcpy(&v, bytes, 2);
+            return v;
+        }
+        case Type::kInt32: {
+            std::int32_t v;
+            std::memcpy(&v, bytes, 4);
+            return v;
+        }
+        case Type::kUint32: {
+            std::uint32_t v;
+            std::memcpy(&v, bytes, 4);
+            return v;
+        }
+        case Type::kFloat32: {
+            float v;
+            std::memcpy(&v, bytes, 4);
+            return v;
+        }
+        case Type::kFloat64: {
+            double v;
+            std::memcpy(&v, bytes, 8);
+            return v;
+        }
         }
         return 0.0;
     }

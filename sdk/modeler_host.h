@@ -196,12 +196,12 @@ typedef struct MhMeshEdit {
     MhPointId (*addPoint)(void *state, const double position[3]);
     /** Adds a polygon of the given type and surface over the points; `templatePolygon`
         may be null. Returns its id, or null when refused. */
-    MhPolygonId (*addPolygon)(void *state, uint32_t type, MhPolygonId templatePolygon,
-                              const char *surface, int vertexCount, const MhPointId *vertices);
+    MhPolygonId (*addPolygon)(void *state, uint32_t type, MhPolygonId templatePolygon, const char *surface,
+                              int vertexCount, const MhPointId *vertices);
     /** Sets the point's value in the map of that type and name, creating the map with the
         given dimension if needed. Returns 1 when set, 0 when refused. */
-    int (*setPointMapValue)(void *state, MhPointId point, uint32_t mapType, const char *mapName,
-                            int dimension, const float *values);
+    int (*setPointMapValue)(void *state, MhPointId point, uint32_t mapType, const char *mapName, int dimension,
+                            const float *values);
     /** Selects the map of that type and name for readPointMapValue; `map` is unused and
         may be null. Returns the selected map, or null when there is none. */
     void *(*selectPointMap)(void *state, void *map, uint32_t mapType, const char *mapName);
@@ -221,11 +221,10 @@ typedef struct MhCommandSequence {
     int (*lookup)(void *data, const char *commandName);
     /** Runs a command on the active layer. `arguments` may be null when `count` is 0;
         `result` may be null. Returns 0 for success. */
-    int (*execute)(void *data, int code, int count, const MhArgRecord *arguments,
-                   int selectionMode, MhArgRecord *result);
+    int (*execute)(void *data, int code, int count, const MhArgRecord *arguments, int selectionMode,
+                   MhArgRecord *result);
     /** Opens a mesh edit on the object; null when none can be opened. */
-    MhMeshEdit *(*meshEditBegin)(void *data, int pointDataSize, int polygonDataSize,
-                                 int selectionMode);
+    MhMeshEdit *(*meshEditBegin)(void *data, int pointDataSize, int polygonDataSize, int selectionMode);
 } MhCommandSequence;
 
 /* ---------------------------------------------------------------------------------- */
@@ -379,8 +378,8 @@ typedef struct MhPanelServices {
     MhPanel (*create)(const char *title, void *reserved);
     /** Adds a control of the named kind, placed below the ones before it; null on
         failure. The descriptor and label are copied. */
-    MhControl *(*addControl)(MhPanel panel, const char *kindName,
-                             const MhControlDescriptor *descriptor, const char *label);
+    MhControl *(*addControl)(MhPanel panel, const char *kindName, const MhControlDescriptor *descriptor,
+                             const char *label);
     /** Shows the panel; with MH_OPEN_MODAL it returns when the panel closes, 1 for OK.
         Controls stay readable after it returns, until destroy. */
     int (*open)(MhPanel panel, int flags);

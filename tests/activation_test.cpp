@@ -15,9 +15,9 @@ std::vector<std::string> lookups(const host::Modeler &modeler)
 }
 
 const std::vector<std::string> kAllServices = {
-    "Product Info",    "LWM: Dynamic Monitor", "LWM: State Query 3", "Surface Functions 3", "LWM: Font List",
-    "Host Display Info", "File Request",       "Info Messages 2",    "Directory Info",      "LWPanelServices",
-    "LWM: State Query 3", "File Request 2",    "Scene Objects 5",
+    "Product Info",       "LWM: Dynamic Monitor", "LWM: State Query 3", "Surface Functions 3", "LWM: Font List",
+    "Host Display Info",  "File Request",         "Info Messages 2",    "Directory Info",      "LWPanelServices",
+    "LWM: State Query 3", "File Request 2",       "Scene Objects 5",
 };
 
 using Activation = PluginTest;

@@ -21,9 +21,9 @@ TEST_F(Blade, WorkedExampleDivisionFive)
     ASSERT_EQ(mesh.pointCount(), 11u);
     ASSERT_EQ(mesh.polygonCount(), 5u);
     const double expected[11][3] = {
-        {0, 0.6, 0.6},         {0.0152, 0.576, 0.448}, {-0.0152, 0.576, 0.448}, {0.0288, 0.504, 0.312},
+        {0, 0.6, 0.6},           {0.0152, 0.576, 0.448}, {-0.0152, 0.576, 0.448}, {0.0288, 0.504, 0.312},
         {-0.0288, 0.504, 0.312}, {0.0408, 0.384, 0.192}, {-0.0408, 0.384, 0.192}, {0.0512, 0.216, 0.088},
-        {-0.0512, 0.216, 0.088}, {0.06, 0, 0},          {-0.06, 0, 0},
+        {-0.0512, 0.216, 0.088}, {0.06, 0, 0},           {-0.06, 0, 0},
     };
     for (int i = 0; i < 11; ++i) {
         EXPECT_NEAR(mesh.positions[i].x, expected[i][0], 1e-12) << i;
@@ -46,7 +46,7 @@ TEST_F(Blade, WorkedExampleDivisionFive)
     ASSERT_GE(key, 0);
     const host::PointMap *uv = mesh.findMap(static_cast<std::uint32_t>(key));
     ASSERT_NE(uv, nullptr);
-    const double expectedUv[11][2] = {{0.5, 0.75},  {0.519, 0.72}, {0.481, 0.72}, {0.536, 0.63},
+    const double expectedUv[11][2] = {{0.5, 0.75},   {0.519, 0.72}, {0.481, 0.72}, {0.536, 0.63},
                                       {0.464, 0.63}, {0.551, 0.48}, {0.449, 0.48}, {0.564, 0.27},
                                       {0.436, 0.27}, {0.575, 0},    {0.425, 0}};
     for (int i = 0; i < 11; ++i) {

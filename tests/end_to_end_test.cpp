@@ -72,9 +72,9 @@ void writeSphere(const std::string &file, int rings, int segments)
 TEST_F(EndToEnd, PolygonBladesStandOnCentresTiltedTowardNormals)
 {
     writeSphere(path("sphere.obj"), 6, 8);
-    ASSERT_EQ(tuftsprout("plant " + path("sphere.obj") + " -o " + path("lawn.obj") +
-                         " --mode polygon --select polygons:all"),
-              0);
+    ASSERT_EQ(
+        tuftsprout("plant " + path("sphere.obj") + " -o " + path("lawn.obj") + " --mode polygon --select polygons:all"),
+        0);
     host::Object sphere, lawn;
     meshio::readMesh(path("sphere.obj"), sphere, 1);
     meshio::readMesh(path("lawn.obj"), lawn, 1);

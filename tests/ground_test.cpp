@@ -7,7 +7,7 @@ namespace {
 
 using Ground = PluginTest;
 
-const std::vector<std::string> kBlade = {"SETLAYER", "COPY", "SETLAYER", "PASTE", "SCALE",
+const std::vector<std::string> kBlade = {"SETLAYER", "COPY", "SETLAYER", "PASTE",    "SCALE",
                                          "ROTATE",   "MOVE", "CUT",      "SETLAYER", "PASTE"};
 
 TEST_F(Ground, DrawsGoToScaleSpotAndTurnInOrder)
@@ -54,9 +54,13 @@ TEST_F(Ground, WholeSeriesWithMonitorAndDisposal)
     expected.insert(expected.begin(), "SETLAYER");
     EXPECT_EQ(commandNames(), expected);
     const std::vector<std::string> monitor = monitorEvents();
-    const std::vector<std::string> expectedMonitor = {
-        "monitor create progressing | progressing", "monitor init 3", "monitor step 1", "monitor step 1",
-        "monitor step 1", "monitor done", "monitor destroy"};
+    const std::vector<std::string> expectedMonitor = {"monitor create progressing | progressing",
+                                                      "monitor init 3",
+                                                      "monitor step 1",
+                                                      "monitor step 1",
+                                                      "monitor step 1",
+                                                      "monitor done",
+                                                      "monitor destroy"};
     EXPECT_EQ(monitor, expectedMonitor);
     EXPECT_EQ(layer(1).pointCount(), 3u * 11);
     EXPECT_EQ(layer(1).polygonCount(), 3u * 5);

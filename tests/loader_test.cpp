@@ -34,8 +34,7 @@ TEST(Loader, NamesTheMissingServer)
         PluginLibrary library(TUFT_PLUGIN_PATH, "Another_Server");
         FAIL();
     } catch (const PluginError &error) {
-        EXPECT_NE(std::string(error.what()).find("no CommandSequence server named Another_Server"),
-                  std::string::npos);
+        EXPECT_NE(std::string(error.what()).find("no CommandSequence server named Another_Server"), std::string::npos);
     }
     PluginLibrary library(TUFT_PLUGIN_PATH);
     EXPECT_EQ(library.descriptor().sync, 0x04121994u);

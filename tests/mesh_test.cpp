@@ -34,7 +34,8 @@ TEST(Mesh, PasteRenumbersAndKeepsMapValues)
     EXPECT_EQ(layer.vertices[layer.polygons[1].firstVertex], 4u);
     const PointMap *map = layer.findMap(7);
     ASSERT_NE(map, nullptr);
-    EXPECT_EQ(std::vector<std::uint8_t>(map->has.begin(), map->has.end()), (std::vector<std::uint8_t>{0, 0, 1, 0, 0, 1, 0}));
+    EXPECT_EQ(std::vector<std::uint8_t>(map->has.begin(), map->has.end()),
+              (std::vector<std::uint8_t>{0, 0, 1, 0, 0, 1, 0}));
     EXPECT_EQ(map->values[2 * 2], 0.5f);
     EXPECT_EQ(map->values[2 * 5], 0.5f);
 }

@@ -1,20 +1,20 @@
 // Mesh files in and out.
 #include "meshio/atomic_file.h"
 #include "meshio/meshio.h"
-#include "sdk/modeler_host.h"
 #include "meshio/parallel_text.h"
+#include "sdk/modeler_host.h"
 #include "tests/sample_object.h"
 #include "tests/scratch_directory.h"
 
 #include <algorithm>
+#include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
-#include <csignal>
 #include <sys/resource.h>
 #include <unistd.h>
-#include <cstring>
 
 #include <gtest/gtest.h>
 

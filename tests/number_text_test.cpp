@@ -37,15 +37,30 @@ template <typename Float, typename Bits> Float fromBits(Bits bits)
 // Powers of ten and their neighbours, where fixed and scientific trade places.
 template <typename Float> std::vector<Float> edges()
 {
-    std::vector<Float> values = {0, -Float(0), 1, -1, 0.1f, 0.5, 1e-5f, 1e-4f, 123456, 1e15f, 1e16f, 1e17f,
-                                 std::numeric_limits<Float>::min(), std::numeric_limits<Float>::max(),
-                                 std::numeric_limits<Float>::denorm_min(), std::numeric_limits<Float>::lowest(),
-                                 std::numeric_limits<Float>::infinity(), -std::numeric_limits<Float>::infinity(),
+    std::vector<Float> values = {0,
+                                 -Float(0),
+                                 1,
+                                 -1,
+                                 0.1f,
+                                 0.5,
+                                 1e-5f,
+                                 1e-4f,
+                                 123456,
+                                 1e15f,
+                                 1e16f,
+                                 1e17f,
+                                 std::numeric_limits<Float>::min(),
+                                 std::numeric_limits<Float>::max(),
+                                 std::numeric_limits<Float>::denorm_min(),
+                                 std::numeric_limits<Float>::lowest(),
+                                 std::numeric_limits<Float>::infinity(),
+                                 -std::numeric_limits<Float>::infinity(),
                                  std::numeric_limits<Float>::quiet_NaN()};
     for (int power = std::numeric_limits<Float>::min_exponent10; power <= std::numeric_limits<Float>::max_exponent10;
          ++power) {
         const Float ten = static_cast<Float>(std::pow(10.0L, power));
-        for (Float value : {ten, std::nextafter(ten, Float(0)), std::nextafter(ten, Float(INFINITY)), 3 * ten, -7 * ten})
+        for (Float value :
+             {ten, std::nextafter(ten, Float(0)), std::nextafter(ten, Float(INFINITY)), 3 * ten, -7 * ten})
             values.push_back(value);
     }
     return values;
@@ -83,7 +98,8 @@ TEST(NumberText, FloatsAsToCharsWritesThem)
 TEST(NumberText, WholeNumbersAsToCharsWritesThem)
 {
     std::mt19937_64 random(7);
-    std::vector<std::uint64_t> values = {0, 9, 10, 99, 100, 999, 1000, 9999, 10000, std::numeric_limits<std::uint64_t>::max()};
+    std::vector<std::uint64_t> values = {0,   9,    10,   99,    100,
+                                         999, 1000, 9999, 10000, std::numeric_limits<std::uint64_t>::max()};
     for (int i = 0; i < 100000; ++i)
         values.push_back(random() >> (random() % 64));
     for (std::uint64_t value : values)

@@ -10,10 +10,28 @@ using Panel = PluginTest;
 TEST_F(Panel, OpensWithTheControlsInOrderAndTheirInitialValues)
 {
     ASSERT_EQ(run({cancel()}), 0);
-    const std::vector<std::string> labels = {"", "Mode", "BGLayer Object", "Number", "Division", "Size", "Field",
-                                             "Roughness(random)", "(WeightMap)", "Ratio fixation",
-                                             "Rotation(random)", "P1(x)", "P2(x)", "", "", "P3(y)", "", "Add_UV",
-                                             "U_NAME", "S_NAME", "Save", "Load"};
+    const std::vector<std::string> labels = {"",
+                                             "Mode",
+                                             "BGLayer Object",
+                                             "Number",
+                                             "Division",
+                                             "Size",
+                                             "Field",
+                                             "Roughness(random)",
+                                             "(WeightMap)",
+                                             "Ratio fixation",
+                                             "Rotation(random)",
+                                             "P1(x)",
+                                             "P2(x)",
+                                             "",
+                                             "",
+                                             "P3(y)",
+                                             "",
+                                             "Add_UV",
+                                             "U_NAME",
+                                             "S_NAME",
+                                             "Save",
+                                             "Load"};
     ASSERT_EQ(opened.controls.size(), labels.size());
     for (std::size_t i = 0; i < labels.size(); ++i)
         EXPECT_EQ(opened.controls[i].label, labels[i]) << i;
@@ -90,8 +108,7 @@ TEST_F(Panel, CancelKeepsThePreviousUvName)
 TEST_F(Panel, GhostedControlsRefuseTheUser)
 {
     ASSERT_EQ(run({set("U_NAME", "x"), ok()}), 0);
-    EXPECT_EQ(run({set("Add_UV", "on"), set("U_NAME", "x"), set("BGLayer Object", "on"), set("Size", "2"), ok()}),
-              0);
+    EXPECT_EQ(run({set("Add_UV", "on"), set("U_NAME", "x"), set("BGLayer Object", "on"), set("Size", "2"), ok()}), 0);
     EXPECT_NE(panels.scriptError().find("\"Size\" is disabled"), std::string::npos) << panels.scriptError();
     EXPECT_EQ(panels.lastOpenResult(), 0);
 }

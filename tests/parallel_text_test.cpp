@@ -24,7 +24,8 @@ TEST(ParallelText, TheSameBytesWhateverTheThreads)
         std::vector<std::string> results;
         for (std::size_t threads : {1, 2, 3, 8}) {
             std::string all;
-            meshio::formatInChunks(count, 100, format, [&](std::string_view text, std::size_t) { all += text; }, threads);
+            meshio::formatInChunks(
+                count, 100, format, [&](std::string_view text, std::size_t) { all += text; }, threads);
             results.push_back(all);
         }
         for (const std::string &result : results)
@@ -45,13 +46,14 @@ TEST(ParallelText, WhatFormattingOrWritingThrowsComesBack)
     };
     for (std::size_t threads : {1, 2, 8}) {
         std::size_t written = 0;
-        EXPECT_THROW(meshio::formatInChunks(10000, 100, format, [&](std::string_view text, std::size_t) { written += text.size(); },
-                                            threads),
-                     std::runtime_error);
+        EXPECT_THROW(
+            meshio::formatInChunks(
+                10000, 100, format, [&](std::string_view text, std::size_t) { written += text.size(); }, threads),
+            std::runtime_error);
         EXPECT_LE(written, 500u); // nothing after the chunk that failed
         const auto refuse = [](std::string_view, std::size_t) { throw std::runtime_error("disk full"); };
-        EXPECT_THROW(meshio::formatInChunks(10000, 100, [](std::size_t, std::size_t, meshio::TextAppender &) {}, refuse,
-                                            threads),
+        EXPECT_THROW(meshio::formatInChunks(
+                         10000, 100, [](std::size_t, std::size_t, meshio::TextAppender &) {}, refuse, threads),
                      std::runtime_error);
     }
 }

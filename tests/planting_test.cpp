@@ -45,8 +45,13 @@ TEST_F(Planting, PointsGetABladeEachInScanOrder)
     const std::vector<double> r = drawsFromOne(8);
     EXPECT_NEAR(calls("ROTATE")[1]->arguments[0].values[0], r[7] * 90, 1e-9);
     const std::vector<std::string> expectedMonitor = {
-        "monitor create \x90\x69\x8D\x73\x8B\xEF\x8D\x87 | \x90\x69\x8D\x73\x92\x86", "monitor init 3",
-        "monitor step 1", "monitor step 1", "monitor step 1", "monitor done", "monitor destroy"};
+        "monitor create \x90\x69\x8D\x73\x8B\xEF\x8D\x87 | \x90\x69\x8D\x73\x92\x86",
+        "monitor init 3",
+        "monitor step 1",
+        "monitor step 1",
+        "monitor step 1",
+        "monitor done",
+        "monitor destroy"};
     EXPECT_EQ(monitorEvents(), expectedMonitor);
     // The template goes with DELETE, and the current layer is active at the end.
     const std::vector<std::string> names = commandNames();

@@ -2,9 +2,9 @@
 #pragma once
 
 #include "host/clock.h"
-#include "toolkit/headless.h"
 #include "host/loader.h"
 #include "host/modeler.h"
+#include "toolkit/headless.h"
 
 #include <memory>
 #include <stdexcept>

@@ -42,7 +42,7 @@ TEST(PresetFormat, DoublesUseGWithThreeExponentDigits)
 {
     char out[32];
     const std::pair<double, const char *> cases[] = {
-        {0.00001, "1e-005"}, {1e100, "1e+100"}, {123456789.0, "1.23457e+008"},
+        {0.00001, "1e-005"},    {1e100, "1e+100"},       {123456789.0, "1.23457e+008"},
         {-2.5e-7, "-2.5e-007"}, {0.1234567, "0.123457"}, {1e-300, "1e-300"},
     };
     for (const auto &[value, text] : cases) {

@@ -44,10 +44,7 @@ void glViewport(GLint x, GLint y, GLsizei w, GLsizei h)
     EXPECT_EQ(h, 250);
     g_viewportX = x;
 }
-void glBegin(GLenum mode)
-{
-    g_primitives.push_back({mode, {g_colour[0], g_colour[1], g_colour[2]}, {}, g_viewportX});
-}
+void glBegin(GLenum mode) { g_primitives.push_back({mode, {g_colour[0], g_colour[1], g_colour[2]}, {}, g_viewportX}); }
 void glVertex2d(GLdouble x, GLdouble y) { g_primitives.back().vertices.emplace_back(x, y); }
 void glEnd() {}
 void glFlush() { ++g_flushes; }

@@ -1,6 +1,6 @@
 // The preview as it really renders, in an offscreen OpenGL context.
-#include "toolkit/offscreen_gl.h"
 #include "tests/plugin_fixture.h"
+#include "toolkit/offscreen_gl.h"
 
 #include <algorithm>
 

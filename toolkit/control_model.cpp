@@ -74,11 +74,16 @@ bool kindFromName(const char *name, Kind &kind)
         const char *name;
         Kind kind;
     } kKinds[] = {
-        {"OpenGLControl", Kind::kArea},         {"ChoiceControl", Kind::kChoice},
-        {"BoolControl", Kind::kBool},           {"NumControl", Kind::kInteger},
-        {"MiniSliderControl", Kind::kIntegerSlider}, {"FloatControl", Kind::kFloat},
-        {"PercentControl", Kind::kPercent},     {"AngleControl", Kind::kAngle},
-        {"EditControl", Kind::kEdit},           {"ButtonControl", Kind::kButton},
+        {"OpenGLControl", Kind::kArea},
+        {"ChoiceControl", Kind::kChoice},
+        {"BoolControl", Kind::kBool},
+        {"NumControl", Kind::kInteger},
+        {"MiniSliderControl", Kind::kIntegerSlider},
+        {"FloatControl", Kind::kFloat},
+        {"PercentControl", Kind::kPercent},
+        {"AngleControl", Kind::kAngle},
+        {"EditControl", Kind::kEdit},
+        {"ButtonControl", Kind::kButton},
     };
     for (const auto &entry : kKinds)
         if (name != nullptr && std::strcmp(name, entry.name) == 0) {
@@ -142,8 +147,9 @@ void ControlModel::get(MhValue &value) const
     case MH_VAL_TEXT: {
         if (value.v.text.buffer == nullptr || value.v.text.length <= 0)
             break;
-        const std::string shown =
-            kind == Kind::kEdit ? text : holdsInteger() ? std::to_string(integer) : formatNumber(number);
+        const std::string shown = kind == Kind::kEdit ? text
+                                  : holdsInteger()    ? std::to_string(integer)
+                                                      : formatNumber(number);
         const std::size_t n = std::min(shown.size(), static_cast<std::size_t>(value.v.text.length - 1));
         std::memcpy(value.v.text.buffer, shown.data(), n);
         value.v.text.buffer[n] = '\0';

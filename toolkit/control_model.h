@@ -21,7 +21,7 @@ struct ControlModel {
     std::vector<std::string> items; // choices
     int minimum = 0, maximum = 0;   // sliders (degrees for angles)
     bool ranged = false;
-    int textCapacity = 32;          // edit fields, terminating zero included
+    int textCapacity = 32; // edit fields, terminating zero included
     int areaWidth = 0, areaHeight = 0;
 
     int integer = 0;

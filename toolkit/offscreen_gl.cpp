@@ -41,9 +41,19 @@ OffscreenGl::OffscreenGl(int width, int height) : state_(std::make_unique<State>
         error_ = "no EGL display (Mesa's surfaceless platform is missing)";
         return;
     }
-    const EGLint configAttributes[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
-                                       EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8,
-                                       EGL_DEPTH_SIZE, 16, EGL_NONE};
+    const EGLint configAttributes[] = {EGL_SURFACE_TYPE,
+                                       EGL_PBUFFER_BIT,
+                                       EGL_RENDERABLE_TYPE,
+                                       EGL_OPENGL_BIT,
+                                       EGL_RED_SIZE,
+                                       8,
+                                       EGL_GREEN_SIZE,
+                                       8,
+                                       EGL_BLUE_SIZE,
+                                       8,
+                                       EGL_DEPTH_SIZE,
+                                       16,
+                                       EGL_NONE};
     EGLConfig config;
     EGLint configs = 0;
     if (!eglBindAPI(EGL_OPENGL_API) || !eglChooseConfig(s.display, configAttributes, &config, 1, &configs) ||
@@ -54,8 +64,8 @@ OffscreenGl::OffscreenGl(int width, int height) : state_(std::make_unique<State>
     const EGLint surfaceAttributes[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
     s.surface = eglCreatePbufferSurface(s.display, config, surfaceAttributes);
     // A core profile would refuse the immediate mode the preview draws with.
-    const EGLint contextAttributes[] = {EGL_CONTEXT_OPENGL_PROFILE_MASK,
-                                        EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT, EGL_NONE};
+    const EGLint contextAttributes[] = {EGL_CONTEXT_OPENGL_PROFILE_MASK, EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT,
+                                        EGL_NONE};
     s.context = eglCreateContext(s.display, config, EGL_NO_CONTEXT, contextAttributes);
     if (s.surface == EGL_NO_SURFACE || s.context == EGL_NO_CONTEXT ||
         !eglMakeCurrent(s.display, s.surface, s.surface, s.context)) {

@@ -21,14 +21,29 @@ void getTrampoline(MhControl *handle, int attribute, MhValue *value)
             value->v.integer = v;
     };
     switch (attribute) {
-    case MH_ATTR_X: asInteger(control.x); break;
-    case MH_ATTR_Y: asInteger(control.y); break;
-    case MH_ATTR_WIDTH: asInteger(control.width); break;
-    case MH_ATTR_HEIGHT: asInteger(control.height); break;
-    case MH_ATTR_VALUE: control.model.get(*value); break;
-    case MH_ATTR_CALLBACK: value->v.pointer = reinterpret_cast<void *>(control.callback); break;
-    case MH_ATTR_USER_DATA: value->v.pointer = control.userData; break;
-    default: break;
+    case MH_ATTR_X:
+        asInteger(control.x);
+        break;
+    case MH_ATTR_Y:
+        asInteger(control.y);
+        break;
+    case MH_ATTR_WIDTH:
+        asInteger(control.width);
+        break;
+    case MH_ATTR_HEIGHT:
+        asInteger(control.height);
+        break;
+    case MH_ATTR_VALUE:
+        control.model.get(*value);
+        break;
+    case MH_ATTR_CALLBACK:
+        value->v.pointer = reinterpret_cast<void *>(control.callback);
+        break;
+    case MH_ATTR_USER_DATA:
+        value->v.pointer = control.userData;
+        break;
+    default:
+        break;
     }
 }
 
@@ -43,8 +58,12 @@ void setTrampoline(MhControl *handle, int attribute, const MhValue *value)
         return;
     auto &control = PanelToolkit::Control::of(handle);
     switch (attribute) {
-    case MH_ATTR_X: control.x = integerOf(*value); break;
-    case MH_ATTR_Y: control.y = integerOf(*value); break;
+    case MH_ATTR_X:
+        control.x = integerOf(*value);
+        break;
+    case MH_ATTR_Y:
+        control.y = integerOf(*value);
+        break;
     case MH_ATTR_VALUE:
         control.model.set(*value);
         control.panel->owner->controlChanged(control);
@@ -52,8 +71,11 @@ void setTrampoline(MhControl *handle, int attribute, const MhValue *value)
     case MH_ATTR_CALLBACK:
         control.callback = reinterpret_cast<MhControlCallback>(value->v.pointer);
         break;
-    case MH_ATTR_USER_DATA: control.userData = value->v.pointer; break;
-    default: break;
+    case MH_ATTR_USER_DATA:
+        control.userData = value->v.pointer;
+        break;
+    default:
+        break;
     }
 }
 
@@ -182,9 +204,17 @@ MhControl *PanelToolkit::addControl(MhPanel handle, const char *kindName, const 
     if (handle == nullptr || !kindFromName(kindName, kind))
         return nullptr;
     auto &panel = *reinterpret_cast<Panel *>(handle);
-    auto control = std::make_unique<Control>(
-        Control{{getTrampoline, setTrampoline, drawTrampoline, nullptr}, &panel,
-                ControlModel(kind, kindName, descriptor, label), 0, 0, 0, kRowHeight, {}, nullptr, nullptr, nullptr});
+    auto control = std::make_unique<Control>(Control{{getTrampoline, setTrampoline, drawTrampoline, nullptr},
+                                                     &panel,
+                                                     ControlModel(kind, kindName, descriptor, label),
+                                                     0,
+                                                     0,
+                                                     0,
+                                                     kRowHeight,
+                                                     {},
+                                                     nullptr,
+                                                     nullptr,
+                                                     nullptr});
     control->table.priv = control.get();
     control->width = widthOf(control->model);
     if (kind == Kind::kArea)
@@ -281,9 +311,9 @@ bool PanelToolkit::replay(Panel &panel, const std::vector<UserAction> &actions, 
             }
             valueSet(*target);
             if (target->model.kind == Kind::kChoice || target->model.kind == Kind::kBool) {
-                chosen.erase(std::remove_if(chosen.begin(), chosen.end(),
-                                            [&](const auto &c) { return c.first == target; }),
-                             chosen.end());
+                chosen.erase(
+                    std::remove_if(chosen.begin(), chosen.end(), [&](const auto &c) { return c.first == target; }),
+                    chosen.end());
                 chosen.emplace_back(target, target->model.integer);
             }
         } else if (target->model.kind != Kind::kButton) {
@@ -299,9 +329,8 @@ PanelView PanelToolkit::view(const Panel &panel) const
 {
     PanelView result{panel.title, {}};
     for (const auto &c : panel.controls)
-        result.controls.push_back({c->model.kindName, c->model.label, c->x, c->y, c->width, c->height,
-                                   c->model.integer, c->model.number, c->model.text, c->drawMode(), c->draws,
-                                   c->callback != nullptr});
+        result.controls.push_back({c->model.kindName, c->model.label, c->x, c->y, c->width, c->height, c->model.integer,
+                                   c->model.number, c->model.text, c->drawMode(), c->draws, c->callback != nullptr});
     return result;
 }
 

@@ -3,8 +3,8 @@
 // A toolkit derives from it and decides how a panel opens.
 #pragma once
 
-#include "toolkit/control_model.h"
 #include "sdk/modeler_host.h"
+#include "toolkit/control_model.h"
 
 #include <functional>
 #include <memory>
@@ -25,10 +25,10 @@ struct ControlView {
     std::string kind;
     std::string label;
     int x, y, width, height;
-    int integer;       // choices, booleans, integer fields and the integer slider
-    double number;     // float fields, percentages, angles (radians)
-    std::string text;  // edit fields
-    int drawMode;      // the last draw: 1 normal, 2 ghosted
+    int integer;      // choices, booleans, integer fields and the integer slider
+    double number;    // float fields, percentages, angles (radians)
+    std::string text; // edit fields
+    int drawMode;     // the last draw: 1 normal, 2 ghosted
     std::vector<int> draws;
     bool hasCallback;
 };
@@ -85,8 +85,7 @@ public:
     // Reached from the C table.
     static PanelToolkit *serving();
     MhPanel create(const char *title);
-    MhControl *addControl(MhPanel panel, const char *kind, const MhControlDescriptor *descriptor,
-                          const char *label);
+    MhControl *addControl(MhPanel panel, const char *kind, const MhControlDescriptor *descriptor, const char *label);
     int open(MhPanel panel, int flags);
     void destroy(MhPanel panel);
     void drawArea(Control &control);

@@ -21,8 +21,8 @@ bool runCommand(Host &host, Command command, int count, const MhArgRecord *argum
     int &code = host.codes->code[command];
     if (code == 0)
         code = commands->lookup(commands->data, kCommandNames[command]);
-    return commands->execute(commands->data, code, count, count > 0 ? arguments : nullptr,
-                             host.commandSelectionMode, &host.result) == 0;
+    return commands->execute(commands->data, code, count, count > 0 ? arguments : nullptr, host.commandSelectionMode,
+                             &host.result) == 0;
 }
 
 MhArgRecord stringArgument(const char *text)

@@ -14,8 +14,8 @@ namespace tuft {
 // Carries from one use of the command to the next.
 struct Plugin {
     CommandCodes commands;
-    BladeShape shape;                  // the curve, the stored Division, the preview's tables
-    char storedUvName[kTextLength];    // offered in "U_NAME" by the next panel
+    BladeShape shape;               // the curve, the stored Division, the preview's tables
+    char storedUvName[kTextLength]; // offered in "U_NAME" by the next panel
 };
 
 // One use of the command, after OK.

@@ -83,10 +83,9 @@ struct CallbackSpec {
 
 // Attached in this order, after the initial values are set.
 const CallbackSpec kCallbacks[] = {
-    {kPreview, onPreviewDraw}, {kMode, onMode},         {kBgLayer, onBgLayer},
-    {kSave, onSave},           {kLoad, onLoad},         {kDivision, onDivision},
-    {kWeightMap, onWeightMap}, {kP1x, onProfileSlider}, {kP2x, onProfileSlider},
-    {kP2y, onProfileSlider},   {kP2z, onProfileSlider}, {kP3y, onProfileSlider},
+    {kPreview, onPreviewDraw}, {kMode, onMode},         {kBgLayer, onBgLayer},     {kSave, onSave},
+    {kLoad, onLoad},           {kDivision, onDivision}, {kWeightMap, onWeightMap}, {kP1x, onProfileSlider},
+    {kP2x, onProfileSlider},   {kP2y, onProfileSlider}, {kP2z, onProfileSlider},   {kP3y, onProfileSlider},
     {kP3z, onProfileSlider},   {kAddUv, onAddUv},
 };
 

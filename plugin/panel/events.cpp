@@ -72,7 +72,7 @@ void modeChanged(Panel &panel)
 void bgLayerChanged(Panel &panel)
 {
     static const ControlId kBladeControls[] = {kDivision, kSize, kP1x,   kP2x,   kP2y,  kP2z,
-                                               kP3y,      kP3z, kAddUv, kUName, kSName};
+                                               kP3y,      kP3z,  kAddUv, kUName, kSName};
     const int mode = getInt(panel, kBgLayer) == 0 ? MH_DRAW_NORMAL : MH_DRAW_GHOSTED;
     drawAll(panel, kBladeControls, sizeof kBladeControls / sizeof kBladeControls[0], mode);
 }

@@ -114,8 +114,7 @@ double parsePresetDouble(const char *text)
     return negative ? -value : value;
 }
 
-bool nextPresetRead(const char *data, std::size_t size, std::size_t &position,
-                    char (&out)[kPresetReadLength + 1])
+bool nextPresetRead(const char *data, std::size_t size, std::size_t &position, char (&out)[kPresetReadLength + 1])
 {
     int length = 0;
     while (length < kPresetReadLength && position < size) {

@@ -38,8 +38,7 @@ double parsePresetDouble(const char *text);
 // The next read of at most 14 characters from `data`, starting at `position`: it ends
 // after a line end, at the 14th character, or at the end of the data. CR LF counts as
 // one line end ('\n'), as in a text-mode read. False when nothing was left.
-bool nextPresetRead(const char *data, std::size_t size, std::size_t &position,
-                    char (&out)[kPresetReadLength + 1]);
+bool nextPresetRead(const char *data, std::size_t size, std::size_t &position, char (&out)[kPresetReadLength + 1]);
 
 // Reads beyond the 13th are never looked at, so a file is read this far at the most.
 constexpr std::size_t kPresetBytesRead = 2 * kPresetReads * kPresetReadLength;

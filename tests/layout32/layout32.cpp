@@ -1,9 +1,9 @@
 // The binary layout on a real 32-bit target: the descriptor's six words, and the
 // argument records exactly as the plug-in fills them.
 #include "host/clock.h"
-#include "toolkit/headless.h"
 #include "host/loader.h"
 #include "host/modeler.h"
+#include "toolkit/headless.h"
 
 #include <cstddef>
 #include <cstdio>
