@@ -20,6 +20,8 @@ public:
     explicit Output(AtomicFile &file) : file_(file), buffer_(new char[kBlock]) {}
     void bytes(const void *data, std::size_t size)
     {
+        if (size == 0) // a point without maps has no extras, and no pointer to them
+            return;
         if (used_ + size > kBlock) {
             flush();
             if (size > kBlock) {
