@@ -18,11 +18,15 @@ std::string hex(unsigned value)
     return text;
 }
 
+// A name without a slash would send the dynamic loader through its search path; a
+// plug-in is always the file the path names.
+std::string asFilePath(const std::string &path) { return path.find('/') == std::string::npos ? "./" + path : path; }
+
 } // namespace
 
 PluginLibrary::PluginLibrary(const std::string &path, const std::string &serverName) : path_(path)
 {
-    handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    handle_ = dlopen(asFilePath(path).c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle_ == nullptr) {
         const char *reason = dlerror();
         throw PluginError("cannot load plug-in " + path + ": " + (reason ? reason : "not a shared library"));

@@ -4,16 +4,12 @@
 
 #include <cerrno>
 #include <condition_variable>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
-#include <fcntl.h>
 #include <mutex>
 #include <sys/mman.h>
-#include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace tuft::meshio {
@@ -80,8 +76,7 @@ private:
     {
         if (!helper_.joinable()) {
             // Large from here on: bypass the page cache if the file system allows it.
-            const int flags = fcntl(fd_, F_GETFL);
-            direct_ = flags >= 0 && fcntl(fd_, F_SETFL, flags | O_DIRECT) == 0;
+            direct_ = files::setDirect(fd_, true);
             for (std::size_t i = 1; i < kBlocks; ++i)
                 spare_.push_back(newBlock());
             helper_ = std::thread([this] { writeQueued(); });
@@ -147,9 +142,7 @@ private:
                     continue;
                 }
             }
-            const ssize_t written = ::write(fd_, data, part);
-            if (written < 0 && errno == EINTR)
-                continue;
+            const long long written = files::writeSome(fd_, data, part);
             if (written < 0 && errno == EINVAL && direct_) {
                 stopDirect();
                 continue;
@@ -166,9 +159,7 @@ private:
     void stopDirect()
     {
         direct_ = false;
-        const int flags = fcntl(fd_, F_GETFL);
-        if (flags >= 0)
-            fcntl(fd_, F_SETFL, flags & ~O_DIRECT);
+        files::setDirect(fd_, false);
     }
 
     void setError(int error)
@@ -193,10 +184,20 @@ private:
 
 AtomicFile::AtomicFile(std::string path) : path_(std::move(path))
 {
-    temporary_ = path_ + ".XXXXXX";
-    fd_ = mkstemp(temporary_.data());
-    if (fd_ < 0)
-        throw MeshIoError("cannot write " + path_ + ": " + std::strerror(errno));
+    const std::string refused = files::inspectTarget(path_, target_);
+    if (!refused.empty())
+        throw MeshIoError("cannot write " + path_ + ": " + refused);
+    fd_ = files::createTemporary(target_, temporary_);
+    if (fd_ < 0) {
+        const int error = errno;
+        std::string why = files::errorText(error);
+        if (target_.exists)
+            why = "its folder does not allow a new file beside it (" + why +
+                  "), and the file is only ever "
+                  "replaced whole, never written in place";
+        throw MeshIoError("cannot write " + path_ + ": " + why);
+    }
+    files::matchPermissions(fd_, temporary_, target_);
     writer_ = std::make_unique<Writer>(fd_);
 }
 
@@ -209,9 +210,9 @@ AtomicFile::~AtomicFile()
 void AtomicFile::discard()
 {
     writer_.reset();
-    close(fd_);
+    files::finishFile(fd_);
     fd_ = -1;
-    std::remove(temporary_.c_str());
+    files::removeFile(temporary_);
 }
 
 void AtomicFile::write(const char *data, std::size_t size) { writer_->write(data, size); }
@@ -219,23 +220,18 @@ void AtomicFile::write(const char *data, std::size_t size) { writer_->write(data
 void AtomicFile::commit()
 {
     int error = writer_->finish();
-    if (close(fd_) != 0 && error == 0)
-        error = errno;
+    const int closeError = files::finishFile(fd_);
+    if (error == 0)
+        error = closeError;
     fd_ = -1;
     writer_.reset();
+    if (error == 0)
+        error = files::replaceTarget(temporary_, target_);
     if (error != 0) {
-        std::remove(temporary_.c_str());
-        throw MeshIoError("cannot write " + path_ + ": " + std::strerror(error));
+        files::removeFile(temporary_);
+        throw MeshIoError("cannot write " + path_ + ": " + files::errorText(error));
     }
-    // mkstemp makes the file private; give it the usual permissions of a new file.
-    const mode_t mask = umask(0);
-    umask(mask);
-    chmod(temporary_.c_str(), 0666 & ~mask);
-    if (std::rename(temporary_.c_str(), path_.c_str()) != 0) {
-        const int renameError = errno;
-        std::remove(temporary_.c_str());
-        throw MeshIoError("cannot write " + path_ + ": " + std::strerror(renameError));
-    }
+    files::forgetTemporary(temporary_);
 }
 
 } // namespace tuft::meshio

@@ -1,6 +1,8 @@
 // An output file that replaces its target only when completely written.
 #pragma once
 
+#include "meshio/file_system.h"
+
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -13,7 +15,9 @@ namespace tuft::meshio {
 // a fresh machine fills at a few hundred megabytes a second.
 class AtomicFile {
 public:
-    // Opens a temporary file beside `path`; throws MeshIoError when it cannot.
+    // Opens a temporary file beside the file `path` names (links followed); throws
+    // MeshIoError, saying why, when that file may not be replaced or no temporary file
+    // can be made there.
     explicit AtomicFile(std::string path);
     // Removes the temporary file unless commit() succeeded.
     ~AtomicFile();
@@ -21,7 +25,8 @@ public:
     AtomicFile &operator=(const AtomicFile &) = delete;
 
     void write(const char *data, std::size_t size);
-    // Writes what is left, closes and renames over the target; throws MeshIoError on failure.
+    // Writes what is left, closes and puts the file in the target's place, with the
+    // permissions the target had; throws MeshIoError on failure.
     void commit();
 
 private:
@@ -29,6 +34,7 @@ private:
     void discard();
 
     std::string path_, temporary_;
+    files::Target target_;
     int fd_ = -1;
     std::unique_ptr<Writer> writer_;
 };

@@ -1,6 +1,9 @@
 #include "host/loader.h"
 
+#include <cmath>
 #include <cstdio>
+#include <dlfcn.h>
+#include <filesystem>
 #include <fstream>
 
 #include <gtest/gtest.h>
@@ -25,7 +28,23 @@ TEST(Loader, ClearErrorsForFilesThatAreNotPlugins)
     EXPECT_NE(errorOf(text).find("cannot load plug-in"), std::string::npos);
     EXPECT_NE(errorOf("/no/such/file.so").find("cannot load plug-in"), std::string::npos);
     // A real library without the descriptor.
-    EXPECT_NE(errorOf("libm.so.6").find("has no _mod_descrip"), std::string::npos);
+    Dl_info libm;
+    ASSERT_NE(dladdr(reinterpret_cast<void *>(static_cast<double (*)(double)>(std::cos)), &libm), 0);
+    EXPECT_NE(errorOf(libm.dli_fname).find("has no _mod_descrip"), std::string::npos);
+}
+
+TEST(Loader, APathWithoutASlashIsAFileInTheCurrentFolder)
+{
+    // A file named like a system library: the loader must not go looking for the real one.
+    const std::string folder = ::testing::TempDir() + "plugin-folder";
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(folder);
+    std::ofstream("libm.so.6") << "not a library";
+    const std::string error = errorOf("libm.so.6");
+    std::filesystem::current_path(before);
+    std::filesystem::remove_all(folder);
+    EXPECT_NE(error.find("cannot load plug-in libm.so.6"), std::string::npos) << error;
 }
 
 TEST(Loader, NamesTheMissingServer)

@@ -63,8 +63,8 @@ TEST_F(Planting, PointsGetABladeEachInScanOrder)
 
 TEST_F(Planting, WeightsSizeBladesAndSkipTheUnweighted)
 {
-    tenPoints({{1, 0.5f}, {3, 0.0f}, {4, -2.0f}, {6, 1.5f}, {8, 0.1234567f}});
-    select({1, 3, 4, 6, 8, 9}); // 9 has no value: weight 0
+    tenPoints({{1, 0.5f}, {2, HUGE_VALF}, {3, 0.0f}, {4, -2.0f}, {5, NAN}, {6, 1.5f}, {8, 0.1234567f}});
+    select({1, 2, 3, 4, 5, 6, 8, 9}); // 9 has no value: weight 0; 2 and 5 are not finite
     ASSERT_EQ(run({set("Mode", "Point"), set("(WeightMap)", "on"), set("Rotation(random)", "360"), ok()}), 0);
     const auto scales = calls("SCALE");
     ASSERT_EQ(scales.size(), 3u);
@@ -78,7 +78,7 @@ TEST_F(Planting, WeightsSizeBladesAndSkipTheUnweighted)
         EXPECT_NEAR(calls("ROTATE")[i]->arguments[0].values[0], r[i] * 360, 1e-9);
     EXPECT_EQ(calls("MOVE")[1]->arguments[0].values[0], 6.0);
     const std::vector<std::string> monitor = monitorEvents();
-    EXPECT_EQ(monitor[1], "monitor init 6");
+    EXPECT_EQ(monitor[1], "monitor init 8");
     EXPECT_EQ(std::count(monitor.begin(), monitor.end(), "monitor step 1"), 3);
 }
 

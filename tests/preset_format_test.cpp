@@ -90,10 +90,12 @@ TEST(PresetFormat, EveryTruncatedFileChangesOnlyWhatItHolds)
         const std::vector<std::string> all = reads(prefix);
         const PresetValues loaded = load(prefix);
         const std::size_t complete = all.empty() ? 0 : all.size() - 1; // the last read may be cut short
-        if (complete >= 2)
+        if (complete >= 2) {
             EXPECT_EQ(loaded.number, 7) << length;
-        if (complete < 1)
+        }
+        if (complete < 1) {
             EXPECT_EQ(loaded.number, kInitial.number) << length;
+        }
         for (std::size_t i = 0; i + 3 < complete && i < kPresetDoubles; ++i)
             EXPECT_EQ(loaded.doubles[i], saved.doubles[i]) << length << " " << i;
         for (std::size_t i = all.size() > 3 ? all.size() - 3 : 0; i < kPresetDoubles; ++i)
@@ -121,7 +123,11 @@ TEST(PresetFormat, NumbersParseAsCReadsThem)
     EXPECT_EQ(parsePresetDouble("  +2.5xyz"), 2.5);
     EXPECT_EQ(parsePresetDouble("abc"), 0.0);
     EXPECT_EQ(parsePresetDouble("0x10"), 16.0);
-    EXPECT_EQ(parsePresetDouble("-1e999"), -HUGE_VAL);
+    // Not finite, or two signs: 0, as a number that does not parse.
+    for (const char *notANumber : {"-1e999", "4.000e+3000", "nan", "-NAN", "inf", "Infinity", "--0.7", "+-2", "-+1"})
+        EXPECT_EQ(parsePresetDouble(notANumber), 0.0) << notANumber;
+    EXPECT_EQ(parsePresetDouble("1e-999"), 0.0);
+    EXPECT_EQ(parsePresetDouble("-0.7"), -0.7);
     EXPECT_EQ(parsePresetInt(" 12abc"), 12);
     EXPECT_EQ(parsePresetInt("-7"), -7);
     EXPECT_EQ(parsePresetInt("x"), 0);

@@ -86,6 +86,29 @@ TEST_F(Preset, AnUnwritableNameWarns)
     EXPECT_EQ(messages, (std::vector<std::string>{"warning | Can't Open File."}));
 }
 
+TEST_F(Preset, SavingReplacesTheFileALinkNamesAndKeepsItsPermissions)
+{
+    write(path("kept.zts"), "old");
+    fs::permissions(path("kept.zts"), fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_symlink("kept.zts", path("link.zts"));
+    modeler.queueFileAnswer(path("link.zts"));
+    ASSERT_EQ(run({press("Save"), cancel()}), 0);
+    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(fs::is_symlink(path("link.zts")));
+    EXPECT_EQ(bytes(path("kept.zts")), kInitialPreset);
+    EXPECT_EQ(fs::status(path("kept.zts")).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(std::distance(fs::directory_iterator(directory), fs::directory_iterator()), 2); // nothing left over
+}
+
+TEST_F(Preset, AFolderIsNeverReplaced)
+{
+    fs::create_directory(path("folder.zts"));
+    modeler.queueFileAnswer(path("folder.zts"));
+    ASSERT_EQ(run({press("Save"), cancel()}), 0);
+    EXPECT_EQ(messages, (std::vector<std::string>{"warning | Can't Open File."}));
+    EXPECT_TRUE(fs::is_directory(path("folder.zts")));
+}
+
 TEST_F(Preset, AWrongFirstLineWarnsAndChangesNothing)
 {
     const toolkit::PanelView &panel = load("ZELTUFTSPRXUT\r\n5\r\n2");

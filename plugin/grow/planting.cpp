@@ -4,6 +4,7 @@
 #include "plugin/grow/angles.h"
 #include "plugin/grow/transfer.h"
 
+#include <cmath>
 #include <ctime>
 
 namespace tuft {
@@ -67,7 +68,7 @@ void plantPoints(Run &run, const PointTargets &targets, bool byWeight, const Run
         Scale scale;
         if (byWeight) {
             const double weight = targets.weights[i];
-            if (!(weight > 0))
+            if (!(weight > 0) || !std::isfinite(weight))
                 continue;
             bladeIntake(host);
             scale = {weight, weight, weight};

@@ -1,6 +1,7 @@
 #include "plugin/panel/preset.h"
 
 #include "plugin/panel/preset_format.h"
+#include "plugin/panel/whole_file.h"
 
 #include <cstdio>
 #include <cstring>
@@ -65,30 +66,6 @@ bool askForFile(const Host &host, int type, const char *title, FileDialog &dialo
 }
 
 void cannotOpen(const Host &host) { showWarning(host, "warning", "Can't Open File."); }
-
-// Writes the bytes beside the target and renames them into place, so a failed save
-// never leaves a half-written preset or destroys the old one.
-bool writeFileWhole(const char *name, const char *bytes, std::size_t size)
-{
-    char temporary[kNameLength + 16];
-    std::snprintf(temporary, sizeof temporary, "%s.tmp~", name);
-    std::FILE *file = std::fopen(temporary, "wb");
-    if (file == nullptr)
-        return false;
-    const bool written = std::fwrite(bytes, 1, size, file) == size;
-    if (std::fclose(file) != 0 || !written) {
-        std::remove(temporary);
-        return false;
-    }
-#if defined(_WIN32)
-    std::remove(name); // rename does not replace an existing file there
-#endif
-    if (std::rename(temporary, name) != 0) {
-        std::remove(temporary);
-        return false;
-    }
-    return true;
-}
 
 } // namespace
 

@@ -96,6 +96,9 @@ double parsePresetDouble(const char *text)
     const bool negative = *text == '-';
     if (*text == '-' || *text == '+')
         ++text;
+    // One sign only: from_chars would take a second '-' as the number's own.
+    if (*text == '-' || *text == '+')
+        return 0.0;
     double value = 0.0;
     const char *end = text + std::strlen(text);
     std::chars_format format = std::chars_format::general;
@@ -104,13 +107,10 @@ double parsePresetDouble(const char *text)
         format = std::chars_format::hex;
     }
     const auto result = std::from_chars(text, end, value, format);
-    if (result.ptr == text)
+    // Nothing that parses, a number beyond a double's range or below its smallest step,
+    // "nan" and "inf": none of them is a value a control can hold.
+    if (result.ptr == text || result.ec == std::errc::result_out_of_range || !std::isfinite(value))
         return 0.0;
-    if (result.ec == std::errc::result_out_of_range) {
-        // atof gives HUGE_VAL or 0 here; tell them apart by the exponent's sign.
-        const char *e = std::strpbrk(text, format == std::chars_format::hex ? "pP" : "eE");
-        value = (e != nullptr && e[1] == '-') ? 0.0 : HUGE_VAL;
-    }
     return negative ? -value : value;
 }
 

@@ -30,8 +30,10 @@ void formatPresetDouble(double value, char (&out)[32]);
 // written to `out`, which must hold 512 bytes.
 std::size_t formatPreset(const PresetValues &values, char (&out)[512]);
 
-// atoi and atof as C reads them in the "C" locale: leading blanks, a sign, the longest
-// number that parses; 0 when none does. Integers saturate instead of overflowing.
+// atoi and atof as C reads them in the "C" locale: leading blanks, one sign, the longest
+// number that parses; 0 when none does. Integers saturate instead of overflowing; a
+// double that is not a finite number (nan, inf, beyond the range) reads as 0, as one
+// that does not parse.
 int parsePresetInt(const char *text);
 double parsePresetDouble(const char *text);
 

@@ -1,0 +1,191 @@
+// The file system on POSIX systems.
+#include "meshio/file_system.h"
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tuft::meshio::files {
+
+namespace {
+
+constexpr int kMostLinks = 40; // as the kernel's own limit on a path's symbolic links
+
+std::string folderOf(const std::string &path)
+{
+    const std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// A fixed table the signal handler can walk without taking locks or memory.
+constexpr int kTemporarySlots = 8;
+enum SlotState { kFree, kClaimed, kReady };
+struct TemporarySlot {
+    std::atomic<int> state{kFree};
+    char name[PATH_MAX];
+};
+TemporarySlot g_temporaries[kTemporarySlots];
+
+void removeAndStop(int signal)
+{
+    for (TemporarySlot &slot : g_temporaries)
+        if (slot.state.load() == kReady)
+            unlink(slot.name);
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+} // namespace
+
+std::string errorText(int error) { return std::strerror(error); }
+
+int openInput(const std::string &path, std::uint64_t &size, std::string &problem)
+{
+    // Non-blocking, so that a FIFO does not wait for a writer before it can be refused.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        problem = errorText(errno);
+        return -1;
+    }
+    struct stat facts;
+    if (fstat(fd, &facts) != 0 || !S_ISREG(facts.st_mode)) {
+        problem = S_ISDIR(facts.st_mode) ? "it is a folder, not a mesh file" : "it is not a regular file";
+        close(fd);
+        return -1;
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    size = static_cast<std::uint64_t>(facts.st_size);
+    return fd;
+}
+
+long long readSome(int fd, char *data, std::size_t size)
+{
+    for (;;) {
+        const ssize_t got = read(fd, data, size);
+        if (got >= 0 || errno != EINTR)
+            return got;
+    }
+}
+
+void closeFile(int fd) { close(fd); }
+
+std::string inspectTarget(const std::string &path, Target &target)
+{
+    target = Target{};
+    target.path = path;
+    struct stat facts;
+    for (int hops = 0; lstat(target.path.c_str(), &facts) == 0 && S_ISLNK(facts.st_mode); ++hops) {
+        if (hops == kMostLinks)
+            return "it is a symbolic link that leads round in a circle";
+        char linked[PATH_MAX];
+        const ssize_t length = readlink(target.path.c_str(), linked, sizeof linked - 1);
+        if (length < 0)
+            return errorText(errno);
+        const std::string next(linked, static_cast<std::size_t>(length));
+        target.path = next.empty() || next[0] == '/' ? next : folderOf(target.path) + next;
+    }
+    if (stat(target.path.c_str(), &facts) != 0)
+        return errno == ENOENT ? std::string() : errorText(errno);
+    if (S_ISDIR(facts.st_mode))
+        return "it is a folder";
+    if (!S_ISREG(facts.st_mode))
+        return "it is not a regular file";
+    if (access(target.path.c_str(), W_OK) != 0)
+        return errorText(errno);
+    target.exists = true;
+    target.mode = facts.st_mode & 07777;
+    target.owner = facts.st_uid;
+    target.group = facts.st_gid;
+    return {};
+}
+
+int createTemporary(const Target &target, std::string &name)
+{
+    name = target.path + ".tuftsprout-XXXXXX";
+    const int fd = mkstemp(name.data());
+    if (fd >= 0)
+        rememberTemporary(name);
+    return fd;
+}
+
+void matchPermissions(int fd, const std::string &, const Target &target)
+{
+    if (target.exists) {
+        // The owner can be kept only by a user who may give files away; the mode always.
+        const int keptOwner = fchown(fd, static_cast<uid_t>(target.owner), static_cast<gid_t>(target.group));
+        (void)keptOwner;
+        fchmod(fd, static_cast<mode_t>(target.mode));
+        return;
+    }
+    // mkstemp makes the file private; give it the usual permissions of a new file.
+    const mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
+}
+
+bool setDirect(int fd, bool on)
+{
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags < 0)
+        return false;
+    return fcntl(fd, F_SETFL, on ? flags | O_DIRECT : flags & ~O_DIRECT) == 0;
+}
+
+long long writeSome(int fd, const char *data, std::size_t size)
+{
+    for (;;) {
+        const ssize_t written = write(fd, data, size);
+        if (written >= 0 || errno != EINTR)
+            return written;
+    }
+}
+
+int finishFile(int fd) { return close(fd) == 0 ? 0 : errno; }
+
+int replaceTarget(const std::string &temporary, const Target &target)
+{
+    return std::rename(temporary.c_str(), target.path.c_str()) == 0 ? 0 : errno;
+}
+
+void removeFile(const std::string &name)
+{
+    std::remove(name.c_str());
+    forgetTemporary(name);
+}
+
+void removeTemporariesOnSignals()
+{
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        std::signal(signal, removeAndStop);
+    std::signal(SIGXFSZ, SIG_IGN);
+}
+
+void rememberTemporary(const std::string &name)
+{
+    if (name.size() >= PATH_MAX)
+        return;
+    for (TemporarySlot &slot : g_temporaries) {
+        int free = kFree;
+        if (!slot.state.compare_exchange_strong(free, kClaimed))
+            continue;
+        std::memcpy(slot.name, name.c_str(), name.size() + 1);
+        slot.state.store(kReady);
+        return;
+    }
+}
+
+void forgetTemporary(const std::string &name)
+{
+    for (TemporarySlot &slot : g_temporaries)
+        if (slot.state.load() == kReady && name == slot.name)
+            slot.state.store(kFree);
+}
+
+} // namespace tuft::meshio::files

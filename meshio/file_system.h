@@ -1,0 +1,63 @@
+// What reading and writing mesh files ask of the file system: inputs that are regular
+// files, temporary files beside a target, and replacing the target whole. The one place
+// where the platform shows.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace tuft::meshio::files {
+
+// The text of an error number, as the system gives it.
+std::string errorText(int error);
+
+// --- reading ----------------------------------------------------------------------------
+
+// Opens a file for reading: a regular file only (never waiting on a FIFO or a device).
+// Returns a descriptor and the file's size, or -1 with `problem` saying why.
+int openInput(const std::string &path, std::uint64_t &size, std::string &problem);
+// Reads up to `size` bytes; returns how many, or -1 and sets errno.
+long long readSome(int fd, char *data, std::size_t size);
+void closeFile(int fd);
+
+// --- writing ----------------------------------------------------------------------------
+
+// What a target is before it is replaced.
+struct Target {
+    std::string path; // the file that will be replaced: links followed
+    bool exists = false;
+    unsigned mode = 0;       // its permissions, when it exists
+    std::int64_t owner = -1; // and its owner and group, where the platform has them
+    std::int64_t group = -1;
+};
+
+// Follows `path` through symbolic links to the file that is to be written, and says what
+// is there. Returns an empty string, or why that file cannot be replaced (a folder, a
+// file the user may not write).
+std::string inspectTarget(const std::string &path, Target &target);
+
+// A new, empty temporary file beside the target, named "<target>.tuftsprout-XXXXXX".
+// Returns its descriptor, or -1 with errno set.
+int createTemporary(const Target &target, std::string &name);
+// Gives the temporary file the permissions a replaced file had, or those of a new file.
+void matchPermissions(int fd, const std::string &name, const Target &target);
+// Asks for writes that bypass the page cache; false when the file system refuses.
+bool setDirect(int fd, bool on);
+// Writes `size` bytes at the file's position; returns how many, or -1 and sets errno.
+long long writeSome(int fd, const char *data, std::size_t size);
+// Closes a written file, reporting late write errors; 0 or an error number.
+int finishFile(int fd);
+// Puts the temporary file in the target's place in one step; 0 or an error number.
+int replaceTarget(const std::string &temporary, const Target &target);
+void removeFile(const std::string &name);
+
+// Temporary files being written are removed when the program is stopped by SIGINT,
+// SIGTERM or SIGHUP, which then stop it as they would have; a file grown past its size
+// limit makes the write fail with a message instead of killing the program.
+void removeTemporariesOnSignals();
+// The temporary files a signal removes: added when made, dropped when done with.
+void rememberTemporary(const std::string &name);
+void forgetTemporary(const std::string &name);
+
+} // namespace tuft::meshio::files
