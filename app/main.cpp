@@ -2,6 +2,7 @@
 #include "app/panel_options.h"
 #include "app/plant_job.h"
 #include "host/loader.h"
+#include "meshio/file_system.h"
 #include "meshio/meshio.h"
 
 #include <CLI/CLI.hpp>
@@ -9,6 +10,7 @@
 #include <charconv>
 #include <cstdio>
 #include <iostream>
+#include <limits>
 #include <map>
 
 namespace {
@@ -41,7 +43,21 @@ using tuft::app::PanelOption;
 
 void addAction(std::vector<UserAction> &actions, const std::string &control, const std::string &value)
 {
-    actions.push_back({UserAction::Type::kSet, tuft::app::controlAddress(control), value});
+    actions.push_back({UserAction::Type::kSet, tuft::app::controlAddress(control), value, control});
+}
+
+// Seconds since 1970 as --clock gives them: a whole number that the clock can hold.
+std::int64_t clockSeconds(const std::string &text)
+{
+    std::int64_t seconds = 0;
+    const auto parsed = std::from_chars(text.data(), text.data() + text.size(), seconds);
+    if (parsed.ec == std::errc::result_out_of_range)
+        throw tuft::app::UsageError("--clock " + text + ": beyond the clock's range (" +
+                                    std::to_string(std::numeric_limits<std::int64_t>::min()) + " to " +
+                                    std::to_string(std::numeric_limits<std::int64_t>::max()) + " seconds)");
+    if (text.empty() || parsed.ec != std::errc() || parsed.ptr != text.data() + text.size())
+        throw tuft::app::UsageError("--clock " + text + ": not a whole number of seconds");
+    return seconds;
 }
 
 // The shortest text that reads back as the same double.
@@ -55,9 +71,9 @@ struct PlantOptions {
     tuft::app::PlantJob job;
     std::vector<std::string> sets;
     std::map<std::string, std::string> panelValues; // by flag: the value as the panel takes it
-    std::string layers = "current", loadPreset, savePreset;
+    std::vector<std::string> loadPresets;
+    std::string layers = "current", savePreset, clock;
     bool cancel = false, asciiPly = false;
-    std::int64_t clock = 0;
 };
 
 // One option of the panel table on a command; its value is kept as the panel's text.
@@ -99,7 +115,8 @@ void addPanelOptions(CLI::App *command, PlantOptions &o)
     command->add_option("--set", o.sets,
                         "Set any panel control by its label: --set \"LABEL=VALUE\" "
                         "(percent, degrees, on/off, item text, as the panel shows them)");
-    command->add_option("--load-preset", o.loadPreset, "Press \"Load\" and choose this .zts preset");
+    command->add_option("--load-preset", o.loadPresets, "Press \"Load\" and choose this .zts preset")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     command->add_option("--save-preset", o.savePreset, "Press \"Save\" with this name once the options are set");
     command->add_option("--content-dir", o.job.contentDirectory,
                         "The \"Content\" directory the preset dialogs start in");
@@ -138,6 +155,8 @@ CLI::App *addPlantCommand(CLI::App &app, PlantOptions &o)
     addMeshOptions(plant, o);
     plant->add_option("--preview", o.job.previewPng, "Also save the blade preview as it stood at OK (.png)");
     plant->add_flag("--cancel", o.cancel, "Press Cancel instead of OK: nothing is planted or written");
+    plant->add_flag("--allow-empty", o.job.allowEmpty,
+                    "Write the output even when the run plants nothing (otherwise that is a failure, exit 1)");
     return plant;
 }
 
@@ -173,7 +192,7 @@ outline on the right; grey is the control polygon, green the sampled curve.)");
 void buildActions(CLI::App &plant, PlantOptions &o)
 {
     auto &actions = o.job.actions;
-    std::size_t setIndex = 0;
+    std::size_t setIndex = 0, loadIndex = 0;
     if (!o.job.background.empty())
         addAction(actions, "BGLayer Object", "on");
     for (const CLI::Option *option : plant.parse_order()) {
@@ -182,7 +201,9 @@ void buildActions(CLI::App &plant, PlantOptions &o)
             addAction(actions, panelOption->control, o.panelValues.at(name));
         else if (name == "--load-preset") {
             actions.push_back({UserAction::Type::kPress, "Load", ""});
-            o.job.fileAnswers.emplace_back(o.loadPreset);
+            const std::string &preset = o.loadPresets.at(loadIndex++);
+            o.job.fileAnswers.emplace_back(preset);
+            o.job.presets.push_back({preset, false});
         } else if (name == "--set") {
             const std::string &entry = o.sets.at(setIndex++);
             const std::size_t equals = entry.find('=');
@@ -191,9 +212,10 @@ void buildActions(CLI::App &plant, PlantOptions &o)
             addAction(actions, entry.substr(0, equals), entry.substr(equals + 1));
         }
     }
-    if (!o.savePreset.empty()) {
+    if (plant.count("--save-preset") > 0) {
         actions.push_back({UserAction::Type::kPress, "Save", ""});
         o.job.fileAnswers.emplace_back(o.savePreset);
+        o.job.presets.push_back({o.savePreset, true});
     }
     if (!o.job.interactive)
         actions.push_back({o.cancel ? UserAction::Type::kCancel : UserAction::Type::kOk, "", ""});
@@ -226,7 +248,7 @@ int runPlant(CLI::App &plant, PlantOptions &o)
     if (o.asciiPly)
         o.job.plyEncoding = tuft::meshio::PlyEncoding::kAscii;
     if (plant.count("--clock") > 0)
-        o.job.clock = o.clock;
+        o.job.clock = clockSeconds(o.clock);
     o.job.layers = o.layers == "all" ? tuft::meshio::LayerChoice::kAll : tuft::meshio::LayerChoice::kCurrent;
     buildActions(plant, o);
     const tuft::app::PlantResult result = tuft::app::runPlantJob(o.job);
@@ -244,6 +266,7 @@ int runPlant(CLI::App &plant, PlantOptions &o)
 
 int main(int argc, char **argv)
 {
+    tuft::meshio::files::removeTemporariesOnSignals();
     CLI::App app{"tuftsprout: plants blades of grass into a mesh through the ZEL_Tuftsprout plug-in"};
     app.set_version_flag("--version", kVersion);
     app.require_subcommand(1);
@@ -264,6 +287,9 @@ int main(int argc, char **argv)
     } catch (const tuft::app::UsageError &error) {
         std::fprintf(stderr, "tuftsprout: %s\n", error.what());
         return 2;
+    } catch (const std::bad_alloc &) {
+        std::fprintf(stderr, "tuftsprout: out of memory\n");
+        return 1;
     } catch (const std::exception &error) {
         std::fprintf(stderr, "tuftsprout: %s\n", error.what());
         return 1;

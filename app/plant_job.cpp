@@ -1,17 +1,21 @@
 #include "app/plant_job.h"
 
+#include "app/job_checks.h"
+#include "app/panel_options.h"
 #include "app/png_file.h"
 #include "app/selection.h"
 #include "app/window_services.h"
 #include "host/clock.h"
 #include "host/loader.h"
 #include "host/modeler.h"
+#include "meshio/atomic_file.h"
 #include "toolkit/offscreen_gl.h"
 #include "toolkit/window_panels.h"
 
 #include <cstdio>
-#include <fstream>
 #include <memory>
+#include <new>
+#include <system_error>
 
 namespace tuft::app {
 
@@ -21,6 +25,75 @@ constexpr int kCurrentLayer = 1;
 constexpr int kBackgroundLayer = 2;
 constexpr int kPreviewWidth = 500;
 constexpr int kPreviewHeight = 250;
+// What a run needs beside the blades: the program, the plug-in, buffers for writing.
+constexpr std::uint64_t kRunOverhead = std::uint64_t(96) << 20;
+
+// Runs a step of the job; a failure of the machine's (memory, threads) or of a library
+// becomes a message that says which step it stopped.
+template <typename Step> auto during(const std::string &what, Step step) -> decltype(step())
+{
+    try {
+        return step();
+    } catch (const std::bad_alloc &) {
+        throw std::runtime_error("out of memory while " + what);
+    } catch (const std::system_error &error) {
+        throw std::runtime_error(what + ": " + error.what());
+    }
+}
+
+// A plug-in message as one line: "warning: Can't Open File.", "info: It can't be
+// carried out. Please, the Point select".
+std::string messageLine(host::MessageKind kind, const char *first, const char *second)
+{
+    const char *kindName = kind == host::MessageKind::kInfo ? "info" : "warning";
+    const std::string one = host::printable(first), two = host::printable(second);
+    if (one == kindName)
+        return std::string(kindName) + ": " + two;
+    return std::string(kindName) + ": " + one + (!one.empty() && one.back() == '.' ? " " : ": ") + two;
+}
+
+// Making a file's temporary file and giving it up tells whether the file can be written.
+void checkWritable(const std::string &path) { meshio::AtomicFile probe(path); }
+
+// Checks, before anything is read or planted, what the job will write and load.
+void checkFiles(const PlantJob &job, const std::vector<PresetUse> &presets)
+{
+    for (const PresetUse &preset : presets) {
+        if (preset.saving) {
+            checkPresetName(preset.path);
+            continue;
+        }
+        const std::string problem = presetProblem(preset.path);
+        if (!problem.empty())
+            throw std::runtime_error("--load-preset " + preset.path + ": " + problem);
+    }
+    for (const std::string *path : {&job.output, &job.panelReport, &job.previewPng})
+        if (!path->empty())
+            checkWritable(*path);
+}
+
+host::Object readObject(const PlantJob &job)
+{
+    host::Object object;
+    object.currentLayer = kCurrentLayer;
+    object.layer(kCurrentLayer);
+    if (!job.input.empty())
+        during("reading " + job.input, [&] { meshio::readMesh(job.input, object, kCurrentLayer); });
+    if (!job.selection.empty())
+        applySelection(object, kCurrentLayer, job.selection);
+    if (!job.background.empty()) {
+        during("reading " + job.background, [&] { meshio::readMesh(job.background, object, kBackgroundLayer); });
+        object.background = {kBackgroundLayer};
+    }
+    return object;
+}
+
+void writeText(const std::string &path, const std::string &text)
+{
+    meshio::AtomicFile file(path);
+    file.write(text.data(), text.size());
+    file.commit();
+}
 
 // Writes the output with a bar on the terminal, as long files take a while.
 meshio::WrittenCounts writeWithProgress(const PlantJob &job, const host::Object &object)
@@ -35,8 +108,9 @@ meshio::WrittenCounts writeWithProgress(const PlantJob &job, const host::Object 
         };
     }
     try {
-        const meshio::WrittenCounts written =
-            meshio::writeMesh(job.output, object, job.layers, job.plyEncoding, progress);
+        const meshio::WrittenCounts written = during("writing " + job.output, [&] {
+            return meshio::writeMesh(job.output, object, job.layers, job.plyEncoding, progress);
+        });
         if (bar)
             bar->finish();
         return written;
@@ -47,21 +121,97 @@ meshio::WrittenCounts writeWithProgress(const PlantJob &job, const host::Object 
     }
 }
 
+// What the headless run watches while the user's actions are replayed: the plug-in's
+// warnings, the panel report, what planting will need. Any of them stops the run before
+// OK, as a user who sees a warning box does not press OK.
+class Watch {
+public:
+    Watch(const PlantJob &job, host::Modeler &modeler) : job_(job), modeler_(modeler) {}
+
+    void message(host::MessageKind kind, const char *first, const char *second)
+    {
+        const std::string line = messageLine(kind, first, second);
+        if (kind == host::MessageKind::kWarning)
+            warnings_.push_back(line);
+        else
+            std::fprintf(stderr, "%s\n", line.c_str());
+    }
+
+    void panelOpened(const toolkit::PanelView &view)
+    {
+        if (job_.panelReport.empty())
+            return;
+        try {
+            writeText(job_.panelReport, view.describe());
+        } catch (const std::exception &error) {
+            stop_ = std::string("--panel-report: ") + error.what();
+        }
+    }
+
+    std::string afterAction(const toolkit::UserAction &action)
+    {
+        if (!stop_.empty() || warnings_.empty())
+            return stop_;
+        stop_ = explainWarning(action);
+        return stop_;
+    }
+
+    std::string beforeOk(const toolkit::PanelView &view)
+    {
+        if (!stop_.empty())
+            return stop_;
+        const std::uint64_t need = bytesToPlant(view, modeler_.object()) + kRunOverhead;
+        const std::uint64_t have = availableMemory();
+        if (have > 0 && need > have)
+            stop_ = "planting needs about " + sizeText(need) + " of memory, and this machine has " + sizeText(have) +
+                    " available: plant fewer blades, or fewer divisions";
+        return stop_;
+    }
+
+    // Why the run stopped itself, empty when it did not.
+    const std::string &stopped() const { return stop_; }
+    const std::vector<std::string> &warnings() const { return warnings_; }
+
+private:
+    // The warning in words that name what the user asked for and why it failed.
+    std::string explainWarning(const toolkit::UserAction &action) const
+    {
+        const std::string said = "\"" + warnings_.front() + "\"";
+        const std::string &path = modeler_.lastFileAnswer();
+        if (action.type == toolkit::UserAction::Type::kPress && action.control == "Load") {
+            const std::string why = presetProblem(path);
+            return "--load-preset " + path + ": the plug-in could not load it (" + said + ")" +
+                   (why.empty() ? "" : ": " + why);
+        }
+        if (action.type == toolkit::UserAction::Type::kPress && action.control == "Save") {
+            const std::string why = whySaveFailed(path);
+            return "--save-preset " + path + ": the plug-in could not save it (" + said + ")" +
+                   (why.empty() ? "" : ": " + why);
+        }
+        const std::string name = action.name.empty() ? action.control : action.name;
+        return "the plug-in warned " + said + " when \"" + name + "\" was set to " + action.value +
+               "; nothing was planted";
+    }
+
+    const PlantJob &job_;
+    host::Modeler &modeler_;
+    std::vector<std::string> warnings_;
+    std::string stop_;
+};
+
+std::size_t elementsIn(const host::Object &object)
+{
+    const host::Layer *layer = object.findLayer(kCurrentLayer);
+    return layer != nullptr ? layer->mesh.pointCount() + layer->mesh.polygonCount() : 0;
+}
+
 } // namespace
 
 PlantResult runPlantJob(const PlantJob &job)
 {
-    host::Object object;
-    object.currentLayer = kCurrentLayer;
-    object.layer(kCurrentLayer);
-    if (!job.input.empty())
-        meshio::readMesh(job.input, object, kCurrentLayer);
-    if (!job.selection.empty())
-        applySelection(object, kCurrentLayer, job.selection);
-    if (!job.background.empty()) {
-        meshio::readMesh(job.background, object, kBackgroundLayer);
-        object.background = {kBackgroundLayer};
-    }
+    checkFiles(job, job.presets);
+    host::Object object = readObject(job);
+    const std::size_t before = elementsIn(object);
 
     host::pinClock(job.clock);
     host::PluginLibrary library(job.plugin.empty() ? host::defaultPluginPath() : job.plugin);
@@ -70,6 +220,7 @@ PlantResult runPlantJob(const PlantJob &job)
     for (const auto &answer : job.fileAnswers)
         modeler.queueFileAnswer(answer);
 
+    Watch watch(job, modeler);
     toolkit::HeadlessPanels headless;
     toolkit::WindowPanels window;
     toolkit::PanelToolkit &panels = job.interactive ? static_cast<toolkit::PanelToolkit &>(window) : headless;
@@ -81,16 +232,21 @@ PlantResult runPlantJob(const PlantJob &job)
         installWindowServices(modeler);
     } else {
         headless.setScript(job.actions);
+        modeler.setMessageSink([&watch](host::MessageKind kind, const char *first, const char *second) {
+            watch.message(kind, first, second);
+        });
+        panels.afterAction = [&watch](const toolkit::UserAction &action) { return watch.afterAction(action); };
+        panels.beforeOk = [&watch](const toolkit::PanelView &view) { return watch.beforeOk(view); };
     }
     modeler.setPanelServices(panels.services());
-    if (!job.panelReport.empty())
-        panels.onOpened = [&](const toolkit::PanelView &view) { std::ofstream(job.panelReport) << view.describe(); };
+    panels.onOpened = [&watch](const toolkit::PanelView &view) { watch.panelOpened(view); };
 
     // Without a window the preview draws into an offscreen context when its picture is
     // wanted. Otherwise it draws with no context: its calls do nothing, its tables fill
     // all the same, and the run is spared starting Mesa's shader compiler.
     std::unique_ptr<toolkit::OffscreenGl> gl;
     std::vector<std::uint8_t> picture;
+    toolkit::PanelView closing;
     if (!job.previewPng.empty()) {
         if (job.interactive)
             throw UsageError("--preview saves the picture of a run without a window");
@@ -98,20 +254,35 @@ PlantResult runPlantJob(const PlantJob &job)
         if (!gl->ok())
             throw host::PluginError("cannot render the preview: " + gl->error());
         headless.setDrawRunner([&gl](const std::function<void()> &draw) { gl->run(draw); });
-        panels.onClosing = [&](const toolkit::PanelView &) { picture = gl->pixels(); };
     }
+    panels.onClosing = [&](const toolkit::PanelView &view) {
+        closing = view;
+        if (gl)
+            picture = gl->pixels();
+    };
 
-    PlantResult result;
     const int status = modeler.activate(library);
     if (status != 0)
         throw host::PluginError(library.path() + ": the command did not run (activation returned " +
                                 std::to_string(status) + ")");
+    if (!watch.stopped().empty())
+        throw std::runtime_error(watch.stopped());
     const std::string &actionError = job.interactive ? window.actionError() : headless.scriptError();
     if (!actionError.empty())
         throw UsageError(actionError);
+    if (!modeler.failure().empty())
+        throw std::runtime_error(modeler.failure() + " while planting; nothing was written");
+    if (!watch.warnings().empty())
+        throw std::runtime_error("the plug-in warned \"" + watch.warnings().front() +
+                                 "\" while planting; nothing was written");
+
+    PlantResult result;
+    result.confirmed = panels.lastOpenResult() == 1;
+    if (result.confirmed && elementsIn(object) == before && !job.allowEmpty)
+        throw std::runtime_error("nothing was planted: " + whyNothingWasPlanted(closing, object) +
+                                 " (--allow-empty writes the output all the same)");
     if (!job.previewPng.empty())
         writePng(job.previewPng, picture, kPreviewWidth, kPreviewHeight);
-    result.confirmed = panels.lastOpenResult() == 1;
     if (!result.confirmed || job.output.empty())
         return result;
     const meshio::WrittenCounts written = writeWithProgress(job, object);

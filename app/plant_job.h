@@ -12,6 +12,12 @@
 
 namespace tuft::app {
 
+// A preset the user's actions load or save, in their order.
+struct PresetUse {
+    std::string path;
+    bool saving;
+};
+
 struct PlantJob {
     std::string input;      // a mesh for the current layer; empty: none
     std::string background; // a mesh for the background layer; empty: none
@@ -22,11 +28,13 @@ struct PlantJob {
     std::string plugin; // empty: beside the program
     std::vector<toolkit::UserAction> actions;
     std::vector<std::optional<std::string>> fileAnswers; // for the dialogs, in order
+    std::vector<PresetUse> presets;                      // what those dialogs are for
     std::string contentDirectory = ".";
     std::optional<std::int64_t> clock;
     meshio::LayerChoice layers = meshio::LayerChoice::kCurrent;
     bool interactive = false; // a window panel for a person instead of the actions
     std::string panelReport;  // where to describe the panel as it opens; empty: nowhere
+    bool allowEmpty = false;  // a run that plants nothing still writes its output
 };
 
 struct PlantResult {
@@ -41,7 +49,8 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Runs the job; throws UsageError, host::PluginError or meshio::MeshIoError.
+// Runs the job. Throws UsageError for what the user asked wrongly; any other exception
+// is a failure, and then nothing was written.
 PlantResult runPlantJob(const PlantJob &job);
 
 } // namespace tuft::app

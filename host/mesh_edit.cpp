@@ -103,6 +103,12 @@ struct Modeler::MeshEditState {
     static int polygonScan(void *state, MhPolygonScanFn callback, void *userData, int layer)
     {
         MeshEditState &edit = of(state);
+        return edit.host->guarded(0, [&] { return edit.scanPolygons(callback, userData, layer); });
+    }
+
+    int scanPolygons(MhPolygonScanFn callback, void *userData, int layer)
+    {
+        MeshEditState &edit = *this;
         if (edit.layer == nullptr || layer != MH_LAYER_PRIMARY || callback == nullptr)
             return 0;
         const Mesh &mesh = edit.layer->mesh;
@@ -153,6 +159,12 @@ struct Modeler::MeshEditState {
     static MhPointId addPoint(void *state, const double position[3])
     {
         MeshEditState &edit = of(state);
+        return edit.host->guarded<MhPointId>(nullptr, [&] { return edit.add(position); });
+    }
+
+    MhPointId add(const double position[3])
+    {
+        MeshEditState &edit = *this;
         Mesh *target = edit.mesh();
         if (target == nullptr || position == nullptr || target->pointCount() > kIndexMask)
             return nullptr;
@@ -164,6 +176,12 @@ struct Modeler::MeshEditState {
                                   const MhPointId *points)
     {
         MeshEditState &edit = of(state);
+        return edit.host->guarded<MhPolygonId>(nullptr, [&] { return edit.add(type, surface, count, points); });
+    }
+
+    MhPolygonId add(std::uint32_t type, const char *surface, int count, const MhPointId *points)
+    {
+        MeshEditState &edit = *this;
         Mesh *target = edit.mesh();
         if (target == nullptr || count < 1 || points == nullptr || target->polygonCount() > kIndexMask)
             return nullptr;
@@ -184,6 +202,12 @@ struct Modeler::MeshEditState {
                                 const float *values)
     {
         MeshEditState &edit = of(state);
+        return edit.host->guarded(0, [&] { return edit.setValue(id, type, name, dimension, values); });
+    }
+
+    int setValue(MhPointId id, std::uint32_t type, const char *name, int dimension, const float *values)
+    {
+        MeshEditState &edit = *this;
         const auto found = findPoint(edit.object(), id);
         if (!found || name == nullptr || values == nullptr || dimension < 1 || dimension > 4)
             return 0;

@@ -10,6 +10,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <new>
 #include <optional>
 #include <set>
 #include <string>
@@ -86,6 +87,13 @@ public:
     // refused SETLAYER, until the next good one.
     Layer *activeLayer() { return active_; }
 
+    // What failed in the host itself while the plug-in ran (running out of memory,
+    // say); empty when nothing did. After a failure every command and edit is refused
+    // at once, so that the run ends quickly; nothing is thrown into the plug-in.
+    const std::string &failure() const { return failure_; }
+    // The path the last file dialog answered, empty after a cancel.
+    const std::string &lastFileAnswer() const { return lastFileAnswer_; }
+
 private:
     struct Tables;        // the services' C tables and their trampolines (services.cpp)
     struct MeshEditState; // an open mesh edit (mesh_edit.cpp)
@@ -128,6 +136,22 @@ private:
 
     void note(std::string event);
 
+    // Runs work for a plug-in's call: `refused` once the host has failed, or when work
+    // throws, which records the failure.
+    template <typename Result, typename Work> Result guarded(Result refused, Work &&work) noexcept
+    {
+        if (!failure_.empty())
+            return refused;
+        try {
+            return work();
+        } catch (const std::bad_alloc &) {
+            failure_ = "out of memory";
+        } catch (const std::exception &error) {
+            failure_ = error.what();
+        }
+        return refused;
+    }
+
     // The layers SETLAYER named last, by their text: a run names the same few layers
     // millions of times. Layers are never removed, so an entry stays true; it is
     // emptied on each activation all the same.
@@ -158,6 +182,8 @@ private:
     std::vector<std::string> events_;
     int commandLookups_ = 0;
     int refusedCommands_ = 0;
+    std::string failure_;
+    std::string lastFileAnswer_;
 };
 
 } // namespace tuft::host

@@ -8,6 +8,9 @@ namespace tuft::host {
 
 namespace {
 
+// What command execute answers once the host itself has failed.
+constexpr int kHostFailed = 4;
+
 // Services the plug-in requires but never calls through.
 const int kNeverCalled = 0;
 
@@ -20,9 +23,14 @@ struct Modeler::Tables {
     static int lookup(void *data, const char *name) { return static_cast<Modeler *>(data)->lookupCommand(name); }
     static int execute(void *data, int code, int count, const MhArgRecord *records, int selectionMode, MhArgRecord *)
     {
-        return static_cast<Modeler *>(data)->execute(code, count, records, selectionMode);
+        auto *host = static_cast<Modeler *>(data);
+        return host->guarded(kHostFailed, [&] { return host->execute(code, count, records, selectionMode); });
     }
-    static MhMeshEdit *beginEdit(void *data, int, int, int) { return static_cast<Modeler *>(data)->beginMeshEdit(); }
+    static MhMeshEdit *beginEdit(void *data, int, int, int)
+    {
+        auto *host = static_cast<Modeler *>(data);
+        return host->guarded<MhMeshEdit *>(nullptr, [&] { return host->beginMeshEdit(); });
+    }
 
     static const char *layerList(int which, const char *) { return current()->layerList(which); }
     static int selectionMode(int which) { return current()->selectionModeQuery(which); }
@@ -101,6 +109,7 @@ int Modeler::fileRequest(int version, MhFileRequest *request)
          printable(request->baseName));
     request->result = 0;
     std::optional<std::string> answer;
+    lastFileAnswer_.clear();
     if (!fileAnswers_.empty()) {
         answer = std::move(fileAnswers_.front());
         fileAnswers_.pop_front();
@@ -109,6 +118,7 @@ int Modeler::fileRequest(int version, MhFileRequest *request)
     }
     if (!answer)
         return 1;
+    lastFileAnswer_ = *answer;
     const int length = request->bufferLength;
     if (request->fullName == nullptr || length <= 0 || answer->size() >= static_cast<std::size_t>(length)) {
         message(MessageKind::kWarning, "File name too long for the plug-in", answer->c_str());

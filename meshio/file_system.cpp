@@ -56,7 +56,7 @@ int openInput(const std::string &path, std::uint64_t &size, std::string &problem
     }
     struct stat facts;
     if (fstat(fd, &facts) != 0 || !S_ISREG(facts.st_mode)) {
-        problem = S_ISDIR(facts.st_mode) ? "it is a folder, not a mesh file" : "it is not a regular file";
+        problem = S_ISDIR(facts.st_mode) ? "it is a folder" : "it is not a regular file";
         close(fd);
         return -1;
     }

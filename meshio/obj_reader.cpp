@@ -32,6 +32,7 @@ std::string surfaceOf(const tinyobj::shape_t &shape, std::size_t face,
 
 void readObj(const std::string &path, host::Object &object, int layerNumber)
 {
+    readInputFile(path); // a regular file, or a clear refusal before the library opens it
     tinyobj::ObjReaderConfig config;
     config.triangulate = false;
     config.vertex_color = false;

@@ -196,16 +196,6 @@ private:
     std::size_t index_ = 0;
 };
 
-std::string readWhole(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw MeshIoError(path + ": cannot open the file");
-    std::ostringstream data;
-    data << in.rdbuf();
-    return data.str();
-}
-
 struct Header {
     Format format;
     std::vector<Element> elements;
@@ -462,7 +452,7 @@ void attachMaps(const std::string &path, host::Object &object, Content &content)
 
 void readPly(const std::string &path, host::Object &object, int layerNumber)
 {
-    const std::string data = readWhole(path);
+    const std::string data = readInputFile(path);
     const Header header = parseHeader(path, data);
     Body body(path, data, header.bodyStart, header.lines, header.format);
     Content content;

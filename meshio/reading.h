@@ -10,6 +10,11 @@
 
 namespace tuft::meshio {
 
+// The whole of an input file: a regular file only, read no further than its size, so
+// that a device, a FIFO or a file that grows while it is read cannot take the program's
+// memory or time. Throws MeshIoError naming the file and why.
+std::string readInputFile(const std::string &path);
+
 // Gives the mesh's points the values of a point map (registered in the object by type,
 // name and dimension): `values` holds `dimension` floats a point, `has` one flag a point.
 // Throws MeshIoError, naming the file, when a map of that name has another dimension.

@@ -288,13 +288,20 @@ bool PanelToolkit::replay(Panel &panel, const std::vector<UserAction> &actions, 
         }
         return true;
     };
+    const auto mayConfirm = [&] {
+        if (!choicesStand())
+            return false;
+        if (beforeOk)
+            error = beforeOk(view(panel));
+        return error.empty();
+    };
     for (const UserAction &action : actions) {
         if (action.type == UserAction::Type::kOk)
-            return choicesStand();
+            return mayConfirm();
         if (action.type == UserAction::Type::kCancel)
             return false;
         Control *target = panel.find(action.control);
-        const std::string name = "\"" + action.control + "\"";
+        const std::string name = "\"" + (action.name.empty() ? action.control : action.name) + "\"";
         if (target == nullptr) {
             error = "the panel has no control " + name;
             return false;
@@ -321,8 +328,10 @@ bool PanelToolkit::replay(Panel &panel, const std::vector<UserAction> &actions, 
             return false;
         }
         userChanged(*target);
+        if (afterAction && !(error = afterAction(action)).empty())
+            return false;
     }
-    return choicesStand();
+    return mayConfirm();
 }
 
 PanelView PanelToolkit::view(const Panel &panel) const

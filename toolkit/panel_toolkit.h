@@ -16,8 +16,9 @@ namespace tuft::toolkit {
 struct UserAction {
     enum class Type { kSet, kPress, kOk, kCancel };
     Type type;
-    std::string control; // a label, or "#N" for the N-th control (from 0)
-    std::string value;   // as a user types it: degrees for angles, item text or index for choices
+    std::string control;   // a label, or "#N" for the N-th control (from 0)
+    std::string value;     // as a user types it: degrees for angles, item text or index for choices
+    std::string name = {}; // what the user calls the control, for messages; empty: `control`
 };
 
 // What a control shows, for callers that inspect the panel.
@@ -72,6 +73,11 @@ public:
     // Called with the panel as it stands when it opens and right before open returns.
     std::function<void(const PanelView &)> onOpened;
     std::function<void(const PanelView &)> onClosing;
+    // Asked while actions are replayed, after each action and before OK (with the panel
+    // as it stands then): an answer that is not empty stops the replay there, as Cancel
+    // would, and becomes the replay's error.
+    std::function<std::string(const UserAction &)> afterAction;
+    std::function<std::string(const PanelView &)> beforeOk;
 
     int panelsCreated() const { return created_; }
     int panelsDestroyed() const { return destroyed_; }

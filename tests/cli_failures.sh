@@ -1,0 +1,153 @@
+#!/usr/bin/env bash
+# Failure is loud and nothing is lost. Each class of failure is a table of cases; every
+# case runs in a folder of its own beside a target k.obj, and is checked for its exit
+# status, its message, the target left byte for byte as it was, and nothing left over.
+set -uo pipefail
+tuftsprout=$1
+fixtures=$(cd "$(dirname "$0")/fixtures" && pwd)
+work=$(mktemp -d)
+chmod 755 "$work"
+trap 'chmod -R u+rwx "$work"; rm -rf "$work"' EXIT
+cd "$work"
+
+failed=0
+cases=0
+fail() {
+    echo "FAIL: $*" >&2
+    failed=$((failed + 1))
+}
+
+# As root, permissions would not count: such cases run as a user without root's powers.
+as_user() {
+    if [ "$(id -u)" = 0 ]; then
+        setpriv --reuid=65534 --regid=65534 --clear-groups -- "$@"
+    else
+        "$@"
+    fi
+}
+
+# check CLASS STATUS PATTERN SETUP ARGUMENTS [USER]
+# Runs `tuftsprout plant ARGUMENTS` (words split as the shell splits them) in a fresh
+# folder after SETUP; USER "user" runs it without root's powers.
+check() {
+    local class=$1 status=$2 pattern=$3 setup=$4 arguments=$5 user=${6:-}
+    cases=$((cases + 1))
+    local folder="$work/case-$cases"
+    mkdir "$folder" && chmod 777 "$folder"
+    (
+        cd "$folder" || exit 1
+        printf 'the target as it was\n' > k.obj
+        chmod 666 k.obj
+        eval "$setup"
+        ls -A | sort > ../before.txt
+        if [ "$user" = user ]; then
+            eval "as_user $tuftsprout plant $arguments" > out.txt 2> err.txt
+        else
+            eval "$tuftsprout plant $arguments" > out.txt 2> err.txt
+        fi
+        echo $? > status.txt
+    )
+    local got
+    got=$(cat "$folder/status.txt")
+    local err="$folder/err.txt"
+    [ "$got" = "$status" ] || fail "$class: plant $arguments exited $got, not $status: $(cat "$err")"
+    grep -qE -- "$pattern" "$err" || fail "$class: plant $arguments: message does not say /$pattern/: $(cat "$err")"
+    if grep -q 'warning: warning' "$err"; then fail "$class: plant $arguments doubles a prefix: $(cat "$err")"; fi
+    if [ "$status" != 0 ]; then
+        [ "$(cat "$folder/k.obj" 2>/dev/null)" = "the target as it was" ] ||
+            fail "$class: plant $arguments changed the target"
+        (cd "$folder" && ls -A | grep -vxE 'out.txt|err.txt|status.txt' | sort) > "$work/after.txt"
+        cmp -s "$work/before.txt" "$work/after.txt" ||
+            fail "$class: plant $arguments left files behind: $(comm -13 "$work/before.txt" "$work/after.txt" | tr '\n' ' ')"
+    fi
+}
+
+cp "$fixtures/weights.ply" "$work/weights.ply"
+printf 'v 0 0 0\nv 1 0 0\nv 0 0 1\nf 1 3 2\n' > "$work/tri.obj"
+preset() { printf 'ZELTUFTSPROUT\r\n%s\r\n5\r\n%s\r\n1\r\n0\r\n0\r\n15.5\r\n10.5\r\n75.5\r\n25.5\r\n75.5\r\n75.5' "$1" "$2"; }
+
+# --- failures once reported as success --------------------------------------------------
+c=failures-reported-as-success
+check $c 1 'nonexistent.zts: No such file' '' '-o k.obj --load-preset /nonexistent.zts'
+check $c 1 'p.zts: it is empty' ': > p.zts' '-o k.obj --load-preset p.zts'
+check $c 1 'p.zts: it is a folder' 'mkdir p.zts' '-o k.obj --load-preset p.zts'
+check $c 1 'p.zts: it is not a preset' 'printf "\x7fELF\x02\x01\x01binary" > p.zts' '-o k.obj --load-preset p.zts'
+check $c 1 'p.zts: it holds no values' 'printf "ZELTUFTSPROUT\r\n" > p.zts' '-o k.obj --load-preset p.zts'
+check $c 1 'could not save it.*Permission denied' 'mkdir ro && chmod 555 ro' '-o k.obj --save-preset ro/p' user
+check $c 1 'could not save it.*folder nope does not exist' '' '-o k.obj --save-preset nope/p'
+check $c 2 'f: that is a folder' 'mkdir f' '-o k.obj --save-preset f'
+check $c 2 'f/: that is a folder' '' '-o k.obj --save-preset f/'
+check $c 2 'needs a file name' '' '-o k.obj --save-preset ""'
+check $c 1 'cannot write nope/r.txt: No such file' '' '-o k.obj --panel-report nope/r.txt'
+check $c 1 'cannot write d/r.txt: its folder does not allow' 'mkdir -m 777 d && touch d/r.txt && chmod 666 d/r.txt && chmod 555 d' \
+    '-o k.obj --panel-report d/r.txt' user
+
+# --- runs that plant nothing ------------------------------------------------------------
+c=runs-that-plant-nothing
+check $c 1 'nothing was planted: Point mode .* none is selected' '' "$work/weights.ply -o k.obj --mode point"
+check $c 1 'nothing was planted: .*has none \(its weight maps: ZTSWX' "sed s/ZTSW/ZTSWX/ $work/weights.ply > x.ply" \
+    '-o k.obj x.ply --mode point --select points:all --set "(WeightMap)=on"'
+check $c 1 'nothing was planted: .*background layer, and it is empty' ': > e.obj' '-o k.obj --bg-layer e.obj'
+check $c 1 'nothing was planted: "Number" is 0' '' '-o k.obj --number 0'
+check $c 1 'warned "warning: ERORR: Add VMAP' '' "$work/tri.obj -o k.obj --mode point --select points:all --set \"(WeightMap)=on\""
+check $c 0 'wrote k.obj: 3 points, 1 polygons' '' "$work/tri.obj -o k.obj --mode point --allow-empty"
+
+# --- preset values ----------------------------------------------------------------------
+c=preset-values
+for size in nan inf -INF 4.000e+3000; do
+    check $c 0 'wrote k.obj' "$(printf 'preset 7 %s > p.zts' "$size")" '-o k.obj --load-preset p.zts --save-preset back'
+    grep -qiE 'nan|inf' "$work/case-$cases/k.obj" && fail "$c: Size $size wrote a number that is not finite"
+    [ "$(sed -n 4p "$work/case-$cases/back.zts" | tr -d '\r')" = 0 ] || fail "$c: Size $size did not read as 0"
+done
+for field in --0.7 +-2; do
+    check $c 0 'wrote k.obj' "$(printf 'preset 7 0.4 > p.zts; sed -i "5s/.*/%s\r/" p.zts' "$field")" \
+        '-o k.obj --load-preset p.zts --save-preset back'
+    [ "$(sed -n 5p "$work/case-$cases/back.zts" | tr -d '\r')" = 0 ] || fail "$c: Field $field did not read as 0"
+done
+
+# --- signals and limits -----------------------------------------------------------------
+c=signals-and-limits
+for signal in INT TERM HUP; do
+    cases=$((cases + 1))
+    folder="$work/case-$cases" && mkdir "$folder" && printf 'the target as it was\n' > "$folder/k.obj"
+    (cd "$folder" && exec "$tuftsprout" plant -o k.obj --number 400000 --set Add_UV=on 2>/dev/null) &
+    runner=$!
+    for _ in $(seq 1 3000); do
+        [ -n "$(find "$folder" -name 'k.obj.tuftsprout-*' -size +0 2>/dev/null)" ] && break
+        sleep 0.01
+    done
+    kill -s "$signal" "$runner"
+    wait "$runner" 2>/dev/null
+    got=$?
+    expected=$((128 + $(kill -l "$signal")))
+    [ "$got" = "$expected" ] || fail "$c: SIG$signal while writing: exit $got, not $expected (death by the signal)"
+    [ "$(cat "$folder/k.obj")" = "the target as it was" ] || fail "$c: SIG$signal changed the target"
+    [ "$(ls -A "$folder")" = k.obj ] || fail "$c: SIG$signal left files behind: $(ls -A "$folder" | tr '\n' ' ')"
+done
+check $c 1 'cannot write k.obj: File too large' 'ulimit -f 2000' '-o k.obj --number 30000'
+check $c 1 'planting needs about [0-9.]+ GB of memory, and this machine has' '' '-o k.obj --number 100000000'
+check $c 1 'planting needs about [0-9.]+ GB of memory' 'preset 99999999999 0.4 > p.zts' '-o k.obj --load-preset p.zts'
+
+# --- replacing files --------------------------------------------------------------------
+c=replacing-files
+check $c 0 'wrote' 'mv k.obj real.obj && ln -s real.obj k.obj' '-o k.obj --number 3'
+[ -L "$work/case-$cases/k.obj" ] && grep -q '^v ' "$work/case-$cases/real.obj" ||
+    fail "$c: the output replaced the link instead of the file it names"
+check $c 0 'wrote' 'chmod 600 k.obj' '-o k.obj --number 3'
+[ "$(stat -c %a "$work/case-$cases/k.obj")" = 600 ] || fail "$c: the output lost its mode 600"
+check $c 1 'cannot write k.obj: Permission denied' 'chmod 444 k.obj' '-o k.obj --number 3' user
+check $c 1 'cannot write k.obj: its folder does not allow a new file' 'chmod 555 .' '-o k.obj --number 3' user
+
+# --- the plug-in path -------------------------------------------------------------------
+c=plugin-path
+check $c 1 'cannot load plug-in libm.so.6' 'printf "not a library" > libm.so.6' '-o k.obj --plugin libm.so.6'
+
+# --- messages ---------------------------------------------------------------------------
+c=messages
+check $c 1 'cannot read in.obj: Permission denied' 'cp ../tri.obj in.obj && chmod 000 in.obj' '-o k.obj in.obj' user
+check $c 2 'cannot set "P3\(z\)" to "inf"' '' '-o k.obj --set "P3(z)=inf"'
+check $c 2 'clock 99999999999999999999: beyond the clock' '' '-o k.obj --clock 99999999999999999999'
+check $c 2 'not a whole number' '' '-o k.obj --clock 12x'
+
+echo "cli-failures: $((cases - failed)) passed, $failed failed"
+[ "$failed" = 0 ]
