@@ -72,17 +72,24 @@ void checkFiles(const PlantJob &job, const std::vector<PresetUse> &presets)
             checkWritable(*path);
 }
 
+// Reads a mesh into a layer, telling what the file held that the object cannot keep.
+void readLayer(const std::string &path, host::Object &object, int layer)
+{
+    for (const std::string &warning : during("reading " + path, [&] { return meshio::readMesh(path, object, layer); }))
+        std::fprintf(stderr, "tuftsprout: warning: %s\n", warning.c_str());
+}
+
 host::Object readObject(const PlantJob &job)
 {
     host::Object object;
     object.currentLayer = kCurrentLayer;
     object.layer(kCurrentLayer);
     if (!job.input.empty())
-        during("reading " + job.input, [&] { meshio::readMesh(job.input, object, kCurrentLayer); });
+        readLayer(job.input, object, kCurrentLayer);
     if (!job.selection.empty())
         applySelection(object, kCurrentLayer, job.selection);
     if (!job.background.empty()) {
-        during("reading " + job.background, [&] { meshio::readMesh(job.background, object, kBackgroundLayer); });
+        readLayer(job.background, object, kBackgroundLayer);
         object.background = {kBackgroundLayer};
     }
     return object;

@@ -1,8 +1,54 @@
 #include "host/mesh.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace tuft::host {
+
+namespace {
+
+// Makes every tag and map hold a value for every polygon and point.
+void padTags(std::vector<PolygonTag> &tags, std::size_t polygons)
+{
+    for (PolygonTag &tag : tags)
+        tag.values.resize(polygons, 0);
+}
+
+template <typename Turn> void turnNormals(std::vector<PointMap> &maps, const Turn &turn)
+{
+    for (PointMap &map : maps) {
+        if (map.type != kNormalMap || map.dimension != 3)
+            continue;
+        for (std::size_t i = 0; i + 2 < map.values.size(); i += 3)
+            turn(&map.values[i]);
+        for (CornerValue &corner : map.corners)
+            turn(corner.value);
+    }
+}
+
+void normalize(float *n)
+{
+    const double length = std::sqrt(double(n[0]) * n[0] + double(n[1]) * n[1] + double(n[2]) * n[2]);
+    if (length > 0.0 && std::isfinite(length))
+        for (int i = 0; i < 3; ++i)
+            n[i] = static_cast<float>(n[i] / length);
+}
+
+} // namespace
+
+const float *PointMap::valueOn(std::uint32_t polygon, std::uint32_t point) const
+{
+    if (!corners.empty()) {
+        const CornerValue *first =
+            std::lower_bound(corners.begin(), corners.end(), polygon,
+                             [](const CornerValue &corner, std::uint32_t wanted) { return corner.polygon < wanted; });
+        for (const CornerValue *c = first; c != corners.end() && c->polygon == polygon; ++c)
+            if (c->point == point)
+                return c->value;
+    }
+    return point < has.size() && has[point] ? &values[std::size_t(point) * dimension] : nullptr;
+}
 
 void Mesh::clear()
 {
@@ -13,7 +59,10 @@ void Mesh::clear()
     for (PointMap &map : maps) {
         map.values.clear();
         map.has.clear();
+        map.corners.clear();
     }
+    for (PolygonTag &tag : tags)
+        tag.values.clear();
 }
 
 void Mesh::swap(Mesh &other) noexcept
@@ -23,17 +72,25 @@ void Mesh::swap(Mesh &other) noexcept
     polygons.swap(other.polygons);
     vertices.swap(other.vertices);
     maps.swap(other.maps);
+    mapSlots.swap(other.mapSlots);
+    tags.swap(other.tags);
 }
 
 void Mesh::append(const Mesh &other)
 {
     const std::size_t points = positions.size();
     const std::size_t vertexBase = vertices.size();
+    const std::size_t firstPolygon = polygons.size();
     // Maps first, while mapFor still sizes a new map by the points before the paste.
     for (const PointMap &source : other.maps) {
-        PointMap &target = mapFor(source.key, source.dimension);
+        PointMap &target = mapFor(source.key, source.type, source.dimension);
         target.values.append(source.values.data(), source.values.size());
         target.has.append(source.has.data(), source.has.size());
+        for (CornerValue corner : source.corners) {
+            corner.polygon += static_cast<std::uint32_t>(firstPolygon);
+            corner.point += static_cast<std::uint32_t>(points);
+            target.corners.push_back(corner);
+        }
     }
     positions.append(other.positions.data(), other.positions.size());
     pointFlags.append(other.pointFlags.data(), other.pointFlags.size());
@@ -45,7 +102,6 @@ void Mesh::append(const Mesh &other)
 
     // The copies refer to the pasted points and vertices (local pointers and counts let
     // the compiler turn these loops into vector code).
-    const std::size_t firstPolygon = polygons.size();
     polygons.append(other.polygons.data(), other.polygons.size());
     Polygon *pasted = polygons.data() + firstPolygon;
     for (std::size_t i = 0, n = other.polygons.size(); i < n; ++i)
@@ -54,6 +110,13 @@ void Mesh::append(const Mesh &other)
     std::uint32_t *indices = vertices.data() + vertexBase;
     for (std::size_t i = 0, n = other.vertices.size(); i < n; ++i)
         indices[i] += static_cast<std::uint32_t>(points);
+
+    for (const PolygonTag &source : other.tags) {
+        PolygonTag &target = tagFor(source.type);
+        target.values.resize(firstPolygon, 0);
+        target.values.append(source.values.data(), source.values.size());
+    }
+    padTags(tags, polygons.size());
 }
 
 void Mesh::truncate(std::size_t points, std::size_t polygonCount, std::size_t vertexCount)
@@ -65,7 +128,14 @@ void Mesh::truncate(std::size_t points, std::size_t polygonCount, std::size_t ve
     for (PointMap &map : maps) {
         map.values.resize(points * map.dimension);
         map.has.resize(points);
+        std::size_t kept = 0;
+        for (const CornerValue &corner : map.corners)
+            if (corner.polygon < polygonCount && corner.point < points)
+                map.corners[kept++] = corner;
+        map.corners.resize(kept);
     }
+    for (PolygonTag &tag : tags)
+        tag.values.resize(polygonCount);
 }
 
 std::uint32_t Mesh::addPoint(const Vec3 &position, std::uint8_t flags)
@@ -84,28 +154,59 @@ std::uint32_t Mesh::addPolygon(std::uint32_t type, std::uint32_t surface, const 
 {
     polygons.push_back({static_cast<std::uint32_t>(vertices.size()), count, type, surface, flags});
     vertices.append(indices, count);
+    for (PolygonTag &tag : tags)
+        tag.values.push_back(0);
     return static_cast<std::uint32_t>(polygons.size() - 1);
 }
 
 PointMap *Mesh::findMap(std::uint32_t key)
 {
-    for (PointMap &map : maps)
-        if (map.key == key)
-            return &map;
-    return nullptr;
+    return key < mapSlots.size() && mapSlots[key] >= 0 ? &maps[static_cast<std::size_t>(mapSlots[key])] : nullptr;
 }
 
 const PointMap *Mesh::findMap(std::uint32_t key) const { return const_cast<Mesh *>(this)->findMap(key); }
 
-PointMap &Mesh::mapFor(std::uint32_t key, int dimension)
+PointMap &Mesh::mapFor(std::uint32_t key, std::uint32_t type, int dimension)
 {
     if (PointMap *map = findMap(key))
         return *map;
-    maps.push_back(PointMap{key, dimension, {}, {}});
+    if (key >= mapSlots.size())
+        mapSlots.resize(std::size_t(key) + 1, -1);
+    mapSlots[key] = static_cast<std::int32_t>(maps.size());
+    maps.push_back(PointMap{key, type, dimension, {}, {}, {}});
     PointMap &map = maps.back();
     map.values.assign(positions.size() * dimension, 0.0f);
     map.has.assign(positions.size(), 0);
     return map;
+}
+
+void Mesh::setCornerValue(PointMap &map, std::uint32_t polygon, std::uint32_t point, const float *value)
+{
+    CornerValue corner{polygon, point, {0, 0, 0, 0}};
+    std::memcpy(corner.value, value, sizeof(float) * map.dimension);
+    map.corners.push_back(corner);
+    // Kept in polygon order: a value for an earlier polygon moves back to its place.
+    CornerValue *end = map.corners.end();
+    std::rotate(std::upper_bound(map.corners.begin(), end - 1, polygon,
+                                 [](std::uint32_t wanted, const CornerValue &c) { return wanted < c.polygon; }),
+                end - 1, end);
+}
+
+const PolygonTag *Mesh::findTag(std::uint32_t type) const
+{
+    for (const PolygonTag &tag : tags)
+        if (tag.type == type)
+            return &tag;
+    return nullptr;
+}
+
+PolygonTag &Mesh::tagFor(std::uint32_t type)
+{
+    if (const PolygonTag *tag = findTag(type))
+        return const_cast<PolygonTag &>(*tag);
+    tags.push_back(PolygonTag{type, {}});
+    tags.back().values.assign(polygons.size(), 0);
+    return tags.back();
 }
 
 void Mesh::translate(const Vec3 &offset)
@@ -124,6 +225,15 @@ void Mesh::scale(const Vec3 &f, const Vec3 &c)
         p.y = c.y + (p.y - c.y) * f.y;
         p.z = c.z + (p.z - c.z) * f.z;
     }
+    // A normal follows the surface by the scale's cofactors, which keep it on the side
+    // the polygons' winding faces, mirrored or not.
+    turnNormals(maps, [&f](float *n) {
+        const double x = n[0] * f.y * f.z, y = n[1] * f.x * f.z, z = n[2] * f.x * f.y;
+        n[0] = static_cast<float>(x);
+        n[1] = static_cast<float>(y);
+        n[2] = static_cast<float>(z);
+        normalize(n);
+    });
 }
 
 void Mesh::rotate(int axis, double degrees, const Vec3 &c)
@@ -140,6 +250,11 @@ void Mesh::rotate(int axis, double degrees, const Vec3 &c)
             p.y = c.y + y * cs + z * sn;
             p.z = c.z - y * sn + z * cs;
         }
+        turnNormals(maps, [&](float *n) {
+            const double y = n[1], z = n[2];
+            n[1] = static_cast<float>(y * cs + z * sn);
+            n[2] = static_cast<float>(-y * sn + z * cs);
+        });
         break;
     case 1:
         for (Vec3 &p : positions) {
@@ -148,6 +263,11 @@ void Mesh::rotate(int axis, double degrees, const Vec3 &c)
             p.x = c.x + x * cs - z * sn;
             p.z = c.z + x * sn + z * cs;
         }
+        turnNormals(maps, [&](float *n) {
+            const double x = n[0], z = n[2];
+            n[0] = static_cast<float>(x * cs - z * sn);
+            n[2] = static_cast<float>(x * sn + z * cs);
+        });
         break;
     default:
         for (Vec3 &p : positions) {
@@ -156,6 +276,11 @@ void Mesh::rotate(int axis, double degrees, const Vec3 &c)
             p.x = c.x + x * cs + y * sn;
             p.y = c.y - x * sn + y * cs;
         }
+        turnNormals(maps, [&](float *n) {
+            const double x = n[0], y = n[1];
+            n[0] = static_cast<float>(x * cs + y * sn);
+            n[1] = static_cast<float>(-x * sn + y * cs);
+        });
         break;
     }
 }

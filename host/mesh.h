@@ -22,13 +22,44 @@ struct Polygon {
     std::uint8_t flags;    // bit 0: selected
 };
 
+// Four-letter codes of the host's own, beside those of the host interface.
+constexpr std::uint32_t fourLetters(const char (&code)[5])
+{
+    return std::uint32_t(std::uint8_t(code[0])) << 24 | std::uint32_t(std::uint8_t(code[1])) << 16 |
+           std::uint32_t(std::uint8_t(code[2])) << 8 | std::uint32_t(std::uint8_t(code[3]));
+}
+constexpr std::uint32_t kNormalMap = fourLetters("NORM"); // unit vectors that turn with the mesh
+constexpr std::uint32_t kPartTag = fourLetters("PART");   // a polygon's group name
+constexpr std::uint32_t kObjectTag = fourLetters("OBJN"); // a polygon's object name (OBJ "o")
+constexpr std::uint32_t kSmoothingTag = fourLetters("SMGP");
+
+// A value a point takes on one polygon only, in place of its own there: a seam of a UV
+// map, a crease of a normal map.
+struct CornerValue {
+    std::uint32_t polygon;
+    std::uint32_t point;
+    float value[4]; // the map's dimension of them
+};
+
 // The values of one point map on the points of one mesh. Map identity (type, name and
 // dimension) lives in the object; a mesh refers to it by key.
 struct PointMap {
     std::uint32_t key;
+    std::uint32_t type;
     int dimension;
-    FlatArray<float> values;     // dimension floats per point
-    FlatArray<std::uint8_t> has; // 1 where the point has a value
+    FlatArray<float> values;        // dimension floats per point
+    FlatArray<std::uint8_t> has;    // 1 where the point has a value
+    FlatArray<CornerValue> corners; // in polygon order
+
+    // The value of the point on the polygon: its corner value, else its own, else null.
+    const float *valueOn(std::uint32_t polygon, std::uint32_t point) const;
+};
+
+// A tag every polygon of a mesh carries once any has it: a name (an index into the
+// object's tag names, 0 for none) or a smoothing group (0 for none).
+struct PolygonTag {
+    std::uint32_t type;
+    FlatArray<std::uint32_t> values; // one a polygon
 };
 
 struct Mesh {
@@ -37,6 +68,8 @@ struct Mesh {
     FlatArray<Polygon> polygons;
     FlatArray<std::uint32_t> vertices;
     std::vector<PointMap> maps;
+    std::vector<std::int32_t> mapSlots; // by map key: the map's place in `maps`, -1 for none
+    std::vector<PolygonTag> tags;
 
     std::size_t pointCount() const { return positions.size(); }
     std::size_t polygonCount() const { return polygons.size(); }
@@ -57,8 +90,16 @@ struct Mesh {
     PointMap *findMap(std::uint32_t key);
     const PointMap *findMap(std::uint32_t key) const;
     // The map with that key, made (with no values) when missing.
-    PointMap &mapFor(std::uint32_t key, int dimension);
+    PointMap &mapFor(std::uint32_t key, std::uint32_t type, int dimension);
+    // Gives a point its own value on one polygon; corner values go in polygon order.
+    void setCornerValue(PointMap &map, std::uint32_t polygon, std::uint32_t point, const float *value);
 
+    const PolygonTag *findTag(std::uint32_t type) const;
+    // The tag of that type, made (0 on every polygon) when missing.
+    PolygonTag &tagFor(std::uint32_t type);
+
+    // Transforms move the points; normal maps turn with them (and under a scale, lean
+    // as the surface does).
     void translate(const Vec3 &offset);
     void scale(const Vec3 &factors, const Vec3 &centre);
     // Turns about the axis (0 X, 1 Y, 2 Z) through `centre` by `degrees`, positive turns

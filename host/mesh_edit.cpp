@@ -214,7 +214,7 @@ struct Modeler::MeshEditState {
         const long key = edit.object().mapKey(type, name, dimension);
         if (key < 0)
             return 0;
-        PointMap &map = found->layer->mesh.mapFor(static_cast<std::uint32_t>(key), dimension);
+        PointMap &map = found->layer->mesh.mapFor(static_cast<std::uint32_t>(key), type, dimension);
         float *slot = &map.values[std::size_t(found->index) * dimension];
         Undo undo{found->layer, static_cast<std::uint32_t>(key), found->index, map.has[found->index], {}};
         std::memcpy(undo.old, slot, sizeof(float) * dimension);

@@ -46,12 +46,21 @@ std::uint32_t Object::surfaceIndex(const std::string &name)
     return index;
 }
 
+std::uint32_t Object::tagNameIndex(const std::string &name)
+{
+    const auto found = tagNameIndex_.find(name);
+    if (found != tagNameIndex_.end())
+        return found->second;
+    const auto index = static_cast<std::uint32_t>(tagNames_.size());
+    tagNames_.push_back(name);
+    tagNameIndex_.emplace(name, index);
+    return index;
+}
+
 long Object::findMapKey(std::uint32_t type, const std::string &name) const
 {
-    for (std::size_t key = 0; key < maps_.size(); ++key)
-        if (maps_[key].type == type && maps_[key].name == name)
-            return static_cast<long>(key);
-    return -1;
+    const auto found = mapIndex_.find({type, name});
+    return found == mapIndex_.end() ? -1 : static_cast<long>(found->second);
 }
 
 long Object::mapKey(std::uint32_t type, const std::string &name, int dimension)
@@ -59,6 +68,7 @@ long Object::mapKey(std::uint32_t type, const std::string &name, int dimension)
     const long key = findMapKey(type, name);
     if (key >= 0)
         return maps_[key].dimension == dimension ? key : -1;
+    mapIndex_.emplace(std::make_pair(type, name), static_cast<std::uint32_t>(maps_.size()));
     maps_.push_back({type, name, dimension});
     return static_cast<long>(maps_.size() - 1);
 }

@@ -19,6 +19,11 @@ struct MapInfo {
     int dimension;
 };
 
+// A material a file's library defines for a surface of that name.
+struct Material {
+    float diffuse[3]; // the base colour, 0..1
+};
+
 struct Layer {
     int number;
     int slot; // dense index, stable for the object's life; part of element ids
@@ -38,6 +43,11 @@ public:
 
     std::uint32_t surfaceIndex(const std::string &name);
     const std::string &surfaceName(std::uint32_t index) const { return surfaces_[index]; }
+    std::size_t surfaceCount() const { return surfaces_.size(); }
+
+    // The names polygon tags refer to (group and object names); index 0 is no name.
+    std::uint32_t tagNameIndex(const std::string &name);
+    const std::string &tagName(std::uint32_t index) const { return tagNames_[index]; }
 
     // The key of the map of that type and name, registering it with `dimension` if new;
     // -1 when a map of that type and name exists with another dimension.
@@ -51,13 +61,20 @@ public:
     std::vector<int> background; // background layers, in order
     SelectionMode selectionMode = SelectionMode::kPoints;
     Mesh clipboard;
+    // The material libraries the files read named (OBJ "mtllib"), in order, and the
+    // materials they define, by surface name.
+    std::vector<std::string> materialLibraries;
+    std::map<std::string, Material> materials;
 
 private:
     std::map<int, std::unique_ptr<Layer>> layers_;
     std::vector<Layer *> slots_;
     std::vector<std::string> surfaces_;
     std::map<std::string, std::uint32_t> surfaceIndex_;
+    std::vector<std::string> tagNames_{std::string()};
+    std::map<std::string, std::uint32_t> tagNameIndex_{{std::string(), 0}};
     std::vector<MapInfo> maps_;
+    std::map<std::pair<std::uint32_t, std::string>, std::uint32_t> mapIndex_;
 };
 
 } // namespace tuft::host

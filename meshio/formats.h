@@ -3,13 +3,30 @@
 
 #include "meshio/meshio.h"
 
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tuft::meshio {
 
-void readObj(const std::string &path, host::Object &object, int layer);
-void readPly(const std::string &path, host::Object &object, int layer);
+// The text of a material library an OBJ file names (as the file writes the name); throws
+// MeshIoError saying why it cannot be had. An empty function reads no libraries.
+using LibraryReader = std::function<std::string(const std::string &objPath, const std::string &library)>;
+
+// Hands a text's pieces of whole lines, with the number of each piece's first line, to
+// the function it is given: a file read piece by piece, or a text in memory at once.
+using LineSink = std::function<void(std::string_view text, std::size_t firstLine)>;
+using TextSource = std::function<void(const LineSink &sink)>;
+
+// Readers of a file's content; `path` names it in messages.
+ReadWarnings readObj(const std::string &path, const TextSource &text, host::Object &object, int layer,
+                     const LibraryReader &libraries);
+ReadWarnings readPly(const std::string &path, const std::string &data, host::Object &object, int layer);
+// Reads the materials (names and colours) of a library into the object; a library that
+// cannot be had or read is a warning, never a failure.
+void readMaterialLibrary(const std::string &objPath, const std::string &library, host::Object &object,
+                         const LibraryReader &libraries, ReadWarnings &warnings);
 
 WrittenCounts writeObj(const std::string &path, const std::vector<const host::Layer *> &layers,
                        const host::Object &object, const WriteProgress &progress);

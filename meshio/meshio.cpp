@@ -1,9 +1,11 @@
 #include "meshio/meshio.h"
 
 #include "meshio/formats.h"
+#include "meshio/reading.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 
 namespace tuft::meshio {
 
@@ -34,6 +36,30 @@ std::vector<const host::Layer *> chosenLayers(const host::Object &object, LayerC
     return chosen;
 }
 
+// A file never holds what is not a number: refused before anything is written.
+void checkFinite(const std::string &path, const host::Object &object, const std::vector<const host::Layer *> &layers)
+{
+    for (const host::Layer *layer : layers) {
+        const host::Mesh &mesh = layer->mesh;
+        for (std::size_t i = 0; i < mesh.pointCount(); ++i) {
+            const host::Vec3 &p = mesh.positions[i];
+            if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z))
+                throw MeshIoError("cannot write " + path + ": point " + std::to_string(i) + " of layer " +
+                                  std::to_string(layer->number) + " is not at a finite position");
+        }
+        for (const host::PointMap &map : mesh.maps) {
+            const auto finite = [](float v) { return std::isfinite(v); };
+            bool good = std::all_of(map.values.begin(), map.values.end(), finite);
+            for (const host::CornerValue &corner : map.corners)
+                good = good && std::all_of(corner.value, corner.value + map.dimension, finite);
+            if (!good)
+                throw MeshIoError("cannot write " + path + ": the map \"" + object.mapInfo(map.key).name +
+                                  "\" of layer " + std::to_string(layer->number) +
+                                  " holds a value that is not a finite number");
+        }
+    }
+}
+
 } // namespace
 
 bool knownFormat(const std::string &path)
@@ -42,20 +68,21 @@ bool knownFormat(const std::string &path)
     return extension == "obj" || extension == "ply";
 }
 
-void readMesh(const std::string &path, host::Object &object, int layer)
+ReadWarnings readMesh(const std::string &path, host::Object &object, int layer)
 {
     if (extensionOf(path) == "ply")
-        readPly(path, object, layer);
-    else if (extensionOf(path) == "obj")
-        readObj(path, object, layer);
-    else
-        throw MeshIoError(path + ": unknown mesh format (expected .obj or .ply)");
+        return readPly(path, readInputFile(path, "ply"), object, layer);
+    if (extensionOf(path) == "obj")
+        return readObj(
+            path, [&path](const LineSink &sink) { readInputLines(path, sink); }, object, layer, materialLibraryText);
+    throw MeshIoError(path + ": unknown mesh format (expected .obj or .ply)");
 }
 
 WrittenCounts writeMesh(const std::string &path, const host::Object &object, LayerChoice layers, PlyEncoding encoding,
                         const WriteProgress &progress)
 {
     const std::vector<const host::Layer *> chosen = chosenLayers(object, layers);
+    checkFinite(path, object, chosen);
     if (extensionOf(path) == "ply")
         return writePly(path, chosen, object, encoding == PlyEncoding::kAscii, progress);
     if (extensionOf(path) == "obj")

@@ -21,10 +21,15 @@ public:
 enum class LayerChoice { kCurrent, kAll };
 enum class PlyEncoding { kBinary, kAscii };
 
+// What a reader could not keep, a line a kind, each naming the file, how many and what
+// became of them. Warnings never stop a read.
+using ReadWarnings = std::vector<std::string>;
+
 // Reads a mesh file (by extension: .obj or .ply) into the layer of that number, beside
-// what it holds. OBJ groups and materials become surface names; extra float properties of
-// PLY vertices become weight maps of their names. Nothing is added when the file is bad.
-void readMesh(const std::string &path, host::Object &object, int layer);
+// what it holds. OBJ materials (else groups) become surface names; extra float
+// properties of PLY vertices become weight maps of their names. Nothing is added when
+// the file is bad: MeshIoError names the file, the line or byte, and what was wrong.
+ReadWarnings readMesh(const std::string &path, host::Object &object, int layer);
 
 struct WrittenCounts {
     std::size_t points = 0;

@@ -1,17 +1,18 @@
-// PLY input, ASCII and binary in either byte order. Extra float properties of a vertex
-// are weight maps of that name; s/t or u/v a UV map.
+// PLY input, ASCII and binary in either byte order, read strictly: every count is
+// checked against what the file can still hold before memory is taken for it, every
+// value has its type's form and range, and kept values are finite. Extra float
+// properties of a vertex are weight maps of that name; s/t or u/v a UV map.
 #include "meshio/formats.h"
 #include "meshio/reading.h"
+#include "meshio/text_scan.h"
 #include "sdk/modeler_host.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <fstream>
-#include <memory>
-#include <sstream>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace tuft::meshio {
 
@@ -19,9 +20,9 @@ namespace {
 
 enum class Type { kInt8, kUint8, kInt16, kUint16, kInt32, kUint32, kFloat32, kFloat64 };
 
-bool typeFromName(const std::string &name, Type &type)
+bool typeFromName(std::string_view name, Type &type)
 {
-    static const std::unordered_map<std::string, Type> kTypes = {
+    static const std::unordered_map<std::string_view, Type> kTypes = {
         {"char", Type::kInt8},     {"int8", Type::kInt8},       {"uchar", Type::kUint8},    {"uint8", Type::kUint8},
         {"short", Type::kInt16},   {"int16", Type::kInt16},     {"ushort", Type::kUint16},  {"uint16", Type::kUint16},
         {"int", Type::kInt32},     {"int32", Type::kInt32},     {"uint", Type::kUint32},    {"uint32", Type::kUint32},
@@ -55,6 +56,24 @@ std::size_t sizeOf(Type type)
 
 bool isFloat(Type type) { return type == Type::kFloat32 || type == Type::kFloat64; }
 
+// The range an integer type holds.
+void rangeOf(Type type, double &lowest, double &highest)
+{
+    const bool isSigned = type == Type::kInt8 || type == Type::kInt16 || type == Type::kInt32;
+    const double span = std::ldexp(1.0, 8 * static_cast<int>(sizeOf(type)));
+    lowest = isSigned ? -span / 2 : 0;
+    highest = (isSigned ? span / 2 : span) - 1;
+}
+
+// A number for a message: as it is, nan and huge ones too.
+std::string numberText(double value)
+{
+    char text[32];
+    if (std::floor(value) == value && std::fabs(value) < 9.0e18)
+        return std::string(text, std::to_chars(text, text + sizeof text, static_cast<long long>(value)).ptr);
+    return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
+
 struct Property {
     std::string name;
     Type type;
@@ -70,7 +89,8 @@ struct Element {
 
 enum class Format { kAscii, kBinaryLittle, kBinaryBig };
 
-// Reads values from the body, ASCII or binary, and says where a fault lies.
+// Reads values from the body, ASCII or binary, and says where a fault lies: the line in
+// ASCII, the byte in binary.
 class Body {
 public:
     Body(const std::string &path, const std::string &data, std::size_t start, std::size_t headerLines, Format format)
@@ -83,15 +103,16 @@ public:
     {
         element_ = &element;
         index_ = index;
+        recordStart_ = position_;
         if (format_ != Format::kAscii)
             return;
         while (position_ < data_.size()) {
             const std::size_t end = data_.find('\n', position_);
             const std::size_t stop = end == std::string::npos ? data_.size() : end;
             ++line_;
-            lineText_.assign(data_, position_, stop - position_);
+            text_ = std::string_view(data_).substr(position_, stop - position_);
             position_ = stop == data_.size() ? stop : stop + 1;
-            if (lineText_.find_first_not_of(" \t\r") != std::string::npos) {
+            if (text_.find_first_not_of(" \t\r") != std::string_view::npos) {
                 cursor_ = 0;
                 return;
             }
@@ -101,16 +122,45 @@ public:
 
     void endRecord()
     {
-        if (format_ == Format::kAscii && lineText_.find_first_not_of(" \t\r", cursor_) != std::string::npos)
+        if (format_ == Format::kAscii && text_.find_first_not_of(" \t\r", cursor_) != std::string_view::npos)
             fail("more values than the header declares");
     }
 
-    double read(Type type)
+    double read(Type type) { return format_ == Format::kAscii ? readText(type) : readBinary(type); }
+
+    // A list's length: a whole number, and no more items than the file can still hold.
+    std::size_t readCount(const Property &property)
     {
+        const double count = read(property.countType);
+        if (count < 0)
+            fail("a list of " + numberText(count) + " items");
+        // In ASCII the items stand on the record's line, in binary anywhere after it.
+        const std::size_t room =
+            format_ == Format::kAscii ? (text_.size() - cursor_ + 1) / 2 : remaining() / sizeOf(property.type);
+        if (count > static_cast<double>(room))
+            fail("a list of " + numberText(count) + " items runs past the end of the file");
+        return static_cast<std::size_t>(count);
+    }
+
+    [[noreturn]] void fail(const std::string &what) const
+    {
+        std::string where = path_ + ": ";
         if (format_ == Format::kAscii)
-            return readText();
+            where += "line " + std::to_string(line_) + ": ";
+        else
+            where += "byte " + std::to_string(recordStart_) + ": ";
+        if (element_ != nullptr)
+            where += *element_ + " " + std::to_string(index_) + ": ";
+        throw MeshIoError(where + what);
+    }
+
+    std::size_t remaining() const { return data_.size() - position_; }
+
+private:
+    double readBinary(Type type)
+    {
         const std::size_t size = sizeOf(type);
-        if (position_ + size > data_.size())
+        if (size > remaining())
             fail("the file ends early");
         unsigned char bytes[8];
         std::memcpy(bytes, data_.data() + position_, size);
@@ -122,67 +172,59 @@ public:
             return static_cast<std::int8_t>(bytes[0]);
         case Type::kUint8:
             return bytes[0];
-        case Type::kInt16: {
-            std::int16_t v;
-            std::memcpy(&v, bytes, 2);
-            return v;
-        }
-        case Type::kUint16: {
-            std::uint16_t v;
-            std::memcpy(&v, bytes, 2);
-            return v;
-        }
-        case Type::kInt32: {
-            std::int32_t v;
-            std::memcpy(&v, bytes, 4);
-            return v;
-        }
-        case Type::kUint32: {
-            std::uint32_t v;
-            std::memcpy(&v, bytes, 4);
-            return v;
-        }
-        case Type::kFloat32: {
-            float v;
-            std::memcpy(&v, bytes, 4);
-            return v;
-        }
-        case Type::kFloat64: {
-            double v;
-            std::memcpy(&v, bytes, 8);
-            return v;
-        }
+        case Type::kInt16:
+            return as<std::int16_t>(bytes);
+        case Type::kUint16:
+            return as<std::uint16_t>(bytes);
+        case Type::kInt32:
+            return as<std::int32_t>(bytes);
+        case Type::kUint32:
+            return as<std::uint32_t>(bytes);
+        case Type::kFloat32:
+            return as<float>(bytes);
+        case Type::kFloat64:
+            return as<double>(bytes);
         }
         return 0.0;
     }
 
-    [[noreturn]] void fail(const std::string &what) const
+    template <typename T> static double as(const unsigned char *bytes)
     {
-        std::string where = path_ + ": ";
-        if (format_ == Format::kAscii)
-            where += "line " + std::to_string(line_) + ": ";
-        if (element_ != nullptr)
-            where += *element_ + " " + std::to_string(index_) + ": ";
-        throw MeshIoError(where + what);
+        T value;
+        std::memcpy(&value, bytes, sizeof value);
+        return static_cast<double>(value);
     }
 
-    std::size_t remaining() const { return data_.size() - position_; }
-
-private:
-    double readText()
+    // A value as text: a number of the property's kind, an integer type's within its range.
+    double readText(Type type)
     {
-        const std::size_t start = lineText_.find_first_not_of(" \t\r", cursor_);
-        if (start == std::string::npos)
+        const std::size_t start = text_.find_first_not_of(" \t\r", cursor_);
+        if (start == std::string_view::npos)
             fail("fewer values than the header declares");
-        std::size_t end = lineText_.find_first_of(" \t\r", start);
-        if (end == std::string::npos)
-            end = lineText_.size();
-        double value = 0.0;
-        const auto parsed = std::from_chars(lineText_.data() + start, lineText_.data() + end, value);
-        if (parsed.ec != std::errc() || parsed.ptr != lineText_.data() + end)
-            fail("\"" + lineText_.substr(start, end - start) + "\" is not a number");
+        std::size_t end = text_.find_first_of(" \t\r", start);
+        if (end == std::string_view::npos)
+            end = text_.size();
         cursor_ = end;
-        return value;
+        const std::string_view word = text_.substr(start, end - start);
+        if (isFloat(type)) {
+            double value = 0.0;
+            const auto parsed = std::from_chars(word.data(), word.data() + word.size(), value);
+            if (parsed.ptr != word.data() + word.size() ||
+                (parsed.ec != std::errc() && parsed.ec != std::errc::result_out_of_range))
+                fail("\"" + std::string(word) + "\" is not a number");
+            if (parsed.ec == std::errc())
+                return value;
+            // Beyond a double's range: too small is 0, too large infinite (refused where it is kept).
+            const std::size_t exponent = word.find_first_of("eE");
+            return exponent != std::string_view::npos && word.substr(exponent + 1, 1) == "-" ? 0.0 : HUGE_VAL;
+        }
+        long long value = 0;
+        double lowest, highest;
+        rangeOf(type, lowest, highest);
+        if (!WordScanner::integer(word, value) || value < lowest || value > highest)
+            fail("\"" + std::string(word) + "\" is not a whole number from " + numberText(lowest) + " to " +
+                 numberText(highest));
+        return static_cast<double>(value);
     }
 
     const std::string &path_;
@@ -190,107 +232,160 @@ private:
     std::size_t position_;
     std::size_t line_;
     Format format_;
-    std::string lineText_;
-    std::size_t cursor_ = 0;
+    std::string_view text_;
+    std::size_t cursor_ = 0, recordStart_ = 0;
     const std::string *element_ = nullptr;
     std::size_t index_ = 0;
 };
 
 struct Header {
-    Format format;
+    Format format = Format::kAscii;
     std::vector<Element> elements;
-    std::size_t bodyStart;
-    std::size_t lines;
+    std::size_t bodyStart = 0;
+    std::size_t lines = 0;
 };
 
-Header parseHeader(const std::string &path, const std::string &data)
+// The smallest size one instance of an element can have in the body: its fixed
+// properties and the counts of its lists in binary, a line of one character in ASCII.
+std::size_t smallestRecord(const Element &element, Format format)
 {
-    Header header{Format::kAscii, {}, 0, 0};
-    std::size_t position = 0;
-    bool formatSeen = false;
-    const auto fail = [&](const std::string &what) {
-        throw MeshIoError(path + ": header line " + std::to_string(header.lines) + ": " + what);
-    };
-    while (true) {
-        const std::size_t end = data.find('\n', position);
-        if (end == std::string::npos)
-            fail("the header has no end_header");
-        std::string line = data.substr(position, end - position);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        position = end + 1;
-        ++header.lines;
-        std::istringstream words(line);
-        std::string keyword;
-        words >> keyword;
-        if (header.lines == 1) {
-            if (keyword != "ply")
-                fail("not a PLY file (it does not start with \"ply\")");
-            continue;
-        }
-        if (keyword == "end_header")
-            break;
-        if (keyword.empty() || keyword == "comment" || keyword == "obj_info")
-            continue;
-        if (keyword == "format") {
-            std::string name, version;
-            words >> name >> version;
-            if (name == "ascii")
-                header.format = Format::kAscii;
-            else if (name == "binary_little_endian")
-                header.format = Format::kBinaryLittle;
-            else if (name == "binary_big_endian")
-                header.format = Format::kBinaryBig;
-            else
-                fail("unknown format \"" + name + "\"");
-            formatSeen = true;
-        } else if (keyword == "element") {
-            Element element;
-            long long count = -1;
-            words >> element.name >> count;
-            if (element.name.empty() || count < 0 || words.fail())
-                fail("an element needs a name and a count");
-            element.count = static_cast<std::size_t>(count);
-            header.elements.push_back(std::move(element));
-        } else if (keyword == "property") {
-            if (header.elements.empty())
-                fail("a property before any element");
-            Property property;
-            std::string type;
-            words >> type;
-            if (type == "list") {
-                std::string countType, itemType;
-                words >> countType >> itemType >> property.name;
-                if (!typeFromName(countType, property.countType) || !typeFromName(itemType, property.type) ||
-                    isFloat(property.countType))
-                    fail("bad list property \"" + line + "\"");
-                property.list = true;
-            } else {
-                words >> property.name;
-                if (!typeFromName(type, property.type))
-                    fail("unknown type \"" + type + "\"");
-            }
-            if (property.name.empty())
-                fail("a property without a name");
-            header.elements.back().properties.push_back(property);
-        } else {
-            fail("unknown keyword \"" + keyword + "\"");
-        }
-    }
-    if (!formatSeen)
-        throw MeshIoError(path + ": the header has no format line");
-    header.bodyStart = position;
-    return header;
-}
-
-// The smallest size in bytes one instance of an element can have in a binary body.
-std::size_t smallestRecord(const Element &element)
-{
+    if (element.properties.empty())
+        return 0;
+    if (format == Format::kAscii)
+        return 2;
     std::size_t size = 0;
     for (const Property &property : element.properties)
         size += property.list ? sizeOf(property.countType) : sizeOf(property.type);
     return size;
 }
+
+class HeaderParser {
+public:
+    HeaderParser(const std::string &path, const std::string &data) : path_(path), data_(data) {}
+
+    Header parse()
+    {
+        bool formatSeen = false;
+        for (std::size_t position = 0;;) {
+            const std::size_t end = data_.find('\n', position);
+            if (end == std::string::npos)
+                fail("the header has no end_header");
+            std::string_view line = std::string_view(data_).substr(position, end - position);
+            if (!line.empty() && line.back() == '\r')
+                line.remove_suffix(1);
+            position = end + 1;
+            ++header_.lines;
+            WordScanner words(path_, header_.lines, line);
+            const std::string_view keyword = words.word();
+            if (header_.lines == 1 && keyword != "ply")
+                fail("not a PLY file (it does not start with \"ply\")");
+            if (keyword == "end_header") {
+                header_.bodyStart = position;
+                break;
+            }
+            if (keyword == "format")
+                formatSeen = format(words);
+            else if (keyword == "element")
+                element(words);
+            else if (keyword == "property")
+                property(words, line);
+            else if (!keyword.empty() && keyword != "ply" && keyword != "comment" && keyword != "obj_info")
+                fail("unknown keyword \"" + std::string(keyword) + "\"");
+        }
+        if (!formatSeen)
+            throw MeshIoError(path_ + ": the header has no format line");
+        checkCounts();
+        return header_;
+    }
+
+private:
+    [[noreturn]] void fail(const std::string &what) const
+    {
+        throw MeshIoError(path_ + ": header line " + std::to_string(header_.lines) + ": " + what);
+    }
+
+    bool format(WordScanner &words)
+    {
+        const std::string_view name = words.word();
+        if (name == "ascii")
+            header_.format = Format::kAscii;
+        else if (name == "binary_little_endian")
+            header_.format = Format::kBinaryLittle;
+        else if (name == "binary_big_endian")
+            header_.format = Format::kBinaryBig;
+        else
+            fail("unknown format \"" + std::string(name) + "\"");
+        return true;
+    }
+
+    void element(WordScanner &words)
+    {
+        Element element;
+        element.name = std::string(words.word());
+        const std::string_view count = words.word();
+        unsigned long long value = 0;
+        const auto parsed = std::from_chars(count.data(), count.data() + count.size(), value);
+        if (element.name.empty() || count.empty() || parsed.ec != std::errc() ||
+            parsed.ptr != count.data() + count.size())
+            fail("an element needs a name and a count");
+        if (element.name == "vertex" && seenVertex_)
+            fail("a second vertex element: faces could not tell which points they join");
+        seenVertex_ |= element.name == "vertex";
+        element.count = static_cast<std::size_t>(std::min<unsigned long long>(value, SIZE_MAX));
+        header_.elements.push_back(std::move(element));
+        names_.clear();
+    }
+
+    void property(WordScanner &words, std::string_view line)
+    {
+        if (header_.elements.empty())
+            fail("a property before any element");
+        Property property;
+        const std::string_view type = words.word();
+        if (type == "list") {
+            const std::string_view countType = words.word(), itemType = words.word();
+            if (!typeFromName(countType, property.countType) || !typeFromName(itemType, property.type) ||
+                isFloat(property.countType))
+                fail("bad list property \"" + std::string(line) + "\"");
+            property.list = true;
+        } else if (!typeFromName(type, property.type)) {
+            fail("unknown type \"" + std::string(type) + "\"");
+        }
+        property.name = std::string(words.word());
+        if (property.name.empty())
+            fail("a property without a name");
+        if (!names_.insert(property.name).second)
+            property.name.clear(); // a repeated name counts once: its values are read past
+        header_.elements.back().properties.push_back(std::move(property));
+    }
+
+    // What the header declares must fit in what follows it, before anything is taken
+    // for it.
+    void checkCounts() const
+    {
+        const std::size_t body = data_.size() - header_.bodyStart;
+        std::size_t needed = 0;
+        for (const Element &element : header_.elements) {
+            if (element.count == 0)
+                continue;
+            const std::size_t each = smallestRecord(element, header_.format);
+            if (each == 0)
+                throw MeshIoError(path_ + ": the element " + element.name + " has no properties but " +
+                                  std::to_string(element.count) + " instances");
+            if (element.count > (body + 1) / each || needed + element.count * each > body + 1)
+                throw MeshIoError(path_ + ": the header declares " + std::to_string(element.count) + " " +
+                                  element.name + " elements, more than the file holds (" + std::to_string(body) +
+                                  " bytes after the header)");
+            needed += element.count * each;
+        }
+    }
+
+    const std::string &path_;
+    const std::string &data_;
+    Header header_;
+    bool seenVertex_ = false;
+    std::unordered_set<std::string> names_; // of the current element's properties
+};
 
 bool isUvName(const std::string &name, int &axis)
 {
@@ -312,17 +407,10 @@ struct Content {
     std::vector<float> uv;
     std::size_t pointCount = 0;
     bool verticesRead = false;
+    std::vector<std::pair<std::string, std::size_t>> skipped; // elements read past
 };
 
-void checkCount(const std::string &path, const Header &header, const Element &element, const Body &body)
-{
-    if (header.format != Format::kAscii && element.count > 0 &&
-        element.count > body.remaining() / std::max<std::size_t>(1, smallestRecord(element)))
-        throw MeshIoError(path + ": the header declares " + std::to_string(element.count) + " " + element.name +
-                          " elements, more than the file holds");
-}
-
-// What each vertex property is for, settled once; a repeated name counts once.
+// What each vertex property is for, settled once.
 enum Role { kSkip = -4, kUvS = -3, kUvT = -2, kPosition = -1 }; // >= 0: a weight map
 struct VertexLayout {
     std::vector<int> role;
@@ -335,13 +423,11 @@ VertexLayout layoutOf(const std::string &path, const Element &element, Content &
     VertexLayout layout;
     layout.role.assign(element.properties.size(), kSkip);
     layout.axis.assign(element.properties.size(), 0);
-    std::vector<std::string> seen;
     bool hasPosition[3] = {false, false, false};
     for (std::size_t p = 0; p < element.properties.size(); ++p) {
         const Property &property = element.properties[p];
-        if (property.list || std::find(seen.begin(), seen.end(), property.name) != seen.end())
+        if (property.list || property.name.empty())
             continue;
-        seen.push_back(property.name);
         int uvAxis;
         if (property.name == "x" || property.name == "y" || property.name == "z") {
             layout.role[p] = kPosition;
@@ -360,6 +446,13 @@ VertexLayout layoutOf(const std::string &path, const Element &element, Content &
     return layout;
 }
 
+void skipList(Body &body, const Property &property)
+{
+    const std::size_t count = body.readCount(property);
+    for (std::size_t k = 0; k < count; ++k)
+        body.read(property.type);
+}
+
 void readVertices(const std::string &path, const Element &element, Body &body, Content &content)
 {
     const VertexLayout layout = layoutOf(path, element, content);
@@ -374,13 +467,13 @@ void readVertices(const std::string &path, const Element &element, Body &body, C
         for (std::size_t p = 0; p < element.properties.size(); ++p) {
             const Property &property = element.properties[p];
             if (property.list) {
-                const double count = body.read(property.countType);
-                for (double k = 0; k < count; ++k)
-                    body.read(property.type);
+                skipList(body, property);
                 continue;
             }
             const double value = body.read(property.type);
             const int role = layout.role[p];
+            if (role != kSkip && !std::isfinite(value))
+                body.fail(property.name + " is " + numberText(value) + ", not a finite number");
             if (role == kPosition)
                 position[layout.axis[p]] = value;
             else if (role == kUvS || role == kUvT)
@@ -394,48 +487,60 @@ void readVertices(const std::string &path, const Element &element, Body &body, C
     content.verticesRead = true;
 }
 
-// Faces become polygons of the surface "Default"; any other element is read past.
-void readOtherElement(const std::string &path, const Element &element, Body &body, Content &content,
-                      std::uint32_t surface)
+void readFaces(const std::string &path, const Element &element, Body &body, Content &content, std::uint32_t surface)
 {
-    const bool isFace = element.name == "face";
     int listIndex = -1;
     for (std::size_t p = 0; p < element.properties.size(); ++p)
-        if (isFace && element.properties[p].list &&
+        if (element.properties[p].list &&
             (element.properties[p].name == "vertex_indices" || element.properties[p].name == "vertex_index"))
             listIndex = static_cast<int>(p);
-    if (isFace && listIndex < 0)
+    if (listIndex < 0)
         throw MeshIoError(path + ": the face element has no vertex_indices list");
-    if (isFace && !content.verticesRead)
+    if (!content.verticesRead)
         throw MeshIoError(path + ": faces come before the vertices");
     std::vector<std::uint32_t> indices;
     for (std::size_t i = 0; i < element.count; ++i) {
         body.beginRecord(element.name, i);
         for (std::size_t p = 0; p < element.properties.size(); ++p) {
             const Property &property = element.properties[p];
-            if (!property.list) {
-                body.read(property.type);
+            if (static_cast<int>(p) != listIndex) {
+                if (property.list)
+                    skipList(body, property);
+                else
+                    body.read(property.type);
                 continue;
             }
-            const double count = body.read(property.countType);
-            if (count < 0)
-                body.fail("a negative list length");
-            if (static_cast<int>(p) == listIndex)
-                indices.clear();
-            for (double k = 0; k < count; ++k) {
+            const std::size_t count = body.readCount(property);
+            indices.clear();
+            for (std::size_t k = 0; k < count; ++k) {
                 const double index = body.read(property.type);
-                if (static_cast<int>(p) != listIndex)
-                    continue;
                 if (!(index >= 0 && index < static_cast<double>(content.pointCount)) || index != std::floor(index))
-                    body.fail("vertex index " + std::to_string(static_cast<long long>(index)) + " is outside 0 to " +
+                    body.fail("vertex index " + numberText(index) + " is outside 0 to " +
                               std::to_string(content.pointCount) + " - 1");
                 indices.push_back(static_cast<std::uint32_t>(index));
             }
         }
         body.endRecord();
-        if (isFace && !indices.empty())
+        if (!indices.empty())
             content.mesh.addPolygon(MH_POLY_FACE, surface, indices.data(), static_cast<std::uint32_t>(indices.size()));
     }
+}
+
+// Any other element is read past, and reported.
+void skipElement(const Element &element, Body &body, Content &content)
+{
+    for (std::size_t i = 0; i < element.count; ++i) {
+        body.beginRecord(element.name, i);
+        for (const Property &property : element.properties) {
+            if (property.list)
+                skipList(body, property);
+            else
+                body.read(property.type);
+        }
+        body.endRecord();
+    }
+    if (element.count > 0)
+        content.skipped.emplace_back(element.name, element.count);
 }
 
 // Maps are registered only once the whole file has been read.
@@ -450,22 +555,27 @@ void attachMaps(const std::string &path, host::Object &object, Content &content)
 
 } // namespace
 
-void readPly(const std::string &path, host::Object &object, int layerNumber)
+ReadWarnings readPly(const std::string &path, const std::string &data, host::Object &object, int layerNumber)
 {
-    const std::string data = readInputFile(path);
-    const Header header = parseHeader(path, data);
+    const Header header = HeaderParser(path, data).parse();
     Body body(path, data, header.bodyStart, header.lines, header.format);
     Content content;
     const std::uint32_t surface = object.surfaceIndex("Default");
     for (const Element &element : header.elements) {
-        checkCount(path, header, element, body);
         if (element.name == "vertex")
             readVertices(path, element, body, content);
+        else if (element.name == "face")
+            readFaces(path, element, body, content, surface);
         else
-            readOtherElement(path, element, body, content, surface);
+            skipElement(element, body, content);
     }
     attachMaps(path, object, content);
     appendToLayer(path, object, layerNumber, content.mesh);
+    ReadWarnings warnings;
+    for (const auto &[name, count] : content.skipped)
+        warnings.push_back(path + ": " + std::to_string(count) + " \"" + name +
+                           "\" elements not read: the object keeps only vertices and faces");
+    return warnings;
 }
 
 } // namespace tuft::meshio

@@ -3,39 +3,105 @@
 #include "meshio/file_system.h"
 #include "meshio/meshio.h"
 
+#include <algorithm>
 #include <cerrno>
 
 namespace tuft::meshio {
 
-std::string readInputFile(const std::string &path)
+namespace {
+
+constexpr std::uint64_t kLargestLibrary = std::uint64_t(16) << 20;
+
+// Reads from the file's position into `into` from `offset` on, `most` bytes at most and no
+// further than its size; returns where the data ends (sooner when the file has no more).
+std::size_t readInto(const std::string &path, int fd, std::string &into, std::size_t offset,
+                     std::size_t most = ~std::size_t(0))
+{
+    const std::size_t end = offset + std::min(most, into.size() - offset);
+    while (offset < end) {
+        const long long read = files::readSome(fd, &into[offset], end - offset);
+        if (read < 0)
+            throw MeshIoError("cannot read " + path + ": " + files::errorText(errno));
+        if (read == 0)
+            break;
+        offset += static_cast<std::size_t>(read);
+    }
+    return offset;
+}
+
+struct OpenInput {
+    int fd;
+    ~OpenInput() { files::closeFile(fd); }
+};
+
+} // namespace
+
+std::string readInputFile(const std::string &path, std::string_view magic, std::uint64_t largest)
 {
     std::uint64_t size = 0;
     std::string problem;
-    const int fd = files::openInput(path, size, problem);
-    if (fd < 0)
+    const OpenInput input{files::openInput(path, size, problem)};
+    if (input.fd < 0)
         throw MeshIoError("cannot read " + path + ": " + problem);
-    std::string data;
+    if (size > largest)
+        throw MeshIoError("cannot read " + path + ": it is larger than " + std::to_string(largest >> 20) + " MB");
+    std::string data(std::min<std::uint64_t>(size, magic.size()), '\0');
+    data.resize(readInto(path, input.fd, data, 0));
+    if (data.compare(0, magic.size(), magic) != 0)
+        throw MeshIoError(path + ": not a " + (magic == "ply" ? std::string("PLY") : std::string(magic)) +
+                          " file (it does not start with \"" + std::string(magic) + "\")");
     try {
         data.resize(static_cast<std::size_t>(size));
     } catch (const std::exception &) {
-        files::closeFile(fd);
         throw MeshIoError("cannot read " + path + ": it is too large for this machine's memory");
     }
-    std::size_t got = 0;
-    while (got < data.size()) {
-        const long long read = files::readSome(fd, &data[got], data.size() - got);
-        if (read < 0) {
-            const int error = errno;
-            files::closeFile(fd);
-            throw MeshIoError("cannot read " + path + ": " + files::errorText(error));
-        }
-        if (read == 0)
-            break; // it shrank while being read: what is there is what there is
-        got += static_cast<std::size_t>(read);
-    }
-    files::closeFile(fd);
-    data.resize(got);
+    data.resize(readInto(path, input.fd, data, magic.size()));
     return data;
+}
+
+void readInputLines(const std::string &path, const std::function<void(std::string_view, std::size_t)> &take)
+{
+    constexpr std::size_t kPiece = std::size_t(4) << 20;
+    std::uint64_t size = 0;
+    std::string problem;
+    const OpenInput input{files::openInput(path, size, problem)};
+    if (input.fd < 0)
+        throw MeshIoError("cannot read " + path + ": " + problem);
+    std::string buffer;
+    std::size_t kept = 0, line = 1;
+    std::uint64_t left = size; // no further than the file's size when it was opened
+    for (bool end = false; !end;) {
+        buffer.resize(std::max(kept + kPiece, buffer.size()));
+        const std::size_t filled = readInto(path, input.fd, buffer, kept, std::min<std::uint64_t>(kPiece, left));
+        left -= filled - kept;
+        end = filled == kept;
+        // Up to the last line end that a backslash does not carry on from.
+        std::size_t cut = end ? filled : buffer.rfind('\n', filled - 1);
+        while (!end && cut != std::string::npos && cut > 0 && buffer[cut - 1] == '\\')
+            cut = buffer.rfind('\n', cut - 1);
+        if (!end && cut == std::string::npos) {
+            kept = filled; // one line longer than a piece: read on
+            continue;
+        }
+        const std::size_t handed = end ? filled : cut + 1;
+        const std::string_view piece(buffer.data(), handed);
+        take(piece, line);
+        line += static_cast<std::size_t>(std::count(piece.begin(), piece.end(), '\n'));
+        buffer.erase(0, handed);
+        kept = filled - handed;
+    }
+}
+
+std::string materialLibraryText(const std::string &objPath, const std::string &library)
+{
+    const bool leaves = library.empty() || library[0] == '/' || library == ".." || library.rfind("../", 0) == 0 ||
+                        library.find("/../") != std::string::npos ||
+                        (library.size() >= 3 && library.compare(library.size() - 3, 3, "/..") == 0);
+    if (leaves)
+        throw MeshIoError(library + ": it is not in the folder of the OBJ file or below it");
+    const std::size_t slash = objPath.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? std::string() : objPath.substr(0, slash + 1);
+    return readInputFile(folder + library, {}, kLargestLibrary);
 }
 
 void attachPointMap(const std::string &path, host::Object &object, host::Mesh &mesh, std::uint32_t type,
@@ -45,7 +111,7 @@ void attachPointMap(const std::string &path, host::Object &object, host::Mesh &m
     const long key = object.mapKey(type, name, dimension);
     if (key < 0)
         throw MeshIoError(path + ": the point map \"" + name + "\" clashes with a map of another dimension");
-    host::PointMap &map = mesh.mapFor(static_cast<std::uint32_t>(key), dimension);
+    host::PointMap &map = mesh.mapFor(static_cast<std::uint32_t>(key), type, dimension);
     map.values.clear();
     map.values.append(values.data(), values.size());
     map.has.clear();

@@ -5,15 +5,30 @@
 #include "host/object.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tuft::meshio {
 
 // The whole of an input file: a regular file only, read no further than its size, so
 // that a device, a FIFO or a file that grows while it is read cannot take the program's
-// memory or time. Throws MeshIoError naming the file and why.
-std::string readInputFile(const std::string &path);
+// memory or time. A file that must start with `magic` is refused before the rest is
+// read, and one larger than `largest` bytes at once. Throws MeshIoError naming the file
+// and why.
+std::string readInputFile(const std::string &path, std::string_view magic = {},
+                          std::uint64_t largest = ~std::uint64_t(0));
+
+// Reads a text input file (a regular file, as readInputFile) in pieces of whole lines,
+// handing each piece and the number of its first line to `take`; a line that ends in a
+// backslash stays with the next. Memory stays at a piece, whatever the file's size.
+void readInputLines(const std::string &path,
+                    const std::function<void(std::string_view text, std::size_t firstLine)> &take);
+
+// The text of a material library an OBJ file names: a regular file of at most 16 MB in
+// the OBJ file's folder or below it, never elsewhere.
+std::string materialLibraryText(const std::string &objPath, const std::string &library);
 
 // Gives the mesh's points the values of a point map (registered in the object by type,
 // name and dimension): `values` holds `dimension` floats a point, `has` one flag a point.

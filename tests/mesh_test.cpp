@@ -22,7 +22,7 @@ Mesh triangle()
 TEST(Mesh, PasteRenumbersAndKeepsMapValues)
 {
     Mesh blade = triangle();
-    PointMap &uv = blade.mapFor(7, 2);
+    PointMap &uv = blade.mapFor(7, MH_MAP_UV, 2);
     uv.values[2] = 0.5f;
     uv.has[1] = 1;
     Mesh layer;

@@ -15,7 +15,7 @@ public:
         for (int i = 0; i < 10; ++i)
             mesh.addPoint({double(i), 0.5 * i, -1.0 * i});
         const auto key = static_cast<std::uint32_t>(object.mapKey(MH_MAP_WEIGHT, "ZTSW", 1));
-        host::PointMap &map = mesh.mapFor(key, 1);
+        host::PointMap &map = mesh.mapFor(key, MH_MAP_WEIGHT, 1);
         for (const auto &[point, weight] : weights) {
             map.values[point] = weight;
             map.has[point] = 1;

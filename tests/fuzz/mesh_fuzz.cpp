@@ -1,33 +1,58 @@
-// Any bytes as a mesh file (FUZZ_EXTENSION: obj or ply): the reader either fills the
-// layer with valid polygons and maps or reports an error; it never crashes and never
-// leaves an index out of range.
-#include "meshio/meshio.h"
+// Any bytes as a mesh file or a material library (FUZZ_FORMAT_obj, _ply or _mtl), read
+// from memory: the reader either fills the layer with valid polygons and maps or
+// reports an error; it never crashes and never leaves an index out of range.
+#include "meshio/formats.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
-#include <unistd.h>
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+namespace {
+
+using namespace tuft;
+
+void read(const std::string &data, host::Object &object)
 {
-    static const std::string path = "/tmp/tuft-mesh-fuzz-" + std::to_string(getpid()) + "." FUZZ_EXTENSION;
-    std::FILE *file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr)
-        return 0;
-    std::fwrite(data, 1, size, file);
-    std::fclose(file);
-    tuft::host::Object object;
+#if defined(FUZZ_FORMAT_obj)
+    // Its libraries are this same text, to reach the library reader from here too.
+    const meshio::LibraryReader libraries = [&data](const std::string &, const std::string &) { return data; };
+    meshio::readObj(
+        "fuzz.obj", [&data](const meshio::LineSink &sink) { sink(data, 1); }, object, 1, libraries);
+#elif defined(FUZZ_FORMAT_ply)
+    meshio::readPly("fuzz.ply", data, object, 1);
+#else
+    meshio::ReadWarnings warnings;
+    meshio::readMaterialLibrary(
+        "fuzz.obj", "fuzz.mtl", object, [&data](const std::string &, const std::string &) { return data; }, warnings);
+#endif
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *bytes, std::size_t size)
+{
+    const std::string data(reinterpret_cast<const char *>(bytes), size);
+    host::Object object;
     try {
-        tuft::meshio::readMesh(path, object, 1);
-    } catch (const tuft::meshio::MeshIoError &) {
+        read(data, object);
+    } catch (const meshio::MeshIoError &) {
         return 0;
     }
-    const tuft::host::Mesh &mesh = object.layer(1)->mesh;
+    const host::Layer *layer = object.findLayer(1);
+    if (layer == nullptr)
+        return 0;
+    const host::Mesh &mesh = layer->mesh;
     for (std::uint32_t index : mesh.vertices)
         if (index >= mesh.pointCount())
             __builtin_trap();
-    for (const tuft::host::PointMap &map : mesh.maps)
+    for (const host::PointMap &map : mesh.maps) {
         if (map.has.size() != mesh.pointCount() || map.values.size() != mesh.pointCount() * map.dimension)
+            __builtin_trap();
+        for (const host::CornerValue &corner : map.corners)
+            if (corner.polygon >= mesh.polygonCount() || corner.point >= mesh.pointCount())
+                __builtin_trap();
+    }
+    for (const host::PolygonTag &tag : mesh.tags)
+        if (tag.values.size() != mesh.polygonCount())
             __builtin_trap();
     return 0;
 }

@@ -1,0 +1,252 @@
+// Hostile input, by class of fault: every reader bounded and strict, every refusal
+// naming the file and the place, nothing added to the object by a refused file.
+#include "meshio/meshio.h"
+#include "sdk/modeler_host.h"
+#include "tests/sample_object.h"
+#include "tests/scratch_directory.h"
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+namespace tuft {
+namespace {
+
+namespace fs = std::filesystem;
+
+class HostileInput : public ::testing::Test {
+public:
+    std::string file(const std::string &name, const std::string &content) const
+    {
+        const std::string path = scratch / name;
+        std::ofstream(path, std::ios::binary) << content;
+        return path;
+    }
+
+    static std::string fixture(const std::string &name) { return std::string(TUFT_FIXTURES) + "/hostile/" + name; }
+
+    // The refusal's message; "" when the file was read. A refused file adds nothing.
+    static std::string refusal(const std::string &path)
+    {
+        host::Object object;
+        try {
+            meshio::readMesh(path, object, 1);
+        } catch (const meshio::MeshIoError &error) {
+            EXPECT_TRUE(object.findLayer(1) == nullptr || object.findLayer(1)->mesh.empty()) << path;
+            return error.what();
+        }
+        return "";
+    }
+
+    // The largest resident size, in bytes, of a process that reads the file.
+    static long peakBytesReading(const std::string &path)
+    {
+        const pid_t child = fork();
+        if (child == 0) {
+            refusal(path);
+            _exit(0);
+        }
+        int status = 0;
+        rusage usage{};
+        wait4(child, &status, 0, &usage);
+        return usage.ru_maxrss * 1024;
+    }
+
+    testing::ScratchDirectory scratch{"hostile"};
+};
+
+struct Case {
+    std::string file;    // a fixture, or a name for `content`
+    std::string content; // empty: the fixture as it stands
+    std::string message; // what the refusal says, after the file's name
+};
+
+void expectRefusals(HostileInput &test, const std::vector<Case> &cases)
+{
+    for (const Case &c : cases) {
+        const std::string path = c.content.empty() ? HostileInput::fixture(c.file) : test.file(c.file, c.content);
+        const std::string message = HostileInput::refusal(path);
+        EXPECT_EQ(message.rfind(path, 0), 0u) << "the message does not start with the file: " << message;
+        EXPECT_NE(message.find(c.message), std::string::npos) << c.file << ": " << message;
+    }
+}
+
+TEST_F(HostileInput, CountsAreCheckedAgainstWhatTheFileHolds)
+{
+    expectRefusals(
+        *this,
+        {
+            {"ascii-count-beyond-the-data.ply", "", "declares 500000000 vertex elements, more than the file holds"},
+            {"binary-count-beyond-the-data.ply", "", "declares 2147483648 vertex elements, more than the file holds"},
+            {"list-count-beyond-the-data.ply", "", "byte 180: face 0: a list of 4294967295 items runs past the end"},
+            {"ascii-list.ply",
+             "ply\nformat ascii 1.0\nelement vertex 1\nproperty float x\nproperty float y\nproperty float z\n"
+             "element face 1\nproperty list uint int vertex_indices\nend_header\n0 0 0\n4000000000 0\n",
+             "line 11: face 0: a list of 4000000000 items runs past the end"},
+            {"no-properties.ply", "ply\nformat binary_little_endian 1.0\nelement nothing 9999999\nend_header\n",
+             "the element nothing has no properties but 9999999 instances"},
+        });
+    // A kilobyte that claims 2^31 elements takes no more than a little memory.
+    std::string claim = "ply\nformat ascii 1.0\nelement vertex 2147483648\nproperty float x\nproperty float y\n"
+                        "property float z\nproperty float w\nend_header\n";
+    claim.append(1024 - claim.size(), '0');
+    EXPECT_LT(peakBytesReading(file("claim.ply", claim)), 100l << 20);
+}
+
+TEST_F(HostileInput, OnlyRegularFilesAreReadAndThePlyMagicFirst)
+{
+    fs::create_symlink("/dev/zero", scratch / "zero.ply");
+    fs::create_symlink("/dev/urandom", scratch / "random.obj");
+    fs::create_directory(scratch / "folder.obj");
+    ASSERT_EQ(mkfifo((scratch / "waiting.obj").c_str(), 0600), 0);
+    EXPECT_NE(refusal(scratch / "zero.ply").find("cannot read " + scratch / "zero.ply" + ": it is not a regular file"),
+              std::string::npos);
+    EXPECT_NE(refusal(scratch / "random.obj").find("it is not a regular file"), std::string::npos);
+    EXPECT_NE(refusal(scratch / "folder.obj").find("it is a folder"), std::string::npos);
+    EXPECT_NE(refusal(scratch / "waiting.obj").find("it is not a regular file"), std::string::npos);
+    // A gigabyte that is no PLY is refused after its first bytes.
+    const std::string big = scratch / "big.ply";
+    std::ofstream(big) << "solid";
+    fs::resize_file(big, std::uintmax_t(1) << 30);
+    EXPECT_NE(refusal(big).find("not a PLY file"), std::string::npos);
+    EXPECT_LT(peakBytesReading(big), 100l << 20);
+}
+
+TEST_F(HostileInput, MaterialLibrariesStayBesideTheirFileAndSmall)
+{
+    fs::create_directories(scratch / "in");
+    std::ofstream(scratch / "outside.mtl") << "newmtl Grass\nKd 1 0 0\n";
+    const std::string large = scratch / "in/large.mtl";
+    std::ofstream(large) << "newmtl Grass\n";
+    fs::resize_file(large, std::uintmax_t(17) << 20);
+    const std::string path = file("in/terrain.obj", "mtllib /etc/passwd\nmtllib ../outside.mtl\nmtllib large.mtl\n"
+                                                    "v 0 0 0\nv 1 0 0\nv 0 1 0\nusemtl Grass\nf 1 2 3\n");
+    host::Object object;
+    const meshio::ReadWarnings warnings = meshio::readMesh(path, object, 1);
+    ASSERT_EQ(warnings.size(), 3u);
+    EXPECT_NE(warnings[0].find("/etc/passwd: it is not in the folder of the OBJ file"), std::string::npos);
+    EXPECT_NE(warnings[1].find("../outside.mtl: it is not in the folder"), std::string::npos);
+    EXPECT_NE(warnings[2].find("large.mtl: it is larger than 16 MB"), std::string::npos);
+    EXPECT_TRUE(object.materials.empty());
+    EXPECT_EQ(object.surfaceName(object.findLayer(1)->mesh.polygons[0].surface), "Grass");
+}
+
+TEST_F(HostileInput, ObjIsReadStrictlyWithTheLineOfEveryFault)
+{
+    expectRefusals(
+        *this,
+        {
+            {"index-beyond-long-long.obj", "", "line 4: \"99999999999999999999\" is not an index that fits"},
+            {"index-beyond-int.obj", "", "line 4: f refers to point 2147483648, but 3 points are defined"},
+            {"not-a-number.obj", "", "line 1: \"abc\" is not a number"},
+            {"point-with-one-coordinate.obj", "", "line 1: a point has x, y and z"},
+            {"face-with-two-points.obj", "", "line 3: a face needs three points or more; this one has 2"},
+            {"face-with-one-point.obj", "", "line 2: a face needs three points or more; this one has 1"},
+            {"zero.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 0 1 2\n", "line 4: f refers to point 0"},
+            {"uv.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nf 1/1 2/2 3/1\n", "line 5: f refers to UV 2, but 1 UVs"},
+            {"smoothing.obj", "s sometimes\n", "line 1: a smoothing group is a whole number or off"},
+            {"joined.obj", "v 0 0 \\\n0\nv 1 \\\n0 0 x\n", "line 3: \"x\" is not a number"},
+        });
+    // What the object cannot keep is reported a kind at a time; lines and points stay.
+    host::Object object;
+    const meshio::ReadWarnings warnings = meshio::readMesh(
+        file("kinds.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nl 1 2 3\np 3\ncurv 0 1 1 2\nparm u 0 1\nbevel on\nvc 1\n"),
+        object, 1);
+    ASSERT_EQ(warnings.size(), 3u);
+    EXPECT_NE(warnings[0].find("kinds.obj: 1 display and render statements (\"bevel\") not read"), std::string::npos);
+    EXPECT_NE(warnings[1].find("2 free-form curve and surface statements (\"curv\", \"parm\")"), std::string::npos);
+    EXPECT_NE(warnings[2].find("1 statements of unknown kinds (\"vc\")"), std::string::npos);
+    const host::Mesh &mesh = object.findLayer(1)->mesh;
+    ASSERT_EQ(mesh.polygonCount(), 3u); // two segments of the line, one point
+    EXPECT_EQ(mesh.polygons[0].vertexCount, 2u);
+    EXPECT_EQ(mesh.polygons[2].vertexCount, 1u);
+}
+
+TEST_F(HostileInput, NumbersThatAreNotFiniteAreRefusedAndNeverWritten)
+{
+    expectRefusals(*this, {
+                              {"not-finite-nan.obj", "", "line 1: \"nan\" is not a finite number"},
+                              {"not-finite-inf.obj", "", "line 1: \"inf\" is not a finite number"},
+                              {"huge.obj", "v 1e999 0 0\n", "line 1: \"1e999\" is not a finite number"},
+                              {"not-finite-coordinate.ply", "", "line 8: vertex 0: x is nan, not a finite number"},
+                              {"not-finite-weight.ply", "", "line 9: vertex 0: ZTSW is inf, not a finite number"},
+                          });
+    host::Object object = testing::sampleObject();
+    object.layer(1)->mesh.positions[2].y = NAN;
+    for (const char *name : {"out.obj", "out.ply"}) {
+        const std::string path = file(name, "the old file");
+        try {
+            meshio::writeMesh(path, object, meshio::LayerChoice::kCurrent);
+            ADD_FAILURE() << name << " was written";
+        } catch (const meshio::MeshIoError &error) {
+            EXPECT_NE(std::string(error.what()).find("point 2 of layer 1 is not at a finite position"),
+                      std::string::npos);
+        }
+        std::ifstream in(path);
+        EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()), "the old file");
+    }
+}
+
+TEST_F(HostileInput, ValuesOutOfTheirTypesAreRefusedNotCast)
+{
+    expectRefusals(
+        *this, {
+                   {"index-beyond-long-long.ply", "", "line 13: face 0: vertex index 1e+30 is outside 0 to 3 - 1"},
+                   {"list-count-not-whole.ply", "", "line 13: face 0: \"2.5\" is not a whole number from 0 to 255"},
+                   {"byte.ply",
+                    "ply\nformat ascii 1.0\nelement vertex 1\nproperty float x\nproperty float y\nproperty float z\n"
+                    "property uchar red\nend_header\n0 0 0 256\n",
+                    "line 9: vertex 0: \"256\" is not a whole number from 0 to 255"},
+               });
+}
+
+TEST_F(HostileInput, LayoutOdditiesAreRefusedOrReadInLinearTime)
+{
+    expectRefusals(*this, {{"two-vertex-elements.ply", "", "header line 7: a second vertex element"}});
+    // Thousands of properties: each a weight map, read once.
+    std::string header =
+        "ply\nformat ascii 1.0\nelement vertex 2\nproperty float x\nproperty float y\nproperty float z\n";
+    std::string row;
+    for (int i = 0; i < 3000; ++i) {
+        header += "property float w" + std::to_string(i) + "\n";
+        row += " " + std::to_string(i);
+    }
+    host::Object object;
+    meshio::readMesh(file("wide.ply", header + "end_header\n0 0 0" + row + "\n1 1 1" + row + "\n"), object, 1);
+    EXPECT_EQ(object.findLayer(1)->mesh.maps.size(), 3000u);
+    const long key = object.findMapKey(MH_MAP_WEIGHT, "w2999");
+    ASSERT_GE(key, 0);
+    EXPECT_EQ(object.findLayer(1)->mesh.findMap(static_cast<std::uint32_t>(key))->values[1], 2999.0f);
+}
+
+TEST_F(HostileInput, EveryFormatIsWrittenWithAndWithoutMaps)
+{
+    // Run by the sanitizer suite too: no copy from a null pointer, no read past a buffer.
+    host::Object plain;
+    plain.layer(1)->mesh.addPoint({1, 2, 3});
+    const std::uint32_t point = 0;
+    plain.layer(1)->mesh.addPolygon(MH_POLY_FACE, plain.surfaceIndex("S"), &point, 1);
+    host::Object withMaps = testing::sampleObject();
+    for (const host::Object *written : {&plain, &withMaps}) {
+        for (const char *name : {"w.obj", "w.ply", "a.ply"}) {
+            const std::string path = scratch / name;
+            meshio::writeMesh(path, *written, meshio::LayerChoice::kCurrent,
+                              name[0] == 'a' ? meshio::PlyEncoding::kAscii : meshio::PlyEncoding::kBinary);
+            host::Object back;
+            meshio::readMesh(path, back, 1);
+            EXPECT_EQ(back.findLayer(1)->mesh.pointCount(), written->findLayer(1)->mesh.pointCount()) << name;
+            // OBJ keeps UVs, PLY every map.
+            const std::size_t maps = written->findLayer(1)->mesh.maps.size();
+            EXPECT_EQ(back.findLayer(1)->mesh.maps.size(), name[0] == 'w' && name[2] == 'o' ? maps / 2 : maps) << name;
+        }
+    }
+}
+
+} // namespace
+} // namespace tuft
