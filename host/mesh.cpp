@@ -37,16 +37,21 @@ void normalize(float *n)
 
 } // namespace
 
+const float *PointMap::cornerValue(std::uint32_t polygon, std::uint32_t point) const
+{
+    const CornerValue *first =
+        std::lower_bound(corners.begin(), corners.end(), polygon,
+                         [](const CornerValue &corner, std::uint32_t wanted) { return corner.polygon < wanted; });
+    for (const CornerValue *c = first; c != corners.end() && c->polygon == polygon; ++c)
+        if (c->point == point)
+            return c->value;
+    return nullptr;
+}
+
 const float *PointMap::valueOn(std::uint32_t polygon, std::uint32_t point) const
 {
-    if (!corners.empty()) {
-        const CornerValue *first =
-            std::lower_bound(corners.begin(), corners.end(), polygon,
-                             [](const CornerValue &corner, std::uint32_t wanted) { return corner.polygon < wanted; });
-        for (const CornerValue *c = first; c != corners.end() && c->polygon == polygon; ++c)
-            if (c->point == point)
-                return c->value;
-    }
+    if (const float *own = corners.empty() ? nullptr : cornerValue(polygon, point))
+        return own;
     return point < has.size() && has[point] ? &values[std::size_t(point) * dimension] : nullptr;
 }
 

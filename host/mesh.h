@@ -51,6 +51,8 @@ struct PointMap {
     FlatArray<std::uint8_t> has;    // 1 where the point has a value
     FlatArray<CornerValue> corners; // in polygon order
 
+    // The value the point has on that polygon alone, or null.
+    const float *cornerValue(std::uint32_t polygon, std::uint32_t point) const;
     // The value of the point on the polygon: its corner value, else its own, else null.
     const float *valueOn(std::uint32_t polygon, std::uint32_t point) const;
 };

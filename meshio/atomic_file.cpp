@@ -205,6 +205,8 @@ AtomicFile::~AtomicFile()
 {
     if (fd_ >= 0)
         discard();
+    else if (!temporary_.empty()) // completed, never put in place
+        files::removeFile(temporary_);
 }
 
 void AtomicFile::discard()
@@ -217,21 +219,34 @@ void AtomicFile::discard()
 
 void AtomicFile::write(const char *data, std::size_t size) { writer_->write(data, size); }
 
-void AtomicFile::commit()
+void AtomicFile::complete()
 {
+    if (fd_ < 0)
+        return;
     int error = writer_->finish();
     const int closeError = files::finishFile(fd_);
     if (error == 0)
         error = closeError;
     fd_ = -1;
     writer_.reset();
-    if (error == 0)
-        error = files::replaceTarget(temporary_, target_);
     if (error != 0) {
         files::removeFile(temporary_);
+        temporary_.clear();
+        throw MeshIoError("cannot write " + path_ + ": " + files::errorText(error));
+    }
+}
+
+void AtomicFile::commit()
+{
+    complete();
+    const int error = files::replaceTarget(temporary_, target_);
+    if (error != 0) {
+        files::removeFile(temporary_);
+        temporary_.clear();
         throw MeshIoError("cannot write " + path_ + ": " + files::errorText(error));
     }
     files::forgetTemporary(temporary_);
+    temporary_.clear();
 }
 
 } // namespace tuft::meshio

@@ -25,6 +25,9 @@ public:
     AtomicFile &operator=(const AtomicFile &) = delete;
 
     void write(const char *data, std::size_t size);
+    // Writes what is left and closes the temporary file, so that a failure shows before
+    // any of several files is put in place; throws MeshIoError on failure.
+    void complete();
     // Writes what is left, closes and puts the file in the target's place, with the
     // permissions the target had; throws MeshIoError on failure.
     void commit();

@@ -28,9 +28,24 @@ ReadWarnings readPly(const std::string &path, const std::string &data, host::Obj
 void readMaterialLibrary(const std::string &objPath, const std::string &library, host::Object &object,
                          const LibraryReader &libraries, ReadWarnings &warnings);
 
+// The material libraries an OBJ file names, and the one written with it (when any
+// surface has no material in the others).
+struct MaterialLibraries {
+    std::string names;   // for the "mtllib" line; empty for none
+    std::string path;    // of the library written beside the OBJ file; empty for none
+    std::string content; // of that library
+};
+
 WrittenCounts writeObj(const std::string &path, const std::vector<const host::Layer *> &layers,
-                       const host::Object &object, const WriteProgress &progress);
+                       const host::Object &object, const WriteOptions &options, const MaterialLibraries &libraries);
 WrittenCounts writePly(const std::string &path, const std::vector<const host::Layer *> &layers,
-                       const host::Object &object, bool ascii, const WriteProgress &progress);
+                       const host::Object &object, const WriteOptions &options);
+
+// The libraries of an OBJ file: the object's, and one beside the file with materials
+// for the surfaces the layers use that no library of the object defines.
+MaterialLibraries materialLibrariesFor(const std::string &objPath, const host::Object &object,
+                                       const std::vector<const host::Layer *> &layers, const WriteOptions &options);
+// A surface's colour: its material's, green for the planted blades, else one of a palette.
+const float *surfaceColour(const host::Object &object, std::uint32_t surface, const std::string &plantedSurface);
 
 } // namespace tuft::meshio

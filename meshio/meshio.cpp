@@ -2,6 +2,7 @@
 
 #include "meshio/formats.h"
 #include "meshio/reading.h"
+#include "sdk/modeler_host.h"
 
 #include <algorithm>
 #include <cctype>
@@ -68,7 +69,9 @@ bool knownFormat(const std::string &path)
     return extension == "obj" || extension == "ply";
 }
 
-ReadWarnings readMesh(const std::string &path, host::Object &object, int layer)
+namespace {
+
+ReadWarnings readByFormat(const std::string &path, host::Object &object, int layer)
 {
     if (extensionOf(path) == "ply")
         return readPly(path, readInputFile(path, "ply"), object, layer);
@@ -78,16 +81,62 @@ ReadWarnings readMesh(const std::string &path, host::Object &object, int layer)
     throw MeshIoError(path + ": unknown mesh format (expected .obj or .ply)");
 }
 
+// A Z-up file's points and normals turned into the object's Y-up: (x, y, z) is (x, z, -y).
+void turnFromZUp(host::Mesh &mesh, std::size_t firstPoint)
+{
+    for (std::size_t i = firstPoint; i < mesh.pointCount(); ++i) {
+        host::Vec3 &p = mesh.positions[i];
+        p = {p.x, p.z, -p.y};
+    }
+    const auto turn = [](float *n) {
+        const float y = n[1];
+        n[1] = n[2];
+        n[2] = -y;
+    };
+    for (host::PointMap &map : mesh.maps) {
+        if (map.type != host::kNormalMap || map.dimension != 3)
+            continue;
+        for (std::size_t i = firstPoint; i < mesh.pointCount(); ++i)
+            turn(&map.values[3 * i]);
+        for (host::CornerValue &corner : map.corners)
+            if (corner.point >= firstPoint)
+                turn(corner.value);
+    }
+}
+
+} // namespace
+
+ReadWarnings readMesh(const std::string &path, host::Object &object, int layer, UpAxis up)
+{
+    const host::Layer *existing = object.findLayer(layer);
+    const std::size_t firstPoint = existing != nullptr ? existing->mesh.pointCount() : 0;
+    ReadWarnings warnings = readByFormat(path, object, layer);
+    if (up == UpAxis::kZ)
+        turnFromZUp(object.layer(layer)->mesh, firstPoint);
+    return warnings;
+}
+
+WrittenCounts writeMesh(const std::string &path, const host::Object &object, const WriteOptions &options)
+{
+    const std::vector<const host::Layer *> chosen = chosenLayers(object, options.layers);
+    checkFinite(path, object, chosen);
+    if (!options.uvMap.empty() && object.findMapKey(MH_MAP_UV, options.uvMap) < 0)
+        throw MeshIoError("cannot write " + path + ": the object has no UV map \"" + options.uvMap + "\"");
+    if (extensionOf(path) == "ply")
+        return writePly(path, chosen, object, options);
+    if (extensionOf(path) == "obj")
+        return writeObj(path, chosen, object, options, materialLibrariesFor(path, object, chosen, options));
+    throw MeshIoError(path + ": unknown mesh format (expected .obj or .ply)");
+}
+
 WrittenCounts writeMesh(const std::string &path, const host::Object &object, LayerChoice layers, PlyEncoding encoding,
                         const WriteProgress &progress)
 {
-    const std::vector<const host::Layer *> chosen = chosenLayers(object, layers);
-    checkFinite(path, object, chosen);
-    if (extensionOf(path) == "ply")
-        return writePly(path, chosen, object, encoding == PlyEncoding::kAscii, progress);
-    if (extensionOf(path) == "obj")
-        return writeObj(path, chosen, object, progress);
-    throw MeshIoError(path + ": unknown mesh format (expected .obj or .ply)");
+    WriteOptions options;
+    options.layers = layers;
+    options.plyEncoding = encoding;
+    options.progress = progress;
+    return writeMesh(path, object, options);
 }
 
 } // namespace tuft::meshio

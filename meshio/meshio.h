@@ -20,6 +20,9 @@ public:
 
 enum class LayerChoice { kCurrent, kAll };
 enum class PlyEncoding { kBinary, kAscii };
+// The up axis of a file: the object's own is Y; a Z-up file is turned as it is read and
+// written, so the object stays Y-up (glTF is Y-up by definition and never turned).
+enum class UpAxis { kY, kZ };
 
 // What a reader could not keep, a line a kind, each naming the file, how many and what
 // became of them. Warnings never stop a read.
@@ -29,20 +32,37 @@ using ReadWarnings = std::vector<std::string>;
 // what it holds. OBJ materials (else groups) become surface names; extra float
 // properties of PLY vertices become weight maps of their names. Nothing is added when
 // the file is bad: MeshIoError names the file, the line or byte, and what was wrong.
-ReadWarnings readMesh(const std::string &path, host::Object &object, int layer);
+ReadWarnings readMesh(const std::string &path, host::Object &object, int layer, UpAxis up = UpAxis::kY);
 
 struct WrittenCounts {
     std::size_t points = 0;
     std::size_t polygons = 0;
+    ReadWarnings warnings; // what the file could not say as the object does (values two UV maps disagree on)
 };
 
 // Told how far a write has come: `done` of `total` elements (points, UVs, polygons),
 // a few hundred times a file at most.
 using WriteProgress = std::function<void(std::uint64_t done, std::uint64_t total)>;
 
+struct WriteOptions {
+    LayerChoice layers = LayerChoice::kCurrent;
+    PlyEncoding plyEncoding = PlyEncoding::kBinary;
+    // The UV map written alone; empty: every UV map, merged into one channel.
+    std::string uvMap;
+    // Smooth normals (area-weighted per point within each surface) where the object has
+    // none of its own; a file that has any normals gets them for every corner anyway.
+    bool normals = false;
+    UpAxis up = UpAxis::kY;
+    // The surface the planted blades carry, green in a material library that is written.
+    std::string plantedSurface;
+    WriteProgress progress;
+};
+
 // Writes the current layer, or every layer holding geometry, to a file (by extension:
 // .obj or .ply, binary unless asked for text). The file is replaced only once it is
-// completely written.
+// completely written. An OBJ file names its materials' libraries: those the input
+// named, and one written beside it for surfaces no library defines.
+WrittenCounts writeMesh(const std::string &path, const host::Object &object, const WriteOptions &options);
 WrittenCounts writeMesh(const std::string &path, const host::Object &object, LayerChoice layers,
                         PlyEncoding encoding = PlyEncoding::kBinary, const WriteProgress &progress = {});
 

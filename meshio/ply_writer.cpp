@@ -1,6 +1,9 @@
-// PLY output, binary little-endian or ASCII: double positions, float weight maps and
-// the first UV map as s and t, faces as vertex_indices lists.
+// PLY output, binary little-endian or ASCII: double positions, float weight maps, the UV
+// channel as s and t, normals as nx, ny and nz; faces as vertex_indices lists. PLY keeps
+// values per vertex only, so a point whose corners differ (a seam) is written once more
+// for each other value it takes.
 #include "meshio/atomic_file.h"
+#include "meshio/corner_channels.h"
 #include "meshio/formats.h"
 #include "meshio/parallel_text.h"
 #include "meshio/writing.h"
@@ -9,6 +12,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <unordered_map>
 
 namespace tuft::meshio {
 
@@ -20,7 +24,7 @@ public:
     explicit Output(AtomicFile &file) : file_(file), buffer_(new char[kBlock]) {}
     void bytes(const void *data, std::size_t size)
     {
-        if (size == 0) // a point without maps has no extras, and no pointer to them
+        if (size == 0) // a vertex without maps has no extras, and no pointer to them
             return;
         if (used_ + size > kBlock) {
             flush();
@@ -46,72 +50,159 @@ private:
     std::size_t used_ = 0;
 };
 
-// The maps written per point: weight maps, then the first UV map as s and t.
-struct WrittenMaps {
-    std::vector<std::pair<std::string, std::uint32_t>> weights;
-    long uvKey = -1;
+// The vertices of one layer: its points, each with its own UV and normal, then a copy of
+// a point for each other value its corners take.
+class LayerVertices {
+public:
+    LayerVertices(const host::Object &object, const host::Mesh &mesh, const WriteOptions &options,
+                  const FileChannels &file, ReadWarnings &warnings)
+        : mesh_(mesh), file_(file), corners_(object, mesh, options, file, warnings)
+    {
+        if (!corners_.uvSeams() && !corners_.normalSeams())
+            return;
+        std::unordered_map<std::string, std::uint32_t> copies;
+        for (std::uint32_t p = 0; p < mesh.polygonCount(); ++p) {
+            const host::Polygon &polygon = mesh.polygons[p];
+            for (std::uint32_t k = 0; k < polygon.vertexCount; ++k) {
+                const std::uint32_t point = mesh.vertices[polygon.firstVertex + k];
+                float values[5];
+                cornerValues(p, point, values);
+                float own[5];
+                pointValues(point, own);
+                if (std::equal(values, values + 5, own))
+                    continue;
+                if (vertexOf_.empty())
+                    vertexOf_.assign(mesh.vertices.size(), kPoint);
+                std::string key(reinterpret_cast<const char *>(&point), sizeof point);
+                key.append(reinterpret_cast<const char *>(values), sizeof values);
+                const auto found = copies.emplace(key, static_cast<std::uint32_t>(copyPoint_.size()));
+                if (found.second) {
+                    copyPoint_.push_back(point);
+                    copyValues_.insert(copyValues_.end(), values, values + 5);
+                }
+                vertexOf_[polygon.firstVertex + k] = static_cast<std::uint32_t>(mesh.pointCount()) + found.first->second;
+            }
+        }
+    }
+
+    std::size_t count() const { return mesh_.pointCount() + copyPoint_.size(); }
+    // The point a vertex stands on, and its UV and normal (five floats).
+    std::uint32_t pointOf(std::size_t vertex) const
+    {
+        return vertex < mesh_.pointCount() ? static_cast<std::uint32_t>(vertex) : copyPoint_[vertex - mesh_.pointCount()];
+    }
+    void valuesOf(std::size_t vertex, float (&values)[5]) const
+    {
+        if (vertex < mesh_.pointCount())
+            pointValues(static_cast<std::uint32_t>(vertex), values);
+        else
+            std::copy_n(&copyValues_[5 * (vertex - mesh_.pointCount())], 5, values);
+    }
+    // The vertex of a polygon's corner (by its place in the mesh's vertex list).
+    std::uint32_t vertexOf(std::size_t slot) const
+    {
+        const std::uint32_t point = mesh_.vertices[slot];
+        return vertexOf_.empty() || vertexOf_[slot] == kPoint ? point : vertexOf_[slot];
+    }
+
+private:
+    static constexpr std::uint32_t kPoint = ~std::uint32_t(0);
+
+    void pointValues(std::uint32_t point, float (&values)[5]) const
+    {
+        fill(corners_.pointUv(point), corners_.pointNormal(point), values);
+    }
+    void cornerValues(std::uint32_t polygon, std::uint32_t point, float (&values)[5]) const
+    {
+        fill(corners_.cornerUv(polygon, point), corners_.cornerNormal(polygon, point), values);
+    }
+    void fill(const float *uv, const float *normal, float (&values)[5]) const
+    {
+        std::fill_n(values, 5, 0.0f);
+        if (file_.uvs && uv != nullptr)
+            std::copy_n(uv, 2, values);
+        if (file_.normals && normal != nullptr)
+            std::copy_n(normal, 3, values + 2);
+    }
+
+    const host::Mesh &mesh_;
+    const FileChannels &file_;
+    const CornerChannels corners_;
+    std::vector<std::uint32_t> vertexOf_; // by vertex slot; empty when every corner is its point
+    std::vector<std::uint32_t> copyPoint_;
+    std::vector<float> copyValues_; // five a copy
 };
 
-WrittenMaps mapsOf(const host::Object &object, const std::vector<const host::Layer *> &layers)
+// The maps written per vertex as weights, in the order they were made.
+std::vector<std::pair<std::string, std::uint32_t>> weightMaps(const host::Object &object,
+                                                                const std::vector<const host::Layer *> &layers)
 {
-    WrittenMaps maps;
+    std::vector<std::pair<std::string, std::uint32_t>> weights;
     for (std::size_t key = 0; key < object.mapCount(); ++key) {
         const host::MapInfo &info = object.mapInfo(static_cast<std::uint32_t>(key));
         bool used = false;
         for (const host::Layer *layer : layers)
             used |= layer->mesh.findMap(static_cast<std::uint32_t>(key)) != nullptr;
-        if (!used)
-            continue;
-        if (info.type == MH_MAP_WEIGHT && info.dimension == 1)
-            maps.weights.emplace_back(info.name, static_cast<std::uint32_t>(key));
-        else if (info.type == MH_MAP_UV && info.dimension == 2 && maps.uvKey < 0)
-            maps.uvKey = static_cast<long>(key);
+        if (used && info.type == MH_MAP_WEIGHT && info.dimension == 1)
+            weights.emplace_back(info.name, static_cast<std::uint32_t>(key));
     }
-    return maps;
+    return weights;
 }
 
-float mapValue(const host::Mesh &mesh, long key, std::size_t point, int component, int dimension)
-{
-    const host::PointMap *map = mesh.findMap(static_cast<std::uint32_t>(key));
-    if (map == nullptr || !map->has[point])
-        return 0.0f;
-    return map->values[point * dimension + component];
-}
+struct Layout {
+    std::vector<std::pair<std::string, std::uint32_t>> weights;
+    FileChannels channels;
+    bool zUp;
+};
 
-// Per point: the weights, then s and t; points without a value get 0.
-void extrasOf(const host::Mesh &mesh, const WrittenMaps &maps, std::size_t point, std::vector<float> &extra)
+// A vertex's floats after its position: weights, then s and t, then nx, ny and nz.
+void extrasOf(const host::Mesh &mesh, const Layout &layout, const LayerVertices &vertices, std::size_t vertex,
+              std::vector<float> &extra)
 {
     extra.clear();
-    for (const auto &weight : maps.weights)
-        extra.push_back(mapValue(mesh, weight.second, point, 0, 1));
-    if (maps.uvKey >= 0) {
-        extra.push_back(mapValue(mesh, maps.uvKey, point, 0, 2));
-        extra.push_back(mapValue(mesh, maps.uvKey, point, 1, 2));
+    const std::uint32_t point = vertices.pointOf(vertex);
+    for (const auto &weight : layout.weights) {
+        const host::PointMap *map = mesh.findMap(weight.second);
+        extra.push_back(map != nullptr && map->has[point] ? map->values[point] : 0.0f);
+    }
+    if (!layout.channels.uvs && !layout.channels.normals)
+        return;
+    float values[5];
+    vertices.valuesOf(vertex, values);
+    if (layout.channels.uvs)
+        extra.insert(extra.end(), values, values + 2);
+    if (layout.channels.normals) {
+        const float *n = values + 2;
+        const float turned[3] = {n[0], -n[2], n[1]};
+        extra.insert(extra.end(), layout.zUp ? turned : n, (layout.zUp ? turned : n) + 3);
     }
 }
 
+host::Vec3 filePosition(host::Vec3 p, bool zUp) { return zUp ? host::Vec3{p.x, -p.z, p.y} : p; }
+
 void writeBinaryBody(AtomicFile &file, ProgressCount &progress, const std::vector<const host::Layer *> &layers,
-                     const WrittenMaps &maps, bool byteCounts)
+                     const std::vector<LayerVertices> &vertices, const Layout &layout, bool byteCounts)
 {
     Output out(file);
     std::vector<float> extra;
-    for (const host::Layer *layer : layers) {
-        const host::Mesh &mesh = layer->mesh;
-        for (std::size_t i = 0; i < mesh.pointCount(); ++i) {
-            const host::Vec3 &p = mesh.positions[i];
+    for (std::size_t l = 0; l < layers.size(); ++l) {
+        const host::Mesh &mesh = layers[l]->mesh;
+        const std::size_t count = vertices[l].count();
+        for (std::size_t i = 0; i < count; ++i) {
+            const host::Vec3 p = filePosition(mesh.positions[vertices[l].pointOf(i)], layout.zUp);
             out.value(p.x);
             out.value(p.y);
             out.value(p.z);
-            extrasOf(mesh, maps, i, extra);
+            extrasOf(mesh, layout, vertices[l], i, extra);
             out.bytes(extra.data(), extra.size() * sizeof(float));
             if ((i + 1) % kLinesPerChunk == 0)
                 progress.add(kLinesPerChunk);
         }
-        progress.add(mesh.pointCount() % kLinesPerChunk);
+        progress.add(count % kLinesPerChunk);
     }
     std::uint32_t base = 0;
-    for (const host::Layer *layer : layers) {
-        const host::Mesh &mesh = layer->mesh;
+    for (std::size_t l = 0; l < layers.size(); ++l) {
+        const host::Mesh &mesh = layers[l]->mesh;
         for (std::size_t i = 0; i < mesh.polygonCount(); ++i) {
             const host::Polygon &polygon = mesh.polygons[i];
             if (byteCounts)
@@ -119,34 +210,34 @@ void writeBinaryBody(AtomicFile &file, ProgressCount &progress, const std::vecto
             else
                 out.value(polygon.vertexCount);
             for (std::uint32_t k = 0; k < polygon.vertexCount; ++k)
-                out.value(base + mesh.vertices[polygon.firstVertex + k]);
+                out.value(base + vertices[l].vertexOf(polygon.firstVertex + k));
             if ((i + 1) % kLinesPerChunk == 0)
                 progress.add(kLinesPerChunk);
         }
         progress.add(mesh.polygonCount() % kLinesPerChunk);
-        base += static_cast<std::uint32_t>(mesh.pointCount());
+        base += static_cast<std::uint32_t>(vertices[l].count());
     }
     out.flush();
 }
 
 // Text lines formatted on every core, in order.
 void writeAsciiBody(AtomicFile &file, ProgressCount &progress, const std::vector<const host::Layer *> &layers,
-                    const WrittenMaps &maps)
+                    const std::vector<LayerVertices> &vertices, const Layout &layout)
 {
-    for (const host::Layer *layer : layers) {
-        const host::Mesh &mesh = layer->mesh;
+    for (std::size_t l = 0; l < layers.size(); ++l) {
+        const host::Mesh &mesh = layers[l]->mesh;
         const auto formatPoints = [&](std::size_t first, std::size_t end, TextAppender &out) {
             std::vector<float> extra;
             NumberMemo<double> xs, ys, zs;
-            std::vector<NumberMemo<double>> extraMemos(maps.weights.size() + 2);
+            std::vector<NumberMemo<double>> extraMemos(layout.weights.size() + 5);
             for (std::size_t i = first; i < end; ++i) {
-                const host::Vec3 &p = mesh.positions[i];
+                const host::Vec3 p = filePosition(mesh.positions[vertices[l].pointOf(i)], layout.zUp);
                 out.number(p.x, xs);
                 out.character(' ');
                 out.number(p.y, ys);
                 out.character(' ');
                 out.number(p.z, zs);
-                extrasOf(mesh, maps, i, extra);
+                extrasOf(mesh, layout, vertices[l], i, extra);
                 for (std::size_t k = 0; k < extra.size(); ++k) {
                     out.character(' ');
                     out.number(static_cast<double>(extra[k]), extraMemos[k]); // as ASCII files always had them
@@ -154,62 +245,76 @@ void writeAsciiBody(AtomicFile &file, ProgressCount &progress, const std::vector
                 out.character('\n');
             }
         };
-        writeInChunks(file, progress, mesh.pointCount(), formatPoints);
+        writeInChunks(file, progress, vertices[l].count(), formatPoints);
     }
     std::uint64_t base = 0;
-    for (const host::Layer *layer : layers) {
-        const host::Mesh &mesh = layer->mesh;
+    for (std::size_t l = 0; l < layers.size(); ++l) {
+        const host::Mesh &mesh = layers[l]->mesh;
         const auto formatFaces = [&](std::size_t first, std::size_t end, TextAppender &out) {
             for (std::size_t i = first; i < end; ++i) {
                 const host::Polygon &polygon = mesh.polygons[i];
                 out.number(polygon.vertexCount);
                 for (std::uint32_t k = 0; k < polygon.vertexCount; ++k) {
                     out.character(' ');
-                    out.number(base + mesh.vertices[polygon.firstVertex + k]);
+                    out.number(base + vertices[l].vertexOf(polygon.firstVertex + k));
                 }
                 out.character('\n');
             }
         };
         writeInChunks(file, progress, mesh.polygonCount(), formatFaces);
-        base += mesh.pointCount();
+        base += vertices[l].count();
     }
+}
+
+std::string headerOf(const Layout &layout, bool ascii, std::size_t vertices, std::size_t faces, bool byteCounts)
+{
+    std::string header = "ply\nformat ";
+    header += ascii ? "ascii 1.0\n" : "binary_little_endian 1.0\n";
+    header += "comment planted by tuftsprout\n";
+    header += "element vertex " + std::to_string(vertices) + "\n";
+    header += "property double x\nproperty double y\nproperty double z\n";
+    for (const auto &weight : layout.weights)
+        header += "property float " + oneWord(weight.first, "unnamed") + "\n";
+    if (layout.channels.uvs)
+        header += "property float s\nproperty float t\n";
+    if (layout.channels.normals)
+        header += "property float nx\nproperty float ny\nproperty float nz\n";
+    header += "element face " + std::to_string(faces) + "\n";
+    // Vertex counts fit a byte in nearly every mesh; the rare larger polygon needs more.
+    header += byteCounts ? "property list uchar uint vertex_indices\nend_header\n"
+                         : "property list uint uint vertex_indices\nend_header\n";
+    return header;
 }
 
 } // namespace
 
 WrittenCounts writePly(const std::string &path, const std::vector<const host::Layer *> &layers,
-                       const host::Object &object, bool ascii, const WriteProgress &report)
+                       const host::Object &object, const WriteOptions &options)
 {
+    const Layout layout{weightMaps(object, layers), fileChannels(object, layers, options), options.up == UpAxis::kZ};
     WrittenCounts counts;
+    std::vector<LayerVertices> vertices;
+    vertices.reserve(layers.size());
+    std::size_t vertexCount = 0;
     std::uint32_t largestPolygon = 0;
     for (const host::Layer *layer : layers) {
+        vertices.emplace_back(object, layer->mesh, options, layout.channels, counts.warnings);
+        vertexCount += vertices.back().count();
         counts.points += layer->mesh.pointCount();
         counts.polygons += layer->mesh.polygonCount();
         for (const host::Polygon &polygon : layer->mesh.polygons)
             largestPolygon = std::max(largestPolygon, polygon.vertexCount);
     }
-    // Vertex counts fit a byte in nearly every mesh; the rare larger polygon needs more.
     const bool byteCounts = largestPolygon <= 255;
-    const WrittenMaps maps = mapsOf(object, layers);
+    const bool ascii = options.plyEncoding == PlyEncoding::kAscii;
     AtomicFile file(path);
-    std::string header = "ply\nformat ";
-    header += ascii ? "ascii 1.0\n" : "binary_little_endian 1.0\n";
-    header += "comment planted by tuftsprout\n";
-    header += "element vertex " + std::to_string(counts.points) + "\n";
-    header += "property double x\nproperty double y\nproperty double z\n";
-    for (const auto &weight : maps.weights)
-        header += "property float " + oneWord(weight.first, "unnamed") + "\n";
-    if (maps.uvKey >= 0)
-        header += "property float s\nproperty float t\n";
-    header += "element face " + std::to_string(counts.polygons) + "\n";
-    header += byteCounts ? "property list uchar uint vertex_indices\nend_header\n"
-                         : "property list uint uint vertex_indices\nend_header\n";
+    const std::string header = headerOf(layout, ascii, vertexCount, counts.polygons, byteCounts);
     file.write(header.data(), header.size());
-    ProgressCount progress(report, counts.points + counts.polygons);
+    ProgressCount progress(options.progress, vertexCount + counts.polygons);
     if (ascii)
-        writeAsciiBody(file, progress, layers, maps);
+        writeAsciiBody(file, progress, layers, vertices, layout);
     else
-        writeBinaryBody(file, progress, layers, maps, byteCounts);
+        writeBinaryBody(file, progress, layers, vertices, layout, byteCounts);
     file.commit();
     return counts;
 }

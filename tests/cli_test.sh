@@ -14,19 +14,20 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 info=$(assimp info grass.obj)
 grep -qE 'Faces: +9000' <<<"$info" || fail "assimp does not read 5000 polygons (9000 triangles): $info"
 
-# A pinned clock repeats the run byte for byte.
-"$tuftsprout" plant -o again.obj --number 1000 --clock 0 2>/dev/null
-cmp -s grass.obj again.obj || fail "--clock 0 did not repeat the run"
+# A pinned clock repeats the run byte for byte (the same name: the file names its material library).
+mkdir again && (cd again && "$tuftsprout" plant -o grass.obj --number 1000 --clock 0 2>/dev/null)
+cmp -s grass.obj again/grass.obj || fail "--clock 0 did not repeat the run"
 
 # Large enough for several formatting chunks and file blocks: the same bytes whatever
 # the number of threads that format them.
 for file in big.obj big.ply; do
     ascii=$([ "$file" = big.ply ] && echo --ascii || true)
-    TUFT_THREADS=1 "$tuftsprout" plant -o "one-$file" --number 30000 --set Add_UV=on --clock 0 $ascii 2>/dev/null
-    TUFT_THREADS=3 "$tuftsprout" plant -o "three-$file" --number 30000 --set Add_UV=on --clock 0 $ascii 2>/dev/null
-    cmp -s "one-$file" "three-$file" || fail "$file differs between 1 and 3 formatting threads"
+    mkdir -p one three
+    TUFT_THREADS=1 "$tuftsprout" plant -o "one/$file" --number 30000 --set Add_UV=on --clock 0 $ascii 2>/dev/null
+    TUFT_THREADS=3 "$tuftsprout" plant -o "three/$file" --number 30000 --set Add_UV=on --clock 0 $ascii 2>/dev/null
+    cmp -s "one/$file" "three/$file" || fail "$file differs between 1 and 3 formatting threads"
 done
-[ "$(grep -c '^v ' one-big.obj)" = 330000 ] || fail "expected 330000 points in big.obj"
+[ "$(grep -c '^v ' one/big.obj)" = 330000 ] || fail "expected 330000 points in big.obj"
 
 # UVs on: every point has a vt.
 "$tuftsprout" plant -o uv.obj --set "Add_UV=on" 2>/dev/null
@@ -47,7 +48,7 @@ set +e
 set -e
 [ $status = 2 ] || fail "unknown control exited $status"
 grep -q 'no control "Nonsense"' err.txt || fail "unclear message: $(cat err.txt)"
-cmp -s grass.obj again.obj || fail "a failed run changed the output"
+cmp -s grass.obj again/grass.obj || fail "a failed run changed the output"
 "$tuftsprout" plant -o cancelled.obj --cancel 2>/dev/null
 [ ! -e cancelled.obj ] || fail "Cancel wrote a file"
 set +e

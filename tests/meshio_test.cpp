@@ -217,7 +217,12 @@ TEST_F(MeshFiles, AFailedWriteKeepsTheOldFile)
     std::size_t files = 0;
     for (const auto &entry : fs::directory_iterator(directory))
         files += entry.is_regular_file();
-    EXPECT_EQ(files, 1u);
+    EXPECT_EQ(files, 1u) << [&] {
+        std::string names;
+        for (const auto &entry : fs::directory_iterator(directory))
+            names += entry.path().filename().string() + " ";
+        return names;
+    }();
 }
 
 TEST_F(MeshFiles, LargeFilesArriveWhole)

@@ -1,0 +1,97 @@
+// The material library an OBJ file is written with: the libraries the input named, and
+// one written beside the file for the surfaces none of them defines.
+#include "meshio/formats.h"
+#include "meshio/writing.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <set>
+
+namespace tuft::meshio {
+
+namespace {
+
+// The grass's green, and colours that tell other surfaces apart.
+constexpr float kGrass[3] = {0.26f, 0.55f, 0.14f};
+constexpr float kPalette[][3] = {{0.62f, 0.55f, 0.45f}, {0.45f, 0.5f, 0.58f}, {0.7f, 0.62f, 0.35f},
+                                 {0.55f, 0.4f, 0.35f},  {0.4f, 0.55f, 0.5f},  {0.6f, 0.6f, 0.6f}};
+
+std::string fileName(const std::string &path)
+{
+    const std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string withoutExtension(const std::string &path)
+{
+    const std::size_t dot = path.find_last_of('.');
+    const std::size_t slash = path.find_last_of('/');
+    return dot == std::string::npos || (slash != std::string::npos && dot < slash) ? path : path.substr(0, dot);
+}
+
+// The surfaces the written polygons use, in the order of the object's surfaces.
+std::vector<std::uint32_t> usedSurfaces(const host::Object &object, const std::vector<const host::Layer *> &layers)
+{
+    std::vector<std::uint8_t> used(object.surfaceCount(), 0);
+    for (const host::Layer *layer : layers)
+        for (const host::Polygon &polygon : layer->mesh.polygons)
+            used[polygon.surface] = 1;
+    std::vector<std::uint32_t> surfaces;
+    for (std::uint32_t s = 0; s < used.size(); ++s)
+        if (used[s])
+            surfaces.push_back(s);
+    return surfaces;
+}
+
+std::string colourLine(const float (&rgb)[3])
+{
+    char text[96];
+    std::snprintf(text, sizeof text, "Kd %.3f %.3f %.3f\n", rgb[0], rgb[1], rgb[2]);
+    return text;
+}
+
+} // namespace
+
+const float *surfaceColour(const host::Object &object, std::uint32_t surface, const std::string &plantedSurface)
+{
+    const std::string &name = object.surfaceName(surface);
+    const auto material = object.materials.find(name);
+    if (material != object.materials.end())
+        return material->second.diffuse;
+    if (name == plantedSurface)
+        return kGrass;
+    return kPalette[surface % (sizeof kPalette / sizeof kPalette[0])];
+}
+
+MaterialLibraries materialLibrariesFor(const std::string &objPath, const host::Object &object,
+                                       const std::vector<const host::Layer *> &layers, const WriteOptions &options)
+{
+    MaterialLibraries libraries;
+    std::string &names = libraries.names;
+    for (const std::string &library : object.materialLibraries)
+        names += (names.empty() ? "" : " ") + library;
+    std::string content;
+    std::set<std::string> written;
+    for (std::uint32_t surface : usedSurfaces(object, layers)) {
+        const std::string name = oneWord(object.surfaceName(surface), "Default");
+        if (object.materials.count(object.surfaceName(surface)) != 0 || !written.insert(name).second)
+            continue;
+        float rgb[3];
+        std::copy_n(surfaceColour(object, surface, options.plantedSurface), 3, rgb);
+        content += "\nnewmtl " + name + "\n" + colourLine(rgb) + "Ka 0.000 0.000 0.000\nKs 0.000 0.000 0.000\nd 1\nillum 1\n";
+    }
+    if (content.empty())
+        return libraries;
+    // Beside the OBJ file, named after it, never in the place of a library the input named.
+    std::string library = fileName(withoutExtension(objPath)) + ".mtl";
+    const auto &named = object.materialLibraries;
+    if (std::find(named.begin(), named.end(), library) != named.end())
+        library = fileName(withoutExtension(objPath)) + "-surfaces.mtl";
+    const std::size_t slash = objPath.find_last_of('/');
+    libraries.path = (slash == std::string::npos ? std::string() : objPath.substr(0, slash + 1)) + library;
+    libraries.content = "# the surfaces of " + fileName(objPath) + ", written by tuftsprout\n" + content;
+    names += (names.empty() ? "" : " ") + library;
+    return libraries;
+}
+
+} // namespace tuft::meshio
