@@ -72,7 +72,7 @@ struct PlantOptions {
     std::vector<std::string> sets;
     std::map<std::string, std::string> panelValues; // by flag: the value as the panel takes it
     std::vector<std::string> loadPresets;
-    std::string layers = "current", savePreset, clock;
+    std::string layers = "current", savePreset, clock, up = "y";
     bool cancel = false, asciiPly = false;
 };
 
@@ -128,7 +128,9 @@ void addPanelOptions(CLI::App *command, PlantOptions &o)
 void addMeshOptions(CLI::App *command, PlantOptions &o)
 {
     command
-        ->add_option("input", o.job.input, "Mesh for the current layer (.obj or .ply); an empty object when left out")
+        ->add_option("input", o.job.inputs,
+                     "Meshes to read (.obj or .ply): the first into the current layer, which is planted on, the "
+                     "others into layers of their own; an empty object when left out")
         ->check(CLI::ExistingFile);
     command->add_option("-o,--output", o.job.output, "Mesh file to write (.obj or .ply); replaced only when complete");
     command->add_option("--select", o.job.selection,
@@ -146,6 +148,15 @@ void addMeshOptions(CLI::App *command, PlantOptions &o)
                         "instead of the clock, to repeat a run exactly");
     command->add_option("--layers", o.layers, "Write the current layer only, or all layers holding geometry")
         ->check(CLI::IsMember({"current", "all"}));
+    command->add_option("--uv-map", o.job.uvMap,
+                        "Write this UV map alone (by default every UV map of the object goes into one channel: "
+                        "the input's and the blades' U_NAME map together)");
+    command->add_flag("--normals", o.job.normals,
+                      "Write normals: the input's own where it has them, smooth ones (area-weighted within each "
+                      "surface) for the rest, blades included");
+    command->add_option("--up", o.up, "The up axis of the files read and written: y (the default) or z, for tools "
+                                      "that do not turn Z-up files themselves")
+        ->check(CLI::IsMember({"y", "z"}));
 }
 
 CLI::App *addPlantCommand(CLI::App &app, PlantOptions &o)
@@ -250,6 +261,7 @@ int runPlant(CLI::App &plant, PlantOptions &o)
     if (plant.count("--clock") > 0)
         o.job.clock = clockSeconds(o.clock);
     o.job.layers = o.layers == "all" ? tuft::meshio::LayerChoice::kAll : tuft::meshio::LayerChoice::kCurrent;
+    o.job.up = o.up == "z" ? tuft::meshio::UpAxis::kZ : tuft::meshio::UpAxis::kY;
     buildActions(plant, o);
     const tuft::app::PlantResult result = tuft::app::runPlantJob(o.job);
     if (!o.job.previewPng.empty())

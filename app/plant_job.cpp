@@ -72,11 +72,16 @@ void checkFiles(const PlantJob &job, const std::vector<PresetUse> &presets)
             checkWritable(*path);
 }
 
-// Reads a mesh into a layer, telling what the file held that the object cannot keep.
-void readLayer(const std::string &path, host::Object &object, int layer)
+void warn(const std::vector<std::string> &warnings)
 {
-    for (const std::string &warning : during("reading " + path, [&] { return meshio::readMesh(path, object, layer); }))
+    for (const std::string &warning : warnings)
         std::fprintf(stderr, "tuftsprout: warning: %s\n", warning.c_str());
+}
+
+// Reads a mesh into a layer, telling what the file held that the object cannot keep.
+void readLayer(const std::string &path, host::Object &object, int layer, meshio::UpAxis up)
+{
+    warn(during("reading " + path, [&] { return meshio::readMesh(path, object, layer, up); }));
 }
 
 host::Object readObject(const PlantJob &job)
@@ -84,12 +89,12 @@ host::Object readObject(const PlantJob &job)
     host::Object object;
     object.currentLayer = kCurrentLayer;
     object.layer(kCurrentLayer);
-    if (!job.input.empty())
-        readLayer(job.input, object, kCurrentLayer);
+    for (std::size_t i = 0; i < job.inputs.size(); ++i)
+        readLayer(job.inputs[i], object, i == 0 ? kCurrentLayer : kBackgroundLayer + static_cast<int>(i), job.up);
     if (!job.selection.empty())
         applySelection(object, kCurrentLayer, job.selection);
     if (!job.background.empty()) {
-        readLayer(job.background, object, kBackgroundLayer);
+        readLayer(job.background, object, kBackgroundLayer, job.up);
         object.background = {kBackgroundLayer};
     }
     return object;
@@ -103,7 +108,8 @@ void writeText(const std::string &path, const std::string &text)
 }
 
 // Writes the output with a bar on the terminal, as long files take a while.
-meshio::WrittenCounts writeWithProgress(const PlantJob &job, const host::Object &object)
+meshio::WrittenCounts writeWithProgress(const PlantJob &job, const host::Object &object,
+                                        const std::string &plantedSurface)
 {
     constexpr std::uint32_t kSteps = 1000;
     const std::unique_ptr<host::ProgressDisplay> bar = host::makeTerminalProgress();
@@ -115,9 +121,16 @@ meshio::WrittenCounts writeWithProgress(const PlantJob &job, const host::Object 
         };
     }
     try {
-        const meshio::WrittenCounts written = during("writing " + job.output, [&] {
-            return meshio::writeMesh(job.output, object, job.layers, job.plyEncoding, progress);
-        });
+        meshio::WriteOptions options;
+        options.layers = job.layers;
+        options.plyEncoding = job.plyEncoding;
+        options.uvMap = job.uvMap;
+        options.normals = job.normals;
+        options.up = job.up;
+        options.plantedSurface = plantedSurface;
+        options.progress = progress;
+        const meshio::WrittenCounts written =
+            during("writing " + job.output, [&] { return meshio::writeMesh(job.output, object, options); });
         if (bar)
             bar->finish();
         return written;
@@ -292,7 +305,9 @@ PlantResult runPlantJob(const PlantJob &job)
         writePng(job.previewPng, picture, kPreviewWidth, kPreviewHeight);
     if (!result.confirmed || job.output.empty())
         return result;
-    const meshio::WrittenCounts written = writeWithProgress(job, object);
+    const toolkit::ControlView *surface = closing.find("S_NAME");
+    const meshio::WrittenCounts written = writeWithProgress(job, object, surface != nullptr ? surface->text : "");
+    warn(written.warnings);
     result.points = written.points;
     result.polygons = written.polygons;
     return result;

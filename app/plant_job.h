@@ -19,12 +19,17 @@ struct PresetUse {
 };
 
 struct PlantJob {
-    std::string input;      // a mesh for the current layer; empty: none
+    // Meshes to read: the first into the current layer (planted on), the others into
+    // layers 3, 4, ... beside it; none: an empty object.
+    std::vector<std::string> inputs;
     std::string background; // a mesh for the background layer; empty: none
     std::string output;     // empty only when cancelling
     std::string previewPng; // the preview as it stood when the panel closed
     std::string selection;  // "points:WHICH" or "polygons:WHICH"; empty: none
     meshio::PlyEncoding plyEncoding = meshio::PlyEncoding::kBinary;
+    std::string uvMap;                   // the UV map written alone; empty: all, merged
+    bool normals = false;                // smooth normals where the object has none
+    meshio::UpAxis up = meshio::UpAxis::kY;
     std::string plugin; // empty: beside the program
     std::vector<toolkit::UserAction> actions;
     std::vector<std::optional<std::string>> fileAnswers; // for the dialogs, in order

@@ -387,62 +387,96 @@ private:
     std::unordered_set<std::string> names_; // of the current element's properties
 };
 
-bool isUvName(const std::string &name, int &axis)
-{
-    if (name == "s" || name == "u" || name == "texture_u" || name == "texture_s") {
-        axis = 0;
-        return true;
-    }
-    if (name == "t" || name == "v" || name == "texture_v" || name == "texture_t") {
-        axis = 1;
-        return true;
-    }
-    return false;
-}
+// The vertex properties that pair up into a UV map, in the order of preference; the
+// first pair a file has is the map "UV", any other "UV2", "UV3", ...
+const char *const kUvPairs[][2] = {{"s", "t"}, {"u", "v"}, {"texture_u", "texture_v"}, {"texture_s", "texture_t"}};
+// Per-face properties that name a face's surface by number.
+const char *const kSurfaceProperties[] = {"surface", "material_index", "material"};
+
+// A point map gathered from vertex properties: its values, dimension a point.
+struct GatheredMap {
+    std::uint32_t type;
+    std::string name;
+    int dimension;
+    std::vector<float> values;
+};
 
 // What a PLY file holds for the object, gathered while reading.
 struct Content {
     host::Mesh mesh;
-    std::vector<std::pair<std::string, std::vector<float>>> weights; // by property
-    std::vector<float> uv;
+    std::vector<GatheredMap> maps;
     std::size_t pointCount = 0;
     bool verticesRead = false;
+    std::vector<std::uint32_t> faceSurface; // a surface number a face, when the file gives them
     std::vector<std::pair<std::string, std::size_t>> skipped; // elements read past
+    std::vector<std::string> unread;                          // properties read past, "element: names"
 };
 
-// What each vertex property is for, settled once.
-enum Role { kSkip = -4, kUvS = -3, kUvT = -2, kPosition = -1 }; // >= 0: a weight map
+// Where each vertex property goes, settled once: a position axis, a map's component, or
+// nowhere.
+constexpr int kPosition = -1, kNowhere = -2;
 struct VertexLayout {
-    std::vector<int> role;
-    std::vector<int> axis;
-    bool hasUv = false;
+    std::vector<int> map;       // a map's place in Content::maps, kPosition or kNowhere
+    std::vector<int> component; // the axis, or the map's component
 };
+
+int propertyNamed(const Element &element, const char *name)
+{
+    for (std::size_t p = 0; p < element.properties.size(); ++p)
+        if (!element.properties[p].list && element.properties[p].name == name)
+            return static_cast<int>(p);
+    return -1;
+}
+
+// Gives properties named in `names` (all present) the components of a new map.
+bool claim(const Element &element, VertexLayout &layout, Content &content, std::uint32_t type, const std::string &name,
+           std::initializer_list<const char *> names)
+{
+    std::vector<int> found;
+    for (const char *property : names)
+        found.push_back(propertyNamed(element, property));
+    if (std::find(found.begin(), found.end(), -1) != found.end())
+        return false;
+    for (std::size_t c = 0; c < found.size(); ++c) {
+        layout.map[found[c]] = static_cast<int>(content.maps.size());
+        layout.component[found[c]] = static_cast<int>(c);
+    }
+    content.maps.push_back({type, name, static_cast<int>(found.size()), {}});
+    return true;
+}
 
 VertexLayout layoutOf(const std::string &path, const Element &element, Content &content)
 {
     VertexLayout layout;
-    layout.role.assign(element.properties.size(), kSkip);
-    layout.axis.assign(element.properties.size(), 0);
-    bool hasPosition[3] = {false, false, false};
+    layout.map.assign(element.properties.size(), kNowhere);
+    layout.component.assign(element.properties.size(), 0);
+    for (int axis = 0; axis < 3; ++axis) {
+        const int p = propertyNamed(element, axis == 0 ? "x" : axis == 1 ? "y" : "z");
+        if (p < 0)
+            throw MeshIoError(path + ": the vertex element has no x, y and z");
+        layout.map[p] = kPosition;
+        layout.component[p] = axis;
+    }
+    int uvMaps = 0;
+    for (const auto &pair : kUvPairs)
+        if (claim(element, layout, content, MH_MAP_UV, uvMaps == 0 ? "UV" : "UV" + std::to_string(uvMaps + 1),
+                  {pair[0], pair[1]}))
+            ++uvMaps;
+    claim(element, layout, content, host::kNormalMap, "Normal", {"nx", "ny", "nz"});
+    std::string unread;
     for (std::size_t p = 0; p < element.properties.size(); ++p) {
         const Property &property = element.properties[p];
-        if (property.list || property.name.empty())
+        if (layout.map[p] != kNowhere || property.name.empty())
             continue;
-        int uvAxis;
-        if (property.name == "x" || property.name == "y" || property.name == "z") {
-            layout.role[p] = kPosition;
-            layout.axis[p] = property.name[0] - 'x';
-            hasPosition[layout.axis[p]] = true;
-        } else if (isUvName(property.name, uvAxis)) {
-            layout.role[p] = uvAxis == 0 ? kUvS : kUvT;
-            layout.hasUv = true;
-        } else if (isFloat(property.type)) {
-            layout.role[p] = static_cast<int>(content.weights.size());
-            content.weights.emplace_back(property.name, std::vector<float>());
+        if (!property.list && isFloat(property.type)) {
+            layout.map[p] = static_cast<int>(content.maps.size());
+            content.maps.push_back({MH_MAP_WEIGHT, property.name, 1, {}});
+        } else {
+            unread += (unread.empty() ? "" : ", ") + property.name;
         }
     }
-    if (!hasPosition[0] || !hasPosition[1] || !hasPosition[2])
-        throw MeshIoError(path + ": the vertex element has no x, y and z");
+    if (!unread.empty())
+        content.unread.push_back("vertex: " + unread);
     return layout;
 }
 
@@ -457,10 +491,8 @@ void readVertices(const std::string &path, const Element &element, Body &body, C
 {
     const VertexLayout layout = layoutOf(path, element, content);
     content.pointCount = element.count;
-    if (layout.hasUv)
-        content.uv.assign(2 * content.pointCount, 0.0f);
-    for (auto &weight : content.weights)
-        weight.second.reserve(content.pointCount);
+    for (GatheredMap &map : content.maps)
+        map.values.assign(content.pointCount * map.dimension, 0.0f);
     for (std::size_t i = 0; i < element.count; ++i) {
         body.beginRecord(element.name, i);
         double position[3] = {0, 0, 0};
@@ -471,15 +503,16 @@ void readVertices(const std::string &path, const Element &element, Body &body, C
                 continue;
             }
             const double value = body.read(property.type);
-            const int role = layout.role[p];
-            if (role != kSkip && !std::isfinite(value))
+            const int map = layout.map[p];
+            if (map == kNowhere)
+                continue;
+            if (!std::isfinite(value))
                 body.fail(property.name + " is " + numberText(value) + ", not a finite number");
-            if (role == kPosition)
-                position[layout.axis[p]] = value;
-            else if (role == kUvS || role == kUvT)
-                content.uv[2 * i + (role == kUvT)] = static_cast<float>(value);
-            else if (role >= 0)
-                content.weights[role].second.push_back(static_cast<float>(value));
+            if (map == kPosition)
+                position[layout.component[p]] = value;
+            else
+                content.maps[map].values[i * content.maps[map].dimension + layout.component[p]] =
+                    static_cast<float>(value);
         }
         body.endRecord();
         content.mesh.addPoint({position[0], position[1], position[2]});
@@ -487,22 +520,40 @@ void readVertices(const std::string &path, const Element &element, Body &body, C
     content.verticesRead = true;
 }
 
-void readFaces(const std::string &path, const Element &element, Body &body, Content &content, std::uint32_t surface)
+void readFaces(const std::string &path, const Element &element, Body &body, Content &content)
 {
-    int listIndex = -1;
-    for (std::size_t p = 0; p < element.properties.size(); ++p)
-        if (element.properties[p].list &&
-            (element.properties[p].name == "vertex_indices" || element.properties[p].name == "vertex_index"))
+    int listIndex = -1, surfaceIndex = -1;
+    std::string unread;
+    for (std::size_t p = 0; p < element.properties.size(); ++p) {
+        const Property &property = element.properties[p];
+        const auto &names = kSurfaceProperties;
+        if (property.list && (property.name == "vertex_indices" || property.name == "vertex_index"))
             listIndex = static_cast<int>(p);
+        else if (!property.list && !isFloat(property.type) && surfaceIndex < 0 &&
+                 std::find(std::begin(names), std::end(names), property.name) != std::end(names))
+            surfaceIndex = static_cast<int>(p);
+        else if (!property.name.empty())
+            unread += (unread.empty() ? "" : ", ") + property.name;
+    }
     if (listIndex < 0)
         throw MeshIoError(path + ": the face element has no vertex_indices list");
     if (!content.verticesRead)
         throw MeshIoError(path + ": faces come before the vertices");
+    if (!unread.empty())
+        content.unread.push_back("face: " + unread);
     std::vector<std::uint32_t> indices;
     for (std::size_t i = 0; i < element.count; ++i) {
         body.beginRecord(element.name, i);
+        std::uint32_t surface = 0;
         for (std::size_t p = 0; p < element.properties.size(); ++p) {
             const Property &property = element.properties[p];
+            if (static_cast<int>(p) == surfaceIndex) {
+                const double value = body.read(property.type);
+                if (value < 0)
+                    body.fail(property.name + " is " + numberText(value) + ", not a surface number");
+                surface = static_cast<std::uint32_t>(value);
+                continue;
+            }
             if (static_cast<int>(p) != listIndex) {
                 if (property.list)
                     skipList(body, property);
@@ -521,8 +572,11 @@ void readFaces(const std::string &path, const Element &element, Body &body, Cont
             }
         }
         body.endRecord();
-        if (!indices.empty())
-            content.mesh.addPolygon(MH_POLY_FACE, surface, indices.data(), static_cast<std::uint32_t>(indices.size()));
+        if (indices.empty())
+            continue;
+        content.mesh.addPolygon(MH_POLY_FACE, 0, indices.data(), static_cast<std::uint32_t>(indices.size()));
+        if (surfaceIndex >= 0)
+            content.faceSurface.push_back(surface);
     }
 }
 
@@ -543,14 +597,25 @@ void skipElement(const Element &element, Body &body, Content &content)
         content.skipped.emplace_back(element.name, element.count);
 }
 
-// Maps are registered only once the whole file has been read.
-void attachMaps(const std::string &path, host::Object &object, Content &content)
+// Surfaces and maps are registered only once the whole file has been read. Faces that
+// number their surfaces are on "Surface N"; the others on "Default".
+void attachToObject(const std::string &path, host::Object &object, Content &content)
 {
+    std::unordered_map<std::uint32_t, std::uint32_t> surfaces;
+    const std::uint32_t fallback = object.surfaceIndex("Default");
+    for (std::size_t f = 0; f < content.mesh.polygonCount(); ++f) {
+        std::uint32_t surface = fallback;
+        if (!content.faceSurface.empty()) {
+            const std::uint32_t number = content.faceSurface[f];
+            const auto found = surfaces.find(number);
+            surface = found != surfaces.end() ? found->second
+                                              : surfaces[number] = object.surfaceIndex("Surface " + std::to_string(number));
+        }
+        content.mesh.polygons[f].surface = surface;
+    }
     const std::vector<std::uint8_t> everyPoint(content.pointCount, 1);
-    for (const auto &[name, values] : content.weights)
-        attachPointMap(path, object, content.mesh, MH_MAP_WEIGHT, name, 1, values, everyPoint);
-    if (!content.uv.empty())
-        attachPointMap(path, object, content.mesh, MH_MAP_UV, "UV", 2, content.uv, everyPoint);
+    for (const GatheredMap &map : content.maps)
+        attachPointMap(path, object, content.mesh, map.type, map.name, map.dimension, map.values, everyPoint);
 }
 
 } // namespace
@@ -560,21 +625,23 @@ ReadWarnings readPly(const std::string &path, const std::string &data, host::Obj
     const Header header = HeaderParser(path, data).parse();
     Body body(path, data, header.bodyStart, header.lines, header.format);
     Content content;
-    const std::uint32_t surface = object.surfaceIndex("Default");
     for (const Element &element : header.elements) {
         if (element.name == "vertex")
             readVertices(path, element, body, content);
         else if (element.name == "face")
-            readFaces(path, element, body, content, surface);
+            readFaces(path, element, body, content);
         else
             skipElement(element, body, content);
     }
-    attachMaps(path, object, content);
+    attachToObject(path, object, content);
     appendToLayer(path, object, layerNumber, content.mesh);
     ReadWarnings warnings;
     for (const auto &[name, count] : content.skipped)
         warnings.push_back(path + ": " + std::to_string(count) + " \"" + name +
                            "\" elements not read: the object keeps only vertices and faces");
+    for (const std::string &unread : content.unread)
+        warnings.push_back(path + ": the " + unread.substr(0, unread.find(':')) + " properties" +
+                           unread.substr(unread.find(':') + 1) + " not read: the object keeps no such values");
     return warnings;
 }
 
