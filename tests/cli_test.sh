@@ -2,6 +2,7 @@
 # The command-line program as a user runs it; the result read back by assimp.
 set -euo pipefail
 tuftsprout=$1
+fixtures=$(cd "$(dirname "$0")/fixtures" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
@@ -80,5 +81,29 @@ head -c "$(wc -c < expected-start.txt)" shape.zts | cmp -s - expected-start.txt 
 "$tuftsprout" plant -o b.obj --load-preset shape.zts >echo.txt 2>/dev/null
 [ "$(grep -c '^v ' b.obj)" = $((7 * 7)) ] || fail "the loaded preset did not set Number 7 and Division 3"
 grep -q '^7' echo.txt || fail "loading does not echo the values read"
+
+# A textured terrain comes back whole for a third-party reader: every face, and UVs on
+# every mesh (one a material), in OBJ and PLY.
+cp "$fixtures/terrain.obj" "$fixtures/terrain.mtl" .
+for out in textured.obj textured.ply; do
+    "$tuftsprout" plant terrain.obj -o "$out" --set Add_UV=on --number 10 --clock 1 --normals 2>/dev/null ||
+        fail "planting on terrain.obj into $out"
+    info=$(assimp info "$out")
+    grep -qE 'Faces: +102' <<<"$info" || fail "assimp does not read every face of $out: $info"
+    assimp dump "$out" textured.xml >/dev/null 2>&1 || fail "assimp cannot dump $out"
+    meshes=$(grep -c '<Mesh ' textured.xml)
+    [ "$(grep -c '<TextureCoords' textured.xml)" = "$meshes" ] || fail "a mesh of $out has no UVs for assimp"
+    [ "$(grep -c '<Normals' textured.xml)" = "$meshes" ] || fail "a mesh of $out has no normals for assimp"
+done
+grep -q '^mtllib terrain.mtl textured.mtl$' textured.obj || fail "textured.obj does not name both material libraries"
+
+# What a file holds that the object cannot keep: a warning a kind, with its count, and
+# the output all the same.
+printf 'v 0 0 0\nv 1 0 0\nv 0 0 1\nf 1 3 2\ncurv 0 1 1 2\nparm u 0 1\nbevel on\n' > odd.obj
+"$tuftsprout" plant odd.obj -o odd-out.obj --number 2 2>odd.txt || fail "odd.obj failed: $(cat odd.txt)"
+[ "$(grep -c 'warning: .*odd.obj: 2 free-form curve and surface statements ("curv", "parm") not read' odd.txt)" = 1 ] ||
+    fail "the free-form warning is not there once: $(cat odd.txt)"
+[ "$(grep -c 'warning:' odd.txt)" = 2 ] || fail "expected two warnings: $(cat odd.txt)"
+[ -s odd-out.obj ] || fail "a file with warnings wrote no output"
 
 echo "cli: 1 passed, 0 failed"

@@ -1,5 +1,8 @@
 #include "host/mesh.h"
 #include "host/modeler.h"
+#include "sdk/modeler_host.h"
+
+#include <algorithm>
 
 #include <cmath>
 
@@ -86,6 +89,69 @@ TEST(Mesh, TurnsOfAnOffAxisPointAboutEachAxis)
             EXPECT_NEAR(mesh.positions[0].y, expected.y, 1e-12) << axis << " " << degrees;
             EXPECT_NEAR(mesh.positions[0].z, expected.z, 1e-12) << axis << " " << degrees;
         }
+}
+
+TEST(Mesh, CornerValuesAndTagsTravelWithTheirPolygons)
+{
+    Mesh blade = triangle();
+    PointMap &uv = blade.mapFor(3, MH_MAP_UV, 2);
+    const float own[2] = {0.25f, 0.5f}, seam[2] = {0.75f, 0.5f};
+    std::copy_n(own, 2, &uv.values[2]);
+    uv.has[1] = 1;
+    blade.setCornerValue(uv, 0, 1, seam);
+    blade.tagFor(kPartTag).values[0] = 7;
+    Mesh layer;
+    layer.append(blade);
+    layer.append(blade);
+    const PointMap &pasted = *layer.findMap(3);
+    ASSERT_EQ(pasted.corners.size(), 2u);
+    EXPECT_EQ(pasted.corners[1].polygon, 1u);
+    EXPECT_EQ(pasted.corners[1].point, 4u);
+    EXPECT_EQ(pasted.valueOn(1, 4)[0], 0.75f); // the second copy's seam
+    EXPECT_EQ(pasted.valueOn(1, 3), nullptr);  // a point without a value
+    ASSERT_NE(layer.findTag(kPartTag), nullptr);
+    EXPECT_EQ(layer.findTag(kPartTag)->values[1], 7u);
+    layer.addPolygon(0, 0, layer.vertices.data(), 3);
+    EXPECT_EQ(layer.findTag(kPartTag)->values.size(), 3u);
+    layer.truncate(3, 1, 3); // back to the first copy
+    EXPECT_EQ(layer.findMap(3)->corners.size(), 1u);
+    EXPECT_EQ(layer.findTag(kPartTag)->values.size(), 1u);
+    // Corner values given out of polygon order still land in it.
+    layer.append(blade);
+    layer.setCornerValue(*layer.findMap(3), 0, 2, own);
+    EXPECT_EQ(layer.findMap(3)->corners[1].point, 2u);
+    EXPECT_EQ(layer.findMap(3)->corners[2].polygon, 1u);
+}
+
+TEST(Mesh, NormalMapsTurnAndLeanWithTheSurface)
+{
+    Mesh mesh = triangle();
+    mesh.positions[2] = {0.5, 1.0, 2.0};
+    PointMap &normals = mesh.mapFor(9, kNormalMap, 3);
+    const auto setNormal = [&] {
+        const Vec3 n = *polygonNormal(mesh, 0);
+        for (int point = 0; point < 3; ++point) {
+            normals.values[3 * point] = static_cast<float>(n.x);
+            normals.values[3 * point + 1] = static_cast<float>(n.y);
+            normals.values[3 * point + 2] = static_cast<float>(n.z);
+            normals.has[point] = 1;
+        }
+    };
+    const auto expectNormalOfPolygon = [&](const char *what) {
+        const Vec3 n = *polygonNormal(mesh, 0);
+        EXPECT_NEAR(normals.values[0], n.x, 1e-6) << what;
+        EXPECT_NEAR(normals.values[1], n.y, 1e-6) << what;
+        EXPECT_NEAR(normals.values[2], n.z, 1e-6) << what;
+    };
+    setNormal();
+    mesh.rotate(0, 35, {1, 2, 3});
+    expectNormalOfPolygon("turned about X");
+    mesh.rotate(2, -120, {0, 0, 0});
+    expectNormalOfPolygon("turned about Z");
+    mesh.scale({-1, 2, 0.5}, {0, 0, 0}); // mirrored and squashed
+    expectNormalOfPolygon("scaled");
+    mesh.translate({5, 5, 5});
+    expectNormalOfPolygon("moved");
 }
 
 TEST(Mesh, NewellNormalNeedsThreePoints)

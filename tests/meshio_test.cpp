@@ -123,6 +123,61 @@ TEST_F(MeshFiles, EveryTruncatedBinaryPlyIsRefusedWithoutHarm)
     }
 }
 
+TEST_F(MeshFiles, PlyKeepsNormalsEveryUvPairAndFaceSurfacesAndTellsWhatItCannot)
+{
+    const std::string path =
+        file("rich.ply", "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\n"
+                         "property float y\nproperty float z\nproperty float nx\nproperty float ny\n"
+                         "property float nz\nproperty float u\nproperty float v\n"
+                         "property float texture_u\nproperty float texture_v\nproperty uchar red\n"
+                         "element face 2\nproperty list uchar int vertex_indices\n"
+                         "property int material_index\nproperty uchar red\nend_header\n"
+                         "0 0 0 0 1 0 0.1 0.2 0.5 0.6 255\n1 0 0 0 1 0 0.3 0.4 0.7 0.8 0\n"
+                         "0 0 1 0 0 1 0.5 0.6 0.9 1 9\n3 0 2 1 4 7\n3 0 1 2 0 7\n");
+    host::Object object;
+    const meshio::ReadWarnings warnings = meshio::readMesh(path, object, 1);
+    const host::Mesh &mesh = object.findLayer(1)->mesh;
+    const auto map = [&](std::uint32_t type, const char *name) {
+        const long key = object.findMapKey(type, name);
+        return key < 0 ? nullptr : mesh.findMap(static_cast<std::uint32_t>(key));
+    };
+    ASSERT_NE(map(host::kNormalMap, "Normal"), nullptr);
+    EXPECT_EQ(map(host::kNormalMap, "Normal")->values[8], 1.0f);
+    ASSERT_NE(map(MH_MAP_UV, "UV2"), nullptr);
+    EXPECT_EQ(map(MH_MAP_UV, "UV")->values[3], 0.4f);
+    EXPECT_EQ(map(MH_MAP_UV, "UV2")->values[3], 0.8f);
+    EXPECT_EQ(map(MH_MAP_WEIGHT, "red"), nullptr); // a colour byte is no weight
+    EXPECT_EQ(object.surfaceName(mesh.polygons[0].surface), "Surface 4");
+    EXPECT_EQ(object.surfaceName(mesh.polygons[1].surface), "Surface 0");
+    ASSERT_EQ(warnings.size(), 2u);
+    EXPECT_NE(warnings[0].find("rich.ply: the vertex properties red not read"), std::string::npos) << warnings[0];
+    EXPECT_NE(warnings[1].find("rich.ply: the face properties red not read"), std::string::npos) << warnings[1];
+}
+
+TEST_F(MeshFiles, UvMapsMergeIntoOneChannelAndDisagreementsAreTold)
+{
+    host::Object object = testing::sampleObject();
+    host::Mesh &mesh = object.layer(1)->mesh;
+    host::PointMap &blades =
+        mesh.mapFor(static_cast<std::uint32_t>(object.mapKey(MH_MAP_UV, "Blades", 2)), MH_MAP_UV, 2);
+    for (int i = 0; i < 5; ++i)
+        blades.values[2 * i] = 0.5f; // the same u as "UV" on point 0 only
+    blades.has[0] = blades.has[4] = 1;
+    const meshio::WrittenCounts written = meshio::writeMesh(file("merged.obj"), object, meshio::LayerChoice::kCurrent);
+    ASSERT_EQ(written.warnings.size(), 1u);
+    EXPECT_NE(written.warnings[0].find("\"UV\" and \"Blades\" give some points different values; \"UV\""),
+              std::string::npos);
+    // Alone, a map is written as it stands: points without a value get 0, 0.
+    meshio::WriteOptions options;
+    options.uvMap = "Blades";
+    EXPECT_TRUE(meshio::writeMesh(file("alone.obj"), object, options).warnings.empty());
+    std::ifstream alone(file("alone.obj"));
+    const std::string text((std::istreambuf_iterator<char>(alone)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("vt 0.5 0\nvt 0.5 0\nvt 0 0\ng"), std::string::npos) << text;
+    options.uvMap = "Nothing";
+    EXPECT_THROW(meshio::writeMesh(file("none.obj"), object, options), meshio::MeshIoError);
+}
+
 TEST_F(MeshFiles, BadPlyFilesNameTheFileAndThePlace)
 {
     const std::string header = "ply\nformat ascii 1.0\nelement vertex 2\nproperty float x\nproperty float y\n"

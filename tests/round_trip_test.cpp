@@ -1,0 +1,190 @@
+// A user's textured terrain comes back whole after grass is planted on it: positions,
+// polygon order, UVs and normals per corner, materials; and the blades carry their UVs.
+#include "meshio/meshio.h"
+#include "sdk/modeler_host.h"
+#include "tests/scratch_directory.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include <gtest/gtest.h>
+
+namespace tuft {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A corner as a reader sees it: where, its UV and normal (NAN where there is none).
+struct Corner {
+    host::Vec3 position;
+    float uv[2];
+    float normal[3];
+};
+
+struct Face {
+    std::string surface;
+    std::vector<Corner> corners;
+};
+
+const float *valueOn(const host::Object &object, const host::Mesh &mesh, std::uint32_t type, const char *name,
+                     std::uint32_t polygon, std::uint32_t point)
+{
+    const long key = object.findMapKey(type, name);
+    const host::PointMap *map = key < 0 ? nullptr : mesh.findMap(static_cast<std::uint32_t>(key));
+    return map != nullptr ? map->valueOn(polygon, point) : nullptr;
+}
+
+std::vector<Face> facesOf(const host::Object &object)
+{
+    const host::Mesh &mesh = object.findLayer(1)->mesh;
+    std::vector<Face> faces;
+    for (std::uint32_t p = 0; p < mesh.polygonCount(); ++p) {
+        const host::Polygon &polygon = mesh.polygons[p];
+        Face face{object.surfaceName(polygon.surface), {}};
+        for (std::uint32_t k = 0; k < polygon.vertexCount; ++k) {
+            const std::uint32_t point = mesh.vertices[polygon.firstVertex + k];
+            Corner corner{mesh.positions[point], {NAN, NAN}, {NAN, NAN, NAN}};
+            if (const float *uv = valueOn(object, mesh, MH_MAP_UV, "UV", p, point))
+                std::copy_n(uv, 2, corner.uv);
+            if (const float *normal = valueOn(object, mesh, host::kNormalMap, "Normal", p, point))
+                std::copy_n(normal, 3, corner.normal);
+            face.corners.push_back(corner);
+        }
+        faces.push_back(face);
+    }
+    return faces;
+}
+
+bool same(float a, float b) { return a == b || (std::isnan(a) && std::isnan(b)); }
+
+void expectSameFace(const Face &a, const Face &b, bool surfaces, const std::string &where)
+{
+    if (surfaces) {
+        EXPECT_EQ(a.surface, b.surface) << where;
+    }
+    ASSERT_EQ(a.corners.size(), b.corners.size()) << where;
+    for (std::size_t k = 0; k < a.corners.size(); ++k) {
+        const Corner &x = a.corners[k], &y = b.corners[k];
+        EXPECT_EQ(x.position.x, y.position.x) << where << " corner " << k;
+        EXPECT_EQ(x.position.y, y.position.y) << where << " corner " << k;
+        EXPECT_EQ(x.position.z, y.position.z) << where << " corner " << k;
+        for (int d = 0; d < 2; ++d)
+            EXPECT_TRUE(same(x.uv[d], y.uv[d])) << where << " corner " << k << " uv " << x.uv[d] << " " << y.uv[d];
+        for (int d = 0; d < 3; ++d)
+            EXPECT_TRUE(same(x.normal[d], y.normal[d])) << where << " corner " << k << " normal";
+    }
+}
+
+class RoundTrip : public ::testing::Test {
+public:
+    RoundTrip()
+    {
+        for (const char *name : {"terrain.obj", "terrain.mtl"})
+            fs::copy_file(std::string(TUFT_FIXTURES) + "/" + name, scratch / name);
+    }
+
+    void plant(const std::string &arguments) const
+    {
+        const std::string command =
+            "cd " + scratch.path().string() + " && " + TUFTSPROUT_PROGRAM + " plant " + arguments + " 2>>log.txt";
+        ASSERT_EQ(std::system(command.c_str()), 0) << arguments;
+    }
+
+    host::Object read(const std::string &name) const
+    {
+        host::Object object;
+        meshio::readMesh(scratch / name, object, 1);
+        return object;
+    }
+
+    testing::ScratchDirectory scratch{"round-trip"};
+};
+
+TEST_F(RoundTrip, TheTerrainComesBackWholeInEveryModeAndFormat)
+{
+    const std::vector<Face> terrain = facesOf(read("terrain.obj"));
+    ASSERT_EQ(terrain.size(), 6u);
+    // The blades' UVs as the plug-in sets them, from a run without a terrain.
+    plant("-o blades.obj --set Add_UV=on --clock 5 --number 40");
+    std::set<std::pair<float, float>> bladeUvs;
+    for (const Face &face : facesOf(read("blades.obj")))
+        for (const Corner &corner : face.corners)
+            bladeUvs.insert({corner.uv[0], corner.uv[1]});
+    ASSERT_GT(bladeUvs.size(), 5u);
+
+    const std::vector<std::string> modes = {"--number 40", "--mode point --select points:all",
+                                            "--mode polygon --select polygons:all"};
+    for (const std::string &mode : modes)
+        for (const char *format : {"out.obj", "out.ply"}) {
+            plant("terrain.obj -o " + std::string(format) + " --set Add_UV=on --clock 5 " + mode);
+            const std::vector<Face> back = facesOf(read(format));
+            ASSERT_GT(back.size(), terrain.size()) << mode << " " << format;
+            const bool obj = format[4] == 'o';
+            for (std::size_t f = 0; f < terrain.size(); ++f)
+                expectSameFace(terrain[f], back[f], obj, mode + " " + format + " face " + std::to_string(f));
+            for (std::size_t f = terrain.size(); f < back.size(); ++f)
+                for (const Corner &corner : back[f].corners)
+                    EXPECT_EQ(bladeUvs.count({corner.uv[0], corner.uv[1]}), 1u)
+                        << mode << " " << format << " blade face " << f << " has UV " << corner.uv[0] << " "
+                        << corner.uv[1];
+        }
+    // In Ground mode the blades are the same with a terrain or without.
+    plant("terrain.obj -o ground.obj --set Add_UV=on --clock 5 --number 40");
+    const std::vector<Face> blades = facesOf(read("blades.obj")), planted = facesOf(read("ground.obj"));
+    ASSERT_EQ(planted.size(), terrain.size() + blades.size());
+    for (std::size_t f = 0; f < blades.size(); ++f)
+        for (std::size_t k = 0; k < blades[f].corners.size(); ++k)
+            for (int d = 0; d < 2; ++d)
+                EXPECT_EQ(planted[terrain.size() + f].corners[k].uv[d], blades[f].corners[k].uv[d]);
+}
+
+TEST_F(RoundTrip, TheObjKeepsItsLibrariesGroupsAndSmoothingAndNamesMaterialsForTheRest)
+{
+    plant("terrain.obj -o out.obj --set Add_UV=on --set S_NAME=Blades --clock 5 --number 3");
+    std::ifstream in(scratch / "out.obj");
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("\nmtllib terrain.mtl out.mtl\n"), std::string::npos);
+    for (const char *line : {"\no Terrain\n", "\ng Lawn\n", "\ng Cliff\n", "\ns 1\n", "\ns 2\n", "\ns off\n",
+                             "\nusemtl Grass\n", "\nusemtl Rock\n", "\nusemtl Blades\n"})
+        EXPECT_NE(text.find(line), std::string::npos) << line;
+    std::ifstream library(scratch / "out.mtl");
+    const std::string materials((std::istreambuf_iterator<char>(library)), std::istreambuf_iterator<char>());
+    EXPECT_NE(materials.find("newmtl Blades\nKd 0.260 0.550 0.140\n"), std::string::npos) << materials;
+    EXPECT_EQ(materials.find("Grass"), std::string::npos) << "a material the input's library defines again";
+    // Read back: the groups and smoothing groups are the polygons' again.
+    const host::Object back = read("out.obj");
+    const host::Mesh &mesh = back.findLayer(1)->mesh;
+    const host::PolygonTag *smoothing = mesh.findTag(host::kSmoothingTag);
+    ASSERT_NE(smoothing, nullptr);
+    EXPECT_EQ(std::vector<std::uint32_t>(smoothing->values.begin(), smoothing->values.begin() + 6),
+              (std::vector<std::uint32_t>{1, 1, 2, 2, 2, 0}));
+    EXPECT_EQ(back.tagName(mesh.findTag(host::kPartTag)->values[3]), "Cliff");
+}
+
+TEST_F(RoundTrip, AZUpFileIsTurnedAsReadAndWritten)
+{
+    plant("terrain.obj -o up.obj --up z --number 2 --clock 5");
+    plant("up.obj -o again.obj --up z --number 2 --clock 5 --allow-empty --mode point");
+    // Read as Z-up and written as Z-up, the terrain's text is what it was.
+    std::ifstream original(scratch / "terrain.obj"), again(scratch / "again.obj");
+    std::string line, first, second;
+    while (std::getline(original, line))
+        if (line.rfind("v ", 0) == 0)
+            first += line + "\n";
+    while (std::getline(again, line))
+        if (line.rfind("v ", 0) == 0)
+            second += line + "\n";
+    EXPECT_EQ(second.substr(0, first.size()), first);
+    // In the object a Z-up file's up is +Y: terrain.obj's heights are its Y, so read as
+    // Z-up they lie along -Z.
+    host::Object object;
+    meshio::readMesh(scratch / "terrain.obj", object, 1, meshio::UpAxis::kZ);
+    EXPECT_EQ(object.findLayer(1)->mesh.positions[3].z, -0.9000000000000001);
+    EXPECT_EQ(object.findLayer(1)->mesh.positions[4].y, 1.0);
+}
+
+} // namespace
+} // namespace tuft
