@@ -90,6 +90,13 @@ fuzz_briefly() {
     echo "fuzz: 4 passed, 0 failed"
 }
 
+# The tree's house rules: which room includes which, and one layout (.clang-format).
+check_house() {
+    python3 scripts/check_includes.py
+    git ls-files '*.c' '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+    echo "format: 1 passed, 0 failed"
+}
+
 test_all() {
     install_packages "${base_packages[@]}" "${test_packages[@]}"
     install_i386_gl
