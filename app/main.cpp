@@ -154,8 +154,10 @@ void addMeshOptions(CLI::App *command, PlantOptions &o)
     command->add_flag("--normals", o.job.normals,
                       "Write normals: the input's own where it has them, smooth ones (area-weighted within each "
                       "surface) for the rest, blades included");
-    command->add_option("--up", o.up, "The up axis of the files read and written: y (the default) or z, for tools "
-                                      "that do not turn Z-up files themselves")
+    command
+        ->add_option("--up", o.up,
+                     "The up axis of the files read and written: y (the default) or z, for tools "
+                     "that do not turn Z-up files themselves")
         ->check(CLI::IsMember({"y", "z"}));
 }
 

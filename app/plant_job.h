@@ -27,8 +27,8 @@ struct PlantJob {
     std::string previewPng; // the preview as it stood when the panel closed
     std::string selection;  // "points:WHICH" or "polygons:WHICH"; empty: none
     meshio::PlyEncoding plyEncoding = meshio::PlyEncoding::kBinary;
-    std::string uvMap;                   // the UV map written alone; empty: all, merged
-    bool normals = false;                // smooth normals where the object has none
+    std::string uvMap;    // the UV map written alone; empty: all, merged
+    bool normals = false; // smooth normals where the object has none
     meshio::UpAxis up = meshio::UpAxis::kY;
     std::string plugin; // empty: beside the program
     std::vector<toolkit::UserAction> actions;

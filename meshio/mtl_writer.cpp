@@ -78,7 +78,8 @@ MaterialLibraries materialLibrariesFor(const std::string &objPath, const host::O
             continue;
         float rgb[3];
         std::copy_n(surfaceColour(object, surface, options.plantedSurface), 3, rgb);
-        content += "\nnewmtl " + name + "\n" + colourLine(rgb) + "Ka 0.000 0.000 0.000\nKs 0.000 0.000 0.000\nd 1\nillum 1\n";
+        content +=
+            "\nnewmtl " + name + "\n" + colourLine(rgb) + "Ka 0.000 0.000 0.000\nKs 0.000 0.000 0.000\nd 1\nillum 1\n";
     }
     if (content.empty())
         return libraries;

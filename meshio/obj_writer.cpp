@@ -124,9 +124,9 @@ void writePoints(AtomicFile &file, ProgressCount &progress, const host::Mesh &me
 }
 
 // One channel's lines: "vt u v" or "vn x y z", floats written as the floats they are.
-template <typename PointValue>
-void writeChannel(AtomicFile &file, ProgressCount &progress, const host::Mesh &mesh, const ChannelNumbers &numbers,
-                  const char *keyword, Frame frame, const PointValue &pointValue)
+template <typename PointValue> void writeChannel(AtomicFile &file, ProgressCount &progress, const host::Mesh &mesh,
+                                                 const ChannelNumbers &numbers, const char *keyword, Frame frame,
+                                                 const PointValue &pointValue)
 {
     const int dimension = numbers.dimension();
     const auto line = [&](TextAppender &out, const float *value, NumberMemo<float> *memos) {
@@ -155,11 +155,12 @@ void writeChannel(AtomicFile &file, ProgressCount &progress, const host::Mesh &m
         values.insert(values.end(), dimension, 0.0f);
     static const WriteProgress kNobody;
     ProgressCount uncounted(kNobody, 0); // a few values beside the points' own: not worth telling
-    writeInChunks(file, uncounted, values.size() / dimension, [&](std::size_t first, std::size_t end, TextAppender &out) {
-        NumberMemo<float> memos[3];
-        for (std::size_t i = first; i < end; ++i)
-            line(out, &values[i * dimension], memos);
-    });
+    writeInChunks(file, uncounted, values.size() / dimension,
+                  [&](std::size_t first, std::size_t end, TextAppender &out) {
+                      NumberMemo<float> memos[3];
+                      for (std::size_t i = first; i < end; ++i)
+                          line(out, &values[i * dimension], memos);
+                  });
 }
 
 // The tags a polygon line stands under; a change writes the lines that say so.
@@ -256,14 +257,17 @@ void writeLayer(AtomicFile &file, ProgressCount &progress, const host::Object &o
     std::unique_ptr<ChannelNumbers> uvs, normals;
     if (channels.uvs) {
         const auto point = [&](std::uint32_t i) { return corners.pointUv(i); };
-        uvs = std::make_unique<ChannelNumbers>(mesh, 2, corners.uvSeams(), base.uvs, point,
-                                               [&](std::uint32_t p, std::uint32_t i) { return corners.cornerUv(p, i); });
+        uvs =
+            std::make_unique<ChannelNumbers>(mesh, 2, corners.uvSeams(), base.uvs, point,
+                                             [&](std::uint32_t p, std::uint32_t i) { return corners.cornerUv(p, i); });
         writeChannel(file, progress, mesh, *uvs, "vt", frame, point);
     }
     if (channels.normals) {
         const auto point = [&](std::uint32_t i) { return corners.pointNormal(i); };
-        normals = std::make_unique<ChannelNumbers>(
-            mesh, 3, true, base.normals, point, [&](std::uint32_t p, std::uint32_t i) { return corners.cornerNormal(p, i); });
+        normals =
+            std::make_unique<ChannelNumbers>(mesh, 3, true, base.normals, point, [&](std::uint32_t p, std::uint32_t i) {
+                return corners.cornerNormal(p, i);
+            });
         writeChannel(file, progress, mesh, *normals, "vn", frame, point);
     }
     writePolygons(file, progress, object, mesh, uvs.get(), normals.get(), base.points);

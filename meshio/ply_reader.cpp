@@ -407,7 +407,7 @@ struct Content {
     std::vector<GatheredMap> maps;
     std::size_t pointCount = 0;
     bool verticesRead = false;
-    std::vector<std::uint32_t> faceSurface; // a surface number a face, when the file gives them
+    std::vector<std::uint32_t> faceSurface;                   // a surface number a face, when the file gives them
     std::vector<std::pair<std::string, std::size_t>> skipped; // elements read past
     std::vector<std::string> unread;                          // properties read past, "element: names"
 };
@@ -608,8 +608,9 @@ void attachToObject(const std::string &path, host::Object &object, Content &cont
         if (!content.faceSurface.empty()) {
             const std::uint32_t number = content.faceSurface[f];
             const auto found = surfaces.find(number);
-            surface = found != surfaces.end() ? found->second
-                                              : surfaces[number] = object.surfaceIndex("Surface " + std::to_string(number));
+            surface = found != surfaces.end()
+                          ? found->second
+                          : surfaces[number] = object.surfaceIndex("Surface " + std::to_string(number));
         }
         content.mesh.polygons[f].surface = surface;
     }

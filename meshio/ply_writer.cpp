@@ -80,7 +80,8 @@ public:
                     copyPoint_.push_back(point);
                     copyValues_.insert(copyValues_.end(), values, values + 5);
                 }
-                vertexOf_[polygon.firstVertex + k] = static_cast<std::uint32_t>(mesh.pointCount()) + found.first->second;
+                vertexOf_[polygon.firstVertex + k] =
+                    static_cast<std::uint32_t>(mesh.pointCount()) + found.first->second;
             }
         }
     }
@@ -89,7 +90,8 @@ public:
     // The point a vertex stands on, and its UV and normal (five floats).
     std::uint32_t pointOf(std::size_t vertex) const
     {
-        return vertex < mesh_.pointCount() ? static_cast<std::uint32_t>(vertex) : copyPoint_[vertex - mesh_.pointCount()];
+        return vertex < mesh_.pointCount() ? static_cast<std::uint32_t>(vertex)
+                                           : copyPoint_[vertex - mesh_.pointCount()];
     }
     void valuesOf(std::size_t vertex, float (&values)[5]) const
     {
@@ -135,7 +137,7 @@ private:
 
 // The maps written per vertex as weights, in the order they were made.
 std::vector<std::pair<std::string, std::uint32_t>> weightMaps(const host::Object &object,
-                                                                const std::vector<const host::Layer *> &layers)
+                                                              const std::vector<const host::Layer *> &layers)
 {
     std::vector<std::pair<std::string, std::uint32_t>> weights;
     for (std::size_t key = 0; key < object.mapCount(); ++key) {
