@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 base_packages=(cmake ninja-build g++ libgl-dev libegl-dev libegl-mesa0 libgl1-mesa-dri libpng-dev libfmt-dev
-               libcli11-dev libfltk1.3-dev libx11-dev)
+               nlohmann-json3-dev libcli11-dev libfltk1.3-dev libx11-dev)
 test_packages=(libgtest-dev libbenchmark-dev assimp-utils g++-multilib qemu-user
                g++-mingw-w64-i686 binutils-mingw-w64-i686 clang libclang-rt-14-dev
                xvfb xauth x11-utils xdotool imagemagick clang-format python3)
@@ -69,14 +69,15 @@ check_linux_exports() {
 # Each fuzz target for a bounded time, from a copy of its seed corpus and the hostile
 # fixtures of its kind, with at least the coverage it had once (so that a target that
 # stops reaching its reader, or reaches it uninstrumented, is noticed).
-declare -A fuzz_least_coverage=([preset]=80 [obj]=1000 [ply]=1000 [mtl]=250)
+declare -A fuzz_least_coverage=([preset]=80 [obj]=1000 [ply]=1000 [mtl]=250 [gltf]=1000)
 fuzz_briefly() {
     local seconds=${FUZZ_SECONDS:-30} work target coverage
     build fuzz
-    for target in preset obj ply mtl; do
+    for target in preset obj ply mtl gltf; do
         work=$(mktemp -d)
         cp tests/fuzz/corpus/$target/* "$work"
         cp tests/fixtures/hostile/*.$target "$work" 2>/dev/null || true
+        [ "$target" = gltf ] && cp tests/fixtures/hostile/*.glb "$work" 2>/dev/null
         "build/fuzz/tests/fuzz/tuft_${target}_fuzz" -max_total_time="$seconds" -print_final_stats=1 "$work" \
             > "build/fuzz/$target.log" 2>&1 || { tail -40 "build/fuzz/$target.log" >&2; rm -rf "$work"; return 1; }
         rm -rf "$work"
@@ -87,7 +88,7 @@ fuzz_briefly() {
         fi
         echo "fuzz-$target: $(grep -o 'Done [0-9]* runs' "build/fuzz/$target.log"), coverage $coverage, no crash"
     done
-    echo "fuzz: 4 passed, 0 failed"
+    echo "fuzz: 5 passed, 0 failed"
 }
 
 # The tree's house rules: which room includes which, and one layout (.clang-format).
@@ -97,9 +98,18 @@ check_house() {
     echo "format: 1 passed, 0 failed"
 }
 
+# The Khronos glTF-Validator, from the npm registry, run by node.
+install_gltf_validator() {
+    command -v node >/dev/null || install_packages nodejs npm
+    [ -d build/npm/node_modules/gltf-validator ] && return 0
+    mkdir -p build/npm
+    npm install --prefix build/npm --no-audit --no-fund --silent gltf-validator
+}
+
 test_all() {
     install_packages "${base_packages[@]}" "${test_packages[@]}"
     install_i386_gl
+    install_gltf_validator
     check_house
 
     cmake --preset release -DTUFT_TESTS=ON >/dev/null

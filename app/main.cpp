@@ -128,11 +128,13 @@ void addPanelOptions(CLI::App *command, PlantOptions &o)
 void addMeshOptions(CLI::App *command, PlantOptions &o)
 {
     command
-        ->add_option("input", o.job.inputs,
-                     "Meshes to read (.obj or .ply): the first into the current layer, which is planted on, the "
-                     "others into layers of their own; an empty object when left out")
+        ->add_option(
+            "input", o.job.inputs,
+            "Meshes to read (.obj, .ply, .glb, .gltf): the first into the current layer, which is planted on, the "
+            "others into layers of their own; an empty object when left out")
         ->check(CLI::ExistingFile);
-    command->add_option("-o,--output", o.job.output, "Mesh file to write (.obj or .ply); replaced only when complete");
+    command->add_option("-o,--output", o.job.output,
+                        "Mesh file to write (.obj, .ply, .glb or .gltf); replaced only when complete");
     command->add_option("--select", o.job.selection,
                         "Select before planting: points:WHICH or polygons:WHICH, WHICH being all, indices and "
                         "ranges (0-99,120) or group:NAME; puts the host in that selection mode");
@@ -257,13 +259,14 @@ int runPlant(CLI::App &plant, PlantOptions &o)
         throw tuft::app::UsageError(plant.get_name() + " needs an output file: -o FILE" +
                                     (o.job.interactive ? "" : " (or --cancel)"));
     if (!o.job.output.empty() && !tuft::meshio::knownFormat(o.job.output))
-        throw tuft::app::UsageError(o.job.output + ": unknown mesh format (expected .obj or .ply)");
+        throw tuft::app::UsageError(o.job.output + ": unknown mesh format (expected .obj, .ply, .glb or .gltf)");
     if (o.asciiPly)
         o.job.plyEncoding = tuft::meshio::PlyEncoding::kAscii;
     if (plant.count("--clock") > 0)
         o.job.clock = clockSeconds(o.clock);
     o.job.layers = o.layers == "all" ? tuft::meshio::LayerChoice::kAll : tuft::meshio::LayerChoice::kCurrent;
     o.job.up = o.up == "z" ? tuft::meshio::UpAxis::kZ : tuft::meshio::UpAxis::kY;
+    o.job.generator = kVersion;
     buildActions(plant, o);
     const tuft::app::PlantResult result = tuft::app::runPlantJob(o.job);
     if (!o.job.previewPng.empty())

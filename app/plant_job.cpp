@@ -13,6 +13,7 @@
 #include "toolkit/window_panels.h"
 
 #include <cstdio>
+#include <ctime>
 #include <memory>
 #include <new>
 #include <system_error>
@@ -107,9 +108,30 @@ void writeText(const std::string &path, const std::string &text)
     file.commit();
 }
 
+// How a file was made, for formats that keep it: the clock the blades were seeded
+// from, the inputs, and every option of the panel as it stood at OK.
+std::vector<std::pair<std::string, std::string>> provenanceOf(const PlantJob &job, const toolkit::PanelView &panel,
+                                                              std::int64_t clock)
+{
+    std::vector<std::pair<std::string, std::string>> made = {{"clock", std::to_string(clock)}};
+    for (std::size_t i = 0; i < job.inputs.size(); ++i)
+        made.emplace_back(i == 0 ? "input" : "input " + std::to_string(i + 1), job.inputs[i]);
+    if (!job.background.empty())
+        made.emplace_back("background", job.background);
+    for (std::size_t i = 0; i < panel.controls.size(); ++i) {
+        const toolkit::ControlView &control = panel.controls[i];
+        if (control.kind == "ButtonControl" || control.kind == "OpenGLControl")
+            continue;
+        made.emplace_back(control.label.empty() ? controlName("#" + std::to_string(i)) : control.label,
+                          control.value());
+    }
+    return made;
+}
+
 // Writes the output with a bar on the terminal, as long files take a while.
 meshio::WrittenCounts writeWithProgress(const PlantJob &job, const host::Object &object,
-                                        const std::string &plantedSurface)
+                                        const std::string &plantedSurface,
+                                        std::vector<std::pair<std::string, std::string>> provenance)
 {
     constexpr std::uint32_t kSteps = 1000;
     const std::unique_ptr<host::ProgressDisplay> bar = host::makeTerminalProgress();
@@ -128,6 +150,8 @@ meshio::WrittenCounts writeWithProgress(const PlantJob &job, const host::Object 
         options.normals = job.normals;
         options.up = job.up;
         options.plantedSurface = plantedSurface;
+        options.generator = job.generator;
+        options.provenance = std::move(provenance);
         options.progress = progress;
         const meshio::WrittenCounts written =
             during("writing " + job.output, [&] { return meshio::writeMesh(job.output, object, options); });
@@ -281,6 +305,7 @@ PlantResult runPlantJob(const PlantJob &job)
             picture = gl->pixels();
     };
 
+    const std::int64_t clock = job.clock ? *job.clock : static_cast<std::int64_t>(std::time(nullptr));
     const int status = modeler.activate(library);
     if (status != 0)
         throw host::PluginError(library.path() + ": the command did not run (activation returned " +
@@ -306,7 +331,8 @@ PlantResult runPlantJob(const PlantJob &job)
     if (!result.confirmed || job.output.empty())
         return result;
     const toolkit::ControlView *surface = closing.find("S_NAME");
-    const meshio::WrittenCounts written = writeWithProgress(job, object, surface != nullptr ? surface->text : "");
+    const meshio::WrittenCounts written =
+        writeWithProgress(job, object, surface != nullptr ? surface->text : "", provenanceOf(job, closing, clock));
     warn(written.warnings);
     result.points = written.points;
     result.polygons = written.polygons;

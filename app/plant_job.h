@@ -40,6 +40,7 @@ struct PlantJob {
     bool interactive = false; // a window panel for a person instead of the actions
     std::string panelReport;  // where to describe the panel as it opens; empty: nowhere
     bool allowEmpty = false;  // a run that plants nothing still writes its output
+    std::string generator;    // the program and its version, for files that keep it
 };
 
 struct PlantResult {

@@ -19,9 +19,10 @@ struct MapInfo {
     int dimension;
 };
 
-// A material a file's library defines for a surface of that name.
+// A material a file defines for a surface of that name.
 struct Material {
-    float diffuse[3]; // the base colour, 0..1
+    float diffuse[3];    // the base colour, 0..1
+    std::string library; // the material library that defines it; empty when none does (glTF)
 };
 
 struct Layer {

@@ -23,6 +23,9 @@ using TextSource = std::function<void(const LineSink &sink)>;
 ReadWarnings readObj(const std::string &path, const TextSource &text, host::Object &object, int layer,
                      const LibraryReader &libraries);
 ReadWarnings readPly(const std::string &path, const std::string &data, host::Object &object, int layer);
+// glTF: `binary` for .glb; `files` gives a .gltf file's buffers beside it.
+ReadWarnings readGltf(const std::string &path, const std::string &data, host::Object &object, int layer, bool binary,
+                      const LibraryReader &files);
 // Reads the materials (names and colours) of a library into the object; a library that
 // cannot be had or read is a warning, never a failure.
 void readMaterialLibrary(const std::string &objPath, const std::string &library, host::Object &object,
@@ -40,6 +43,10 @@ WrittenCounts writeObj(const std::string &path, const std::vector<const host::La
                        const host::Object &object, const WriteOptions &options, const MaterialLibraries &libraries);
 WrittenCounts writePly(const std::string &path, const std::vector<const host::Layer *> &layers,
                        const host::Object &object, const WriteOptions &options);
+
+// glTF 2.0: `binary` for .glb, else .gltf with its data in a .bin beside it.
+WrittenCounts writeGltf(const std::string &path, const std::vector<const host::Layer *> &layers,
+                        const host::Object &object, const WriteOptions &options, bool binary);
 
 // The libraries of an OBJ file: the object's, and one beside the file with materials
 // for the surfaces the layers use that no library of the object defines.

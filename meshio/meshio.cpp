@@ -66,7 +66,7 @@ void checkFinite(const std::string &path, const host::Object &object, const std:
 bool knownFormat(const std::string &path)
 {
     const std::string extension = extensionOf(path);
-    return extension == "obj" || extension == "ply";
+    return extension == "obj" || extension == "ply" || extension == "glb" || extension == "gltf";
 }
 
 namespace {
@@ -78,7 +78,14 @@ ReadWarnings readByFormat(const std::string &path, host::Object &object, int lay
     if (extensionOf(path) == "obj")
         return readObj(
             path, [&path](const LineSink &sink) { readInputLines(path, sink); }, object, layer, materialLibraryText);
-    throw MeshIoError(path + ": unknown mesh format (expected .obj or .ply)");
+    const auto buffers = [](const std::string &gltf, const std::string &uri) {
+        return fileBeside(gltf, uri, ~std::uint64_t(0));
+    };
+    if (extensionOf(path) == "glb")
+        return readGltf(path, readInputFile(path, "glTF"), object, layer, true, buffers);
+    if (extensionOf(path) == "gltf")
+        return readGltf(path, readInputFile(path), object, layer, false, buffers);
+    throw MeshIoError(path + ": unknown mesh format (expected .obj, .ply, .glb or .gltf)");
 }
 
 // A Z-up file's points and normals turned into the object's Y-up: (x, y, z) is (x, z, -y).
@@ -111,7 +118,8 @@ ReadWarnings readMesh(const std::string &path, host::Object &object, int layer, 
     const host::Layer *existing = object.findLayer(layer);
     const std::size_t firstPoint = existing != nullptr ? existing->mesh.pointCount() : 0;
     ReadWarnings warnings = readByFormat(path, object, layer);
-    if (up == UpAxis::kZ)
+    const bool gltf = extensionOf(path) == "glb" || extensionOf(path) == "gltf"; // Y-up by definition
+    if (up == UpAxis::kZ && !gltf)
         turnFromZUp(object.layer(layer)->mesh, firstPoint);
     return warnings;
 }
@@ -126,7 +134,9 @@ WrittenCounts writeMesh(const std::string &path, const host::Object &object, con
         return writePly(path, chosen, object, options);
     if (extensionOf(path) == "obj")
         return writeObj(path, chosen, object, options, materialLibrariesFor(path, object, chosen, options));
-    throw MeshIoError(path + ": unknown mesh format (expected .obj or .ply)");
+    if (extensionOf(path) == "glb" || extensionOf(path) == "gltf")
+        return writeGltf(path, chosen, object, options, extensionOf(path) == "glb");
+    throw MeshIoError(path + ": unknown mesh format (expected .obj, .ply, .glb or .gltf)");
 }
 
 WrittenCounts writeMesh(const std::string &path, const host::Object &object, LayerChoice layers, PlyEncoding encoding,

@@ -55,11 +55,15 @@ struct WriteOptions {
     UpAxis up = UpAxis::kY;
     // The surface the planted blades carry, green in a material library that is written.
     std::string plantedSurface;
+    // What made the file, for formats that keep it (glTF: asset.generator, and the
+    // options and clock in asset.extras).
+    std::string generator;
+    std::vector<std::pair<std::string, std::string>> provenance;
     WriteProgress progress;
 };
 
 // Writes the current layer, or every layer holding geometry, to a file (by extension:
-// .obj or .ply, binary unless asked for text). The file is replaced only once it is
+// .obj, .ply (binary unless asked for text), .glb or .gltf). The file is replaced only once it is
 // completely written. An OBJ file names its materials' libraries: those the input
 // named, and one written beside it for surfaces no library defines.
 WrittenCounts writeMesh(const std::string &path, const host::Object &object, const WriteOptions &options);

@@ -24,7 +24,7 @@ std::map<std::string, host::Material> parseLibrary(const std::string &name, cons
             if (material.empty())
                 words.fail("newmtl needs a name");
             current = &materials[material];
-            *current = host::Material{{0.8f, 0.8f, 0.8f}};
+            *current = host::Material{{0.8f, 0.8f, 0.8f}, name};
         } else if (keyword == "Kd" && current != nullptr) {
             double rgb[3];
             if (words.numbers(rgb, 3) != 3)

@@ -74,7 +74,9 @@ MaterialLibraries materialLibrariesFor(const std::string &objPath, const host::O
     std::set<std::string> written;
     for (std::uint32_t surface : usedSurfaces(object, layers)) {
         const std::string name = oneWord(object.surfaceName(surface), "Default");
-        if (object.materials.count(object.surfaceName(surface)) != 0 || !written.insert(name).second)
+        const auto material = object.materials.find(object.surfaceName(surface));
+        const bool inALibrary = material != object.materials.end() && !material->second.library.empty();
+        if (inALibrary || !written.insert(name).second)
             continue;
         float rgb[3];
         std::copy_n(surfaceColour(object, surface, options.plantedSurface), 3, rgb);

@@ -4,6 +4,7 @@
 #include "meshio/meshio.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 
 namespace tuft::meshio {
@@ -92,16 +93,39 @@ void readInputLines(const std::string &path, const std::function<void(std::strin
     }
 }
 
+std::string fileBeside(const std::string &namingPath, const std::string &encoded, std::uint64_t largest)
+{
+    std::string name;
+    for (std::size_t i = 0; i < encoded.size(); ++i) {
+        if (encoded[i] == '%' && i + 2 < encoded.size() && std::isxdigit(static_cast<unsigned char>(encoded[i + 1])) &&
+            std::isxdigit(static_cast<unsigned char>(encoded[i + 2]))) {
+            name.push_back(static_cast<char>(std::stoi(encoded.substr(i + 1, 2), nullptr, 16)));
+            i += 2;
+        } else {
+            name.push_back(encoded[i]);
+        }
+    }
+    const bool leaves = name.empty() || name[0] == '/' || name == ".." || name.rfind("../", 0) == 0 ||
+                        name.find("/../") != std::string::npos || name.find('\0') != std::string::npos ||
+                        (name.size() >= 3 && name.compare(name.size() - 3, 3, "/..") == 0);
+    if (leaves)
+        throw MeshIoError(name + ": it is not in the folder of " + namingPath + " or below it");
+    const std::size_t slash = namingPath.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? std::string() : namingPath.substr(0, slash + 1);
+    return readInputFile(folder + name, {}, largest);
+}
+
 std::string materialLibraryText(const std::string &objPath, const std::string &library)
 {
-    const bool leaves = library.empty() || library[0] == '/' || library == ".." || library.rfind("../", 0) == 0 ||
-                        library.find("/../") != std::string::npos ||
-                        (library.size() >= 3 && library.compare(library.size() - 3, 3, "/..") == 0);
-    if (leaves)
-        throw MeshIoError(library + ": it is not in the folder of the OBJ file or below it");
-    const std::size_t slash = objPath.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? std::string() : objPath.substr(0, slash + 1);
-    return readInputFile(folder + library, {}, kLargestLibrary);
+    try {
+        return fileBeside(objPath, library, kLargestLibrary);
+    } catch (const MeshIoError &error) {
+        // The library's own name leads, as the OBJ file's line gives it.
+        const std::string what = error.what();
+        const std::size_t at = what.find(": it is not in the folder of");
+        throw MeshIoError(at == std::string::npos ? what
+                                                  : library + ": it is not in the folder of the OBJ file or below it");
+    }
 }
 
 void attachPointMap(const std::string &path, host::Object &object, host::Mesh &mesh, std::uint32_t type,

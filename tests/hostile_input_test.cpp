@@ -225,6 +225,89 @@ TEST_F(HostileInput, LayoutOdditiesAreRefusedOrReadInLinearTime)
     EXPECT_EQ(object.findLayer(1)->mesh.findMap(static_cast<std::uint32_t>(key))->values[1], 2999.0f);
 }
 
+// A binary glTF of that JSON and binary chunk.
+std::string glb(std::string json, std::string binary)
+{
+    json.append((4 - json.size() % 4) % 4, ' ');
+    binary.append((4 - binary.size() % 4) % 4, '\0');
+    const auto word = [](std::uint32_t value) { return std::string(reinterpret_cast<const char *>(&value), 4); };
+    const std::uint32_t total = static_cast<std::uint32_t>(12 + 8 + json.size() + 8 + binary.size());
+    return "glTF" + word(2) + word(total) + word(static_cast<std::uint32_t>(json.size())) + "JSON" + json +
+           word(static_cast<std::uint32_t>(binary.size())) + std::string("BIN\0", 4) + binary;
+}
+
+// One triangle: three positions (36 bytes) and three indices (6 bytes).
+std::string triangleJson(const std::string &accessorExtra = "", const std::string &rest = "",
+                         const std::string &indexCount = "3")
+{
+    return R"({"asset":{"version":"2.0"},"scene":0,"scenes":[{"nodes":[0]}],"nodes":[{"mesh":0}],)"
+           R"("meshes":[{"primitives":[{"attributes":{"POSITION":0},"indices":1}]}],)"
+           R"("buffers":[{"byteLength":44}],"bufferViews":[{"buffer":0,"byteLength":36},)"
+           R"({"buffer":0,"byteOffset":36,"byteLength":6}],)"
+           R"("accessors":[{"bufferView":0,"componentType":5126,"count":3,"type":"VEC3")" +
+           accessorExtra + R"(},{"bufferView":1,"componentType":5123,"count":)" + indexCount + R"(,"type":"SCALAR"}])" +
+           rest + "}";
+}
+
+std::string triangleData(std::uint16_t lastIndex = 2, float x = 1.0f)
+{
+    const float positions[9] = {0, 0, 0, x, 0, 0, 0, 1, 0};
+    const std::uint16_t indices[3] = {0, 1, lastIndex};
+    return std::string(reinterpret_cast<const char *>(positions), 36) +
+           std::string(reinterpret_cast<const char *>(indices), 6);
+}
+
+TEST_F(HostileInput, GltfIsCheckedAgainstItsBuffers)
+{
+    const std::string good = glb(triangleJson(), triangleData());
+    host::Object object;
+    meshio::readMesh(file("good.glb", good), object, 1);
+    ASSERT_EQ(object.findLayer(1)->mesh.polygonCount(), 1u);
+    EXPECT_EQ(object.findLayer(1)->mesh.positions[1].x, 1.0);
+    expectRefusals(
+        *this,
+        {
+            {"truncated.glb", good.substr(0, good.size() - 10),
+             "the header says " + std::to_string(good.size()) + " bytes, the file has " +
+                 std::to_string(good.size() - 10)},
+            {"chunk.glb", good.substr(0, 12) + std::string("\xff\xff\x00\x00", 4) + good.substr(16),
+             "a chunk of 65535 bytes runs past the end"},
+            {"json.glb", glb("{not json", triangleData()), "the JSON is not valid"},
+            {"huge-number.glb", glb(R"({"asset":{"version":"2.0"},"scene":1e999})", ""), "the JSON is not valid"},
+            {"schema.glb",
+             glb(R"({"asset":{"version":"2.0"},"meshes":[{"primitives":"none"}],"nodes":[{"mesh":0}]})", ""),
+             "the JSON does not describe glTF as it should"},
+            {"past.glb", glb(triangleJson(R"(,"byteOffset":24)"), triangleData()),
+             "accessor 0 (POSITION): 3 elements run past the end of its buffer view"},
+            {"index.glb", glb(triangleJson(), triangleData(7)), "index 7 is past the 3 vertices of its primitive"},
+            {"count.glb", glb(triangleJson("", "", "4294967295"), triangleData()),
+             "accessor 1 (indices): 4294967295 elements run past the end of its buffer view"},
+            {"finite.glb", glb(triangleJson(), triangleData(2, NAN)), "element 1 is not a finite number"},
+            {"draco.glb",
+             glb(triangleJson("", R"(,"extensionsRequired":["KHR_draco_mesh_compression"])"), triangleData()),
+             "compressed with KHR_draco_mesh_compression, which this program does not read"},
+            {"meshopt.glb", glb(triangleJson("", R"(,"extensionsUsed":["EXT_meshopt_compression"])"), triangleData()),
+             "compressed with EXT_meshopt_compression"},
+            {"sparse.glb",
+             glb(triangleJson(
+                     R"(,"sparse":{"count":1,"indices":{"bufferView":1,"componentType":5123},"values":{"bufferView":0}})"),
+                 triangleData()),
+             "accessor 0 (POSITION) is sparse, which this program does not read"},
+            {"cycle.glb",
+             glb(R"({"asset":{"version":"2.0"},"scenes":[{"nodes":[0]}],"nodes":[{"children":[1]},{"children":[0]}]})",
+                 ""),
+             "the node hierarchy is deeper than 64"},
+            {"outside.gltf", R"({"asset":{"version":"2.0"},"buffers":[{"byteLength":4,"uri":"../../etc/passwd"}]})",
+             "../../etc/passwd: it is not in the folder of"},
+        });
+    std::string morph = triangleJson();
+    morph.replace(morph.find(R"("indices":1)"), 11, R"("indices":1,"targets":[{"POSITION":0}])");
+    expectRefusals(*this,
+                   {{"morph.glb", glb(morph, triangleData()), "morph targets, which this program does not read"}});
+    // A kilobyte claiming four billion elements takes no more than a little memory.
+    EXPECT_LT(peakBytesReading(file("claim.glb", glb(triangleJson("", "", "4294967295"), triangleData()))), 100l << 20);
+}
+
 TEST_F(HostileInput, EveryFormatIsWrittenWithAndWithoutMaps)
 {
     // Run by the sanitizer suite too: no copy from a null pointer, no read past a buffer.
@@ -234,16 +317,25 @@ TEST_F(HostileInput, EveryFormatIsWrittenWithAndWithoutMaps)
     plain.layer(1)->mesh.addPolygon(MH_POLY_FACE, plain.surfaceIndex("S"), &point, 1);
     host::Object withMaps = testing::sampleObject();
     for (const host::Object *written : {&plain, &withMaps}) {
-        for (const char *name : {"w.obj", "w.ply", "a.ply"}) {
+        for (const char *name : {"w.obj", "w.ply", "a.ply", "w.glb", "w.gltf"}) {
             const std::string path = scratch / name;
             meshio::writeMesh(path, *written, meshio::LayerChoice::kCurrent,
                               name[0] == 'a' ? meshio::PlyEncoding::kAscii : meshio::PlyEncoding::kBinary);
             host::Object back;
             meshio::readMesh(path, back, 1);
-            EXPECT_EQ(back.findLayer(1)->mesh.pointCount(), written->findLayer(1)->mesh.pointCount()) << name;
-            // OBJ keeps UVs, PLY every map.
+            const host::Mesh &mesh = written->findLayer(1)->mesh;
+            if (std::string(name).find(".gl") == std::string::npos) {
+                EXPECT_EQ(back.findLayer(1)->mesh.pointCount(), mesh.pointCount()) << name;
+            } else { // triangles only, each polygon a fan of them
+                std::size_t triangles = 0;
+                for (const host::Polygon &polygon : mesh.polygons)
+                    triangles += polygon.vertexCount >= 3 ? polygon.vertexCount - 2 : 0;
+                EXPECT_EQ(back.findLayer(1)->mesh.polygonCount(), triangles) << name;
+            }
+            // OBJ and glTF keep UVs, PLY every map.
             const std::size_t maps = written->findLayer(1)->mesh.maps.size();
-            EXPECT_EQ(back.findLayer(1)->mesh.maps.size(), name[0] == 'w' && name[2] == 'o' ? maps / 2 : maps) << name;
+            const bool ply = std::string(name).find(".ply") != std::string::npos;
+            EXPECT_EQ(back.findLayer(1)->mesh.maps.size(), ply ? maps : maps / 2) << name;
         }
     }
 }

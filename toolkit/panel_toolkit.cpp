@@ -145,18 +145,21 @@ const ControlView *PanelView::find(const std::string &label) const
     return nullptr;
 }
 
+std::string ControlView::value() const
+{
+    if (kind == "EditControl")
+        return "\"" + text + "\"";
+    if (kind == "FloatControl" || kind == "PercentControl" || kind == "AngleControl")
+        return std::to_string(number);
+    return std::to_string(integer);
+}
+
 std::string PanelView::describe() const
 {
     std::string text;
     for (std::size_t i = 0; i < controls.size(); ++i) {
         const ControlView &c = controls[i];
-        text += "#" + std::to_string(i) + " \"" + c.label + "\" " + c.kind + " value=";
-        if (c.kind == "EditControl")
-            text += "\"" + c.text + "\"";
-        else if (c.kind == "FloatControl" || c.kind == "PercentControl" || c.kind == "AngleControl")
-            text += std::to_string(c.number);
-        else
-            text += std::to_string(c.integer);
+        text += "#" + std::to_string(i) + " \"" + c.label + "\" " + c.kind + " value=" + c.value();
         text += c.drawMode == MH_DRAW_GHOSTED ? " ghosted\n" : " normal\n";
     }
     return text;

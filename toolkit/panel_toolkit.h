@@ -32,6 +32,9 @@ struct ControlView {
     int drawMode;     // the last draw: 1 normal, 2 ghosted
     std::vector<int> draws;
     bool hasCallback;
+
+    // The value as a number or a quoted text, by the control's kind.
+    std::string value() const;
 };
 
 struct PanelView {

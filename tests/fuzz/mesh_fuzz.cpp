@@ -1,4 +1,4 @@
-// Any bytes as a mesh file or a material library (FUZZ_FORMAT_obj, _ply or _mtl), read
+// Any bytes as a mesh file or a material library (FUZZ_FORMAT_obj, _ply, _gltf or _mtl), read
 // from memory: the reader either fills the layer with valid polygons and maps or
 // reports an error; it never crashes and never leaves an index out of range.
 #include "meshio/formats.h"
@@ -19,6 +19,11 @@ void read(const std::string &data, host::Object &object)
         "fuzz.obj", [&data](const meshio::LineSink &sink) { sink(data, 1); }, object, 1, libraries);
 #elif defined(FUZZ_FORMAT_ply)
     meshio::readPly("fuzz.ply", data, object, 1);
+#elif defined(FUZZ_FORMAT_gltf)
+    // Binary when it starts as one, else JSON whose external buffers are this same data.
+    const bool binary = data.compare(0, 4, "glTF") == 0;
+    meshio::readGltf("fuzz.gltf", data, object, 1, binary,
+                     [&data](const std::string &, const std::string &) { return data; });
 #else
     meshio::ReadWarnings warnings;
     meshio::readMaterialLibrary(

@@ -1,0 +1,520 @@
+// glTF 2.0 input, binary (.glb) or JSON (.gltf) with its buffers beside it or in data
+// URIs: every mesh of the scene's nodes, placed by their transforms, each primitive's
+// triangles (strips and fans too) as polygons, NORMAL as a normal map, TEXCOORD_0 as the
+// UV map "UV", materials as surfaces. Every index, count and offset is checked against
+// what the buffers hold before it is used.
+#include "meshio/formats.h"
+#include "meshio/reading.h"
+#include "sdk/modeler_host.h"
+
+#include <nlohmann/json.hpp>
+
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <optional>
+
+namespace tuft::meshio {
+
+namespace {
+
+using Json = nlohmann::json;
+using Matrix = std::array<double, 16>; // column-major, as glTF writes it
+
+constexpr std::uint32_t kGlbMagic = 0x46546C67, kJsonChunk = 0x4E4F534A, kBinChunk = 0x004E4942;
+constexpr int kMostNodeDepth = 64; // a hierarchy deeper than this is taken for a cycle
+
+const char *const kUnreadableExtensions[] = {"KHR_draco_mesh_compression", "EXT_meshopt_compression",
+                                             "KHR_meshopt_compression"};
+
+Matrix identity() { return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}; }
+
+Matrix multiply(const Matrix &a, const Matrix &b)
+{
+    Matrix r{};
+    for (int column = 0; column < 4; ++column)
+        for (int row = 0; row < 4; ++row)
+            for (int k = 0; k < 4; ++k)
+                r[column * 4 + row] += a[k * 4 + row] * b[column * 4 + k];
+    return r;
+}
+
+class GltfReader {
+public:
+    GltfReader(const std::string &path, host::Object &object, const LibraryReader &files)
+        : path_(path), object_(object), files_(files)
+    {
+    }
+
+    void readGlb(const std::string &data)
+    {
+        if (data.size() < 20)
+            fail("the file is too short to be a binary glTF");
+        const std::uint32_t magic = word(data, 0), version = word(data, 4), length = word(data, 8);
+        if (magic != kGlbMagic)
+            fail("not a binary glTF file (it does not start with \"glTF\")");
+        if (version != 2)
+            fail("glTF version " + std::to_string(version) + ": only version 2 is read");
+        if (length > data.size())
+            fail("the header says " + std::to_string(length) + " bytes, the file has " + std::to_string(data.size()));
+        std::size_t at = 12;
+        std::string json;
+        while (at + 8 <= length) {
+            const std::uint32_t chunkLength = word(data, at), type = word(data, at + 4);
+            if (chunkLength > length - at - 8)
+                fail("byte " + std::to_string(at) + ": a chunk of " + std::to_string(chunkLength) +
+                     " bytes runs past the end of the file");
+            if (type == kJsonChunk && json.empty())
+                json = data.substr(at + 8, chunkLength);
+            else if (type == kBinChunk && !binary_)
+                binary_ = data.substr(at + 8, chunkLength);
+            at += 8 + chunkLength;
+        }
+        if (json.empty())
+            fail("the file has no JSON chunk");
+        read(json);
+    }
+
+    void read(const std::string &text)
+    {
+        try {
+            gltf_ = Json::parse(text);
+        } catch (const Json::exception &error) { // a syntax error, or a number beyond a double
+            fail("the JSON is not valid: " + std::string(error.what()));
+        }
+        try {
+            checkExtensions();
+            loadBuffers();
+            readScene();
+        } catch (const Json::exception &error) {
+            fail("the JSON does not describe glTF as it should: " + std::string(error.what()));
+        }
+    }
+
+    host::Mesh mesh;
+    ReadWarnings warnings;
+
+private:
+    static std::uint32_t word(const std::string &data, std::size_t at)
+    {
+        std::uint32_t value;
+        std::memcpy(&value, data.data() + at, 4);
+        return value;
+    }
+
+    [[noreturn]] void fail(const std::string &what) const { throw MeshIoError(path_ + ": " + what); }
+
+    void checkExtensions() const
+    {
+        for (const char *extension : kUnreadableExtensions) {
+            bool used = false;
+            for (const char *list : {"extensionsRequired", "extensionsUsed"})
+                if (gltf_.contains(list))
+                    for (const Json &name : gltf_.at(list))
+                        used |= name.is_string() && name.get<std::string>() == extension;
+            if (used)
+                fail("it is compressed with " + std::string(extension) + ", which this program does not read");
+        }
+    }
+
+    void loadBuffers()
+    {
+        if (!gltf_.contains("buffers"))
+            return;
+        for (const Json &buffer : gltf_.at("buffers")) {
+            const std::size_t length = buffer.at("byteLength").get<std::size_t>();
+            std::string data;
+            if (!buffer.contains("uri")) {
+                if (!binary_)
+                    fail("a buffer without a uri, and no binary chunk");
+                data = *binary_;
+            } else {
+                data = bufferAt(buffer.at("uri").get<std::string>());
+            }
+            if (data.size() < length)
+                fail("a buffer of " + std::to_string(length) + " bytes holds only " + std::to_string(data.size()));
+            data.resize(length);
+            buffers_.push_back(std::move(data));
+        }
+    }
+
+    std::string bufferAt(const std::string &uri) const
+    {
+        const std::string prefix = "data:";
+        if (uri.compare(0, prefix.size(), prefix) == 0) {
+            const std::size_t comma = uri.find(',');
+            if (comma == std::string::npos || uri.find(";base64") == std::string::npos || uri.find(";base64") > comma)
+                fail("a data uri that is not base64");
+            return fromBase64(uri.substr(comma + 1));
+        }
+        if (!files_)
+            fail("a buffer in the file " + uri + ", which is not read here");
+        try {
+            return files_(path_, uri);
+        } catch (const MeshIoError &error) {
+            fail(std::string("a buffer cannot be read: ") + error.what());
+        }
+    }
+
+    std::string fromBase64(const std::string &text) const
+    {
+        static const std::string kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        std::string out;
+        out.reserve(text.size() / 4 * 3);
+        std::uint32_t bits = 0;
+        int count = 0;
+        for (char c : text) {
+            if (c == '=')
+                break;
+            const std::size_t value = kAlphabet.find(c);
+            if (value == std::string::npos)
+                fail("a data uri holds a character that is not base64");
+            bits = (bits << 6) | static_cast<std::uint32_t>(value);
+            if ((count += 6) >= 8) {
+                count -= 8;
+                out.push_back(static_cast<char>((bits >> count) & 0xFF));
+            }
+        }
+        return out;
+    }
+
+    // The nodes to read: those of the scene, else every node that is no node's child.
+    void readScene()
+    {
+        std::vector<std::size_t> roots;
+        const Json &scenes = gltf_.contains("scenes") ? gltf_.at("scenes") : Json::array();
+        const std::size_t scene = gltf_.value("scene", std::size_t(0));
+        if (scene < scenes.size() && scenes.at(scene).contains("nodes")) {
+            for (const Json &node : scenes.at(scene).at("nodes"))
+                roots.push_back(node.get<std::size_t>());
+        } else if (gltf_.contains("nodes")) {
+            std::vector<bool> child(gltf_.at("nodes").size(), false);
+            for (const Json &node : gltf_.at("nodes"))
+                for (const Json &c : node.value("children", Json::array()))
+                    if (c.get<std::size_t>() < child.size())
+                        child[c.get<std::size_t>()] = true;
+            for (std::size_t n = 0; n < child.size(); ++n)
+                if (!child[n])
+                    roots.push_back(n);
+        }
+        for (std::size_t node : roots)
+            readNode(node, identity(), 0);
+    }
+
+    void readNode(std::size_t index, const Matrix &parent, int depth)
+    {
+        const Json &nodes = gltf_.at("nodes");
+        if (index >= nodes.size())
+            fail("node " + std::to_string(index) + " does not exist");
+        if (depth > kMostNodeDepth)
+            fail("the node hierarchy is deeper than " + std::to_string(kMostNodeDepth) + " (a cycle?)");
+        const Json &node = nodes.at(index);
+        const Matrix world = multiply(parent, localMatrix(node));
+        if (node.contains("mesh"))
+            readMesh(node.at("mesh").get<std::size_t>(), world);
+        for (const Json &child : node.value("children", Json::array()))
+            readNode(child.get<std::size_t>(), world, depth + 1);
+    }
+
+    static Matrix localMatrix(const Json &node)
+    {
+        if (node.contains("matrix")) {
+            Matrix m;
+            for (int i = 0; i < 16; ++i)
+                m[i] = node.at("matrix").at(i).get<double>();
+            return m;
+        }
+        const auto vector = [&](const char *name, std::initializer_list<double> fallback) {
+            std::vector<double> v(fallback);
+            if (node.contains(name))
+                for (std::size_t i = 0; i < v.size(); ++i)
+                    v[i] = node.at(name).at(i).get<double>();
+            return v;
+        };
+        const std::vector<double> t = vector("translation", {0, 0, 0}), r = vector("rotation", {0, 0, 0, 1}),
+                                  s = vector("scale", {1, 1, 1});
+        const double x = r[0], y = r[1], z = r[2], w = r[3];
+        const double rotation[9] = {1 - 2 * (y * y + z * z), 2 * (x * y + z * w),     2 * (x * z - y * w),
+                                    2 * (x * y - z * w),     1 - 2 * (x * x + z * z), 2 * (y * z + x * w),
+                                    2 * (x * z + y * w),     2 * (y * z - x * w),     1 - 2 * (x * x + y * y)};
+        Matrix m = identity();
+        for (int column = 0; column < 3; ++column)
+            for (int row = 0; row < 3; ++row)
+                m[column * 4 + row] = rotation[column * 3 + row] * s[column];
+        m[12] = t[0], m[13] = t[1], m[14] = t[2];
+        return m;
+    }
+
+    // An accessor's values as doubles, `components` a element, checked against its buffer.
+    std::vector<double> accessor(std::size_t index, std::size_t components, const char *what)
+    {
+        const Json &accessors = gltf_.at("accessors");
+        if (index >= accessors.size())
+            fail("accessor " + std::to_string(index) + " does not exist");
+        const Json &a = accessors.at(index);
+        const std::string where = "accessor " + std::to_string(index) + " (" + what + ")";
+        if (a.contains("sparse"))
+            fail(where + " is sparse, which this program does not read");
+        const std::size_t count = a.at("count").get<std::size_t>();
+        const int type = a.at("componentType").get<int>();
+        const std::size_t size = type == 5126 || type == 5125 ? 4 : type == 5123 || type == 5122 ? 2 : 1;
+        if (type != 5120 && type != 5121 && type != 5122 && type != 5123 && type != 5125 && type != 5126)
+            fail(where + " has the unknown component type " + std::to_string(type));
+        const std::string shape = a.at("type").get<std::string>();
+        const std::size_t expected = shape == "SCALAR" ? 1 : shape == "VEC2" ? 2 : shape == "VEC3" ? 3 : shape == "VEC4" ? 4 : 0;
+        if (expected != components)
+            fail(where + " is a " + shape + ", not what the attribute needs");
+        if (!a.contains("bufferView"))
+            fail(where + " has no buffer view: its values are nowhere in the file");
+        std::vector<double> values;
+        const Json &view = gltf_.at("bufferViews").at(a.at("bufferView").get<std::size_t>());
+        const std::size_t bufferIndex = view.at("buffer").get<std::size_t>();
+        if (bufferIndex >= buffers_.size())
+            fail(where + ": its buffer does not exist");
+        const std::string &buffer = buffers_[bufferIndex];
+        const std::size_t viewOffset = view.value("byteOffset", std::size_t(0));
+        const std::size_t viewLength = view.at("byteLength").get<std::size_t>();
+        const std::size_t stride = view.value("byteStride", size * components);
+        const std::size_t offset = a.value("byteOffset", std::size_t(0));
+        if (viewOffset > buffer.size() || viewLength > buffer.size() - viewOffset)
+            fail(where + ": its buffer view runs past the end of its buffer");
+        const std::size_t element = size * components;
+        if (count > 0 && (stride < element || offset > viewLength || element > viewLength - offset ||
+                          count - 1 > (viewLength - offset - element) / stride))
+            fail(where + ": " + std::to_string(count) + " elements run past the end of its buffer view");
+        const bool normalized = a.value("normalized", false);
+        values.resize(count * components);
+        const char *base = buffer.data() + viewOffset + offset;
+        for (std::size_t i = 0; i < count; ++i)
+            for (std::size_t c = 0; c < components; ++c) {
+                const char *at = base + i * stride + c * size;
+                double value = 0;
+                switch (type) {
+                case 5120: value = normalized ? std::max(*reinterpret_cast<const std::int8_t *>(at) / 127.0, -1.0) : *reinterpret_cast<const std::int8_t *>(at); break;
+                case 5121: value = static_cast<std::uint8_t>(*at) / (normalized ? 255.0 : 1.0); break;
+                case 5122: { std::int16_t v; std::memcpy(&v, at, 2); value = normalized ? std::max(v / 32767.0, -1.0) : v; break; }
+                case 5123: { std::uint16_t v; std::memcpy(&v, at, 2); value = v / (normalized ? 65535.0 : 1.0); break; }
+                case 5125: { std::uint32_t v; std::memcpy(&v, at, 4); value = v; break; }
+                default: { float v; std::memcpy(&v, at, 4); value = v; break; }
+                }
+                if (!std::isfinite(value))
+                    fail(where + ": element " + std::to_string(i) + " is not a finite number");
+                values[i * components + c] = value;
+            }
+        return values;
+    }
+
+    void readMesh(std::size_t index, const Matrix &world)
+    {
+        const Json &meshes = gltf_.at("meshes");
+        if (index >= meshes.size())
+            fail("mesh " + std::to_string(index) + " does not exist");
+        for (const Json &primitive : meshes.at(index).at("primitives"))
+            readPrimitive(primitive, world);
+    }
+
+    void readPrimitive(const Json &primitive, const Matrix &world)
+    {
+        if (primitive.contains("targets"))
+            fail("a primitive has morph targets, which this program does not read");
+        if (primitive.contains("extensions"))
+            for (const char *extension : kUnreadableExtensions)
+                if (primitive.at("extensions").contains(extension))
+                    fail("a primitive is compressed with " + std::string(extension) + ", which this program does not read");
+        const Json &attributes = primitive.at("attributes");
+        if (!attributes.contains("POSITION"))
+            fail("a primitive has no POSITION");
+        const std::vector<double> positions = accessor(attributes.at("POSITION").get<std::size_t>(), 3, "POSITION");
+        const std::size_t vertices = positions.size() / 3;
+        std::vector<double> normals, uvs;
+        if (attributes.contains("NORMAL"))
+            normals = accessor(attributes.at("NORMAL").get<std::size_t>(), 3, "NORMAL");
+        if (attributes.contains("TEXCOORD_0"))
+            uvs = accessor(attributes.at("TEXCOORD_0").get<std::size_t>(), 2, "TEXCOORD_0");
+        if ((!normals.empty() && normals.size() != positions.size()) || (!uvs.empty() && uvs.size() != 2 * vertices))
+            fail("a primitive's attributes have different counts");
+        std::vector<std::uint32_t> indices;
+        if (primitive.contains("indices")) {
+            for (double index : accessor(primitive.at("indices").get<std::size_t>(), 1, "indices")) {
+                if (index >= static_cast<double>(vertices))
+                    fail("index " + std::to_string(static_cast<std::uint64_t>(index)) + " is past the " +
+                         std::to_string(vertices) + " vertices of its primitive");
+                indices.push_back(static_cast<std::uint32_t>(index));
+            }
+        } else {
+            for (std::size_t i = 0; i < vertices; ++i)
+                indices.push_back(static_cast<std::uint32_t>(i));
+        }
+        const std::uint32_t first = static_cast<std::uint32_t>(mesh.pointCount());
+        for (std::size_t v = 0; v < vertices; ++v) {
+            const double *p = &positions[3 * v];
+            mesh.addPoint({world[0] * p[0] + world[4] * p[1] + world[8] * p[2] + world[12],
+                           world[1] * p[0] + world[5] * p[1] + world[9] * p[2] + world[13],
+                           world[2] * p[0] + world[6] * p[1] + world[10] * p[2] + world[14]});
+        }
+        addValues(first, vertices, normals, uvs, world);
+        addPolygons(primitive, first, indices);
+    }
+
+    // Normals turn with the node (by its cofactors, which keep them on the winding's side).
+    void addValues(std::uint32_t first, std::size_t vertices, const std::vector<double> &normals,
+                   const std::vector<double> &uvs, const Matrix &m)
+    {
+        for (std::size_t v = 0; v < vertices && !normals.empty(); ++v) {
+            const double *n = &normals[3 * v];
+            const double a[3] = {m[0], m[1], m[2]}, b[3] = {m[4], m[5], m[6]}, c[3] = {m[8], m[9], m[10]};
+            const double cofactor[9] = {b[1] * c[2] - b[2] * c[1], b[2] * c[0] - b[0] * c[2], b[0] * c[1] - b[1] * c[0],
+                                        c[1] * a[2] - c[2] * a[1], c[2] * a[0] - c[0] * a[2], c[0] * a[1] - c[1] * a[0],
+                                        a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+            double out[3];
+            for (int i = 0; i < 3; ++i)
+                out[i] = cofactor[i] * n[0] + cofactor[3 + i] * n[1] + cofactor[6 + i] * n[2];
+            const double length = std::sqrt(out[0] * out[0] + out[1] * out[1] + out[2] * out[2]);
+            const float value[3] = {static_cast<float>(length > 0 ? out[0] / length : 0),
+                                    static_cast<float>(length > 0 ? out[1] / length : 1),
+                                    static_cast<float>(length > 0 ? out[2] / length : 0)};
+            normalValues_.resize(3 * (first + v));
+            normalValues_.insert(normalValues_.end(), value, value + 3);
+            normalHas_.resize(first + v, 0);
+            normalHas_.push_back(1);
+        }
+        for (std::size_t v = 0; v < vertices && !uvs.empty(); ++v) {
+            uvValues_.resize(2 * (first + v));
+            uvValues_.push_back(static_cast<float>(uvs[2 * v]));
+            uvValues_.push_back(static_cast<float>(1.0 - uvs[2 * v + 1])); // glTF's V runs down
+            uvHas_.resize(first + v, 0);
+            uvHas_.push_back(1);
+        }
+    }
+
+    void addPolygons(const Json &primitive, std::uint32_t first, const std::vector<std::uint32_t> &indices)
+    {
+        const int mode = primitive.value("mode", 4);
+        const std::uint32_t surface = surfaceOf(primitive);
+        const auto add = [&](std::initializer_list<std::uint32_t> corners) {
+            std::uint32_t points[3];
+            std::uint32_t n = 0;
+            for (std::uint32_t corner : corners)
+                points[n++] = first + corner;
+            mesh.addPolygon(MH_POLY_FACE, surface, points, n);
+        };
+        const std::size_t count = indices.size();
+        switch (mode) {
+        case 0: // points
+            for (std::uint32_t i : indices)
+                add({i});
+            break;
+        case 1: // lines
+            for (std::size_t i = 0; i + 1 < count; i += 2)
+                add({indices[i], indices[i + 1]});
+            break;
+        case 2: // line loop
+        case 3: // line strip
+            for (std::size_t i = 0; i + 1 < count; ++i)
+                add({indices[i], indices[i + 1]});
+            if (mode == 2 && count > 2)
+                add({indices[count - 1], indices[0]});
+            break;
+        case 4:
+            for (std::size_t i = 0; i + 2 < count; i += 3)
+                add({indices[i], indices[i + 1], indices[i + 2]});
+            break;
+        case 5: // strip: every other triangle turns the other way
+            for (std::size_t i = 0; i + 2 < count; ++i)
+                if (i % 2 == 0)
+                    add({indices[i], indices[i + 1], indices[i + 2]});
+                else
+                    add({indices[i + 1], indices[i], indices[i + 2]});
+            break;
+        case 6:
+            for (std::size_t i = 1; i + 1 < count; ++i)
+                add({indices[0], indices[i], indices[i + 1]});
+            break;
+        default:
+            fail("a primitive of the unknown mode " + std::to_string(mode));
+        }
+    }
+
+    std::uint32_t surfaceOf(const Json &primitive)
+    {
+        if (!primitive.contains("material"))
+            return surface("Default", nullptr);
+        const std::size_t index = primitive.at("material").get<std::size_t>();
+        const Json &materials = gltf_.at("materials");
+        if (index >= materials.size())
+            fail("material " + std::to_string(index) + " does not exist");
+        const Json &material = materials.at(index);
+        const std::string name = material.value("name", "Material " + std::to_string(index));
+        host::Material look{{0.8f, 0.8f, 0.8f}, {}};
+        if (material.contains("pbrMetallicRoughness") && material.at("pbrMetallicRoughness").contains("baseColorFactor"))
+            for (int i = 0; i < 3; ++i)
+                look.diffuse[i] = material.at("pbrMetallicRoughness").at("baseColorFactor").at(i).get<float>();
+        return surface(name, &look);
+    }
+
+    std::uint32_t surface(const std::string &name, const host::Material *look)
+    {
+        const auto found = surfaces_.emplace(name, static_cast<std::uint32_t>(surfaceNames_.size()));
+        if (found.second) {
+            surfaceNames_.push_back(name);
+            looks_.push_back(look != nullptr ? std::optional<host::Material>(*look) : std::nullopt);
+        }
+        return found.first->second;
+    }
+
+public:
+    // Surfaces, maps and materials join the object once the whole file has been read.
+    void attachToObject()
+    {
+        std::vector<std::uint32_t> surfaces;
+        for (std::size_t i = 0; i < surfaceNames_.size(); ++i) {
+            surfaces.push_back(object_.surfaceIndex(surfaceNames_[i]));
+            if (looks_[i])
+                object_.materials[surfaceNames_[i]] = *looks_[i];
+        }
+        for (host::Polygon &polygon : mesh.polygons)
+            polygon.surface = surfaces[polygon.surface];
+        const std::size_t points = mesh.pointCount();
+        if (!normalHas_.empty()) {
+            normalValues_.resize(3 * points, 0.0f);
+            normalHas_.resize(points, 0);
+            attachPointMap(path_, object_, mesh, host::kNormalMap, "Normal", 3, normalValues_, normalHas_);
+        }
+        if (!uvHas_.empty()) {
+            uvValues_.resize(2 * points, 0.0f);
+            uvHas_.resize(points, 0);
+            attachPointMap(path_, object_, mesh, MH_MAP_UV, "UV", 2, uvValues_, uvHas_);
+        }
+    }
+
+private:
+    const std::string &path_;
+    host::Object &object_;
+    const LibraryReader &files_;
+    Json gltf_;
+    std::optional<std::string> binary_;
+    std::vector<std::string> buffers_;
+    std::vector<float> normalValues_, uvValues_;
+    std::vector<std::uint8_t> normalHas_, uvHas_;
+    std::map<std::string, std::uint32_t> surfaces_;
+    std::vector<std::string> surfaceNames_;
+    std::vector<std::optional<host::Material>> looks_;
+};
+
+} // namespace
+
+ReadWarnings readGltf(const std::string &path, const std::string &data, host::Object &object, int layer, bool binary,
+                      const LibraryReader &files)
+{
+    GltfReader reader(path, object, files);
+    if (binary)
+        reader.readGlb(data);
+    else
+        reader.read(data);
+    reader.attachToObject();
+    appendToLayer(path, object, layer, reader.mesh);
+    return reader.warnings;
+}
+
+} // namespace tuft::meshio

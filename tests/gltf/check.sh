@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# glTF output as engines and viewers take it: every file the Khronos glTF-Validator
+# passes without errors or warnings, assimp reads with the expected counts, and a round
+# trip through glTF keeps what it should.
+#   check.sh TUFTSPROUT VALIDATOR_MODULE
+set -uo pipefail
+tuftsprout=$1
+validator=$2
+here=$(cd "$(dirname "$0")" && pwd)
+fixtures=$(cd "$here/../fixtures" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+failed=0
+fail() { echo "FAIL: $*" >&2; failed=$((failed + 1)); }
+[ -d "$validator" ] || { echo "FAIL: no gltf-validator at $validator (./build.sh test installs it)" >&2; exit 1; }
+cp "$fixtures/terrain.obj" "$fixtures/terrain.mtl" .
+
+plant() { "$tuftsprout" plant "$@" 2>>log.txt || fail "plant $*: $(tail -1 log.txt)"; }
+plant -o ground.glb --number 50 --clock 1
+plant -o ground-uv.glb --number 50 --clock 1 --set Add_UV=on --set S_NAME=Grass
+plant -o ground-uv.gltf --number 50 --clock 1 --set Add_UV=on --division 8
+plant terrain.obj -o point.glb --mode point --select points:all --set Add_UV=on --clock 2
+plant terrain.obj -o polygon.gltf --mode polygon --select polygons:all --set Add_UV=on --clock 3 --normals
+plant terrain.obj -o polygon-normals.glb --mode polygon --select polygons:group:Rock --clock 3
+plant -o empty.glb --number 0 --allow-empty
+node "$here/validate.js" "$validator" ./*.glb ./*.gltf || fail "the validator found errors or warnings"
+
+# assimp: meshes, vertices and faces as written (fans of a blade: 9 triangles at
+# Division 5, 15 at 8; the terrain's 6 quads: 12).
+expect() {
+    local file=$1 meshes=$2 faces=$3 info
+    info=$(assimp info "$file" 2>&1)
+    grep -qE "Meshes: +$meshes\$" <<<"$info" || fail "$file: assimp does not find $meshes meshes: $info"
+    grep -qE "Faces: +$faces\$" <<<"$info" || fail "$file: assimp does not find $faces faces: $info"
+}
+expect ground.glb 1 450
+expect ground-uv.gltf 1 750
+expect point.glb 3 $((12 + 12 * 9))
+expect polygon.gltf 3 $((12 + 6 * 9))
+
+# A round trip: glTF read back and written as OBJ keeps positions (to float precision),
+# UVs and surfaces.
+plant point.glb -o back.obj --mode point --allow-empty
+plant terrain.obj -o direct.obj --mode point --select points:all --set Add_UV=on --clock 2
+compare() {
+    awk -v field="$1" '$1 == field { for (i = 2; i <= NF; i++) printf "%.6g ", $i; print "" }' "$2"
+}
+# glTF has a vertex per point and surface: compare the points there are.
+[ "$(compare v back.obj | sort -u)" = "$(compare v direct.obj | sort -u)" ] || fail "positions differ after a glTF round trip"
+[ "$(compare vt back.obj | sort -u)" = "$(compare vt direct.obj | sort -u)" ] || fail "UVs differ after a glTF round trip"
+[ "$(grep -c '^usemtl' back.obj)" -ge 3 ] || fail "surfaces lost in a glTF round trip"
+for surface in Grass Rock Default; do
+    grep -q "^usemtl $surface\$" back.obj || fail "the surface $surface is lost in a glTF round trip"
+done
+grep -q '"generator":"tuftsprout [0-9]' ground.gltf 2>/dev/null || grep -q '"generator":"tuftsprout [0-9]' ground-uv.gltf ||
+    fail "asset.generator does not name the program and its version"
+grep -q '"clock":"1"' ground-uv.gltf || fail "the file does not say which clock planted it"
+
+echo "gltf: $((failed == 0 ? 1 : 0)) passed, $((failed > 0 ? 1 : 0)) failed"
+[ "$failed" = 0 ]
