@@ -72,6 +72,9 @@ struct PlantOptions {
     std::vector<std::string> sets;
     std::map<std::string, std::string> panelValues; // by flag: the value as the panel takes it
     std::vector<std::string> loadPresets;
+    tuft::scatter::ScatterOptions scatter;
+    std::uint64_t scatterCount = 0;
+    double scatterDensity = 0;
     std::string layers = "current", savePreset, clock, up = "y";
     bool cancel = false, asciiPly = false;
 };
@@ -163,11 +166,35 @@ void addMeshOptions(CLI::App *command, PlantOptions &o)
         ->check(CLI::IsMember({"y", "z"}));
 }
 
+// Scattering points to plant on, by area, as a modeler user would before Point mode.
+void addScatterOptions(CLI::App *command, PlantOptions &o)
+{
+    command
+        ->add_option("--scatter", o.scatterCount,
+                     "Scatter this many points over the selected polygons (all when none are selected) and plant "
+                     "a blade on each, in Point mode; the points are not written")
+        ->check(CLI::Range(std::uint64_t(1), std::uint64_t(1) << 32));
+    command->add_option("--density", o.scatterDensity, "Scatter this many points per unit of area instead")
+        ->check(CLI::PositiveNumber);
+    command
+        ->add_option("--spacing", o.scatter.spacing,
+                     "With --scatter or --density: no two points closer than this (as many as fit)")
+        ->check(CLI::PositiveNumber);
+    command->add_option("--slope", o.scatter.maxSlope, "No point on a polygon leaning more than this many degrees")
+        ->check(CLI::Range(0.0, 180.0));
+    command->add_option("--density-map", o.scatter.densityMap,
+                        "A weight map of the input (a PLY vertex property) scaling the density: 0 none, 1 full");
+    command->add_option("--size-map", o.scatter.sizeMap,
+                        "A weight map of the input that sizes the blades (their ZTSW weight, \"(WeightMap)\" on); "
+                        "without it every point weighs 1");
+}
+
 CLI::App *addPlantCommand(CLI::App &app, PlantOptions &o)
 {
     CLI::App *plant = app.add_subcommand("plant", "Plant grass into a mesh and write the result");
     plant->footer(kPlantHelp);
     addMeshOptions(plant, o);
+    addScatterOptions(plant, o);
     plant->add_option("--preview", o.job.previewPng, "Also save the blade preview as it stood at OK (.png)");
     plant->add_flag("--cancel", o.cancel, "Press Cancel instead of OK: nothing is planted or written");
     plant->add_flag("--allow-empty", o.job.allowEmpty,
@@ -185,6 +212,7 @@ CLI::App *addGuiCommand(CLI::App &app, PlantOptions &o)
 The options set the panel's initial values; then the panel is yours. OK plants and
 writes the output, Cancel writes nothing. Needs a display (DISPLAY), or xvfb-run.)");
     addMeshOptions(gui, o);
+    addScatterOptions(gui, o);
     return gui;
 }
 
@@ -210,6 +238,11 @@ void buildActions(CLI::App &plant, PlantOptions &o)
     std::size_t setIndex = 0, loadIndex = 0;
     if (!o.job.background.empty())
         addAction(actions, "BGLayer Object", "on");
+    if (o.job.scatter) {
+        addAction(actions, "Mode", tuft::app::modeItem("point"));
+        if (!o.job.scatter->sizeMap.empty())
+            addAction(actions, "(WeightMap)", "on");
+    }
     for (const CLI::Option *option : plant.parse_order()) {
         const std::string name = option->get_name();
         if (const PanelOption *panelOption = tuft::app::findPanelOption(name))
@@ -247,6 +280,25 @@ int runPreview(CLI::App &preview, PlantOptions &o)
 
 int runPlant(CLI::App &plant, PlantOptions &o);
 
+// The scatter step, when asked for: its options belong together and with Point mode.
+void setScatter(CLI::App &plant, PlantOptions &o)
+{
+    const bool count = plant.count("--scatter") > 0, density = plant.count("--density") > 0;
+    if (count && density)
+        throw tuft::app::UsageError("--scatter and --density both say how many points: give one");
+    if (!count && !density) {
+        for (const char *option : {"--spacing", "--slope", "--density-map", "--size-map"})
+            if (plant.count(option) > 0)
+                throw tuft::app::UsageError(std::string(option) + " belongs to --scatter or --density");
+        return;
+    }
+    if (plant.count("--mode") > 0 && o.panelValues["--mode"] != tuft::app::modeItem("point"))
+        throw tuft::app::UsageError("--scatter plants on the points it scatters, in Point mode: leave --mode out");
+    o.scatter.count = count ? std::optional<std::uint64_t>(o.scatterCount) : std::nullopt;
+    o.scatter.density = density ? std::optional<double>(o.scatterDensity) : std::nullopt;
+    o.job.scatter = o.scatter;
+}
+
 int runGui(CLI::App &gui, PlantOptions &o)
 {
     o.job.interactive = true;
@@ -267,6 +319,7 @@ int runPlant(CLI::App &plant, PlantOptions &o)
     o.job.layers = o.layers == "all" ? tuft::meshio::LayerChoice::kAll : tuft::meshio::LayerChoice::kCurrent;
     o.job.up = o.up == "z" ? tuft::meshio::UpAxis::kZ : tuft::meshio::UpAxis::kY;
     o.job.generator = kVersion;
+    setScatter(plant, o);
     buildActions(plant, o);
     const tuft::app::PlantResult result = tuft::app::runPlantJob(o.job);
     if (!o.job.previewPng.empty())

@@ -251,10 +251,36 @@ std::size_t elementsIn(const host::Object &object)
 
 } // namespace
 
+// Scatters the points Point mode will plant on, selecting all polygons when none are.
+scatter::ScatterResult scatterForPlanting(const PlantJob &job, host::Object &object, std::int64_t clock)
+{
+    if (job.selection.empty())
+        applySelection(object, kCurrentLayer, "polygons:all");
+    else if (object.selectionMode != host::SelectionMode::kPolygons)
+        throw UsageError("--scatter scatters over polygons: select them with --select polygons:WHICH");
+    scatter::ScatterOptions options = *job.scatter;
+    options.seed = static_cast<std::uint64_t>(clock);
+    scatter::ScatterResult result;
+    try {
+        result = during("scattering points", [&] { return scatter::scatterPoints(object, kCurrentLayer, options); });
+    } catch (const std::invalid_argument &error) {
+        throw UsageError(std::string("--scatter: ") + error.what());
+    }
+    if (result.made < result.asked)
+        std::fprintf(stderr, "tuftsprout: %llu of the %llu points asked for fit %g apart\n",
+                     static_cast<unsigned long long>(result.made), static_cast<unsigned long long>(result.asked),
+                     options.spacing);
+    return result;
+}
+
 PlantResult runPlantJob(const PlantJob &job)
 {
     checkFiles(job, job.presets);
     host::Object object = readObject(job);
+    const std::int64_t clock = job.clock ? *job.clock : static_cast<std::int64_t>(std::time(nullptr));
+    std::optional<scatter::ScatterResult> scattered;
+    if (job.scatter)
+        scattered = scatterForPlanting(job, object, clock);
     const std::size_t before = elementsIn(object);
 
     host::pinClock(job.clock);
@@ -305,7 +331,6 @@ PlantResult runPlantJob(const PlantJob &job)
             picture = gl->pixels();
     };
 
-    const std::int64_t clock = job.clock ? *job.clock : static_cast<std::int64_t>(std::time(nullptr));
     const int status = modeler.activate(library);
     if (status != 0)
         throw host::PluginError(library.path() + ": the command did not run (activation returned " +
@@ -330,6 +355,8 @@ PlantResult runPlantJob(const PlantJob &job)
         writePng(job.previewPng, picture, kPreviewWidth, kPreviewHeight);
     if (!result.confirmed || job.output.empty())
         return result;
+    if (scattered) // the points have served: the output holds the input and the blades
+        scatter::removeScatteredPoints(object, kCurrentLayer, *scattered);
     const toolkit::ControlView *surface = closing.find("S_NAME");
     const meshio::WrittenCounts written =
         writeWithProgress(job, object, surface != nullptr ? surface->text : "", provenanceOf(job, closing, clock));

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "meshio/meshio.h"
+#include "scatter/scatter.h"
 #include "toolkit/headless.h"
 
 #include <cstdint>
@@ -40,7 +41,10 @@ struct PlantJob {
     bool interactive = false; // a window panel for a person instead of the actions
     std::string panelReport;  // where to describe the panel as it opens; empty: nowhere
     bool allowEmpty = false;  // a run that plants nothing still writes its output
-    std::string generator;    // the program and its version, for files that keep it
+    // Points scattered over the selected polygons (all, when none are) and planted on in
+    // Point mode, then taken out again; its seed comes from the clock.
+    std::optional<scatter::ScatterOptions> scatter;
+    std::string generator; // the program and its version, for files that keep it
 };
 
 struct PlantResult {

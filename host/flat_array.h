@@ -118,6 +118,13 @@ public:
         prepareWhenDue();
     }
 
+    // Removes `count` values from `first` on; those after move down.
+    void erase(std::size_t first, std::size_t count)
+    {
+        std::memmove(static_cast<void *>(data_ + first), data_ + first + count, (size_ - first - count) * sizeof(T));
+        size_ -= count;
+    }
+
     void assign(std::size_t count, const T &value)
     {
         size_ = 0;

@@ -143,6 +143,31 @@ void Mesh::truncate(std::size_t points, std::size_t polygonCount, std::size_t ve
         tag.values.resize(polygonCount);
 }
 
+void Mesh::erasePoints(std::size_t first, std::size_t count)
+{
+    if (count == 0)
+        return;
+    positions.erase(first, count);
+    pointFlags.erase(first, count);
+    const auto moved = [&](std::uint32_t &point) {
+        if (point >= first + count)
+            point -= static_cast<std::uint32_t>(count);
+    };
+    for (std::uint32_t &point : vertices)
+        moved(point);
+    for (PointMap &map : maps) {
+        map.values.erase(first * map.dimension, count * map.dimension);
+        map.has.erase(first, count);
+        std::size_t kept = 0;
+        for (CornerValue corner : map.corners)
+            if (corner.point < first || corner.point >= first + count) {
+                moved(corner.point);
+                map.corners[kept++] = corner;
+            }
+        map.corners.resize(kept);
+    }
+}
+
 std::uint32_t Mesh::addPoint(const Vec3 &position, std::uint8_t flags)
 {
     positions.push_back(position);

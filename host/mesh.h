@@ -84,6 +84,9 @@ struct Mesh {
     void append(const Mesh &other);
     // Cuts the mesh back to its first points, polygons and vertices (undo of additions).
     void truncate(std::size_t points, std::size_t polygons, std::size_t vertices);
+    // Removes points no polygon uses; the points after them, and the polygons' references
+    // to those, move down.
+    void erasePoints(std::size_t first, std::size_t count);
 
     std::uint32_t addPoint(const Vec3 &position, std::uint8_t flags = 0);
     std::uint32_t addPolygon(std::uint32_t type, std::uint32_t surface, const std::uint32_t *indices,

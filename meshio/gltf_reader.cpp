@@ -262,7 +262,11 @@ private:
         if (type != 5120 && type != 5121 && type != 5122 && type != 5123 && type != 5125 && type != 5126)
             fail(where + " has the unknown component type " + std::to_string(type));
         const std::string shape = a.at("type").get<std::string>();
-        const std::size_t expected = shape == "SCALAR" ? 1 : shape == "VEC2" ? 2 : shape == "VEC3" ? 3 : shape == "VEC4" ? 4 : 0;
+        const std::size_t expected = shape == "SCALAR" ? 1
+                                     : shape == "VEC2" ? 2
+                                     : shape == "VEC3" ? 3
+                                     : shape == "VEC4" ? 4
+                                                       : 0;
         if (expected != components)
             fail(where + " is a " + shape + ", not what the attribute needs");
         if (!a.contains("bufferView"))
@@ -291,12 +295,37 @@ private:
                 const char *at = base + i * stride + c * size;
                 double value = 0;
                 switch (type) {
-                case 5120: value = normalized ? std::max(*reinterpret_cast<const std::int8_t *>(at) / 127.0, -1.0) : *reinterpret_cast<const std::int8_t *>(at); break;
-                case 5121: value = static_cast<std::uint8_t>(*at) / (normalized ? 255.0 : 1.0); break;
-                case 5122: { std::int16_t v; std::memcpy(&v, at, 2); value = normalized ? std::max(v / 32767.0, -1.0) : v; break; }
-                case 5123: { std::uint16_t v; std::memcpy(&v, at, 2); value = v / (normalized ? 65535.0 : 1.0); break; }
-                case 5125: { std::uint32_t v; std::memcpy(&v, at, 4); value = v; break; }
-                default: { float v; std::memcpy(&v, at, 4); value = v; break; }
+                case 5120:
+                    value = normalized ? std::max(*reinterpret_cast<const std::int8_t *>(at) / 127.0, -1.0)
+                                       : *reinterpret_cast<const std::int8_t *>(at);
+                    break;
+                case 5121:
+                    value = static_cast<std::uint8_t>(*at) / (normalized ? 255.0 : 1.0);
+                    break;
+                case 5122: {
+                    std::int16_t v;
+                    std::memcpy(&v, at, 2);
+                    value = normalized ? std::max(v / 32767.0, -1.0) : v;
+                    break;
+                }
+                case 5123: {
+                    std::uint16_t v;
+                    std::memcpy(&v, at, 2);
+                    value = v / (normalized ? 65535.0 : 1.0);
+                    break;
+                }
+                case 5125: {
+                    std::uint32_t v;
+                    std::memcpy(&v, at, 4);
+                    value = v;
+                    break;
+                }
+                default: {
+                    float v;
+                    std::memcpy(&v, at, 4);
+                    value = v;
+                    break;
+                }
                 }
                 if (!std::isfinite(value))
                     fail(where + ": element " + std::to_string(i) + " is not a finite number");
@@ -321,7 +350,8 @@ private:
         if (primitive.contains("extensions"))
             for (const char *extension : kUnreadableExtensions)
                 if (primitive.at("extensions").contains(extension))
-                    fail("a primitive is compressed with " + std::string(extension) + ", which this program does not read");
+                    fail("a primitive is compressed with " + std::string(extension) +
+                         ", which this program does not read");
         const Json &attributes = primitive.at("attributes");
         if (!attributes.contains("POSITION"))
             fail("a primitive has no POSITION");
@@ -364,9 +394,10 @@ private:
         for (std::size_t v = 0; v < vertices && !normals.empty(); ++v) {
             const double *n = &normals[3 * v];
             const double a[3] = {m[0], m[1], m[2]}, b[3] = {m[4], m[5], m[6]}, c[3] = {m[8], m[9], m[10]};
-            const double cofactor[9] = {b[1] * c[2] - b[2] * c[1], b[2] * c[0] - b[0] * c[2], b[0] * c[1] - b[1] * c[0],
-                                        c[1] * a[2] - c[2] * a[1], c[2] * a[0] - c[0] * a[2], c[0] * a[1] - c[1] * a[0],
-                                        a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+            const double cofactor[9] = {
+                b[1] * c[2] - b[2] * c[1], b[2] * c[0] - b[0] * c[2], b[0] * c[1] - b[1] * c[0],
+                c[1] * a[2] - c[2] * a[1], c[2] * a[0] - c[0] * a[2], c[0] * a[1] - c[1] * a[0],
+                a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
             double out[3];
             for (int i = 0; i < 3; ++i)
                 out[i] = cofactor[i] * n[0] + cofactor[3 + i] * n[1] + cofactor[6 + i] * n[2];
@@ -447,7 +478,8 @@ private:
         const Json &material = materials.at(index);
         const std::string name = material.value("name", "Material " + std::to_string(index));
         host::Material look{{0.8f, 0.8f, 0.8f}, {}};
-        if (material.contains("pbrMetallicRoughness") && material.at("pbrMetallicRoughness").contains("baseColorFactor"))
+        if (material.contains("pbrMetallicRoughness") &&
+            material.at("pbrMetallicRoughness").contains("baseColorFactor"))
             for (int i = 0; i < 3; ++i)
                 look.diffuse[i] = material.at("pbrMetallicRoughness").at("baseColorFactor").at(i).get<float>();
         return surface(name, &look);

@@ -172,7 +172,8 @@ public:
     }
     std::size_t accessor(std::size_t view, std::uint32_t componentType, std::size_t count, const char *type)
     {
-        accessors_.push_back({{"bufferView", view}, {"componentType", componentType}, {"count", count}, {"type", type}});
+        accessors_.push_back(
+            {{"bufferView", view}, {"componentType", componentType}, {"count", count}, {"type", type}});
         return accessors_.size() - 1;
     }
     Json &lastAccessor() { return accessors_.back(); }
@@ -201,11 +202,13 @@ Json describe(const host::Object &object, const std::vector<std::vector<Primitiv
         for (const Primitive &primitive : layers[l]) {
             Json attributes;
             const std::size_t vertices = primitive.vertexCount;
-            attributes["POSITION"] = layout.accessor(layout.view(12 * vertices, kArrayBuffer), kFloat, vertices, "VEC3");
+            attributes["POSITION"] =
+                layout.accessor(layout.view(12 * vertices, kArrayBuffer), kFloat, vertices, "VEC3");
             layout.lastAccessor()["min"] = {primitive.min[0], primitive.min[1], primitive.min[2]};
             layout.lastAccessor()["max"] = {primitive.max[0], primitive.max[1], primitive.max[2]};
             if (channels.normals)
-                attributes["NORMAL"] = layout.accessor(layout.view(12 * vertices, kArrayBuffer), kFloat, vertices, "VEC3");
+                attributes["NORMAL"] =
+                    layout.accessor(layout.view(12 * vertices, kArrayBuffer), kFloat, vertices, "VEC3");
             if (channels.uvs)
                 attributes["TEXCOORD_0"] =
                     layout.accessor(layout.view(8 * vertices, kArrayBuffer), kFloat, vertices, "VEC2");
@@ -224,10 +227,8 @@ Json describe(const host::Object &object, const std::vector<std::vector<Primitiv
                                        {"roughnessFactor", 1.0}}},
                                      {"doubleSided", true}}); // a blade is one sheet
             }
-            primitives.push_back({{"attributes", attributes},
-                                  {"indices", indices},
-                                  {"material", material.first->second},
-                                  {"mode", 4}});
+            primitives.push_back(
+                {{"attributes", attributes}, {"indices", indices}, {"material", material.first->second}, {"mode", 4}});
         }
         if (primitives.empty())
             continue;
@@ -287,14 +288,14 @@ public:
         if (channels_.normals)
             vertices(primitive, 12, [&](std::size_t v, char *out) {
                 const float *n = primitive.vertexValues.empty() ? corners.pointNormal(pointOf(primitive, v))
-                                                                 : &primitive.vertexValues[5 * v + 2];
+                                                                : &primitive.vertexValues[5 * v + 2];
                 const float up[3] = {0.0f, 1.0f, 0.0f};
                 std::memcpy(out, n != nullptr ? n : up, 12);
             });
         if (channels_.uvs)
             vertices(primitive, 8, [&](std::size_t v, char *out) {
                 const float *uv = primitive.vertexValues.empty() ? corners.pointUv(pointOf(primitive, v))
-                                                                  : &primitive.vertexValues[5 * v];
+                                                                 : &primitive.vertexValues[5 * v];
                 const float st[2] = {uv != nullptr ? uv[0] : 0.0f, uv != nullptr ? 1.0f - uv[1] : 1.0f}; // V runs down
                 std::memcpy(out, st, 8);
             });
@@ -403,7 +404,8 @@ WrittenCounts writeGltf(const std::string &path, const std::vector<const host::L
     const Channels channels{file.uvs, file.normals};
     const std::size_t slash = path.find_last_of('/'), dot = path.find_last_of('.');
     const std::string binaryPath = path.substr(0, dot) + ".bin";
-    const std::string binaryUri = binary ? std::string() : binaryPath.substr(slash == std::string::npos ? 0 : slash + 1);
+    const std::string binaryUri =
+        binary ? std::string() : binaryPath.substr(slash == std::string::npos ? 0 : slash + 1);
     std::size_t binaryLength = 0;
     std::string json = describe(object, layers, chosen, options, channels, binaryUri, binaryLength).dump();
     ProgressCount progress(options.progress, items);
@@ -415,7 +417,8 @@ WrittenCounts writeGltf(const std::string &path, const std::vector<const host::L
     AtomicFile &data = separate ? *separate : out;
     if (binary) {
         json.append((4 - json.size() % 4) % 4, ' ');
-        const std::uint32_t total = static_cast<std::uint32_t>(12 + 8 + json.size() + (binaryLength > 0 ? 8 + binaryLength : 0));
+        const std::uint32_t total =
+            static_cast<std::uint32_t>(12 + 8 + json.size() + (binaryLength > 0 ? 8 + binaryLength : 0));
         const std::uint32_t header[3] = {0x46546C67, 2, total}; // "glTF", version 2
         out.write(reinterpret_cast<const char *>(header), sizeof header);
         writeChunkHeader(out, static_cast<std::uint32_t>(json.size()), "JSON");

@@ -106,4 +106,25 @@ printf 'v 0 0 0\nv 1 0 0\nv 0 0 1\nf 1 3 2\ncurv 0 1 1 2\nparm u 0 1\nbevel on\n
 [ "$(grep -c 'warning:' odd.txt)" = 2 ] || fail "expected two warnings: $(cat odd.txt)"
 [ -s odd-out.obj ] || fail "a file with warnings wrote no output"
 
+# Scattered by area over a hill and planted in Point mode: the same file for the same
+# clock, another for another; the points themselves are not written.
+cp "$fixtures/hill.ply" .
+"$tuftsprout" plant hill.ply -o scattered.ply --scatter 200 --clock 1 2>/dev/null || fail "--scatter 200"
+"$tuftsprout" plant hill.ply -o again.ply --scatter 200 --clock 1 2>/dev/null
+"$tuftsprout" plant hill.ply -o other.ply --scatter 200 --clock 2 2>/dev/null
+cmp -s scattered.ply again.ply || fail "the same clock scattered differently"
+cmp -s scattered.ply other.ply && fail "another clock scattered the same"
+grep -aq "^element vertex $((121 + 200 * 11))\$" scattered.ply || fail "scatter points were left in the output"
+"$tuftsprout" plant hill.ply -o spaced.ply --scatter 100000 --spacing 0.5 --density-map dense --size-map tall \
+    --slope 40 --clock 1 2>spaced.txt || fail "--spacing: $(cat spaced.txt)"
+grep -q '^tuftsprout: [0-9]* of the 100000 points asked for fit 0.5 apart$' spaced.txt || fail "no word of how many fit: $(cat spaced.txt)"
+set +e
+for wrong in "--spacing 1" "--scatter 5 --mode ground" "--scatter 5 --select points:all" "--scatter 5 --density 2" \
+    "--scatter 5 --density-map nothing"; do
+    "$tuftsprout" plant hill.ply -o wrong.ply $wrong 2>/dev/null
+    [ $? = 2 ] || fail "plant hill.ply $wrong is no usage error"
+done
+set -e
+[ ! -e wrong.ply ] || fail "a usage error wrote a file"
+
 echo "cli: 1 passed, 0 failed"

@@ -1,0 +1,250 @@
+#include "scatter/scatter.h"
+
+#include "sdk/modeler_host.h"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+#include <vector>
+
+namespace tuft::scatter {
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+
+// xoshiro256** seeded through splitmix64: the host's own random numbers, apart from the
+// plug-in's, the same for the same seed everywhere.
+class Random {
+public:
+    explicit Random(std::uint64_t seed)
+    {
+        for (std::uint64_t &word : state_) {
+            seed += 0x9E3779B97F4A7C15ull;
+            std::uint64_t z = seed;
+            z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+            z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+            word = z ^ (z >> 31);
+        }
+    }
+    // In [0, 1).
+    double next()
+    {
+        const std::uint64_t result = rotate(state_[1] * 5, 7) * 9;
+        const std::uint64_t t = state_[1] << 17;
+        state_[2] ^= state_[0];
+        state_[3] ^= state_[1];
+        state_[1] ^= state_[2];
+        state_[0] ^= state_[3];
+        state_[2] ^= t;
+        state_[3] = rotate(state_[3], 45);
+        return static_cast<double>(result >> 11) * (1.0 / 9007199254740992.0);
+    }
+
+private:
+    static std::uint64_t rotate(std::uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
+    std::uint64_t state_[4];
+};
+
+struct Triangle {
+    std::uint32_t corner[3];
+    double area;
+    float density[3]; // the density map at the corners, 0..1
+    float most;       // the largest of them
+};
+
+// A weight map's value at each point of the layer (`fallback` where a point has none).
+std::vector<float> weightsOf(const host::Object &object, const host::Mesh &mesh, const std::string &name,
+                             float fallback)
+{
+    std::vector<float> values(mesh.pointCount(), fallback);
+    if (name.empty())
+        return values;
+    const long key = object.findMapKey(MH_MAP_WEIGHT, name);
+    const host::PointMap *map = key < 0 ? nullptr : mesh.findMap(static_cast<std::uint32_t>(key));
+    if (map == nullptr)
+        throw std::invalid_argument("the layer has no weight map \"" + name + "\"");
+    for (std::size_t i = 0; i < values.size(); ++i)
+        if (map->has[i])
+            values[i] = map->values[i];
+    return values;
+}
+
+double triangleArea(const host::Vec3 &a, const host::Vec3 &b, const host::Vec3 &c)
+{
+    const double u[3] = {b.x - a.x, b.y - a.y, b.z - a.z}, v[3] = {c.x - a.x, c.y - a.y, c.z - a.z};
+    const double n[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
+    return 0.5 * std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+}
+
+// The selected polygons no steeper than the slope, as fans of triangles.
+std::vector<Triangle> trianglesOf(const host::Mesh &mesh, const std::vector<float> &density, double maxSlope)
+{
+    const double leastUp = std::cos(std::min(maxSlope, 180.0) * kPi / 180.0);
+    std::vector<Triangle> triangles;
+    for (std::uint32_t p = 0; p < mesh.polygonCount(); ++p) {
+        const host::Polygon &polygon = mesh.polygons[p];
+        if (!(polygon.flags & MH_FLAG_SELECTED) || polygon.vertexCount < 3)
+            continue;
+        const std::optional<host::Vec3> normal = host::polygonNormal(mesh, p);
+        if (!normal || (maxSlope < 180.0 && normal->y < leastUp))
+            continue;
+        const std::uint32_t *v = &mesh.vertices[polygon.firstVertex];
+        for (std::uint32_t k = 1; k + 1 < polygon.vertexCount; ++k) {
+            Triangle t{{v[0], v[k], v[k + 1]}, 0, {}, 0};
+            t.area = triangleArea(mesh.positions[v[0]], mesh.positions[v[k]], mesh.positions[v[k + 1]]);
+            for (int i = 0; i < 3; ++i) {
+                t.density[i] = std::clamp(density[t.corner[i]], 0.0f, 1.0f);
+                t.most = std::max(t.most, t.density[i]);
+            }
+            if (t.area > 0 && t.most > 0)
+                triangles.push_back(t);
+        }
+    }
+    return triangles;
+}
+
+// Points at least a distance apart: a hash of cells the size of that distance.
+class SpacingGrid {
+public:
+    SpacingGrid(double spacing, std::size_t expected)
+        : spacing_(spacing), squared_(spacing * spacing), heads_(tableSize(expected), kEmpty)
+    {
+    }
+
+    bool roomFor(const host::Vec3 &p) const
+    {
+        const long cx = cell(p.x), cy = cell(p.y), cz = cell(p.z);
+        for (long x = cx - 1; x <= cx + 1; ++x)
+            for (long y = cy - 1; y <= cy + 1; ++y)
+                for (long z = cz - 1; z <= cz + 1; ++z)
+                    for (std::uint32_t i = heads_[slot(x, y, z)]; i != kEmpty; i = next_[i]) {
+                        const host::Vec3 &q = points_[i];
+                        const double dx = q.x - p.x, dy = q.y - p.y, dz = q.z - p.z;
+                        if (dx * dx + dy * dy + dz * dz < squared_)
+                            return false;
+                    }
+        return true;
+    }
+
+    void add(const host::Vec3 &p)
+    {
+        std::uint32_t &head = heads_[slot(cell(p.x), cell(p.y), cell(p.z))];
+        points_.push_back(p);
+        next_.push_back(head);
+        head = static_cast<std::uint32_t>(points_.size() - 1);
+    }
+
+private:
+    static constexpr std::uint32_t kEmpty = ~std::uint32_t(0);
+    static std::size_t tableSize(std::size_t expected)
+    {
+        std::size_t size = 1024;
+        while (size < 2 * expected)
+            size *= 2;
+        return size;
+    }
+    long cell(double value) const { return static_cast<long>(std::floor(value / spacing_)); }
+    std::size_t slot(long x, long y, long z) const
+    {
+        const std::uint64_t h = static_cast<std::uint64_t>(x) * 73856093u ^ static_cast<std::uint64_t>(y) * 19349663u ^
+                                static_cast<std::uint64_t>(z) * 83492791u;
+        return static_cast<std::size_t>((h ^ (h >> 29)) & (heads_.size() - 1));
+    }
+
+    double spacing_, squared_;
+    std::vector<std::uint32_t> heads_, next_;
+    std::vector<host::Vec3> points_;
+};
+
+} // namespace
+
+ScatterResult scatterPoints(host::Object &object, int layerNumber, const ScatterOptions &options)
+{
+    host::Layer *layer = object.layer(layerNumber);
+    if (layer == nullptr)
+        throw std::invalid_argument("layer " + std::to_string(layerNumber) + " does not exist");
+    host::Mesh &mesh = layer->mesh;
+    const std::vector<float> density = weightsOf(object, mesh, options.densityMap, 1.0f);
+    const std::vector<float> size = weightsOf(object, mesh, options.sizeMap, 1.0f);
+    const std::vector<Triangle> triangles = trianglesOf(mesh, density, options.maxSlope);
+    if (triangles.empty())
+        throw std::invalid_argument("no selected polygon has room for points (none selected, all too steep, or a "
+                                    "density of 0 everywhere)");
+
+    // Triangles are drawn by area times their largest density; a point then stays with
+    // the chance of its density against that, so the points' density follows the map.
+    std::vector<double> cumulative(triangles.size());
+    double drawn = 0;
+    ScatterResult result;
+    for (std::size_t t = 0; t < triangles.size(); ++t) {
+        const Triangle &triangle = triangles[t];
+        drawn += triangle.area * triangle.most;
+        cumulative[t] = drawn;
+        result.area += triangle.area * (triangle.density[0] + triangle.density[1] + triangle.density[2]) / 3;
+    }
+    result.asked =
+        options.count ? *options.count : static_cast<std::uint64_t>(std::llround(*options.density * result.area));
+    result.firstPoint = static_cast<std::uint32_t>(mesh.pointCount());
+
+    Random random(options.seed);
+    std::unique_ptr<SpacingGrid> grid;
+    if (options.spacing > 0)
+        grid = std::make_unique<SpacingGrid>(options.spacing, static_cast<std::size_t>(result.asked));
+    std::vector<host::Vec3> points;
+    std::vector<float> weights;
+    points.reserve(static_cast<std::size_t>(result.asked));
+    // Bounded work: where no room is left, the points made are all there are.
+    const std::uint64_t attempts = 64 * result.asked + 1024;
+    for (std::uint64_t attempt = 0; attempt < attempts && points.size() < result.asked; ++attempt) {
+        const double pick = random.next() * drawn;
+        const Triangle &t = triangles[std::min<std::size_t>(
+            std::upper_bound(cumulative.begin(), cumulative.end(), pick) - cumulative.begin(), triangles.size() - 1)];
+        double r1 = random.next(), r2 = random.next();
+        if (r1 + r2 > 1) {
+            r1 = 1 - r1;
+            r2 = 1 - r2;
+        }
+        const double b[3] = {1 - r1 - r2, r1, r2};
+        const double here = b[0] * t.density[0] + b[1] * t.density[1] + b[2] * t.density[2];
+        if (random.next() * t.most >= here)
+            continue;
+        host::Vec3 p{0, 0, 0};
+        for (int i = 0; i < 3; ++i) {
+            const host::Vec3 &c = mesh.positions[t.corner[i]];
+            p.x += b[i] * c.x;
+            p.y += b[i] * c.y;
+            p.z += b[i] * c.z;
+        }
+        if (grid && !grid->roomFor(p))
+            continue;
+        if (grid)
+            grid->add(p);
+        points.push_back(p);
+        weights.push_back(
+            static_cast<float>(b[0] * size[t.corner[0]] + b[1] * size[t.corner[1]] + b[2] * size[t.corner[2]]));
+    }
+    result.made = points.size();
+
+    // The points join the layer selected, and are what the selection is.
+    for (std::uint8_t &flags : mesh.pointFlags)
+        flags &= static_cast<std::uint8_t>(~MH_FLAG_SELECTED);
+    const long key = object.mapKey(MH_MAP_WEIGHT, "ZTSW", 1);
+    if (key < 0)
+        throw std::invalid_argument("the object has a map \"ZTSW\" that is no weight map");
+    host::PointMap &ztsw = mesh.mapFor(static_cast<std::uint32_t>(key), MH_MAP_WEIGHT, 1);
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const std::uint32_t point = mesh.addPoint(points[i], MH_FLAG_SELECTED);
+        ztsw.values[point] = weights[i];
+        ztsw.has[point] = 1;
+    }
+    object.selectionMode = host::SelectionMode::kPoints;
+    return result;
+}
+
+void removeScatteredPoints(host::Object &object, int layer, const ScatterResult &result)
+{
+    object.layer(layer)->mesh.erasePoints(result.firstPoint, result.made);
+}
+
+} // namespace tuft::scatter

@@ -1,0 +1,216 @@
+// Points scattered by area over selected polygons: even, apart, on the surface, off the
+// steep parts and where the density map says none, and gone again after planting.
+#include "scatter/scatter.h"
+#include "sdk/modeler_host.h"
+
+#include <cmath>
+#include <functional>
+#include <map>
+#include <tuple>
+
+#include <gtest/gtest.h>
+
+namespace tuft::scatter {
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+
+// An n x n grid of quads over [-half, half]^2 at the heights `height(x, z)` gives, all
+// selected; weight maps "dense" and "tall" from the functions given.
+host::Object grid(int n, double half, const std::function<double(double, double)> &height,
+                  const std::function<float(double, double)> &dense = nullptr,
+                  const std::function<float(double, double)> &tall = nullptr)
+{
+    host::Object object;
+    host::Mesh &mesh = object.layer(1)->mesh;
+    for (int j = 0; j <= n; ++j)
+        for (int i = 0; i <= n; ++i) {
+            const double x = -half + 2 * half * i / n, z = -half + 2 * half * j / n;
+            mesh.addPoint({x, height(x, z), z});
+        }
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i) {
+            const std::uint32_t a = static_cast<std::uint32_t>(j * (n + 1) + i);
+            const std::uint32_t quad[4] = {a, a + n + 1, a + n + 2, a + 1};
+            mesh.addPolygon(MH_POLY_FACE, 0, quad, 4, MH_FLAG_SELECTED);
+        }
+    for (const auto &[name, values] : {std::make_pair("dense", dense), std::make_pair("tall", tall)}) {
+        if (!values)
+            continue;
+        host::PointMap &map =
+            mesh.mapFor(static_cast<std::uint32_t>(object.mapKey(MH_MAP_WEIGHT, name, 1)), MH_MAP_WEIGHT, 1);
+        for (std::size_t i = 0; i < mesh.pointCount(); ++i) {
+            map.values[i] = values(mesh.positions[i].x, mesh.positions[i].z);
+            map.has[i] = 1;
+        }
+    }
+    object.selectionMode = host::SelectionMode::kPolygons;
+    return object;
+}
+
+double flat(double, double) { return 0; }
+double hill(double x, double z) { return 6 * std::exp(-(x * x + z * z) / 20); }
+
+std::vector<host::Vec3> scattered(const host::Object &object, const ScatterResult &result)
+{
+    const host::Mesh &mesh = object.findLayer(1)->mesh;
+    return std::vector<host::Vec3>(mesh.positions.begin() + result.firstPoint, mesh.positions.end());
+}
+
+TEST(Scatter, AFlatSquareIsCoveredEvenly)
+{
+    host::Object object = grid(10, 5, flat);
+    ScatterOptions options;
+    options.count = 40000;
+    options.seed = 1;
+    const ScatterResult result = scatterPoints(object, 1, options);
+    ASSERT_EQ(result.made, 40000u);
+    EXPECT_NEAR(result.area, 100.0, 1e-9);
+    int quarters[4] = {0, 0, 0, 0};
+    for (const host::Vec3 &p : scattered(object, result)) {
+        EXPECT_EQ(p.y, 0.0);
+        ++quarters[(p.x >= 0) + 2 * (p.z >= 0)];
+    }
+    // Each quarter holds a binomial count: 10000 expected, within five standard deviations.
+    const double sigma = std::sqrt(40000 * 0.25 * 0.75);
+    for (int quarter : quarters)
+        EXPECT_NEAR(quarter, 10000, 5 * sigma);
+    // The points are what is selected now.
+    const host::Mesh &mesh = object.findLayer(1)->mesh;
+    EXPECT_EQ(object.selectionMode, host::SelectionMode::kPoints);
+    EXPECT_EQ(mesh.pointFlags[0], 0);
+    EXPECT_EQ(mesh.pointFlags[result.firstPoint], MH_FLAG_SELECTED);
+}
+
+TEST(Scatter, SpacingKeepsEveryTwoPointsApartAndSaysHowManyFit)
+{
+    host::Object object = grid(10, 5, hill);
+    ScatterOptions options;
+    options.count = 20000; // far more than fit
+    options.spacing = 0.25;
+    options.seed = 2;
+    const ScatterResult result = scatterPoints(object, 1, options);
+    EXPECT_LT(result.made, result.asked);
+    EXPECT_GT(result.made, 1000u);
+    const std::vector<host::Vec3> points = scattered(object, result);
+    ASSERT_EQ(points.size(), result.made);
+    // Every pair, by a coarse grid of cells as large as the spacing.
+    std::map<std::tuple<long, long, long>, std::vector<host::Vec3>> cells;
+    const auto cellOf = [](double v) { return static_cast<long>(std::floor(v / 0.25)); };
+    for (const host::Vec3 &p : points)
+        cells[{cellOf(p.x), cellOf(p.y), cellOf(p.z)}].push_back(p);
+    std::size_t close = 0;
+    for (const host::Vec3 &p : points)
+        for (long dx = -1; dx <= 1; ++dx)
+            for (long dy = -1; dy <= 1; ++dy)
+                for (long dz = -1; dz <= 1; ++dz)
+                    for (const host::Vec3 &q : cells[{cellOf(p.x) + dx, cellOf(p.y) + dy, cellOf(p.z) + dz}]) {
+                        const double d = std::hypot(p.x - q.x, p.y - q.y, p.z - q.z);
+                        close += d > 0 && d < 0.25;
+                    }
+    EXPECT_EQ(close, 0u);
+}
+
+TEST(Scatter, PointsLieOnTheSurfaceOffItsSteepParts)
+{
+    const int n = 20;
+    const double half = 10, step = 2 * half / n;
+    host::Object object = grid(n, half, hill);
+    ScatterOptions options;
+    options.count = 5000;
+    options.maxSlope = 30;
+    options.seed = 3;
+    const ScatterResult result = scatterPoints(object, 1, options);
+    ASSERT_EQ(result.made, 5000u);
+    const host::Mesh &mesh = object.findLayer(1)->mesh;
+    for (const host::Vec3 &p : scattered(object, result)) {
+        // The quad under the point, its fan's two triangles, and the polygon's lean.
+        const int i = std::min(n - 1, static_cast<int>((p.x + half) / step));
+        const int j = std::min(n - 1, static_cast<int>((p.z + half) / step));
+        const std::uint32_t polygon = static_cast<std::uint32_t>(j * n + i);
+        const std::uint32_t *v = &mesh.vertices[mesh.polygons[polygon].firstVertex];
+        double nearest = 1e9;
+        for (int t = 1; t <= 2; ++t) {
+            const host::Vec3 &a = mesh.positions[v[0]], &b = mesh.positions[v[t]], &c = mesh.positions[v[t + 1]];
+            const double u[3] = {b.x - a.x, b.y - a.y, b.z - a.z}, w[3] = {c.x - a.x, c.y - a.y, c.z - a.z};
+            double nn[3] = {u[1] * w[2] - u[2] * w[1], u[2] * w[0] - u[0] * w[2], u[0] * w[1] - u[1] * w[0]};
+            const double length = std::sqrt(nn[0] * nn[0] + nn[1] * nn[1] + nn[2] * nn[2]);
+            nearest =
+                std::min(nearest, std::fabs((p.x - a.x) * nn[0] + (p.y - a.y) * nn[1] + (p.z - a.z) * nn[2]) / length);
+        }
+        EXPECT_LT(nearest, 1e-6) << p.x << " " << p.z;
+        const host::Vec3 normal = *host::polygonNormal(mesh, polygon);
+        EXPECT_LE(std::acos(std::fabs(normal.y)) * 180 / kPi, 30.0 + 1e-9) << p.x << " " << p.z;
+    }
+}
+
+TEST(Scatter, TheDensityMapThinsAndTheSizeMapWeighs)
+{
+    host::Object object = grid(
+        20, 10, hill, [](double x, double) { return x > 0 ? 1.0f : 0.0f; },
+        [](double, double z) { return static_cast<float>(0.5 + 0.025 * (z + 10)); });
+    ScatterOptions options;
+    options.density = 20;
+    options.densityMap = "dense";
+    options.sizeMap = "tall";
+    options.seed = 4;
+    const ScatterResult result = scatterPoints(object, 1, options);
+    EXPECT_EQ(result.asked, static_cast<std::uint64_t>(std::llround(20 * result.area)));
+    const host::Mesh &mesh = object.findLayer(1)->mesh;
+    const host::PointMap &ztsw = *mesh.findMap(static_cast<std::uint32_t>(object.findMapKey(MH_MAP_WEIGHT, "ZTSW")));
+    int nearer = 0, farther = 0; // in the column of quads where the density rises from 0 to 1
+    for (std::uint32_t i = result.firstPoint; i < mesh.pointCount(); ++i) {
+        const host::Vec3 &p = mesh.positions[i];
+        EXPECT_GE(p.x, 0.0); // none where the density is 0
+        EXPECT_NEAR(ztsw.values[i], 0.5 + 0.025 * (p.z + 10), 1e-5);
+        nearer += p.x < 0.5;
+        farther += p.x >= 0.5 && p.x < 1;
+    }
+    // A density rising linearly across the column puts a quarter of its points in its
+    // first half and three quarters in its second.
+    EXPECT_GT(farther, 150);
+    EXPECT_LT(nearer, farther / 2);
+    EXPECT_THROW(scatterPoints(object, 1, ScatterOptions{1, {}, 0, 180, "nothing", "", 0}), std::invalid_argument);
+}
+
+TEST(Scatter, TheSeedDecidesThePoints)
+{
+    const auto pointsFor = [](std::uint64_t seed) {
+        host::Object object = grid(4, 1, hill);
+        ScatterOptions options;
+        options.count = 50;
+        options.seed = seed;
+        const ScatterResult result = scatterPoints(object, 1, options);
+        std::vector<double> coordinates;
+        for (const host::Vec3 &p : scattered(object, result))
+            coordinates.insert(coordinates.end(), {p.x, p.y, p.z});
+        return coordinates;
+    };
+    EXPECT_EQ(pointsFor(7), pointsFor(7));
+    EXPECT_NE(pointsFor(7), pointsFor(8));
+}
+
+TEST(Scatter, ThePointsGoAgainAndWhatStandsOnLaterPointsStays)
+{
+    host::Object object = grid(3, 1, flat);
+    host::Mesh &mesh = object.layer(1)->mesh;
+    const host::Mesh before = mesh;
+    ScatterOptions options;
+    options.count = 10;
+    const ScatterResult result = scatterPoints(object, 1, options);
+    // A blade added after the points, as the plug-in pastes it.
+    const host::Vec3 tip{0.25, 1, 0.5};
+    const std::uint32_t blade[3] = {mesh.addPoint({0, 0, 0}), mesh.addPoint({0.5, 0, 0}), mesh.addPoint(tip)};
+    mesh.addPolygon(MH_POLY_FACE, 1, blade, 3);
+    removeScatteredPoints(object, 1, result);
+    ASSERT_EQ(mesh.pointCount(), before.pointCount() + 3);
+    for (std::size_t i = 0; i < before.pointCount(); ++i)
+        EXPECT_EQ(mesh.positions[i].x, before.positions[i].x);
+    EXPECT_TRUE(std::equal(before.vertices.begin(), before.vertices.end(), mesh.vertices.begin()));
+    const std::uint32_t last = mesh.vertices[mesh.vertices.size() - 1];
+    EXPECT_EQ(mesh.positions[last].y, tip.y);
+    EXPECT_EQ(last, before.pointCount() + 2);
+}
+
+} // namespace
+} // namespace tuft::scatter
