@@ -1,5 +1,6 @@
 // tuftsprout: plants grass into a mesh with the ZEL_Tuftsprout plug-in.
 #include "app/panel_options.h"
+#include "app/picture_options.h"
 #include "app/plant_job.h"
 #include "host/loader.h"
 #include "meshio/file_system.h"
@@ -72,6 +73,7 @@ struct PlantOptions {
     std::vector<std::string> sets;
     std::map<std::string, std::string> panelValues; // by flag: the value as the panel takes it
     std::vector<std::string> loadPresets;
+    std::string pictureSize, camera;
     tuft::scatter::ScatterOptions scatter;
     std::uint64_t scatterCount = 0;
     double scatterDensity = 0;
@@ -189,6 +191,26 @@ void addScatterOptions(CLI::App *command, PlantOptions &o)
                         "without it every point weighs 1");
 }
 
+// A picture's file, size and camera.
+void addPictureOptions(CLI::App *command, std::string &file, std::string &size, std::string &camera,
+                       const char *fileHelp)
+{
+    command->add_option("--picture", file, fileHelp);
+    command->add_option("--picture-size", size, "The picture's size in pixels, WIDTHxHEIGHT (default 1200x800)");
+    command->add_option("--camera", camera,
+                        "Where the picture is seen from: AZIMUTH,ELEVATION[,DISTANCE] in degrees (default 35,30, "
+                        "as far as frames the object) or top");
+}
+
+// The picture options given, checked.
+void pictureOptions(const std::string &size, const std::string &camera, tuft::view::PictureOptions &options)
+{
+    if (!size.empty())
+        tuft::app::parsePictureSize(size, options);
+    if (!camera.empty())
+        options.camera = tuft::app::cameraOption(camera);
+}
+
 CLI::App *addPlantCommand(CLI::App &app, PlantOptions &o)
 {
     CLI::App *plant = app.add_subcommand("plant", "Plant grass into a mesh and write the result");
@@ -196,6 +218,8 @@ CLI::App *addPlantCommand(CLI::App &app, PlantOptions &o)
     addMeshOptions(plant, o);
     addScatterOptions(plant, o);
     plant->add_option("--preview", o.job.previewPng, "Also save the blade preview as it stood at OK (.png)");
+    addPictureOptions(plant, o.job.picturePng, o.pictureSize, o.camera,
+                      "Also draw a picture of what was written (.png), lit from above, from a three-quarter view");
     plant->add_flag("--cancel", o.cancel, "Press Cancel instead of OK: nothing is planted or written");
     plant->add_flag("--allow-empty", o.job.allowEmpty,
                     "Write the output even when the run plants nothing (otherwise that is a failure, exit 1)");
@@ -280,6 +304,44 @@ int runPreview(CLI::App &preview, PlantOptions &o)
 
 int runPlant(CLI::App &plant, PlantOptions &o);
 
+struct ViewOptions {
+    tuft::app::ViewJob job;
+    std::string layers = "current", up = "y", pictureSize, camera;
+};
+
+CLI::App *addViewCommand(CLI::App &app, ViewOptions &o)
+{
+    CLI::App *view = app.add_subcommand("view", "Draw a picture of mesh files (.png)");
+    view->footer(R"(Examples:
+  tuftsprout view grass.obj -o grass.png
+  tuftsprout view hill.glb -o hill.png --picture-size 800x600 --camera 120,20
+  tuftsprout view lawn.ply -o plan.png --camera top
+
+The meshes are read as plant reads them; the picture frames them from a three-quarter
+view, lit by a sun and the sky, over a grid on the ground.)");
+    view->add_option("input", o.job.inputs, "Meshes to draw (.obj, .ply, .glb, .gltf)")
+        ->required()
+        ->check(CLI::ExistingFile);
+    view->add_option("-o,--output", o.job.picturePng, "PNG file to write")->required();
+    view->add_option("--picture-size", o.pictureSize, "The picture's size in pixels, WIDTHxHEIGHT (default 1200x800)");
+    view->add_option("--camera", o.camera,
+                     "Where the picture is seen from: AZIMUTH,ELEVATION[,DISTANCE] in degrees (default 35,30) or top");
+    view->add_option("--layers", o.layers, "Draw the first mesh's layer only, or every layer")
+        ->check(CLI::IsMember({"current", "all"}));
+    view->add_option("--up", o.up, "The up axis of the files: y (the default) or z")->check(CLI::IsMember({"y", "z"}));
+    return view;
+}
+
+int runView(ViewOptions &o)
+{
+    pictureOptions(o.pictureSize, o.camera, o.job.picture);
+    o.job.layers = o.layers == "all" ? tuft::meshio::LayerChoice::kAll : tuft::meshio::LayerChoice::kCurrent;
+    o.job.up = o.up == "z" ? tuft::meshio::UpAxis::kZ : tuft::meshio::UpAxis::kY;
+    tuft::app::runViewJob(o.job);
+    std::fprintf(stderr, "wrote %s\n", o.job.picturePng.c_str());
+    return 0;
+}
+
 // The scatter step, when asked for: its options belong together and with Point mode.
 void setScatter(CLI::App &plant, PlantOptions &o)
 {
@@ -320,6 +382,7 @@ int runPlant(CLI::App &plant, PlantOptions &o)
     o.job.up = o.up == "z" ? tuft::meshio::UpAxis::kZ : tuft::meshio::UpAxis::kY;
     o.job.generator = kVersion;
     setScatter(plant, o);
+    pictureOptions(o.pictureSize, o.camera, o.job.picture);
     buildActions(plant, o);
     const tuft::app::PlantResult result = tuft::app::runPlantJob(o.job);
     if (!o.job.previewPng.empty())
@@ -341,8 +404,10 @@ int main(int argc, char **argv)
     app.set_version_flag("--version", kVersion);
     app.require_subcommand(1);
     PlantOptions plantOptions, previewOptions, guiOptions;
+    ViewOptions viewOptions;
     CLI::App *plant = addPlantCommand(app, plantOptions);
     CLI::App *preview = addPreviewCommand(app, previewOptions);
+    CLI::App *view = addViewCommand(app, viewOptions);
     CLI::App *gui = addGuiCommand(app, guiOptions);
     try {
         app.parse(argc, argv);
@@ -350,6 +415,8 @@ int main(int argc, char **argv)
             return runPlant(*plant, plantOptions);
         if (preview->parsed())
             return runPreview(*preview, previewOptions);
+        if (view->parsed())
+            return runView(viewOptions);
         if (gui->parsed())
             return runGui(*gui, guiOptions);
     } catch (const CLI::ParseError &error) {

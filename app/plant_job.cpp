@@ -1,5 +1,7 @@
 #include "app/plant_job.h"
 
+#include "app/job_steps.h"
+
 #include "app/job_checks.h"
 #include "app/panel_options.h"
 #include "app/png_file.h"
@@ -22,25 +24,10 @@ namespace tuft::app {
 
 namespace {
 
-constexpr int kCurrentLayer = 1;
-constexpr int kBackgroundLayer = 2;
 constexpr int kPreviewWidth = 500;
 constexpr int kPreviewHeight = 250;
 // What a run needs beside the blades: the program, the plug-in, buffers for writing.
 constexpr std::uint64_t kRunOverhead = std::uint64_t(96) << 20;
-
-// Runs a step of the job; a failure of the machine's (memory, threads) or of a library
-// becomes a message that says which step it stopped.
-template <typename Step> auto during(const std::string &what, Step step) -> decltype(step())
-{
-    try {
-        return step();
-    } catch (const std::bad_alloc &) {
-        throw std::runtime_error("out of memory while " + what);
-    } catch (const std::system_error &error) {
-        throw std::runtime_error(what + ": " + error.what());
-    }
-}
 
 // A plug-in message as one line: "warning: Can't Open File.", "info: It can't be
 // carried out. Please, the Point select".
@@ -51,118 +38,6 @@ std::string messageLine(host::MessageKind kind, const char *first, const char *s
     if (one == kindName)
         return std::string(kindName) + ": " + two;
     return std::string(kindName) + ": " + one + (!one.empty() && one.back() == '.' ? " " : ": ") + two;
-}
-
-// Making a file's temporary file and giving it up tells whether the file can be written.
-void checkWritable(const std::string &path) { meshio::AtomicFile probe(path); }
-
-// Checks, before anything is read or planted, what the job will write and load.
-void checkFiles(const PlantJob &job, const std::vector<PresetUse> &presets)
-{
-    for (const PresetUse &preset : presets) {
-        if (preset.saving) {
-            checkPresetName(preset.path);
-            continue;
-        }
-        const std::string problem = presetProblem(preset.path);
-        if (!problem.empty())
-            throw std::runtime_error("--load-preset " + preset.path + ": " + problem);
-    }
-    for (const std::string *path : {&job.output, &job.panelReport, &job.previewPng})
-        if (!path->empty())
-            checkWritable(*path);
-}
-
-void warn(const std::vector<std::string> &warnings)
-{
-    for (const std::string &warning : warnings)
-        std::fprintf(stderr, "tuftsprout: warning: %s\n", warning.c_str());
-}
-
-// Reads a mesh into a layer, telling what the file held that the object cannot keep.
-void readLayer(const std::string &path, host::Object &object, int layer, meshio::UpAxis up)
-{
-    warn(during("reading " + path, [&] { return meshio::readMesh(path, object, layer, up); }));
-}
-
-host::Object readObject(const PlantJob &job)
-{
-    host::Object object;
-    object.currentLayer = kCurrentLayer;
-    object.layer(kCurrentLayer);
-    for (std::size_t i = 0; i < job.inputs.size(); ++i)
-        readLayer(job.inputs[i], object, i == 0 ? kCurrentLayer : kBackgroundLayer + static_cast<int>(i), job.up);
-    if (!job.selection.empty())
-        applySelection(object, kCurrentLayer, job.selection);
-    if (!job.background.empty()) {
-        readLayer(job.background, object, kBackgroundLayer, job.up);
-        object.background = {kBackgroundLayer};
-    }
-    return object;
-}
-
-void writeText(const std::string &path, const std::string &text)
-{
-    meshio::AtomicFile file(path);
-    file.write(text.data(), text.size());
-    file.commit();
-}
-
-// How a file was made, for formats that keep it: the clock the blades were seeded
-// from, the inputs, and every option of the panel as it stood at OK.
-std::vector<std::pair<std::string, std::string>> provenanceOf(const PlantJob &job, const toolkit::PanelView &panel,
-                                                              std::int64_t clock)
-{
-    std::vector<std::pair<std::string, std::string>> made = {{"clock", std::to_string(clock)}};
-    for (std::size_t i = 0; i < job.inputs.size(); ++i)
-        made.emplace_back(i == 0 ? "input" : "input " + std::to_string(i + 1), job.inputs[i]);
-    if (!job.background.empty())
-        made.emplace_back("background", job.background);
-    for (std::size_t i = 0; i < panel.controls.size(); ++i) {
-        const toolkit::ControlView &control = panel.controls[i];
-        if (control.kind == "ButtonControl" || control.kind == "OpenGLControl")
-            continue;
-        made.emplace_back(control.label.empty() ? controlName("#" + std::to_string(i)) : control.label,
-                          control.value());
-    }
-    return made;
-}
-
-// Writes the output with a bar on the terminal, as long files take a while.
-meshio::WrittenCounts writeWithProgress(const PlantJob &job, const host::Object &object,
-                                        const std::string &plantedSurface,
-                                        std::vector<std::pair<std::string, std::string>> provenance)
-{
-    constexpr std::uint32_t kSteps = 1000;
-    const std::unique_ptr<host::ProgressDisplay> bar = host::makeTerminalProgress();
-    meshio::WriteProgress progress;
-    if (bar) {
-        bar->start("tuftsprout", ("writing " + job.output).c_str(), kSteps);
-        progress = [&bar](std::uint64_t done, std::uint64_t total) {
-            bar->advance(total > 0 ? done * kSteps / total : kSteps);
-        };
-    }
-    try {
-        meshio::WriteOptions options;
-        options.layers = job.layers;
-        options.plyEncoding = job.plyEncoding;
-        options.uvMap = job.uvMap;
-        options.normals = job.normals;
-        options.up = job.up;
-        options.plantedSurface = plantedSurface;
-        options.generator = job.generator;
-        options.provenance = std::move(provenance);
-        options.progress = progress;
-        const meshio::WrittenCounts written =
-            during("writing " + job.output, [&] { return meshio::writeMesh(job.output, object, options); });
-        if (bar)
-            bar->finish();
-        return written;
-    } catch (...) {
-        if (bar)
-            std::fputc('\n', stderr); // the error goes on a line of its own
-        throw;
-    }
 }
 
 // What the headless run watches while the user's actions are replayed: the plug-in's
@@ -243,34 +118,14 @@ private:
     std::string stop_;
 };
 
-std::size_t elementsIn(const host::Object &object)
-{
-    const host::Layer *layer = object.findLayer(kCurrentLayer);
-    return layer != nullptr ? layer->mesh.pointCount() + layer->mesh.polygonCount() : 0;
-}
-
 } // namespace
 
-// Scatters the points Point mode will plant on, selecting all polygons when none are.
-scatter::ScatterResult scatterForPlanting(const PlantJob &job, host::Object &object, std::int64_t clock)
+void runViewJob(const ViewJob &job)
 {
-    if (job.selection.empty())
-        applySelection(object, kCurrentLayer, "polygons:all");
-    else if (object.selectionMode != host::SelectionMode::kPolygons)
-        throw UsageError("--scatter scatters over polygons: select them with --select polygons:WHICH");
-    scatter::ScatterOptions options = *job.scatter;
-    options.seed = static_cast<std::uint64_t>(clock);
-    scatter::ScatterResult result;
-    try {
-        result = during("scattering points", [&] { return scatter::scatterPoints(object, kCurrentLayer, options); });
-    } catch (const std::invalid_argument &error) {
-        throw UsageError(std::string("--scatter: ") + error.what());
-    }
-    if (result.made < result.asked)
-        std::fprintf(stderr, "tuftsprout: %llu of the %llu points asked for fit %g apart\n",
-                     static_cast<unsigned long long>(result.made), static_cast<unsigned long long>(result.asked),
-                     options.spacing);
-    return result;
+    checkWritable(job.picturePng);
+    host::Object object;
+    readInputs(job.inputs, object, job.up);
+    writePicture(job.picturePng, object, job.layers, job.picture);
 }
 
 PlantResult runPlantJob(const PlantJob &job)
@@ -359,8 +214,13 @@ PlantResult runPlantJob(const PlantJob &job)
         scatter::removeScatteredPoints(object, kCurrentLayer, *scattered);
     const toolkit::ControlView *surface = closing.find("S_NAME");
     const meshio::WrittenCounts written =
-        writeWithProgress(job, object, surface != nullptr ? surface->text : "", provenanceOf(job, closing, clock));
+        writeOutput(job, object, surface != nullptr ? surface->text : "", provenanceOf(job, closing, clock));
     warn(written.warnings);
+    if (!job.picturePng.empty()) {
+        view::PictureOptions picture = job.picture;
+        picture.plantedSurface = surface != nullptr ? surface->text : "";
+        writePicture(job.picturePng, object, job.layers, picture);
+    }
     result.points = written.points;
     result.polygons = written.polygons;
     return result;

@@ -5,6 +5,7 @@
 #include "meshio/meshio.h"
 #include "scatter/scatter.h"
 #include "toolkit/headless.h"
+#include "view/picture.h"
 
 #include <cstdint>
 #include <optional>
@@ -26,7 +27,9 @@ struct PlantJob {
     std::string background; // a mesh for the background layer; empty: none
     std::string output;     // empty only when cancelling
     std::string previewPng; // the preview as it stood when the panel closed
-    std::string selection;  // "points:WHICH" or "polygons:WHICH"; empty: none
+    std::string picturePng; // a picture of what was written
+    view::PictureOptions picture;
+    std::string selection; // "points:WHICH" or "polygons:WHICH"; empty: none
     meshio::PlyEncoding plyEncoding = meshio::PlyEncoding::kBinary;
     std::string uvMap;    // the UV map written alone; empty: all, merged
     bool normals = false; // smooth normals where the object has none
@@ -58,6 +61,16 @@ class UsageError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+// Meshes read into layers as plant reads them, and a picture of them.
+struct ViewJob {
+    std::vector<std::string> inputs;
+    std::string picturePng;
+    view::PictureOptions picture;
+    meshio::LayerChoice layers = meshio::LayerChoice::kCurrent;
+    meshio::UpAxis up = meshio::UpAxis::kY;
+};
+void runViewJob(const ViewJob &job);
 
 // Runs the job. Throws UsageError for what the user asked wrongly; any other exception
 // is a failure, and then nothing was written.

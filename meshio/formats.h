@@ -52,7 +52,5 @@ WrittenCounts writeGltf(const std::string &path, const std::vector<const host::L
 // for the surfaces the layers use that no library of the object defines.
 MaterialLibraries materialLibrariesFor(const std::string &objPath, const host::Object &object,
                                        const std::vector<const host::Layer *> &layers, const WriteOptions &options);
-// A surface's colour: its material's, green for the planted blades, else one of a palette.
-const float *surfaceColour(const host::Object &object, std::uint32_t surface, const std::string &plantedSurface);
 
 } // namespace tuft::meshio

@@ -2,6 +2,7 @@
 // mesh per written layer, a primitive and a material per surface, polygons as triangle
 // fans in their own vertex order. The JSON is written first, then the binary data is
 // streamed straight into the file in the order its views lie, formatted on every core.
+#include "host/surface_colours.h"
 #include "meshio/atomic_file.h"
 #include "meshio/corner_channels.h"
 #include "meshio/formats.h"
@@ -218,7 +219,7 @@ Json describe(const host::Object &object, const std::vector<std::vector<Primitiv
                 primitive.wideIndices ? kUnsignedInt : kUnsignedShort, 3 * primitive.triangles, "SCALAR");
             const auto material = materialOf.emplace(primitive.surface, materials.size());
             if (material.second) {
-                const float *rgb = surfaceColour(object, primitive.surface, options.plantedSurface);
+                const float *rgb = host::surfaceColour(object, primitive.surface, options.plantedSurface);
                 const std::string &name = object.surfaceName(primitive.surface);
                 materials.push_back({{"name", name.empty() ? "Default" : name},
                                      {"pbrMetallicRoughness",

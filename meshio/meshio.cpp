@@ -24,19 +24,6 @@ std::string extensionOf(const std::string &path)
     return extension;
 }
 
-std::vector<const host::Layer *> chosenLayers(const host::Object &object, LayerChoice choice)
-{
-    std::vector<const host::Layer *> chosen;
-    if (choice == LayerChoice::kAll) {
-        for (const host::Layer *layer : object.layers())
-            if (!layer->mesh.empty())
-                chosen.push_back(layer);
-    } else if (const host::Layer *layer = object.findLayer(object.currentLayer)) {
-        chosen.push_back(layer);
-    }
-    return chosen;
-}
-
 // A file never holds what is not a number: refused before anything is written.
 void checkFinite(const std::string &path, const host::Object &object, const std::vector<const host::Layer *> &layers)
 {
@@ -62,6 +49,19 @@ void checkFinite(const std::string &path, const host::Object &object, const std:
 }
 
 } // namespace
+
+std::vector<const host::Layer *> chosenLayers(const host::Object &object, LayerChoice choice)
+{
+    std::vector<const host::Layer *> chosen;
+    if (choice == LayerChoice::kAll) {
+        for (const host::Layer *layer : object.layers())
+            if (!layer->mesh.empty())
+                chosen.push_back(layer);
+    } else if (const host::Layer *layer = object.findLayer(object.currentLayer)) {
+        chosen.push_back(layer);
+    }
+    return chosen;
+}
 
 bool knownFormat(const std::string &path)
 {

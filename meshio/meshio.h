@@ -70,6 +70,9 @@ WrittenCounts writeMesh(const std::string &path, const host::Object &object, con
 WrittenCounts writeMesh(const std::string &path, const host::Object &object, LayerChoice layers,
                         PlyEncoding encoding = PlyEncoding::kBinary, const WriteProgress &progress = {});
 
+// The layers a choice writes: the current one, or every layer holding geometry.
+std::vector<const host::Layer *> chosenLayers(const host::Object &object, LayerChoice choice);
+
 // Whether a path names a format these functions know.
 bool knownFormat(const std::string &path);
 

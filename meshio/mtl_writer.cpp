@@ -1,5 +1,6 @@
 // The material library an OBJ file is written with: the libraries the input named, and
 // one written beside the file for the surfaces none of them defines.
+#include "host/surface_colours.h"
 #include "meshio/formats.h"
 #include "meshio/writing.h"
 
@@ -10,11 +11,6 @@
 namespace tuft::meshio {
 
 namespace {
-
-// The grass's green, and colours that tell other surfaces apart.
-constexpr float kGrass[3] = {0.26f, 0.55f, 0.14f};
-constexpr float kPalette[][3] = {{0.62f, 0.55f, 0.45f}, {0.45f, 0.5f, 0.58f}, {0.7f, 0.62f, 0.35f},
-                                 {0.55f, 0.4f, 0.35f},  {0.4f, 0.55f, 0.5f},  {0.6f, 0.6f, 0.6f}};
 
 std::string fileName(const std::string &path)
 {
@@ -52,17 +48,6 @@ std::string colourLine(const float (&rgb)[3])
 
 } // namespace
 
-const float *surfaceColour(const host::Object &object, std::uint32_t surface, const std::string &plantedSurface)
-{
-    const std::string &name = object.surfaceName(surface);
-    const auto material = object.materials.find(name);
-    if (material != object.materials.end())
-        return material->second.diffuse;
-    if (name == plantedSurface)
-        return kGrass;
-    return kPalette[surface % (sizeof kPalette / sizeof kPalette[0])];
-}
-
 MaterialLibraries materialLibrariesFor(const std::string &objPath, const host::Object &object,
                                        const std::vector<const host::Layer *> &layers, const WriteOptions &options)
 {
@@ -79,7 +64,7 @@ MaterialLibraries materialLibrariesFor(const std::string &objPath, const host::O
         if (inALibrary || !written.insert(name).second)
             continue;
         float rgb[3];
-        std::copy_n(surfaceColour(object, surface, options.plantedSurface), 3, rgb);
+        std::copy_n(host::surfaceColour(object, surface, options.plantedSurface), 3, rgb);
         content +=
             "\nnewmtl " + name + "\n" + colourLine(rgb) + "Ka 0.000 0.000 0.000\nKs 0.000 0.000 0.000\nd 1\nillum 1\n";
     }

@@ -1,0 +1,116 @@
+// Pictures of the object: a lawn seen from above is green over its field and nothing
+// but the background around it; the same object and options give the same picture.
+#include "meshio/meshio.h"
+#include "tests/scratch_directory.h"
+#include "view/picture.h"
+#include "view/renderer.h"
+
+#include <cstdlib>
+
+#include <gtest/gtest.h>
+
+namespace tuft {
+namespace {
+
+class Pictures : public ::testing::Test {
+public:
+    // A lawn planted by the program over a field of side 2.
+    host::Object lawn(int number)
+    {
+        const std::string path = scratch / "lawn.obj";
+        const std::string command = std::string(TUFTSPROUT_PROGRAM) + " plant -o " + path + " --number " +
+                                    std::to_string(number) + " --field 2 --rotation 360 --clock 4 2>/dev/null";
+        EXPECT_EQ(std::system(command.c_str()), 0);
+        host::Object object;
+        meshio::readMesh(path, object, 1);
+        return object;
+    }
+
+    testing::ScratchDirectory scratch{"pictures"};
+};
+
+struct Pixel {
+    int r, g, b;
+};
+
+Pixel at(const std::vector<std::uint8_t> &rgb, int width, int x, int y)
+{
+    const std::size_t i = (static_cast<std::size_t>(y) * width + x) * 3;
+    return {rgb[i], rgb[i + 1], rgb[i + 2]};
+}
+
+// Where a point of the ground lands in the picture, from the camera's own matrices.
+void project(const view::View &v, double x, double y, double z, int width, int height, double &px, double &py)
+{
+    double clip[4], e[4];
+    for (int row = 0; row < 4; ++row)
+        e[row] = v.modelView[row] * x + v.modelView[4 + row] * y + v.modelView[8 + row] * z + v.modelView[12 + row];
+    for (int row = 0; row < 4; ++row)
+        clip[row] = v.projection[row] * e[0] + v.projection[4 + row] * e[1] + v.projection[8 + row] * e[2] +
+                    v.projection[12 + row] * e[3];
+    px = (clip[0] / clip[3] + 1) / 2 * width;
+    py = (1 - clip[1] / clip[3]) / 2 * height;
+}
+
+TEST_F(Pictures, ALawnFromAboveIsGreenOverItsFieldAndBackgroundAround)
+{
+    const host::Object object = lawn(6000);
+    view::PictureOptions options;
+    options.width = 300;
+    options.height = 200;
+    options.camera = view::parseCamera("top");
+    options.plantedSurface = "Default"; // the surface OBJ gives polygons without a material
+    const auto layers = meshio::chosenLayers(object, meshio::LayerChoice::kCurrent);
+    const std::vector<std::uint8_t> rgb = view::renderPicture(object, layers, options);
+    const view::Scene scene = view::sceneOf(object, layers, options.plantedSurface);
+    const view::View camera = view::frame(options.camera, scene.low, scene.high, 1.5);
+    // Green well inside the field; beyond the reach of a blade from its edge (a blade of
+    // size 0.4 leans up to 0.6 from its base), nothing but the background.
+    double left, top, right, bottom, outerLeft, outerTop, outerRight, outerBottom;
+    // (the outer edge at the blades' tops, which perspective spreads furthest).
+    project(camera, 0.2, 0, 0.2, options.width, options.height, left, top);
+    project(camera, 1.8, 0, 1.8, options.width, options.height, right, bottom);
+    project(camera, -0.65, scene.high[1], -0.65, options.width, options.height, outerLeft, outerTop);
+    project(camera, 2.65, scene.high[1], 2.65, options.width, options.height, outerRight, outerBottom);
+    ASSERT_LT(left + 20, right);
+    ASSERT_LT(top + 20, bottom);
+    int green = 0, inside = 0, background = 0, outside = 0;
+    const std::uint8_t sky[3] = {static_cast<std::uint8_t>(view::kBackground[0] * 255 + 0.5f),
+                                 static_cast<std::uint8_t>(view::kBackground[1] * 255 + 0.5f),
+                                 static_cast<std::uint8_t>(view::kBackground[2] * 255 + 0.5f)};
+    for (int y = 0; y < options.height; ++y)
+        for (int x = 0; x < options.width; ++x) {
+            const Pixel p = at(rgb, options.width, x, y);
+            if (x > left && x < right && y > top && y < bottom) {
+                ++inside;
+                green += p.g > p.r + 20 && p.g > p.b + 20;
+            } else if (x < outerLeft || x > outerRight || y < outerTop || y > outerBottom) {
+                ++outside;
+                background += std::abs(p.r - sky[0]) <= 1 && std::abs(p.g - sky[1]) <= 1 && std::abs(p.b - sky[2]) <= 1;
+            }
+        }
+    ASSERT_GT(inside, 1000);
+    ASSERT_GT(outside, 1000);
+    EXPECT_GT(green, inside * 95 / 100) << green << " of " << inside;
+    EXPECT_EQ(background, outside);
+}
+
+TEST_F(Pictures, TheSameObjectAndOptionsGiveTheSamePicture)
+{
+    const host::Object object = lawn(500);
+    view::PictureOptions options;
+    options.width = 160;
+    options.height = 120;
+    options.camera = view::parseCamera("20,25");
+    const auto layers = meshio::chosenLayers(object, meshio::LayerChoice::kCurrent);
+    const std::vector<std::uint8_t> first = view::renderPicture(object, layers, options);
+    EXPECT_EQ(view::renderPicture(object, layers, options), first);
+    options.camera = view::parseCamera("200,25");
+    EXPECT_NE(view::renderPicture(object, layers, options), first);
+    EXPECT_THROW(view::parseCamera("10"), std::invalid_argument);
+    EXPECT_THROW(view::parseCamera("10,95"), std::invalid_argument);
+    EXPECT_THROW(view::parseCamera("a,b"), std::invalid_argument);
+}
+
+} // namespace
+} // namespace tuft

@@ -1,0 +1,24 @@
+// A picture of the object without a display: drawn offscreen at twice the size and
+// averaged down, so edges are smooth.
+#pragma once
+
+#include "host/object.h"
+#include "view/camera.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tuft::view {
+
+struct PictureOptions {
+    int width = 1200, height = 800;
+    Camera camera;
+    std::string plantedSurface; // drawn as grass where no material says otherwise
+};
+
+// RGB rows, top row first. Throws std::runtime_error when no OpenGL context can be had.
+std::vector<std::uint8_t> renderPicture(const host::Object &object, const std::vector<const host::Layer *> &layers,
+                                        const PictureOptions &options);
+
+} // namespace tuft::view
