@@ -1,4 +1,5 @@
 // tuftsprout: plants grass into a mesh with the ZEL_Tuftsprout plug-in.
+#include "app/gui_session.h"
 #include "app/panel_options.h"
 #include "app/picture_options.h"
 #include "app/plant_job.h"
@@ -228,15 +229,22 @@ CLI::App *addPlantCommand(CLI::App &app, PlantOptions &o)
 
 CLI::App *addGuiCommand(CLI::App &app, PlantOptions &o)
 {
-    CLI::App *gui = app.add_subcommand("gui", "Open the panel in a window, with the live preview, then plant");
+    CLI::App *gui = app.add_subcommand("gui", "Work in a window: the object in a viewport, the panel with its live "
+                                              "preview, Run again, Undo and Save");
     gui->footer(R"(Examples:
   tuftsprout gui -o grass.obj
   tuftsprout gui hill.obj -o hill.obj --mode polygon --select polygons:all --number 500
 
-The options set the panel's initial values; then the panel is yours. OK plants and
-writes the output, Cancel writes nothing. Needs a display (DISPLAY), or xvfb-run.)");
+The window shows the object; the panel opens at once, as running the command in a
+modeler would, with the options as its first values. OK plants, Cancel leaves the
+object alone. Then look: drag to orbit, right-drag (or Shift-drag) to pan, the wheel
+to zoom. "Run again" opens the panel once more (it remembers its last values), "Undo"
+takes back the last planting, "Save" writes the output (and --picture, if given).
+Closing with planting not yet saved asks first. Needs a display (DISPLAY), or xvfb-run.)");
     addMeshOptions(gui, o);
     addScatterOptions(gui, o);
+    addPictureOptions(gui, o.job.picturePng, o.pictureSize, o.camera,
+                      "On Save, also draw a picture of what was written (.png)");
     return gui;
 }
 
@@ -384,6 +392,8 @@ int runPlant(CLI::App &plant, PlantOptions &o)
     setScatter(plant, o);
     pictureOptions(o.pictureSize, o.camera, o.job.picture);
     buildActions(plant, o);
+    if (o.job.interactive)
+        return tuft::app::runGuiSession(o.job);
     const tuft::app::PlantResult result = tuft::app::runPlantJob(o.job);
     if (!o.job.previewPng.empty())
         std::fprintf(stderr, "wrote %s\n", o.job.previewPng.c_str());

@@ -6,13 +6,11 @@
 #include "app/panel_options.h"
 #include "app/png_file.h"
 #include "app/selection.h"
-#include "app/window_services.h"
 #include "host/clock.h"
 #include "host/loader.h"
 #include "host/modeler.h"
 #include "meshio/atomic_file.h"
 #include "toolkit/offscreen_gl.h"
-#include "toolkit/window_panels.h"
 
 #include <cstdio>
 #include <ctime>
@@ -146,23 +144,13 @@ PlantResult runPlantJob(const PlantJob &job)
         modeler.queueFileAnswer(answer);
 
     Watch watch(job, modeler);
-    toolkit::HeadlessPanels headless;
-    toolkit::WindowPanels window;
-    toolkit::PanelToolkit &panels = job.interactive ? static_cast<toolkit::PanelToolkit &>(window) : headless;
-    if (job.interactive) {
-        std::string why;
-        if (!toolkit::displayAvailable(why))
-            throw std::runtime_error("the window cannot be shown: " + why);
-        window.setInitialActions(job.actions);
-        installWindowServices(modeler);
-    } else {
-        headless.setScript(job.actions);
-        modeler.setMessageSink([&watch](host::MessageKind kind, const char *first, const char *second) {
-            watch.message(kind, first, second);
-        });
-        panels.afterAction = [&watch](const toolkit::UserAction &action) { return watch.afterAction(action); };
-        panels.beforeOk = [&watch](const toolkit::PanelView &view) { return watch.beforeOk(view); };
-    }
+    toolkit::HeadlessPanels panels;
+    panels.setScript(job.actions);
+    modeler.setMessageSink([&watch](host::MessageKind kind, const char *first, const char *second) {
+        watch.message(kind, first, second);
+    });
+    panels.afterAction = [&watch](const toolkit::UserAction &action) { return watch.afterAction(action); };
+    panels.beforeOk = [&watch](const toolkit::PanelView &view) { return watch.beforeOk(view); };
     modeler.setPanelServices(panels.services());
     panels.onOpened = [&watch](const toolkit::PanelView &view) { watch.panelOpened(view); };
 
@@ -173,12 +161,10 @@ PlantResult runPlantJob(const PlantJob &job)
     std::vector<std::uint8_t> picture;
     toolkit::PanelView closing;
     if (!job.previewPng.empty()) {
-        if (job.interactive)
-            throw UsageError("--preview saves the picture of a run without a window");
         gl = std::make_unique<toolkit::OffscreenGl>(kPreviewWidth, kPreviewHeight);
         if (!gl->ok())
             throw host::PluginError("cannot render the preview: " + gl->error());
-        headless.setDrawRunner([&gl](const std::function<void()> &draw) { gl->run(draw); });
+        panels.setDrawRunner([&gl](const std::function<void()> &draw) { gl->run(draw); });
     }
     panels.onClosing = [&](const toolkit::PanelView &view) {
         closing = view;
@@ -192,7 +178,7 @@ PlantResult runPlantJob(const PlantJob &job)
                                 std::to_string(status) + ")");
     if (!watch.stopped().empty())
         throw std::runtime_error(watch.stopped());
-    const std::string &actionError = job.interactive ? window.actionError() : headless.scriptError();
+    const std::string &actionError = panels.scriptError();
     if (!actionError.empty())
         throw UsageError(actionError);
     if (!modeler.failure().empty())

@@ -41,7 +41,7 @@ struct PlantJob {
     std::string contentDirectory = ".";
     std::optional<std::int64_t> clock;
     meshio::LayerChoice layers = meshio::LayerChoice::kCurrent;
-    bool interactive = false; // a window panel for a person instead of the actions
+    bool interactive = false; // a person at the window (runGuiSession) instead of the actions
     std::string panelReport;  // where to describe the panel as it opens; empty: nowhere
     bool allowEmpty = false;  // a run that plants nothing still writes its output
     // Points scattered over the selected polygons (all, when none are) and planted on in

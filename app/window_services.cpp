@@ -83,7 +83,9 @@ void installWindowServices(host::Modeler &modeler)
 {
     modeler.setMessageSink(showMessage);
     modeler.setFileDialog(chooseFile);
-    modeler.setProgressDisplay(std::make_unique<ProgressWindow>());
+    modeler.setProgressDisplay(makeProgressWindow());
 }
+
+std::unique_ptr<host::ProgressDisplay> makeProgressWindow() { return std::make_unique<ProgressWindow>(); }
 
 } // namespace tuft::app

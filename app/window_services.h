@@ -7,5 +7,7 @@
 namespace tuft::app {
 
 void installWindowServices(host::Modeler &modeler);
+// A window that shows how far a long piece of work has come.
+std::unique_ptr<host::ProgressDisplay> makeProgressWindow();
 
 } // namespace tuft::app

@@ -1,86 +1,166 @@
 #!/usr/bin/env bash
-# The window panel under Xvfb, driven by injected mouse and key events.
+# The window front end under Xvfb, driven by injected mouse and key events: the panel,
+# the viewport, Run again, Undo, Save and closing.
 set -euo pipefail
-tuftsprout=$1
+tuftsprout=$(realpath "$1")
 work=$(mktemp -d)
-display=":$((90 + RANDOM % 100))"
 cleanup() {
     [ -n "${app:-}" ] && kill "$app" 2>/dev/null || true
     [ -n "${xvfb:-}" ] && kill "$xvfb" 2>/dev/null || true
-    rm -rf "$work"
+    [ -n "${KEEP:-}" ] && cp -r "$work" "$KEEP"; rm -rf "$work"
 }
 trap cleanup EXIT
 cd "$work"
-fail() { echo "FAIL: $*" >&2; exit 1; }
-
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >xvfb.log 2>&1 &
-xvfb=$!
-export DISPLAY=$display
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-
-# Starts the panel; sets WIN, WX, WY (the window's position on the screen).
-start() {
-    "$tuftsprout" gui "$@" 2>app.log &
-    app=$!
-    WIN=$(timeout 30 xdotool search --sync --onlyvisible --name '^ZEL_Tuftsprout$' | head -1) || fail "no window"
-    sleep 1
-    eval "$(xdotool getwindowgeometry --shell "$WIN")"
-    WX=$X WY=$Y
+fail() {
+    echo "FAIL: $*" >&2
+    [ -s app.log ] && sed 's/^/  app: /' app.log >&2
+    exit 1
 }
-# Clicks at a point of the window's client area.
-click() { xdotool mousemove $((WX + $1)) $((WY + $2)) click 1; sleep 0.3; }
-# The preview (500 x 250 at 10, 10 in the window) as a PNG.
-preview() { import -window root -crop 500x250+$((WX + 10))+$((WY + 10)) "$1"; }
+
+# The server picks a free display and tells its number once it listens.
+Xvfb -displayfd 3 -screen 0 1280x900x24 -nolisten tcp 3>display.txt 2>xvfb.log &
+xvfb=$!
+for _ in $(seq 300); do [ -s display.txt ] && break; sleep 0.1; done
+[ -s display.txt ] || fail "Xvfb did not start: $(cat xvfb.log)"
+export DISPLAY=":$(head -1 display.txt)"
+for _ in $(seq 300); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+
+# The id of the visible window with this title, waiting for it.
+window() { timeout 30 xdotool search --sync --onlyvisible --name "^$1\$" | head -1; }
+# Clicks at a point of a window's client area.
+click() {
+    eval "$(xdotool getwindowgeometry --shell "$1")"
+    xdotool mousemove $((X + $2)) $((Y + $3)) click 1
+    sleep 0.5
+}
 # Presses a key in a window: the pointer over it, then the key (XTEST, no window manager).
 press() {
     eval "$(xdotool getwindowgeometry --shell "$1")"
     xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) sleep 0.2 key "$2"
-    sleep 0.3
+    sleep 0.5
 }
-finish() { timeout 20 tail --pid="$app" -f /dev/null || fail "the program did not end"; wait "$app"; status=$?; app=; }
+# A region of a window (WIDTHxHEIGHT+X+Y in its client area) as a PNG, once drawing has
+# settled: two shots in a row alike.
+shot() {
+    eval "$(xdotool getwindowgeometry --shell "$1")"
+    local size=${2%%+*} offset=${2#*+}
+    local crop="$size+$((X + ${offset%%+*}))+$((Y + ${offset#*+}))"
+    import -window root -crop "$crop" "$3"
+    for _ in $(seq 40); do
+        sleep 0.25
+        import -window root -crop "$crop" settle.png
+        [ "$(compare -metric AE "$3" settle.png null: 2>&1 || true)" = 0 ] && return 0
+        mv settle.png "$3"
+    done
+    fail "the window did not settle for $3"
+}
+# How many pixels of two pictures differ.
+differ() { compare -metric AE "$1" "$2" null: 2>&1 | cut -d' ' -f1 || true; }
+start() {
+    "$tuftsprout" gui "$@" 2>app.log &
+    app=$!
+    MAIN=$(window tuftsprout) || fail "no main window"
+    PANEL=$(window ZEL_Tuftsprout) || fail "no panel"
+    sleep 0.5
+}
+finish() {
+    timeout 30 tail --pid="$app" -f /dev/null || fail "the program did not end"
+    set +e
+    wait "$app"
+    status=$?
+    set -e
+    app=
+}
+running() { kill -0 "$app" 2>/dev/null; }
+vertices() { grep -c '^v ' "$1"; }
+faces() { grep -c '^f ' "$1"; }
+
+viewport=960x640+0+0
+# The main window's buttons, in the bar below the viewport.
+run_again() { click "$MAIN" 58 660; PANEL=$(window ZEL_Tuftsprout) || fail "Run again opened no panel"; sleep 0.5; }
+undo() { click "$MAIN" 166 660; }
+save() { click "$MAIN" 274 660; }
 
 printf 'v 0 0 0\nv 1 0 0\nv 0 0 1\nf 1 3 2\n' > tri.obj
 
-# 1. Initial values, a slider moved by the mouse, OK.
+# 1. The panel: initial values, a slider moved by the mouse, OK; closing unsaved asks.
 start tri.obj -o out.obj --panel-report panel.txt
 grep -q '^#3 "Number" NumControl value=100 normal$' panel.txt || fail "Number does not open at 100"
 grep -q '^#4 "Division" MiniSliderControl value=5 normal$' panel.txt || fail "Division does not open at 5"
 grep -q '^#8 "(WeightMap)" BoolControl value=0 ghosted$' panel.txt || fail "(WeightMap) is not ghosted"
 grep -q '^#18 "U_NAME" EditControl value="UV_Name" ghosted$' panel.txt || fail "U_NAME does not open ghosted"
 grep -q '^#11 "P1(x)" PercentControl value=15.5' panel.txt || fail "P1(x) does not open at 15.5"
-preview before.png
+shot "$PANEL" 500x250+10+10 before.png
 # The P1(x) slider: its track ends at x 229 on the row at y 432 (window coordinates).
-click 226 442
-preview after.png
-changed=$(compare -metric AE before.png after.png null: 2>&1 || true)
-[ "${changed%% *}" -gt 100 ] 2>/dev/null || fail "moving P1(x) did not change the preview ($changed pixels)"
-press "$WIN" Return
-set +e; finish; set -e
-[ "$status" = 0 ] || fail "OK exited $status: $(cat app.log)"
-[ -s out.obj ] || fail "OK wrote no output"
-[ "$(grep -c '^v ' out.obj)" = 1103 ] || fail "expected the triangle and 100 blades"
+click "$PANEL" 226 442
+shot "$PANEL" 500x250+10+10 after.png
+changed=$(differ before.png after.png)
+[ "$changed" -gt 100 ] 2>/dev/null || fail "moving P1(x) did not change the preview ($changed pixels)"
+press "$PANEL" Return
+[ ! -e out.obj ] || fail "OK wrote the file before Save"
+press "$MAIN" Escape
+box=$(window "Unsaved grass") || fail "closing with unsaved grass did not ask"
+press "$box" Escape # Cancel: the window stays
+running || fail "Cancel in the question closed the program"
+press "$MAIN" Escape
+box=$(window "Unsaved grass") || fail "closing again did not ask"
+press "$box" Return # Save
+finish
+[ "$status" = 0 ] || fail "saving on close exited $status"
+[ "$(vertices out.obj)" = 1103 ] || fail "expected the triangle and 100 blades in out.obj"
 
 # 2. Point without a point selection: the info box, and the mode back to Ground.
 start tri.obj -o refused.obj --select polygons:all
-click 105 274
-box=$(timeout 10 xdotool search --sync --onlyvisible --name '^Info$' | head -1) || fail "no info box"
-import -window "$box" box.png
+click "$PANEL" 125 273
+box=$(window Info) || fail "no info box"
 press "$box" Return
+press "$PANEL" Return
+save
+press "$MAIN" Escape
+finish
+[ "$status" = 0 ] || fail "closing after Save exited $status"
+[ "$(vertices refused.obj)" = 1103 ] || fail "the mode did not return to Ground"
+
+# 3. The viewport: the input, grass added, Undo, Run again with another Number, Save.
+printf 'v -1 0 -1\nv 2 0 -1\nv 2 0 2\nv -1 0 2\nf 1 4 3 2\n' > pad.obj
+start pad.obj -o lawn.obj --clock 1000
+press "$PANEL" Escape # Cancel: the pad alone
+shot "$MAIN" "$viewport" input.png
+convert -size 960x640 "xc:$(convert input.png -format '%[pixel:p{0,0}]' info:)" sky.png
+[ "$(differ input.png sky.png)" -gt 60000 ] || fail "the viewport does not show the pad"
+run_again
+press "$PANEL" Return
+shot "$MAIN" "$viewport" planted.png
+[ "$(differ input.png planted.png)" -gt 2000 ] || fail "OK added no grass to the viewport"
+undo
+shot "$MAIN" "$viewport" undone.png
+[ "$(differ input.png undone.png)" = 0 ] || fail "Undo did not bring the first picture back"
+run_again
+click "$PANEL" 179 297 # the Number field
+xdotool key ctrl+a type 400
 sleep 0.3
-press "$WIN" Return
-set +e; finish; set -e
-[ "$status" = 0 ] || fail "OK after the refusal exited $status: $(cat app.log)"
-[ "$(grep -c '^v ' refused.obj)" = 1103 ] || fail "the mode did not return to Ground"
+press "$PANEL" Return
+shot "$MAIN" "$viewport" more.png
+[ "$(differ planted.png more.png)" -gt 2000 ] || fail "Run again with 400 blades drew the same picture"
+save
+[ -s lawn.obj ] || fail "Save wrote nothing"
+[ "$(vertices lawn.obj)" = $((4 + 400 * 11)) ] || fail "lawn.obj: $(vertices lawn.obj) points, not the pad and 400 blades"
+[ "$(faces lawn.obj)" = $((1 + 400 * 5)) ] || fail "lawn.obj: $(faces lawn.obj) polygons, not the pad and 400 blades"
+press "$MAIN" Escape # saved: closes without asking
+finish
+[ "$status" = 0 ] || fail "closing the saved window exited $status"
 
-# 3. Cancel writes nothing.
+# 4. Nothing planted: closing neither asks nor writes.
 start -o cancelled.obj
-press "$WIN" Escape
-set +e; finish; set -e
-[ ! -e cancelled.obj ] || fail "Cancel wrote a file"
+press "$PANEL" Escape
+press "$MAIN" Escape
+finish
+[ "$status" = 0 ] && [ ! -e cancelled.obj ] || fail "a cancelled session wrote a file or failed ($status)"
 
-# 4. Without a display: a clear error.
+# 5. Without a display: a clear error.
 set +e
-DISPLAY= "$tuftsprout" gui -o x.obj 2>err.txt; status=$?
+DISPLAY= "$tuftsprout" gui -o x.obj 2>err.txt
+status=$?
 set -e
 [ "$status" = 1 ] && grep -q "no display" err.txt || fail "no clear error without a display: $(cat err.txt)"
 echo "gui: 1 passed, 0 failed"

@@ -11,6 +11,7 @@
 #include <FL/Fl_Return_Button.H>
 #include <FL/Fl_Value_Input.H>
 #include <FL/Fl_Value_Slider.H>
+#include <FL/fl_draw.H>
 #include <FL/gl.h>
 #include <X11/Xlib.h>
 
@@ -145,11 +146,21 @@ Fl_Widget *makeWidget(Control &control, PanelToolkit &toolkit, std::vector<std::
         widget = new PreviewArea(kMargin + control.x, y, control.width, h, control, toolkit);
         break;
     case Kind::kChoice: {
-        auto *group = new Fl_Group(x, y, w, h);
+        // Each item wide enough for its whole label in the window's font: the round box,
+        // the text, a gap. The group is made as wide as its items, so none is squeezed.
+        fl_open_display();
+        fl_font(FL_HELVETICA, 11);
+        std::vector<int> itemWidths;
+        int total = 0;
+        for (const std::string &item : model.items) {
+            const int measured = static_cast<int>(fl_width(item.c_str())) + 26;
+            itemWidths.push_back(std::max(choiceItemWidth(item), measured));
+            total += itemWidths.back();
+        }
+        auto *group = new Fl_Group(x, y, std::max(w, total), h);
         int at = x;
         for (std::size_t i = 0; i < model.items.size(); ++i) {
-            const int itemWidth = choiceItemWidth(model.items[i]);
-            auto *button = new Fl_Radio_Round_Button(at, y, itemWidth, h);
+            auto *button = new Fl_Radio_Round_Button(at, y, itemWidths[i], h);
             button->copy_label(model.items[i].c_str());
             button->labelsize(11);
             choiceLinks.push_back(std::make_unique<ChoiceButton>(ChoiceButton{*link, static_cast<int>(i)}));
@@ -160,7 +171,7 @@ Fl_Widget *makeWidget(Control &control, PanelToolkit &toolkit, std::vector<std::
                     widgetChanged(nullptr, &choice->link);
                 },
                 choiceLinks.back().get());
-            at += itemWidth;
+            at += itemWidths[i];
         }
         group->end();
         widget = group;
@@ -223,6 +234,22 @@ struct Outcome {
     bool ok = false;
 };
 
+// A widget that would cover one before it on its row (a choice whose items, measured in
+// the window's font, run longer than the panel allowed for) moves right, clear of it.
+void keepApart(const std::vector<Fl_Widget *> &widgets)
+{
+    for (std::size_t i = 0; i < widgets.size(); ++i)
+        for (std::size_t j = 0; j < i; ++j) {
+            Fl_Widget *before = widgets[j], *after = widgets[i];
+            if (before == nullptr || after == nullptr)
+                continue;
+            const bool sameRow = before->y() < after->y() + after->h() && after->y() < before->y() + before->h();
+            const int end = before->x() + before->w() + 6;
+            if (sameRow && after->x() >= before->x() && after->x() < end)
+                after->position(end, after->y());
+        }
+}
+
 void widgetChanged(Fl_Widget *, void *data)
 {
     auto *link = static_cast<WidgetLink *>(data);
@@ -254,8 +281,15 @@ int WindowPanels::run(Panel &panel)
     Fl_Double_Window window(right + 2 * kMargin, bottom + 2 * kMargin + kButtonRow, panel.title.c_str());
     std::vector<std::unique_ptr<WidgetLink>> links;
     std::vector<std::unique_ptr<ChoiceButton>> choiceLinks;
+    std::vector<Fl_Widget *> made;
     for (auto &control : panel.controls)
-        makeWidget(*control, *this, links, choiceLinks);
+        made.push_back(makeWidget(*control, *this, links, choiceLinks));
+    keepApart(made);
+    for (const Fl_Widget *widget : made)
+        if (widget != nullptr)
+            right = std::max(right, widget->x() + widget->w() - kMargin);
+    window.resizable(nullptr); // grows on the right; nothing inside moves or stretches
+    window.size(right + 2 * kMargin, window.h());
     Outcome outcome;
     const int buttonsY = bottom + 2 * kMargin;
     Fl_Return_Button ok(window.w() - 2 * (80 + kMargin), buttonsY, 80, 25, "OK");

@@ -104,7 +104,11 @@ void Renderer::draw(const Camera &camera, int width, int height) const
     glBindBuffer(GL_ARRAY_BUFFER, buffers_[2]);
     glColorPointer(3, GL_FLOAT, 0, nullptr);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers_[3]);
+    // Polygons lying on the ground plane cover the grid rather than fight it.
+    glEnable(GL_POLYGON_OFFSET_FILL);
+    glPolygonOffset(-1.0f, -2.0f);
     glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indices_), GL_UNSIGNED_INT, nullptr);
+    glDisable(GL_POLYGON_OFFSET_FILL);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     glDisableClientState(GL_COLOR_ARRAY);

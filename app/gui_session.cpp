@@ -1,0 +1,322 @@
+// The window front end, worked as a modeler is: a viewport shows the object, the
+// plug-in's panel opens as running the command would, and a person looks, undoes, runs
+// it again and saves.
+#include "app/gui_session.h"
+
+#include "app/job_steps.h"
+#include "app/window_services.h"
+#include "host/clock.h"
+#include "host/loader.h"
+#include "host/modeler.h"
+#include "toolkit/window_panels.h"
+#include "view/renderer.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Box.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Double_Window.H>
+#include <FL/Fl_Gl_Window.H>
+#include <FL/fl_ask.H>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tuft::app {
+
+namespace {
+
+// The object drawn by the renderer; the mouse orbits (left button), pans (right button,
+// or left with Shift) and zooms (the wheel).
+class Viewport final : public Fl_Gl_Window {
+public:
+    Viewport(int x, int y, int w, int h) : Fl_Gl_Window(x, y, w, h)
+    {
+        mode(FL_RGB | FL_DOUBLE | FL_DEPTH | FL_MULTISAMPLE);
+        if (!can_do(mode()))
+            mode(FL_RGB | FL_DOUBLE | FL_DEPTH);
+    }
+    ~Viewport() override
+    {
+        if (renderer_) {
+            make_current();
+            renderer_.reset();
+        }
+    }
+
+    void show(view::Scene scene)
+    {
+        scene_ = std::move(scene);
+        fresh_ = true;
+        redraw();
+    }
+
+private:
+    void draw() override
+    {
+        if (!renderer_)
+            renderer_ = std::make_unique<view::Renderer>();
+        if (fresh_) {
+            renderer_->upload(scene_);
+            scene_ = view::Scene();
+            fresh_ = false;
+        }
+        renderer_->draw(camera_, pixel_w(), pixel_h());
+    }
+
+    int handle(int event) override
+    {
+        switch (event) {
+        case FL_PUSH:
+            lastX_ = Fl::event_x();
+            lastY_ = Fl::event_y();
+            return 1;
+        case FL_DRAG: {
+            const double dx = Fl::event_x() - lastX_, dy = Fl::event_y() - lastY_;
+            lastX_ = Fl::event_x();
+            lastY_ = Fl::event_y();
+            if (Fl::event_button() == FL_RIGHT_MOUSE || Fl::event_state(FL_SHIFT)) {
+                camera_.pan[0] -= 2 * dx / std::max(1, w()) * camera_.zoom;
+                camera_.pan[1] += 2 * dy / std::max(1, h()) * camera_.zoom;
+            } else {
+                camera_.azimuth -= 0.4 * dx;
+                camera_.elevation = std::clamp(camera_.elevation + 0.4 * dy, -89.0, 89.0);
+            }
+            redraw();
+            return 1;
+        }
+        case FL_MOUSEWHEEL:
+            camera_.zoom = std::clamp(camera_.zoom * std::pow(1.1, Fl::event_dy()), 0.02, 50.0);
+            redraw();
+            return 1;
+        default:
+            return Fl_Gl_Window::handle(event);
+        }
+    }
+
+    std::unique_ptr<view::Renderer> renderer_;
+    view::Scene scene_;
+    bool fresh_ = false;
+    view::Camera camera_;
+    int lastX_ = 0, lastY_ = 0;
+};
+
+// A failure shown in a box, and written to the error stream for the record.
+void alert(const std::string &text)
+{
+    std::fprintf(stderr, "tuftsprout: %s\n", text.c_str());
+    fl_message_title("Error");
+    fl_alert("%s", text.c_str());
+}
+
+class Session {
+public:
+    explicit Session(const PlantJob &job) : job_(job), object_(readObject(job)), modeler_(object_)
+    {
+        host::pinClock(job.clock);
+        library_ = std::make_unique<host::PluginLibrary>(job.plugin.empty() ? host::defaultPluginPath() : job.plugin);
+        modeler_.setContentDirectory(job.contentDirectory);
+        for (const auto &answer : job.fileAnswers)
+            modeler_.queueFileAnswer(answer);
+        installWindowServices(modeler_);
+        modeler_.setPanelServices(panels_.services());
+        panels_.setInitialActions(job.actions);
+        panels_.onOpened = [this](const toolkit::PanelView &view) {
+            if (!job_.panelReport.empty())
+                writeText(job_.panelReport, view.describe());
+        };
+        panels_.onClosing = [this](const toolkit::PanelView &view) {
+            const toolkit::ControlView *surface = view.find("S_NAME");
+            plantedSurface_ = surface != nullptr ? surface->text : "";
+            panel_ = view;
+        };
+        buildWindow();
+    }
+
+    int run()
+    {
+        window_->show();
+        showObject();
+        Fl::check();
+        runCommand(); // the command runs as the window opens, as a modeler's would
+        return Fl::run();
+    }
+
+private:
+    void buildWindow()
+    {
+        constexpr int kWidth = 960, kHeight = 680, kBar = 40;
+        window_ = std::make_unique<Fl_Double_Window>(kWidth, kHeight, "tuftsprout");
+        viewport_ = new Viewport(0, 0, kWidth, kHeight - kBar);
+        const auto button = [this](int x, const char *label, void (Session::*act)()) {
+            auto *made = new Fl_Button(x, kHeight - kBar + 6, 100, 28, label);
+            buttonActions_.push_back(std::make_unique<ButtonAction>(ButtonAction{this, act}));
+            made->callback(
+                [](Fl_Widget *, void *data) {
+                    auto *action = static_cast<ButtonAction *>(data);
+                    (action->session->*action->act)();
+                },
+                buttonActions_.back().get());
+            return made;
+        };
+        button(8, "Run again", &Session::runCommand);
+        undo_ = button(116, "Undo", &Session::undo);
+        save_ = button(224, "Save", &Session::saveButton);
+        status_ = new Fl_Box(340, kHeight - kBar + 6, kWidth - 348, 28);
+        status_->align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE);
+        window_->end();
+        window_->resizable(viewport_);
+        window_->callback([](Fl_Widget *, void *data) { static_cast<Session *>(data)->close(); }, this);
+        updateControls();
+    }
+
+    host::Mesh &layer() { return object_.layer(kCurrentLayer)->mesh; }
+
+    // One use of the command; Cancel, or a failure, leaves the object as it was.
+    void runCommand()
+    {
+        host::Mesh before = layer();
+        const host::SelectionMode selection = object_.selectionMode;
+        const std::int64_t clock = job_.clock ? *job_.clock : static_cast<std::int64_t>(std::time(nullptr));
+        clock_ = clock;
+        std::optional<scatter::ScatterResult> scattered;
+        try {
+            if (job_.scatter)
+                scattered = scatterForPlanting(job_, object_, clock);
+            const int status = modeler_.activate(*library_);
+            const bool planted = status == 0 && panels_.lastOpenResult() == 1 && modeler_.failure().empty();
+            if (!modeler_.failure().empty())
+                alert(modeler_.failure() + " while planting; the object is as it was");
+            if (planted) {
+                if (scattered)
+                    scatter::removeScatteredPoints(object_, kCurrentLayer, *scattered);
+                undos_.push_back({std::move(before), selection});
+                unsaved_ = true;
+            } else {
+                layer() = std::move(before);
+                object_.selectionMode = selection;
+            }
+        } catch (const std::exception &error) {
+            layer() = std::move(before);
+            object_.selectionMode = selection;
+            alert(error.what());
+        }
+        panels_.setInitialActions({}); // again is the person's own
+        showObject();
+    }
+
+    void undo()
+    {
+        if (undos_.empty())
+            return;
+        layer() = std::move(undos_.back().mesh);
+        object_.selectionMode = undos_.back().selection;
+        undos_.pop_back();
+        unsaved_ = true;
+        showObject();
+    }
+
+    bool save()
+    {
+        if (job_.output.empty()) {
+            alert("No output file was given: start the program with -o FILE");
+            return false;
+        }
+        try {
+            const meshio::WrittenCounts written =
+                writeOutput(job_, object_, plantedSurface_, provenanceOf(job_, panel_, clock_), makeProgressWindow());
+            warn(written.warnings);
+            if (!job_.picturePng.empty()) {
+                view::PictureOptions picture = job_.picture;
+                picture.plantedSurface = plantedSurface_;
+                writePicture(job_.picturePng, object_, job_.layers, picture);
+            }
+            std::fprintf(stderr, "wrote %s: %zu points, %zu polygons\n", job_.output.c_str(), written.points,
+                         written.polygons);
+            unsaved_ = false;
+            updateControls();
+            return true;
+        } catch (const std::exception &error) {
+            alert(error.what());
+            return false;
+        }
+    }
+    void saveButton() { save(); }
+
+    // Closing with planting not yet written asks first.
+    void close()
+    {
+        if (unsaved_) {
+            fl_message_title("Unsaved grass");
+            const int answer = fl_choice("The grass planted since the last save is not written to %s.\nSave it?",
+                                         "Cancel", "Save", "Close without saving", job_.output.c_str());
+            if (answer == 0 || (answer == 1 && !save()))
+                return;
+        }
+        window_->hide();
+    }
+
+    void showObject()
+    {
+        viewport_->show(view::sceneOf(object_, meshio::chosenLayers(object_, job_.layers), plantedSurface_));
+        updateControls();
+    }
+
+    void updateControls()
+    {
+        const host::Mesh &mesh = object_.layer(kCurrentLayer)->mesh;
+        statusText_ = std::to_string(mesh.pointCount()) + " points, " + std::to_string(mesh.polygonCount()) +
+                      " polygons" + (unsaved_ ? " (not saved)" : "");
+        status_->label(statusText_.c_str());
+        if (undo_ != nullptr)
+            undos_.empty() ? undo_->deactivate() : undo_->activate();
+        if (save_ != nullptr)
+            unsaved_ ? save_->activate() : save_->deactivate();
+        window_->redraw();
+    }
+
+    struct Undo {
+        host::Mesh mesh;
+        host::SelectionMode selection;
+    };
+
+    const PlantJob &job_;
+    host::Object object_;
+    host::Modeler modeler_;
+    toolkit::WindowPanels panels_;
+    std::unique_ptr<host::PluginLibrary> library_;
+    std::unique_ptr<Fl_Double_Window> window_;
+    Viewport *viewport_ = nullptr;
+    Fl_Button *undo_ = nullptr, *save_ = nullptr;
+    Fl_Box *status_ = nullptr;
+    std::string statusText_;
+    struct ButtonAction {
+        Session *session;
+        void (Session::*act)();
+    };
+    std::vector<std::unique_ptr<ButtonAction>> buttonActions_;
+    std::vector<Undo> undos_;
+    bool unsaved_ = false;
+    std::string plantedSurface_;
+    toolkit::PanelView panel_;
+    std::int64_t clock_ = 0;
+};
+
+} // namespace
+
+int runGuiSession(const PlantJob &job)
+{
+    std::string why;
+    if (!toolkit::displayAvailable(why))
+        throw std::runtime_error("the window cannot be shown: " + why);
+    checkFiles(job, job.presets);
+    Session session(job);
+    return session.run();
+}
+
+} // namespace tuft::app
