@@ -17,8 +17,9 @@ fail() {
     exit 1
 }
 
-# The server picks a free display and tells its number once it listens.
-Xvfb -displayfd 3 -screen 0 1280x900x24 -nolisten tcp 3>display.txt 2>xvfb.log &
+# The server picks a free display and tells its number once it listens; it must not
+# reset when a client leaves, or the next one can find it gone for a moment.
+Xvfb -displayfd 3 -screen 0 1280x900x24 -nolisten tcp -noreset 3>display.txt 2>xvfb.log &
 xvfb=$!
 for _ in $(seq 300); do [ -s display.txt ] && break; sleep 0.1; done
 [ -s display.txt ] || fail "Xvfb did not start: $(cat xvfb.log)"

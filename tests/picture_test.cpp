@@ -1,11 +1,14 @@
 // Pictures of the object: a lawn seen from above is green over its field and nothing
-// but the background around it; the same object and options give the same picture.
+// but the background around it; the same object and options give the same picture; the
+// camera frames any box whole, in the middle of the picture, filling it.
 #include "meshio/meshio.h"
 #include "tests/scratch_directory.h"
 #include "view/picture.h"
 #include "view/renderer.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -50,6 +53,42 @@ void project(const view::View &v, double x, double y, double z, int width, int h
                     v.projection[12 + row] * e[3];
     px = (clip[0] / clip[3] + 1) / 2 * width;
     py = (1 - clip[1] / clip[3]) / 2 * height;
+}
+
+// Flat, tall, long and off-centre boxes, from the default view, from either side, from
+// below and from the top, in wide and tall pictures.
+TEST(Camera, FramesEveryCornerOfTheBoundsCentredAndFillingThePicture)
+{
+    struct Box {
+        float low[3], high[3];
+    };
+    const Box boxes[] = {{{0, 0, 0}, {2, 0.3f, 2}},
+                         {{-0.1f, 0, -0.1f}, {0.1f, 5, 0.1f}},
+                         {{-50, -1, 3}, {50, 1, 4}},
+                         {{100, 20, -300}, {101, 21, -299}}};
+    const char *cameras[] = {"35,30", "-120,10", "200,-40", "0,89", "top"};
+    for (const Box &box : boxes)
+        for (const char *text : cameras)
+            for (const double aspect : {1.5, 0.6}) {
+                SCOPED_TRACE(std::string(text) + " aspect " + std::to_string(aspect));
+                const view::View v = view::frame(view::parseCamera(text), box.low, box.high, aspect);
+                const int width = 1000, height = static_cast<int>(1000 / aspect);
+                double lowX = 1e300, highX = -1e300, lowY = 1e300, highY = -1e300;
+                for (int corner = 0; corner < 8; ++corner) {
+                    double px = 0, py = 0;
+                    project(v, corner & 1 ? box.high[0] : box.low[0], corner & 2 ? box.high[1] : box.low[1],
+                            corner & 4 ? box.high[2] : box.low[2], width, height, px, py);
+                    lowX = std::min(lowX, px), highX = std::max(highX, px);
+                    lowY = std::min(lowY, py), highY = std::max(highY, py);
+                }
+                EXPECT_GE(lowX, 0);
+                EXPECT_LE(highX, width);
+                EXPECT_GE(lowY, 0);
+                EXPECT_LE(highY, height);
+                EXPECT_NEAR((lowX + highX) / 2, width / 2.0, width * 0.01);
+                EXPECT_NEAR((lowY + highY) / 2, height / 2.0, height * 0.01);
+                EXPECT_GT(std::max((highX - lowX) / width, (highY - lowY) / height), 0.85);
+            }
 }
 
 TEST_F(Pictures, ALawnFromAboveIsGreenOverItsFieldAndBackgroundAround)

@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Makes the README's pictures with the program itself: ./scripts/pictures.sh [tuftsprout]
+#   docs/lawn.png      a lawn planted in Ground mode
+#   docs/hill.png      grass scattered by area over a hill, off its steep sides
+#   docs/per-polygon.png and docs/scattered.png
+#                      the same count of blades on a mesh whose polygons are small on the
+#                      left: a blade per polygon, and scattered evenly by area
+#   docs/window.png    the window front end after OK; docs/panel.png its panel
+# The windows are shot under Xvfb (xvfb, xdotool and imagemagick installed).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tuftsprout=$(realpath "${1:-build/release/bin/tuftsprout}")
+work=$(mktemp -d)
+trap 'kill ${app:-} ${xvfb:-} 2>/dev/null || true; rm -rf "$work"' EXIT
+
+# A square grid of N x N quads over [-HALF, HALF]^2 in X and Z, heights from an awk
+# expression of x and z, written as OBJ with one surface.
+grid() {
+    local n=$1 half=$2 height=$3 warp=$4 surface=$5
+    awk -v n="$n" -v half="$half" -v surface="$surface" "
+        function h(x, z) { return $height }
+        function w(t) { return $warp }
+        BEGIN {
+            for (j = 0; j <= n; ++j)
+                for (i = 0; i <= n; ++i) {
+                    x = (2 * w(i / n) - 1) * half; z = (2 * j / n - 1) * half
+                    printf \"v %.5f %.5f %.5f\\n\", x, h(x, z), z
+                }
+            print \"usemtl \" surface
+            for (j = 0; j < n; ++j)
+                for (i = 0; i < n; ++i) {
+                    a = j * (n + 1) + i + 1
+                    printf \"f %d %d %d %d\\n\", a, a + n + 1, a + n + 2, a + 1
+                }
+        }"
+}
+
+grid 64 6 "1.8 * exp(-(x*x + z*z) / 9) + 0.25 * sin(0.9 * x) * cos(0.7 * z)" "t" Hill > "$work/hill.obj"
+grid 24 2 "0" "t * t" Ground > "$work/warped.obj"
+
+common=(--clock 20261208 --roughness 45 --rotation 360 --set "S_NAME=Grass")
+"$tuftsprout" plant -o "$work/lawn.glb" --number 6000 --field 2 --size 0.3 "${common[@]}" \
+    --picture docs/lawn.png --picture-size 1200x700 --camera 35,24
+"$tuftsprout" plant "$work/hill.obj" -o "$work/hill.glb" --density 40 --spacing 0.1 --slope 28 --size 0.3 \
+    "${common[@]}" --picture docs/hill.png --picture-size 1200x700 --camera 30,26
+"$tuftsprout" plant "$work/warped.obj" -o "$work/per-polygon.glb" --mode polygon --select polygons:all \
+    --size 0.25 "${common[@]}" --picture docs/per-polygon.png --picture-size 600x600 --camera top
+"$tuftsprout" plant "$work/warped.obj" -o "$work/scattered.glb" --scatter 576 --size 0.25 "${common[@]}" \
+    --picture docs/scattered.png --picture-size 600x600 --camera top
+
+Xvfb -displayfd 3 -screen 0 1280x900x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
+xvfb=$!
+for _ in $(seq 300); do [ -s "$work/display" ] && break; sleep 0.1; done
+export DISPLAY=":$(head -1 "$work/display")"
+for _ in $(seq 300); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+(cd "$work" && exec "$tuftsprout" gui hill.obj -o window.obj --number 3000 --field 3 --division 6 "${common[@]}") &
+app=$!
+main=$(timeout 30 xdotool search --sync --onlyvisible --name '^tuftsprout$' | head -1)
+panel=$(timeout 30 xdotool search --sync --onlyvisible --name '^ZEL_Tuftsprout$' | head -1)
+sleep 1
+import -window "$panel" docs/panel.png
+eval "$(xdotool getwindowgeometry --shell "$panel")"
+xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) sleep 0.2 key Return
+sleep 3
+import -window "$main" docs/window.png
+echo "wrote docs/lawn.png, docs/hill.png, docs/per-polygon.png, docs/scattered.png, docs/panel.png, docs/window.png"
