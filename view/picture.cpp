@@ -38,10 +38,9 @@ std::vector<std::uint8_t> renderPicture(const host::Object &object, const std::v
     toolkit::OffscreenGl gl(options.width * kSamples, options.height * kSamples);
     if (!gl.ok())
         throw std::runtime_error("cannot render a picture: " + gl.error());
-    const Scene scene = sceneOf(object, layers, options.plantedSurface);
     gl.run([&] {
         Renderer renderer;
-        renderer.upload(scene);
+        renderer.upload(sceneOf(object, layers, options.plantedSurface)); // the scene goes once uploaded
         renderer.draw(options.camera, gl.width(), gl.height());
     });
     return averagedDown(gl.pixels(), options.width, options.height);

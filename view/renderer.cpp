@@ -35,8 +35,8 @@ void Renderer::upload(const Scene &scene)
     if (buffers_[0] == 0)
         glGenBuffers(4, buffers_);
     bindArray(buffers_[0], scene.positions.size() * sizeof(float), scene.positions.data());
-    bindArray(buffers_[1], scene.normals.size() * sizeof(float), scene.normals.data());
-    bindArray(buffers_[2], scene.colours.size() * sizeof(float), scene.colours.data());
+    bindArray(buffers_[1], scene.normals.size() * sizeof(std::int16_t), scene.normals.data());
+    bindArray(buffers_[2], scene.colours.size(), scene.colours.data());
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers_[3]);
     glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(scene.triangles.size() * sizeof(std::uint32_t)),
@@ -100,14 +100,22 @@ void Renderer::draw(const Camera &camera, int width, int height) const
     glBindBuffer(GL_ARRAY_BUFFER, buffers_[0]);
     glVertexPointer(3, GL_FLOAT, 0, nullptr);
     glBindBuffer(GL_ARRAY_BUFFER, buffers_[1]);
-    glNormalPointer(GL_FLOAT, 0, nullptr);
+    glNormalPointer(GL_SHORT, 0, nullptr);
     glBindBuffer(GL_ARRAY_BUFFER, buffers_[2]);
-    glColorPointer(3, GL_FLOAT, 0, nullptr);
+    glColorPointer(3, GL_UNSIGNED_BYTE, 0, nullptr);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers_[3]);
     // Polygons lying on the ground plane cover the grid rather than fight it.
     glEnable(GL_POLYGON_OFFSET_FILL);
     glPolygonOffset(-1.0f, -2.0f);
-    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indices_), GL_UNSIGNED_INT, nullptr);
+    // In pieces, each handed on before the next: a software rasterizer then holds one
+    // piece's work at a time rather than the whole object's.
+    constexpr std::size_t kPiece = 3 << 19;
+    for (std::size_t first = 0; first < indices_; first += kPiece) {
+        const std::size_t count = std::min(kPiece, indices_ - first);
+        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(count), GL_UNSIGNED_INT,
+                       reinterpret_cast<const void *>(first * sizeof(std::uint32_t)));
+        glFlush();
+    }
     glDisable(GL_POLYGON_OFFSET_FILL);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
     glBindBuffer(GL_ARRAY_BUFFER, 0);

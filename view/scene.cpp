@@ -14,9 +14,12 @@ namespace {
 // The vertex of a point on a surface, made on first use.
 class Vertices {
 public:
-    Vertices(const host::Object &object, const host::Mesh &mesh, const std::string &planted, Scene &scene)
-        : object_(object), mesh_(mesh), planted_(planted), scene_(scene), first_(mesh.pointCount(), kNone)
+    Vertices(const host::Object &object, const host::Mesh &mesh, const std::string &planted, Scene &scene,
+             std::vector<float> &normalSums)
+        : object_(object), mesh_(mesh), planted_(planted), scene_(scene), normalSums_(normalSums),
+          first_(mesh.pointCount(), kNone)
     {
+        surfaceOf_.reserve(mesh.pointCount());
     }
 
     std::uint32_t of(std::uint32_t point, std::uint32_t surface)
@@ -33,9 +36,10 @@ public:
         const host::Vec3 &p = mesh_.positions[point];
         scene_.positions.insert(scene_.positions.end(),
                                 {static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)});
-        scene_.normals.insert(scene_.normals.end(), {0.0f, 0.0f, 0.0f});
-        const float *rgb = host::surfaceColour(object_, surface, planted_);
-        scene_.colours.insert(scene_.colours.end(), rgb, rgb + 3);
+        normalSums_.insert(normalSums_.end(), {0.0f, 0.0f, 0.0f});
+        const float *rgb = colour(surface);
+        for (int i = 0; i < 3; ++i)
+            scene_.colours.push_back(static_cast<std::uint8_t>(std::lround(std::clamp(rgb[i], 0.0f, 1.0f) * 255)));
         surfaceOf_.push_back(surface);
         if (first == kNone)
             first = vertex;
@@ -45,20 +49,42 @@ public:
     }
 
 private:
+    // A surface's colour, looked up once a surface (by name, among the materials).
+    const float *colour(std::uint32_t surface)
+    {
+        if (surface >= colours_.size())
+            colours_.resize(surface + 1, nullptr);
+        if (colours_[surface] == nullptr)
+            colours_[surface] = host::surfaceColour(object_, surface, planted_);
+        return colours_[surface];
+    }
+
     static constexpr std::uint32_t kNone = ~std::uint32_t(0);
     const host::Object &object_;
     const host::Mesh &mesh_;
     const std::string &planted_;
     Scene &scene_;
+    std::vector<float> &normalSums_;       // three a vertex of this mesh
     std::vector<std::uint32_t> first_;     // by point: its first vertex
     std::vector<std::uint32_t> surfaceOf_; // by vertex, from this mesh's first on
     std::unordered_map<std::uint64_t, std::uint32_t> others_;
+    std::vector<const float *> colours_; // by surface
 };
 
 void addMesh(const host::Object &object, const host::Mesh &mesh, const std::string &planted, Scene &scene)
 {
-    Vertices vertices(object, mesh, planted, scene);
+    std::vector<float> normalSums;
+    Vertices vertices(object, mesh, planted, scene, normalSums);
     const std::size_t base = scene.positions.size() / 3;
+    // Most points lie on one surface: a vertex each.
+    const std::size_t points = mesh.pointCount(),
+                      triangles =
+                          mesh.vertices.size() - std::min<std::size_t>(mesh.vertices.size(), 2 * mesh.polygons.size());
+    scene.positions.reserve(scene.positions.size() + 3 * points);
+    scene.normals.reserve(scene.normals.size() + 3 * points);
+    normalSums.reserve(3 * points);
+    scene.colours.reserve(scene.colours.size() + 3 * points);
+    scene.triangles.reserve(scene.triangles.size() + 3 * triangles);
     std::vector<std::uint32_t> corners;
     for (const host::Polygon &polygon : mesh.polygons) {
         if (polygon.vertexCount < 3)
@@ -77,15 +103,17 @@ void addMesh(const host::Object &object, const host::Mesh &mesh, const std::stri
         }
         for (std::uint32_t corner : corners)
             for (int i = 0; i < 3; ++i)
-                scene.normals[3 * std::size_t(corner) + i] += static_cast<float>(n[i]);
+                normalSums[3 * (corner - base) + i] += static_cast<float>(n[i]);
         for (std::uint32_t k = 1; k + 1 < polygon.vertexCount; ++k)
             scene.triangles.insert(scene.triangles.end(), {corners[0], corners[k], corners[k + 1]});
     }
-    for (std::size_t v = base; v < scene.positions.size() / 3; ++v) {
-        float *n = &scene.normals[3 * v];
+    for (std::size_t v = 0; v < normalSums.size(); v += 3) {
+        const float *n = &normalSums[v];
         const float length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
-        for (int i = 0; i < 3; ++i)
-            n[i] = length > 0 ? n[i] / length : (i == 1 ? 1.0f : 0.0f);
+        for (int i = 0; i < 3; ++i) {
+            const float unit = length > 0 ? n[i] / length : (i == 1 ? 1.0f : 0.0f);
+            scene.normals.push_back(static_cast<std::int16_t>(std::lround(unit * 32767)));
+        }
     }
 }
 

@@ -12,8 +12,8 @@ namespace tuft::view {
 
 struct Scene {
     std::vector<float> positions;                  // three a vertex
-    std::vector<float> normals;                    // three a vertex, unit length
-    std::vector<float> colours;                    // three a vertex
+    std::vector<std::int16_t> normals;             // three a vertex, unit length in 1/32767ths
+    std::vector<std::uint8_t> colours;             // three a vertex, 0..255
     std::vector<std::uint32_t> triangles;          // three vertex numbers a triangle
     float low[3] = {0, 0, 0}, high[3] = {0, 0, 0}; // the bounds; equal when empty
     bool empty() const { return triangles.empty(); }
