@@ -2,7 +2,7 @@
 # Builds and runs tuftsprout on a Debian 12 machine (as root), installing what it needs.
 #
 #   ./build.sh demo   build, then plant grass on the built-in default: grass.obj
-#   ./build.sh test   build every target (x86-64, i386, Windows DLL, sanitizers, fuzzers) and run all tests
+#   ./build.sh test   build every target (x86-64, i386, Windows under Wine, sanitizers, fuzzers) and run all tests
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -11,6 +11,8 @@ base_packages=(cmake ninja-build g++ libgl-dev libegl-dev libegl-mesa0 libgl1-me
 test_packages=(libgtest-dev libbenchmark-dev assimp-utils g++-multilib qemu-user
                g++-mingw-w64-i686 binutils-mingw-w64-i686 clang libclang-rt-14-dev
                xvfb xauth x11-utils xdotool imagemagick clang-format python3)
+# Wine runs the Windows build; its 32-bit half comes from the i386 architecture.
+wine_packages=(wine wine32:i386)
 
 # Installs the Debian packages that are missing; nothing when all are there.
 install_packages() {
@@ -109,6 +111,7 @@ install_gltf_validator() {
 test_all() {
     install_packages "${base_packages[@]}" "${test_packages[@]}"
     install_i386_gl
+    install_packages "${wine_packages[@]}"
     install_gltf_validator
     check_house
 
@@ -121,8 +124,11 @@ test_all() {
     check_linux_exports build/i386/bin/tuftsprout.so
     ctest --preset i386
 
+    # The Windows DLL and program, their tests under Wine, and their outputs against Linux's.
     build mingw
     check_windows_exports
+    ctest --preset mingw -E same_as_linux
+    tests/windows/compare.sh "$PWD/build/release/bin/tuftsprout" "$PWD/build/mingw/tests/tuftsprout-windows"
 
     build sanitize
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset sanitize

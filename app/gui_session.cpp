@@ -3,6 +3,8 @@
 // it again and saves.
 #include "app/gui_session.h"
 
+#include "app/drawing.h"
+
 #include "app/job_steps.h"
 #include "app/window_services.h"
 #include "host/clock.h"

@@ -6,9 +6,13 @@
 
 #include <cstdio>
 #include <fstream>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/resource.h>
+#endif
 
 namespace tuft::app {
 
@@ -160,6 +164,13 @@ std::uint64_t bytesToPlant(const toolkit::PanelView &panel, const host::Object &
 
 std::uint64_t availableMemory()
 {
+#ifdef _WIN32
+    MEMORYSTATUSEX status{};
+    status.dwLength = sizeof status;
+    if (!GlobalMemoryStatusEx(&status))
+        return 0;
+    return std::min<std::uint64_t>(status.ullAvailPageFile, status.ullAvailVirtual);
+#else
     std::uint64_t available = 0, swapFree = 0;
     std::ifstream meminfo("/proc/meminfo");
     std::string key;
@@ -176,6 +187,7 @@ std::uint64_t availableMemory()
     if (getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < total)
         total = limit.rlim_cur;
     return total;
+#endif
 }
 
 std::string sizeText(std::uint64_t bytes)

@@ -2,7 +2,6 @@
 
 #include "app/job_checks.h"
 #include "app/panel_options.h"
-#include "app/png_file.h"
 #include "app/selection.h"
 #include "meshio/atomic_file.h"
 
@@ -50,14 +49,6 @@ void readInputs(const std::vector<std::string> &inputs, host::Object &object, me
     object.layer(kCurrentLayer);
     for (std::size_t i = 0; i < inputs.size(); ++i)
         readLayer(inputs[i], object, i == 0 ? kCurrentLayer : kBackgroundLayer + static_cast<int>(i), up);
-}
-
-void writePicture(const std::string &path, const host::Object &object, meshio::LayerChoice layers,
-                  const view::PictureOptions &options)
-{
-    const std::vector<std::uint8_t> rgb = during(
-        "drawing " + path, [&] { return view::renderPicture(object, meshio::chosenLayers(object, layers), options); });
-    writePng(path, rgb, options.width, options.height);
 }
 
 host::Object readObject(const PlantJob &job)

@@ -1,5 +1,5 @@
 // The steps a run of the program is made of, shared by the command line and the window:
-// checking and reading the files, scattering, writing the output and its picture.
+// checking and reading the files, scattering, writing the output.
 #pragma once
 
 #include "app/plant_job.h"
@@ -58,8 +58,5 @@ std::vector<std::pair<std::string, std::string>> provenanceOf(const PlantJob &jo
 meshio::WrittenCounts writeOutput(const PlantJob &job, const host::Object &object, const std::string &plantedSurface,
                                   std::vector<std::pair<std::string, std::string>> provenance,
                                   std::unique_ptr<host::ProgressDisplay> display = host::makeTerminalProgress());
-// A picture of the chosen layers as a PNG file.
-void writePicture(const std::string &path, const host::Object &object, meshio::LayerChoice layers,
-                  const view::PictureOptions &options);
 
 } // namespace tuft::app

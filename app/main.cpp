@@ -1,9 +1,11 @@
 // tuftsprout: plants grass into a mesh with the ZEL_Tuftsprout plug-in.
+#include "app/drawing.h"
 #include "app/gui_session.h"
 #include "app/panel_options.h"
 #include "app/picture_options.h"
 #include "app/plant_job.h"
 #include "host/loader.h"
+#include "host/shared_library.h"
 #include "meshio/file_system.h"
 #include "meshio/meshio.h"
 
@@ -14,6 +16,10 @@
 #include <iostream>
 #include <limits>
 #include <map>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 namespace {
 
@@ -114,7 +120,10 @@ void addPanelOption(CLI::App *command, const PanelOption &option, std::map<std::
 // The options that set panel controls, shared by plant and preview.
 void addPanelOptions(CLI::App *command, PlantOptions &o)
 {
-    command->add_option("--plugin", o.job.plugin, "The plug-in library (default: tuftsprout.so beside this program)")
+    command
+        ->add_option("--plugin", o.job.plugin,
+                     std::string("The plug-in library (default: ") + tuft::host::kPluginFileName +
+                         " beside this program)")
         ->check(CLI::ExistingFile);
     for (std::size_t i = 0; i < tuft::app::kPanelOptionCount; ++i)
         addPanelOption(command, tuft::app::kPanelOptions[i], o.panelValues);
@@ -303,6 +312,7 @@ void buildActions(CLI::App &plant, PlantOptions &o)
 
 int runPreview(CLI::App &preview, PlantOptions &o)
 {
+    tuft::app::requireDrawing("preview");
     o.cancel = true; // the panel closes without planting
     buildActions(preview, o);
     tuft::app::runPlantJob(o.job);
@@ -342,6 +352,7 @@ view, lit by a sun and the sky, over a grid on the ground.)");
 
 int runView(ViewOptions &o)
 {
+    tuft::app::requireDrawing("view");
     pictureOptions(o.pictureSize, o.camera, o.job.picture);
     o.job.layers = o.layers == "all" ? tuft::meshio::LayerChoice::kAll : tuft::meshio::LayerChoice::kCurrent;
     o.job.up = o.up == "z" ? tuft::meshio::UpAxis::kZ : tuft::meshio::UpAxis::kY;
@@ -371,6 +382,7 @@ void setScatter(CLI::App &plant, PlantOptions &o)
 
 int runGui(CLI::App &gui, PlantOptions &o)
 {
+    tuft::app::requireDrawing("gui");
     o.job.interactive = true;
     return runPlant(gui, o);
 }
@@ -382,6 +394,10 @@ int runPlant(CLI::App &plant, PlantOptions &o)
                                     (o.job.interactive ? "" : " (or --cancel)"));
     if (!o.job.output.empty() && !tuft::meshio::knownFormat(o.job.output))
         throw tuft::app::UsageError(o.job.output + ": unknown mesh format (expected .obj, .ply, .glb or .gltf)");
+    if (!o.job.previewPng.empty())
+        tuft::app::requireDrawing("--preview");
+    if (!o.job.picturePng.empty())
+        tuft::app::requireDrawing("--picture");
     if (o.asciiPly)
         o.job.plyEncoding = tuft::meshio::PlyEncoding::kAscii;
     if (plant.count("--clock") > 0)
@@ -409,9 +425,15 @@ int runPlant(CLI::App &plant, PlantOptions &o)
 
 int main(int argc, char **argv)
 {
+#ifdef _WIN32
+    // Lines end as on every other platform, so that logs and piped output are the same.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+#endif
     tuft::meshio::files::removeTemporariesOnSignals();
     CLI::App app{"tuftsprout: plants blades of grass into a mesh through the ZEL_Tuftsprout plug-in"};
     app.set_version_flag("--version", kVersion);
+    app.allow_windows_style_options(false); // on Windows too: /data/hill.obj is a file, not an option
     app.require_subcommand(1);
     PlantOptions plantOptions, previewOptions, guiOptions;
     ViewOptions viewOptions;

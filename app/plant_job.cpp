@@ -2,15 +2,14 @@
 
 #include "app/job_steps.h"
 
+#include "app/drawing.h"
 #include "app/job_checks.h"
 #include "app/panel_options.h"
-#include "app/png_file.h"
 #include "app/selection.h"
 #include "host/clock.h"
 #include "host/loader.h"
 #include "host/modeler.h"
 #include "meshio/atomic_file.h"
-#include "toolkit/offscreen_gl.h"
 
 #include <cstdio>
 #include <ctime>
@@ -22,8 +21,6 @@ namespace tuft::app {
 
 namespace {
 
-constexpr int kPreviewWidth = 500;
-constexpr int kPreviewHeight = 250;
 // What a run needs beside the blades: the program, the plug-in, buffers for writing.
 constexpr std::uint64_t kRunOverhead = std::uint64_t(96) << 20;
 
@@ -157,19 +154,14 @@ PlantResult runPlantJob(const PlantJob &job)
     // Without a window the preview draws into an offscreen context when its picture is
     // wanted. Otherwise it draws with no context: its calls do nothing, its tables fill
     // all the same, and the run is spared starting Mesa's shader compiler.
-    std::unique_ptr<toolkit::OffscreenGl> gl;
-    std::vector<std::uint8_t> picture;
+    std::unique_ptr<PreviewCapture> preview;
+    if (!job.previewPng.empty())
+        preview = std::make_unique<PreviewCapture>(panels);
     toolkit::PanelView closing;
-    if (!job.previewPng.empty()) {
-        gl = std::make_unique<toolkit::OffscreenGl>(kPreviewWidth, kPreviewHeight);
-        if (!gl->ok())
-            throw host::PluginError("cannot render the preview: " + gl->error());
-        panels.setDrawRunner([&gl](const std::function<void()> &draw) { gl->run(draw); });
-    }
     panels.onClosing = [&](const toolkit::PanelView &view) {
         closing = view;
-        if (gl)
-            picture = gl->pixels();
+        if (preview)
+            preview->keep();
     };
 
     const int status = modeler.activate(library);
@@ -192,8 +184,8 @@ PlantResult runPlantJob(const PlantJob &job)
     if (result.confirmed && elementsIn(object) == before && !job.allowEmpty)
         throw std::runtime_error("nothing was planted: " + whyNothingWasPlanted(closing, object) +
                                  " (--allow-empty writes the output all the same)");
-    if (!job.previewPng.empty())
-        writePng(job.previewPng, picture, kPreviewWidth, kPreviewHeight);
+    if (preview)
+        preview->write(job.previewPng);
     if (!result.confirmed || job.output.empty())
         return result;
     if (scattered) // the points have served: the output holds the input and the blades

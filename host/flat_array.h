@@ -2,7 +2,8 @@
 // own mappings and grow in place with mremap, so appending never copies the array and
 // touches each byte once: fresh memory is what costs, not the copying. As a large array
 // fills, the pages just ahead of its end are made ready on another core, so that the
-// cost of fresh memory is paid beside the work instead of in its way.
+// cost of fresh memory is paid beside the work instead of in its way. (On Windows the
+// storage is the C library's heap: flat_array_windows.cpp.)
 #pragma once
 
 #include <cstddef>

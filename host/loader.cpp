@@ -1,9 +1,10 @@
 #include "host/loader.h"
 
+#include "host/clock.h"
+#include "host/shared_library.h"
+
+#include <cstdio>
 #include <cstring>
-#include <dlfcn.h>
-#include <limits.h>
-#include <unistd.h>
 
 namespace tuft::host {
 
@@ -18,21 +19,17 @@ std::string hex(unsigned value)
     return text;
 }
 
-// A name without a slash would send the dynamic loader through its search path; a
-// plug-in is always the file the path names.
-std::string asFilePath(const std::string &path) { return path.find('/') == std::string::npos ? "./" + path : path; }
-
 } // namespace
 
 PluginLibrary::PluginLibrary(const std::string &path, const std::string &serverName) : path_(path)
 {
-    handle_ = dlopen(asFilePath(path).c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle_ == nullptr) {
-        const char *reason = dlerror();
-        throw PluginError("cannot load plug-in " + path + ": " + (reason ? reason : "not a shared library"));
-    }
+    std::string problem;
+    handle_ = openLibrary(path, problem);
+    if (handle_ == nullptr)
+        throw PluginError("cannot load plug-in " + path + ": " + problem);
     try {
-        descriptor_ = static_cast<const MhModuleDescriptor *>(dlsym(handle_, "_mod_descrip"));
+        routeClock(handle_);
+        descriptor_ = static_cast<const MhModuleDescriptor *>(findSymbol(handle_, "_mod_descrip"));
         if (descriptor_ == nullptr)
             throw PluginError(path + " is not a Modeler plug-in: it has no _mod_descrip");
         if (descriptor_->sync != MH_MODULE_SYNC)
@@ -55,7 +52,7 @@ PluginLibrary::PluginLibrary(const std::string &path, const std::string &serverN
         if (descriptor_->startup == nullptr || (token_ = descriptor_->startup()) == nullptr)
             throw PluginError(path + ": the plug-in's startup failed");
     } catch (...) {
-        dlclose(handle_);
+        closeLibrary(handle_);
         throw;
     }
 }
@@ -64,7 +61,7 @@ PluginLibrary::~PluginLibrary()
 {
     if (descriptor_->shutdown != nullptr)
         descriptor_->shutdown(token_);
-    dlclose(handle_);
+    closeLibrary(handle_);
 }
 
 int PluginLibrary::activate(int version, MhGlobalFn global, void *local, void *serverData) const
@@ -72,14 +69,6 @@ int PluginLibrary::activate(int version, MhGlobalFn global, void *local, void *s
     return server_->activate(version, global, local, serverData);
 }
 
-std::string defaultPluginPath()
-{
-    char self[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (length <= 0)
-        return "tuftsprout.so";
-    std::string path(self, static_cast<std::size_t>(length));
-    return path.substr(0, path.find_last_of('/') + 1) + "tuftsprout.so";
-}
+std::string defaultPluginPath() { return programFolder() + kPluginFileName; }
 
 } // namespace tuft::host

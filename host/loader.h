@@ -36,7 +36,8 @@ private:
     void *token_ = nullptr;
 };
 
-// The plug-in beside the running program: <program's folder>/tuftsprout.so.
+// The plug-in beside the running program: <program's folder>/tuftsprout.so (.dll on
+// Windows).
 std::string defaultPluginPath();
 
 } // namespace tuft::host

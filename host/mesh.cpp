@@ -1,5 +1,7 @@
 #include "host/mesh.h"
 
+#include "host/trigonometry.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -269,8 +271,8 @@ void Mesh::scale(const Vec3 &f, const Vec3 &c)
 void Mesh::rotate(int axis, double degrees, const Vec3 &c)
 {
     const double radians = degrees * (3.141592653589793 / 180.0);
-    const double cs = std::cos(radians);
-    const double sn = std::sin(radians);
+    const double cs = portableCos(radians);
+    const double sn = portableSin(radians);
     // One loop per axis: the axis is chosen once, not for every point.
     switch (axis) {
     case 0: // left-hand rule: +90 about X takes +Y to -Z, about Z it takes +Y to +X

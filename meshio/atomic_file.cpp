@@ -4,11 +4,10 @@
 
 #include <cerrno>
 #include <condition_variable>
-#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <mutex>
-#include <sys/mman.h>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -22,17 +21,15 @@ constexpr std::size_t kDirectAlign = 4096;   // offsets, sizes and addresses of 
 constexpr std::size_t kBlockAlign = 2 << 20; // each block in whole huge pages
 
 struct FreeBlock {
-    void operator()(char *block) const { std::free(block); }
+    void operator()(char *block) const { ::operator delete(block, std::align_val_t(kBlockAlign)); }
 };
 using BlockPtr = std::unique_ptr<char, FreeBlock>;
 
 BlockPtr newBlock()
 {
-    char *block = static_cast<char *>(std::aligned_alloc(kBlockAlign, kBlock));
-    if (block == nullptr)
-        throw std::bad_alloc();
-    madvise(block, kBlock, MADV_HUGEPAGE); // a hint; plain pages are fine too
-    return BlockPtr(block);
+    BlockPtr block(static_cast<char *>(::operator new(kBlock, std::align_val_t(kBlockAlign))));
+    files::adviseHugePages(block.get(), kBlock);
+    return block;
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 
 namespace tuft::meshio::files {
 
+// Error numbers are errno values; a Windows system error code is passed negated.
 // The text of an error number, as the system gives it.
 std::string errorText(int error);
 
@@ -42,6 +43,8 @@ std::string inspectTarget(const std::string &path, Target &target);
 int createTemporary(const Target &target, std::string &name);
 // Gives the temporary file the permissions a replaced file had, or those of a new file.
 void matchPermissions(int fd, const std::string &name, const Target &target);
+// A hint that a large block of memory be backed by huge pages, where the system has them.
+void adviseHugePages(void *block, std::size_t bytes);
 // Asks for writes that bypass the page cache; false when the file system refuses.
 bool setDirect(int fd, bool on);
 // Writes `size` bytes at the file's position; returns how many, or -1 and sets errno.

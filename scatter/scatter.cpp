@@ -1,5 +1,6 @@
 #include "scatter/scatter.h"
 
+#include "host/trigonometry.h"
 #include "sdk/modeler_host.h"
 
 #include <algorithm>
@@ -80,7 +81,7 @@ double triangleArea(const host::Vec3 &a, const host::Vec3 &b, const host::Vec3 &
 // The selected polygons no steeper than the slope, as fans of triangles.
 std::vector<Triangle> trianglesOf(const host::Mesh &mesh, const std::vector<float> &density, double maxSlope)
 {
-    const double leastUp = std::cos(std::min(maxSlope, 180.0) * kPi / 180.0);
+    const double leastUp = host::portableCos(std::min(maxSlope, 180.0) * kPi / 180.0);
     std::vector<Triangle> triangles;
     for (std::uint32_t p = 0; p < mesh.polygonCount(); ++p) {
         const host::Polygon &polygon = mesh.polygons[p];

@@ -2,9 +2,13 @@
 
 #include <cmath>
 #include <cstdio>
-#include <dlfcn.h>
 #include <filesystem>
 #include <fstream>
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -21,16 +25,40 @@ std::string errorOf(const std::string &path)
     return "";
 }
 
+// A real library of the system's, which has no descriptor: where the C maths library is.
+std::string systemLibrary()
+{
+#ifdef _WIN32
+    char path[MAX_PATH];
+    GetModuleFileNameA(GetModuleHandleA("kernel32.dll"), path, sizeof path);
+    return path;
+#else
+    Dl_info libm;
+    dladdr(reinterpret_cast<void *>(static_cast<double (*)(double)>(std::cos)), &libm);
+    return libm.dli_fname != nullptr ? libm.dli_fname : "";
+#endif
+}
+
+// A system library's name, as found on the search path.
+#ifdef _WIN32
+constexpr const char *kSystemLibraryName = "kernel32.dll";
+#else
+constexpr const char *kSystemLibraryName = "libm.so.6";
+#endif
+
 TEST(Loader, ClearErrorsForFilesThatAreNotPlugins)
 {
     const std::string text = ::testing::TempDir() + "not-a-library.so";
     std::ofstream(text) << "hello";
-    EXPECT_NE(errorOf(text).find("cannot load plug-in"), std::string::npos);
+    const std::string notALibrary = errorOf(text);
+    EXPECT_NE(notALibrary.find("cannot load plug-in " + text + ": "), std::string::npos) << notALibrary;
+    // The system's reason is filled in.
+    EXPECT_GT(notALibrary.size(), ("cannot load plug-in " + text + ": ").size() + 3) << notALibrary;
     EXPECT_NE(errorOf("/no/such/file.so").find("cannot load plug-in"), std::string::npos);
     // A real library without the descriptor.
-    Dl_info libm;
-    ASSERT_NE(dladdr(reinterpret_cast<void *>(static_cast<double (*)(double)>(std::cos)), &libm), 0);
-    EXPECT_NE(errorOf(libm.dli_fname).find("has no _mod_descrip"), std::string::npos);
+    const std::string library = systemLibrary();
+    ASSERT_FALSE(library.empty());
+    EXPECT_NE(errorOf(library).find("has no _mod_descrip"), std::string::npos) << errorOf(library);
 }
 
 TEST(Loader, APathWithoutASlashIsAFileInTheCurrentFolder)
@@ -40,11 +68,11 @@ TEST(Loader, APathWithoutASlashIsAFileInTheCurrentFolder)
     std::filesystem::create_directories(folder);
     const std::filesystem::path before = std::filesystem::current_path();
     std::filesystem::current_path(folder);
-    std::ofstream("libm.so.6") << "not a library";
-    const std::string error = errorOf("libm.so.6");
+    std::ofstream(kSystemLibraryName) << "not a library";
+    const std::string error = errorOf(kSystemLibraryName);
     std::filesystem::current_path(before);
     std::filesystem::remove_all(folder);
-    EXPECT_NE(error.find("cannot load plug-in libm.so.6"), std::string::npos) << error;
+    EXPECT_NE(error.find(std::string("cannot load plug-in ") + kSystemLibraryName + ": "), std::string::npos) << error;
 }
 
 TEST(Loader, NamesTheMissingServer)

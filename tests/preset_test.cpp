@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 namespace tuft::testing {
@@ -63,10 +64,11 @@ TEST_F(Preset, NamesGetTheExtensionOnlyWhenItIsMissing)
     for (const char *name : {"grass.zts", "my.zts.old", "GRASS.ZTS"})
         modeler.queueFileAnswer(path(name));
     ASSERT_EQ(run({press("Save"), press("Save"), press("Save"), cancel()}), 0);
-    EXPECT_TRUE(fs::exists(path("grass.zts")));
-    EXPECT_TRUE(fs::exists(path("my.zts.old")));
-    EXPECT_TRUE(fs::exists(path("GRASS.ZTS.zts")));
-    EXPECT_FALSE(fs::exists(path("GRASS.ZTS")));
+    // Listed rather than looked up: on Windows GRASS.ZTS and grass.zts are one file.
+    std::set<std::string> names;
+    for (const auto &entry : fs::directory_iterator(directory))
+        names.insert(entry.path().filename().string());
+    EXPECT_EQ(names, (std::set<std::string>{"grass.zts", "my.zts.old", "GRASS.ZTS.zts"}));
 }
 
 TEST_F(Preset, CancelledDialogsChangeNothingAndShowNothing)
@@ -88,6 +90,9 @@ TEST_F(Preset, AnUnwritableNameWarns)
 
 TEST_F(Preset, SavingReplacesTheFileALinkNamesAndKeepsItsPermissions)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "symbolic links need a privilege on Windows";
+#endif
     write(path("kept.zts"), "old");
     fs::permissions(path("kept.zts"), fs::perms::owner_read | fs::perms::owner_write);
     fs::create_symlink("kept.zts", path("link.zts"));

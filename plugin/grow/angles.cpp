@@ -1,6 +1,6 @@
 #include "plugin/grow/angles.h"
 
-#include <cmath>
+#include "plugin/grow/arctangent.h"
 
 namespace tuft {
 
@@ -16,8 +16,8 @@ Alignment alignmentFromNormal(const double (&normal)[3])
     const double ny = normal[1];
     const double nz = normal[2];
     if (ny < 0)
-        return {180 - degrees(std::atan2(-nz, -ny)), -degrees(std::atan2(nx, -ny))};
-    return {-degrees(std::atan2(nz, ny)), -degrees(std::atan2(-nx, ny))};
+        return {180 - degrees(portableAtan2(-nz, -ny)), -degrees(portableAtan2(nx, -ny))};
+    return {-degrees(portableAtan2(nz, ny)), -degrees(portableAtan2(-nx, ny))};
 }
 
 } // namespace tuft

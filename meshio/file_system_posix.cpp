@@ -1,14 +1,13 @@
 // The file system on POSIX systems.
 #include "meshio/file_system.h"
 
-#include <atomic>
 #include <cerrno>
 #include <climits>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,24 +21,6 @@ std::string folderOf(const std::string &path)
 {
     const std::size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-// A fixed table the signal handler can walk without taking locks or memory.
-constexpr int kTemporarySlots = 8;
-enum SlotState { kFree, kClaimed, kReady };
-struct TemporarySlot {
-    std::atomic<int> state{kFree};
-    char name[PATH_MAX];
-};
-TemporarySlot g_temporaries[kTemporarySlots];
-
-void removeAndStop(int signal)
-{
-    for (TemporarySlot &slot : g_temporaries)
-        if (slot.state.load() == kReady)
-            unlink(slot.name);
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
 }
 
 } // namespace
@@ -130,6 +111,8 @@ void matchPermissions(int fd, const std::string &, const Target &target)
     fchmod(fd, 0666 & ~mask);
 }
 
+void adviseHugePages(void *block, std::size_t bytes) { madvise(block, bytes, MADV_HUGEPAGE); }
+
 bool setDirect(int fd, bool on)
 {
     const int flags = fcntl(fd, F_GETFL);
@@ -158,34 +141,6 @@ void removeFile(const std::string &name)
 {
     std::remove(name.c_str());
     forgetTemporary(name);
-}
-
-void removeTemporariesOnSignals()
-{
-    for (int signal : {SIGINT, SIGTERM, SIGHUP})
-        std::signal(signal, removeAndStop);
-    std::signal(SIGXFSZ, SIG_IGN);
-}
-
-void rememberTemporary(const std::string &name)
-{
-    if (name.size() >= PATH_MAX)
-        return;
-    for (TemporarySlot &slot : g_temporaries) {
-        int free = kFree;
-        if (!slot.state.compare_exchange_strong(free, kClaimed))
-            continue;
-        std::memcpy(slot.name, name.c_str(), name.size() + 1);
-        slot.state.store(kReady);
-        return;
-    }
-}
-
-void forgetTemporary(const std::string &name)
-{
-    for (TemporarySlot &slot : g_temporaries)
-        if (slot.state.load() == kReady && name == slot.name)
-            slot.state.store(kFree);
 }
 
 } // namespace tuft::meshio::files

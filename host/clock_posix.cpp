@@ -17,6 +17,8 @@ void pinClock(std::optional<std::int64_t> seconds)
     g_seconds = seconds.value_or(0);
 }
 
+void routeClock(void *) {}
+
 } // namespace tuft::host
 
 // Replaces the C library's time() for the whole process, loaded plug-ins included.
