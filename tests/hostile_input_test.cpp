@@ -8,10 +8,16 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#ifdef _WIN32
+#include <windows.h>
+// (after windows.h, which it needs)
+#include <psapi.h>
+#else
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -44,9 +50,20 @@ public:
         return "";
     }
 
-    // The largest resident size, in bytes, of a process that reads the file.
-    static long peakBytesReading(const std::string &path)
+    // The largest resident size, in bytes, of a process that reads the file (on Windows,
+    // how much the process's peak of committed memory grows while it reads).
+    static long long peakBytesReading(const std::string &path)
     {
+#ifdef _WIN32
+        const auto peak = [] {
+            PROCESS_MEMORY_COUNTERS counters{};
+            GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+            return static_cast<long long>(counters.PeakPagefileUsage);
+        };
+        const long long before = peak();
+        refusal(path);
+        return peak() - before;
+#else
         const pid_t child = fork();
         if (child == 0) {
             refusal(path);
@@ -55,7 +72,8 @@ public:
         int status = 0;
         rusage usage{};
         wait4(child, &status, 0, &usage);
-        return usage.ru_maxrss * 1024;
+        return usage.ru_maxrss * 1024LL;
+#endif
     }
 
     testing::ScratchDirectory scratch{"hostile"};
@@ -96,26 +114,32 @@ TEST_F(HostileInput, CountsAreCheckedAgainstWhatTheFileHolds)
     std::string claim = "ply\nformat ascii 1.0\nelement vertex 2147483648\nproperty float x\nproperty float y\n"
                         "property float z\nproperty float w\nend_header\n";
     claim.append(1024 - claim.size(), '0');
-    EXPECT_LT(peakBytesReading(file("claim.ply", claim)), 100l << 20);
+    EXPECT_LT(peakBytesReading(file("claim.ply", claim)), 100ll << 20);
 }
 
 TEST_F(HostileInput, OnlyRegularFilesAreReadAndThePlyMagicFirst)
 {
+    fs::create_directory(scratch / "folder.obj");
+    EXPECT_NE(refusal(scratch / "folder.obj").find("it is a folder"), std::string::npos);
+#ifdef _WIN32
+    // A device: NUL, whatever the extension.
+    EXPECT_NE(refusal("NUL.ply").find("cannot read NUL.ply: it is not a regular file"), std::string::npos)
+        << refusal("NUL.ply");
+#else
     fs::create_symlink("/dev/zero", scratch / "zero.ply");
     fs::create_symlink("/dev/urandom", scratch / "random.obj");
-    fs::create_directory(scratch / "folder.obj");
     ASSERT_EQ(mkfifo((scratch / "waiting.obj").c_str(), 0600), 0);
     EXPECT_NE(refusal(scratch / "zero.ply").find("cannot read " + scratch / "zero.ply" + ": it is not a regular file"),
               std::string::npos);
     EXPECT_NE(refusal(scratch / "random.obj").find("it is not a regular file"), std::string::npos);
-    EXPECT_NE(refusal(scratch / "folder.obj").find("it is a folder"), std::string::npos);
     EXPECT_NE(refusal(scratch / "waiting.obj").find("it is not a regular file"), std::string::npos);
+#endif
     // A gigabyte that is no PLY is refused after its first bytes.
     const std::string big = scratch / "big.ply";
     std::ofstream(big) << "solid";
     fs::resize_file(big, std::uintmax_t(1) << 30);
     EXPECT_NE(refusal(big).find("not a PLY file"), std::string::npos);
-    EXPECT_LT(peakBytesReading(big), 100l << 20);
+    EXPECT_LT(peakBytesReading(big), 100ll << 20);
 }
 
 TEST_F(HostileInput, MaterialLibrariesStayBesideTheirFileAndSmall)
