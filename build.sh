@@ -9,10 +9,10 @@ cd "$(dirname "$0")"
 base_packages=(cmake ninja-build g++ libgl-dev libegl-dev libegl-mesa0 libgl1-mesa-dri libpng-dev libfmt-dev
                nlohmann-json3-dev libcli11-dev libfltk1.3-dev libx11-dev)
 test_packages=(libgtest-dev libbenchmark-dev assimp-utils g++-multilib qemu-user
-               g++-mingw-w64-i686 binutils-mingw-w64-i686 clang libclang-rt-14-dev
+               g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 clang libclang-rt-14-dev
                xvfb xauth x11-utils xdotool imagemagick clang-format python3)
 # Wine runs the Windows build; its 32-bit half comes from the i386 architecture.
-wine_packages=(wine wine32:i386)
+wine_packages=(wine wine32:i386 wine64)
 
 # Installs the Debian packages that are missing; nothing when all are there.
 install_packages() {
@@ -48,15 +48,16 @@ demo() {
     ./build/release/bin/tuftsprout plant -o grass.obj --set "Add_UV=on" --set "S_NAME=Grass"
 }
 
+# check_windows_exports PRESET TOOL-PREFIX: the DLL of that build exports _mod_descrip alone.
 check_windows_exports() {
     local exports
-    exports=$(i686-w64-mingw32-objdump -p build/mingw/bin/tuftsprout.dll |
+    exports=$("$2-objdump" -p "build/$1/bin/tuftsprout.dll" |
               sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | tail -n +2 | grep -o '\] .*' | cut -c3-)
     if [ "$exports" != "_mod_descrip" ]; then
-        echo "tuftsprout.dll must export _mod_descrip alone; it exports: $exports" >&2
+        echo "build/$1/bin/tuftsprout.dll must export _mod_descrip alone; it exports: $exports" >&2
         return 1
     fi
-    echo "windows-exports: 1 passed, 0 failed"
+    echo "windows-exports ($1): 1 passed, 0 failed"
 }
 
 check_linux_exports() {
@@ -124,11 +125,14 @@ test_all() {
     check_linux_exports build/i386/bin/tuftsprout.so
     ctest --preset i386
 
-    # The Windows DLL and program, their tests under Wine, and their outputs against Linux's.
-    build mingw
-    check_windows_exports
-    ctest --preset mingw -E same_as_linux
-    tests/windows/compare.sh "$PWD/build/release/bin/tuftsprout" "$PWD/build/mingw/tests/tuftsprout-windows"
+    # The Windows DLLs and programs (32- and 64-bit), their tests under Wine, and their
+    # outputs against Linux's.
+    for preset in mingw:i686-w64-mingw32 mingw64:x86_64-w64-mingw32; do
+        build "${preset%%:*}"
+        check_windows_exports "${preset%%:*}" "${preset#*:}"
+        ctest --preset "${preset%%:*}" -E same_as_linux
+        tests/windows/compare.sh "$PWD/build/release/bin/tuftsprout" "$PWD/build/${preset%%:*}/tests/tuftsprout-windows"
+    done
 
     build sanitize
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset sanitize

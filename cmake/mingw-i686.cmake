@@ -1,4 +1,4 @@
-# Cross build of the plug-in as a 32-bit Windows DLL with mingw-w64.
+# Cross build for 32-bit Windows (the plug-in DLL, the host and the program) with mingw-w64.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86)
 set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Runs a 32-bit Windows program under Wine, in a 32-bit prefix of the project's own
+# Runs a Windows program under Wine, in a prefix of the project's own for its width
 # (made on first use), without Wine's debugging chatter. CMake's cross-compiling
-# emulator for the mingw preset:  scripts/wine32.sh PROGRAM.exe [ARGUMENTS...]
+# emulator for the mingw presets:  scripts/wine.sh win32|win64 PROGRAM.exe [ARGUMENTS...]
 set -euo pipefail
-export WINEARCH=win32 WINEDEBUG=-all
-export WINEPREFIX=${TUFT_WINEPREFIX:-$HOME/.wine-tuftsprout32}
+arch=$1
+shift
+export WINEARCH=$arch WINEDEBUG=-all
+export WINEPREFIX=${TUFT_WINEPREFIX:-$HOME/.wine-tuftsprout-$arch}
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     mkdir -p "$(dirname "$WINEPREFIX")"
     # Two first uses at once would both make it: the first makes it, the other waits.
