@@ -1,30 +1,12 @@
 #include "host/shared_library.h"
 
+#include "host/windows_error.h"
+
 #include <windows.h>
 
 namespace tuft::host {
 
 const char *const kPluginFileName = "tuftsprout.dll";
-
-namespace {
-
-// The system's text for an error code, without its line break.
-std::string systemMessage(DWORD error)
-{
-    char *text = nullptr;
-    const DWORD length =
-        FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                       nullptr, error, 0, reinterpret_cast<char *>(&text), 0, nullptr);
-    std::string message = length > 0 && text != nullptr ? std::string(text, length) : std::string();
-    LocalFree(text);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' '))
-        message.pop_back();
-    if (message.empty())
-        message = "system error " + std::to_string(error);
-    return message;
-}
-
-} // namespace
 
 void *openLibrary(const std::string &path, std::string &problem)
 {
@@ -34,7 +16,7 @@ void *openLibrary(const std::string &path, std::string &problem)
     const std::string file = hasFolder ? path : ".\\" + path;
     HMODULE library = LoadLibraryExA(file.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     if (library == nullptr) {
-        problem = systemMessage(GetLastError());
+        problem = windowsErrorText(GetLastError());
         return nullptr;
     }
     return reinterpret_cast<void *>(library);

@@ -87,14 +87,10 @@ double cosNear(double x, double low)
     return w + (((1.0 - w) - half) + (z * r - x * low));
 }
 
-} // namespace
-
-double portableSin(double radians)
+// sin(x) for x = quadrant * pi/2 + (high + low); cos is a quadrant further on.
+double sinInQuadrant(const Reduced &r, int quadrant)
 {
-    if (!std::isfinite(radians))
-        return radians - radians;
-    const Reduced r = reduce(radians);
-    switch (r.quadrant) {
+    switch (quadrant & 3) {
     case 0:
         return sinNear(r.high, r.low);
     case 1:
@@ -106,21 +102,22 @@ double portableSin(double radians)
     }
 }
 
+} // namespace
+
+double portableSin(double radians)
+{
+    if (!std::isfinite(radians))
+        return radians - radians;
+    const Reduced r = reduce(radians);
+    return sinInQuadrant(r, r.quadrant);
+}
+
 double portableCos(double radians)
 {
     if (!std::isfinite(radians))
         return radians - radians;
     const Reduced r = reduce(radians);
-    switch (r.quadrant) {
-    case 0:
-        return cosNear(r.high, r.low);
-    case 1:
-        return -sinNear(r.high, r.low);
-    case 2:
-        return -cosNear(r.high, r.low);
-    default:
-        return sinNear(r.high, r.low);
-    }
+    return sinInQuadrant(r, r.quadrant + 1);
 }
 
 } // namespace tuft::host

@@ -1,6 +1,8 @@
 // The file system on Windows, through the C library's descriptors (binary mode).
 #include "meshio/file_system.h"
 
+#include "host/windows_error.h"
+
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -15,19 +17,6 @@ namespace tuft::meshio::files {
 namespace {
 
 constexpr int kNameTries = 100;
-
-std::string systemMessage(DWORD error)
-{
-    char *text = nullptr;
-    const DWORD length =
-        FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                       nullptr, error, 0, reinterpret_cast<char *>(&text), 0, nullptr);
-    std::string message = length > 0 && text != nullptr ? std::string(text, length) : std::string();
-    LocalFree(text);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' '))
-        message.pop_back();
-    return message.empty() ? "system error " + std::to_string(error) : message;
-}
 
 // Six letters and digits that differ between calls and between processes.
 std::string uniqueSuffix()
@@ -48,7 +37,7 @@ std::string uniqueSuffix()
 
 std::string errorText(int error)
 {
-    return error < 0 ? systemMessage(static_cast<DWORD>(-error)) : std::strerror(error);
+    return error < 0 ? host::windowsErrorText(static_cast<DWORD>(-error)) : std::strerror(error);
 }
 
 int openInput(const std::string &path, std::uint64_t &size, std::string &problem)
@@ -88,7 +77,8 @@ std::string inspectTarget(const std::string &path, Target &target)
     const DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = GetLastError();
-        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? std::string() : systemMessage(error);
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? std::string()
+                                                                              : host::windowsErrorText(error);
     }
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
         return "it is a folder";
