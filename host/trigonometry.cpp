@@ -51,20 +51,21 @@ Reduced reduce(double x)
     double rest = x - count * kHalfPi1;
     double taken = count * kHalfPi1Rest;
     double high = rest - taken;
-    // Near a multiple of pi/2 the leading bits cancel: take the next parts of pi/2.
-    if (exponent - exponentOf(high) > 16) {
+    // Near a multiple of pi/2 the leading bits cancel: take the next parts of pi/2, as
+    // many as the bits lost call for.
+    struct Part {
+        double part, rest;
+        int bitsLost;
+    };
+    constexpr Part kNextParts[] = {{kHalfPi2, kHalfPi2Rest, 16}, {kHalfPi3, kHalfPi3Rest, 49}};
+    for (const Part &next : kNextParts) {
+        if (exponent - exponentOf(high) <= next.bitsLost)
+            break;
         const double before = rest;
-        taken = count * kHalfPi2;
+        taken = count * next.part;
         rest = before - taken;
-        taken = count * kHalfPi2Rest - ((before - rest) - taken);
+        taken = count * next.rest - ((before - rest) - taken);
         high = rest - taken;
-        if (exponent - exponentOf(high) > 49) {
-            const double again = rest;
-            taken = count * kHalfPi3;
-            rest = again - taken;
-            taken = count * kHalfPi3Rest - ((again - rest) - taken);
-            high = rest - taken;
-        }
     }
     const double low = (rest - high) - taken;
     return {static_cast<int>(static_cast<long long>(count) & 3), high, low};
