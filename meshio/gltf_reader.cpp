@@ -4,6 +4,7 @@
 // UV map "UV", materials as surfaces. Every index, count and offset is checked against
 // what the buffers hold before it is used.
 #include "meshio/formats.h"
+#include "meshio/gltf_buffers.h"
 #include "meshio/reading.h"
 #include "sdk/modeler_host.h"
 
@@ -19,10 +20,9 @@ namespace tuft::meshio {
 
 namespace {
 
-using Json = nlohmann::json;
+using Json = gltf::Json;
 using Matrix = std::array<double, 16>; // column-major, as glTF writes it
 
-constexpr std::uint32_t kGlbMagic = 0x46546C67, kJsonChunk = 0x4E4F534A, kBinChunk = 0x004E4942;
 constexpr int kMostNodeDepth = 64; // a hierarchy deeper than this is taken for a cycle
 
 const char *const kUnreadableExtensions[] = {"KHR_draco_mesh_compression", "EXT_meshopt_compression",
@@ -43,38 +43,11 @@ Matrix multiply(const Matrix &a, const Matrix &b)
 class GltfReader {
 public:
     GltfReader(const std::string &path, host::Object &object, const LibraryReader &files)
-        : path_(path), object_(object), files_(files)
+        : path_(path), object_(object), buffers_(path, files)
     {
     }
 
-    void readGlb(const std::string &data)
-    {
-        if (data.size() < 20)
-            fail("the file is too short to be a binary glTF");
-        const std::uint32_t magic = word(data, 0), version = word(data, 4), length = word(data, 8);
-        if (magic != kGlbMagic)
-            fail("not a binary glTF file (it does not start with \"glTF\")");
-        if (version != 2)
-            fail("glTF version " + std::to_string(version) + ": only version 2 is read");
-        if (length > data.size())
-            fail("the header says " + std::to_string(length) + " bytes, the file has " + std::to_string(data.size()));
-        std::size_t at = 12;
-        std::string json;
-        while (at + 8 <= length) {
-            const std::uint32_t chunkLength = word(data, at), type = word(data, at + 4);
-            if (chunkLength > length - at - 8)
-                fail("byte " + std::to_string(at) + ": a chunk of " + std::to_string(chunkLength) +
-                     " bytes runs past the end of the file");
-            if (type == kJsonChunk && json.empty())
-                json = data.substr(at + 8, chunkLength);
-            else if (type == kBinChunk && !binary_)
-                binary_ = data.substr(at + 8, chunkLength);
-            at += 8 + chunkLength;
-        }
-        if (json.empty())
-            fail("the file has no JSON chunk");
-        read(json);
-    }
+    void readGlb(const std::string &data) { read(gltf::jsonOfGlb(path_, data, binary_)); }
 
     void read(const std::string &text)
     {
@@ -85,7 +58,7 @@ public:
         }
         try {
             checkExtensions();
-            loadBuffers();
+            buffers_.load(gltf_, binary_);
             readScene();
         } catch (const Json::exception &error) {
             fail("the JSON does not describe glTF as it should: " + std::string(error.what()));
@@ -96,13 +69,6 @@ public:
     ReadWarnings warnings;
 
 private:
-    static std::uint32_t word(const std::string &data, std::size_t at)
-    {
-        std::uint32_t value;
-        std::memcpy(&value, data.data() + at, 4);
-        return value;
-    }
-
     [[noreturn]] void fail(const std::string &what) const { throw MeshIoError(path_ + ": " + what); }
 
     void checkExtensions() const
@@ -116,67 +82,6 @@ private:
             if (used)
                 fail("it is compressed with " + std::string(extension) + ", which this program does not read");
         }
-    }
-
-    void loadBuffers()
-    {
-        if (!gltf_.contains("buffers"))
-            return;
-        for (const Json &buffer : gltf_.at("buffers")) {
-            const std::size_t length = buffer.at("byteLength").get<std::size_t>();
-            std::string data;
-            if (!buffer.contains("uri")) {
-                if (!binary_)
-                    fail("a buffer without a uri, and no binary chunk");
-                data = *binary_;
-            } else {
-                data = bufferAt(buffer.at("uri").get<std::string>());
-            }
-            if (data.size() < length)
-                fail("a buffer of " + std::to_string(length) + " bytes holds only " + std::to_string(data.size()));
-            data.resize(length);
-            buffers_.push_back(std::move(data));
-        }
-    }
-
-    std::string bufferAt(const std::string &uri) const
-    {
-        const std::string prefix = "data:";
-        if (uri.compare(0, prefix.size(), prefix) == 0) {
-            const std::size_t comma = uri.find(',');
-            if (comma == std::string::npos || uri.find(";base64") == std::string::npos || uri.find(";base64") > comma)
-                fail("a data uri that is not base64");
-            return fromBase64(uri.substr(comma + 1));
-        }
-        if (!files_)
-            fail("a buffer in the file " + uri + ", which is not read here");
-        try {
-            return files_(path_, uri);
-        } catch (const MeshIoError &error) {
-            fail(std::string("a buffer cannot be read: ") + error.what());
-        }
-    }
-
-    std::string fromBase64(const std::string &text) const
-    {
-        static const std::string kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-        std::string out;
-        out.reserve(text.size() / 4 * 3);
-        std::uint32_t bits = 0;
-        int count = 0;
-        for (char c : text) {
-            if (c == '=')
-                break;
-            const std::size_t value = kAlphabet.find(c);
-            if (value == std::string::npos)
-                fail("a data uri holds a character that is not base64");
-            bits = (bits << 6) | static_cast<std::uint32_t>(value);
-            if ((count += 6) >= 8) {
-                count -= 8;
-                out.push_back(static_cast<char>((bits >> count) & 0xFF));
-            }
-        }
-        return out;
     }
 
     // The nodes to read: those of the scene, else every node that is no node's child.
@@ -246,94 +151,6 @@ private:
         return m;
     }
 
-    // An accessor's values as doubles, `components` a element, checked against its buffer.
-    std::vector<double> accessor(std::size_t index, std::size_t components, const char *what)
-    {
-        const Json &accessors = gltf_.at("accessors");
-        if (index >= accessors.size())
-            fail("accessor " + std::to_string(index) + " does not exist");
-        const Json &a = accessors.at(index);
-        const std::string where = "accessor " + std::to_string(index) + " (" + what + ")";
-        if (a.contains("sparse"))
-            fail(where + " is sparse, which this program does not read");
-        const std::size_t count = a.at("count").get<std::size_t>();
-        const int type = a.at("componentType").get<int>();
-        const std::size_t size = type == 5126 || type == 5125 ? 4 : type == 5123 || type == 5122 ? 2 : 1;
-        if (type != 5120 && type != 5121 && type != 5122 && type != 5123 && type != 5125 && type != 5126)
-            fail(where + " has the unknown component type " + std::to_string(type));
-        const std::string shape = a.at("type").get<std::string>();
-        const std::size_t expected = shape == "SCALAR" ? 1
-                                     : shape == "VEC2" ? 2
-                                     : shape == "VEC3" ? 3
-                                     : shape == "VEC4" ? 4
-                                                       : 0;
-        if (expected != components)
-            fail(where + " is a " + shape + ", not what the attribute needs");
-        if (!a.contains("bufferView"))
-            fail(where + " has no buffer view: its values are nowhere in the file");
-        std::vector<double> values;
-        const Json &view = gltf_.at("bufferViews").at(a.at("bufferView").get<std::size_t>());
-        const std::size_t bufferIndex = view.at("buffer").get<std::size_t>();
-        if (bufferIndex >= buffers_.size())
-            fail(where + ": its buffer does not exist");
-        const std::string &buffer = buffers_[bufferIndex];
-        const std::size_t viewOffset = view.value("byteOffset", std::size_t(0));
-        const std::size_t viewLength = view.at("byteLength").get<std::size_t>();
-        const std::size_t stride = view.value("byteStride", size * components);
-        const std::size_t offset = a.value("byteOffset", std::size_t(0));
-        if (viewOffset > buffer.size() || viewLength > buffer.size() - viewOffset)
-            fail(where + ": its buffer view runs past the end of its buffer");
-        const std::size_t element = size * components;
-        if (count > 0 && (stride < element || offset > viewLength || element > viewLength - offset ||
-                          count - 1 > (viewLength - offset - element) / stride))
-            fail(where + ": " + std::to_string(count) + " elements run past the end of its buffer view");
-        const bool normalized = a.value("normalized", false);
-        values.resize(count * components);
-        const char *base = buffer.data() + viewOffset + offset;
-        for (std::size_t i = 0; i < count; ++i)
-            for (std::size_t c = 0; c < components; ++c) {
-                const char *at = base + i * stride + c * size;
-                double value = 0;
-                switch (type) {
-                case 5120:
-                    value = normalized ? std::max(*reinterpret_cast<const std::int8_t *>(at) / 127.0, -1.0)
-                                       : *reinterpret_cast<const std::int8_t *>(at);
-                    break;
-                case 5121:
-                    value = static_cast<std::uint8_t>(*at) / (normalized ? 255.0 : 1.0);
-                    break;
-                case 5122: {
-                    std::int16_t v;
-                    std::memcpy(&v, at, 2);
-                    value = normalized ? std::max(v / 32767.0, -1.0) : v;
-                    break;
-                }
-                case 5123: {
-                    std::uint16_t v;
-                    std::memcpy(&v, at, 2);
-                    value = v / (normalized ? 65535.0 : 1.0);
-                    break;
-                }
-                case 5125: {
-                    std::uint32_t v;
-                    std::memcpy(&v, at, 4);
-                    value = v;
-                    break;
-                }
-                default: {
-                    float v;
-                    std::memcpy(&v, at, 4);
-                    value = v;
-                    break;
-                }
-                }
-                if (!std::isfinite(value))
-                    fail(where + ": element " + std::to_string(i) + " is not a finite number");
-                values[i * components + c] = value;
-            }
-        return values;
-    }
-
     void readMesh(std::size_t index, const Matrix &world)
     {
         const Json &meshes = gltf_.at("meshes");
@@ -355,18 +172,19 @@ private:
         const Json &attributes = primitive.at("attributes");
         if (!attributes.contains("POSITION"))
             fail("a primitive has no POSITION");
-        const std::vector<double> positions = accessor(attributes.at("POSITION").get<std::size_t>(), 3, "POSITION");
+        const std::vector<double> positions =
+            buffers_.accessor(gltf_, attributes.at("POSITION").get<std::size_t>(), 3, "POSITION");
         const std::size_t vertices = positions.size() / 3;
         std::vector<double> normals, uvs;
         if (attributes.contains("NORMAL"))
-            normals = accessor(attributes.at("NORMAL").get<std::size_t>(), 3, "NORMAL");
+            normals = buffers_.accessor(gltf_, attributes.at("NORMAL").get<std::size_t>(), 3, "NORMAL");
         if (attributes.contains("TEXCOORD_0"))
-            uvs = accessor(attributes.at("TEXCOORD_0").get<std::size_t>(), 2, "TEXCOORD_0");
+            uvs = buffers_.accessor(gltf_, attributes.at("TEXCOORD_0").get<std::size_t>(), 2, "TEXCOORD_0");
         if ((!normals.empty() && normals.size() != positions.size()) || (!uvs.empty() && uvs.size() != 2 * vertices))
             fail("a primitive's attributes have different counts");
         std::vector<std::uint32_t> indices;
         if (primitive.contains("indices")) {
-            for (double index : accessor(primitive.at("indices").get<std::size_t>(), 1, "indices")) {
+            for (double index : buffers_.accessor(gltf_, primitive.at("indices").get<std::size_t>(), 1, "indices")) {
                 if (index >= static_cast<double>(vertices))
                     fail("index " + std::to_string(static_cast<std::uint64_t>(index)) + " is past the " +
                          std::to_string(vertices) + " vertices of its primitive");
@@ -523,10 +341,9 @@ public:
 private:
     const std::string &path_;
     host::Object &object_;
-    const LibraryReader &files_;
     Json gltf_;
     std::optional<std::string> binary_;
-    std::vector<std::string> buffers_;
+    gltf::Buffers buffers_;
     std::vector<float> normalValues_, uvValues_;
     std::vector<std::uint8_t> normalHas_, uvHas_;
     std::map<std::string, std::uint32_t> surfaces_;

@@ -1,0 +1,41 @@
+// The binary side of a glTF file: the chunks of a .glb, the buffers (its binary chunk,
+// data URIs, files beside it) and the accessors read from them, every offset, stride
+// and count checked against what the buffers hold.
+#pragma once
+
+#include "meshio/formats.h"
+
+#include <nlohmann/json.hpp>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tuft::meshio::gltf {
+
+using Json = nlohmann::json;
+
+// The JSON chunk of a binary glTF file; its binary chunk, if any, in `binary`. Throws
+// MeshIoError naming `path` and the byte of a fault.
+std::string jsonOfGlb(const std::string &path, const std::string &data, std::optional<std::string> &binary);
+
+class Buffers {
+public:
+    Buffers(const std::string &path, const LibraryReader &files) : path_(path), files_(files) {}
+
+    // The buffers `gltf` declares, each checked to hold its byteLength.
+    void load(const Json &gltf, const std::optional<std::string> &binary);
+    // An accessor's values as doubles, `components` an element, checked against its buffer.
+    std::vector<double> accessor(const Json &gltf, std::size_t index, std::size_t components, const char *what) const;
+
+private:
+    [[noreturn]] void fail(const std::string &what) const { throw MeshIoError(path_ + ": " + what); }
+    std::string bufferAt(const std::string &uri) const;
+    std::string fromBase64(const std::string &text) const;
+
+    const std::string &path_;
+    const LibraryReader &files_;
+    std::vector<std::string> buffers_;
+};
+
+} // namespace tuft::meshio::gltf
