@@ -1,6 +1,7 @@
 #include "app/job_checks.h"
 
 #include "app/plant_job.h"
+#include "host/paths.h"
 #include "meshio/file_system.h"
 #include "sdk/modeler_host.h"
 
@@ -87,8 +88,10 @@ std::uint64_t bytesPerPoint(const host::Mesh *layer, bool withUv)
 
 std::string folderOf(const std::string &path)
 {
-    const std::size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const std::size_t slash = host::lastSeparator(path);
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 || path[slash] == ':' ? path.substr(0, slash + 1) : path.substr(0, slash); // "/", "C:"
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The services a plug-in looks up by name, and the C tables that reach them. The
 // tables carry no context, so their trampolines reach the host whose activation runs.
 #include "host/modeler.h"
+#include "host/paths.h"
 
 #include <cstring>
 
@@ -125,7 +126,7 @@ int Modeler::fileRequest(int version, MhFileRequest *request)
         return 1;
     }
     std::memcpy(request->fullName, answer->c_str(), answer->size() + 1);
-    const std::size_t slash = answer->find_last_of('/');
+    const std::size_t slash = lastSeparator(*answer);
     const std::string base = slash == std::string::npos ? *answer : answer->substr(slash + 1);
     const std::string dir = slash == std::string::npos ? std::string() : answer->substr(0, slash);
     if (request->baseName != nullptr)

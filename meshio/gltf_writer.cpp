@@ -2,6 +2,7 @@
 // mesh per written layer, a primitive and a material per surface, polygons as triangle
 // fans in their own vertex order. The JSON is written first, then the binary data is
 // streamed straight into the file in the order its views lie, formatted on every core.
+#include "host/paths.h"
 #include "host/surface_colours.h"
 #include "meshio/atomic_file.h"
 #include "meshio/corner_channels.h"
@@ -403,10 +404,8 @@ WrittenCounts writeGltf(const std::string &path, const std::vector<const host::L
         counts.warnings.push_back(path + ": " + std::to_string(skipped) +
                                   " polygons of fewer than three points not written: glTF triangles cannot hold them");
     const Channels channels{file.uvs, file.normals};
-    const std::size_t slash = path.find_last_of('/'), dot = path.find_last_of('.');
-    const std::string binaryPath = path.substr(0, dot) + ".bin";
-    const std::string binaryUri =
-        binary ? std::string() : binaryPath.substr(slash == std::string::npos ? 0 : slash + 1);
+    const std::string binaryPath = path.substr(0, path.find_last_of('.')) + ".bin";
+    const std::string binaryUri = binary ? std::string() : host::fileNameOf(binaryPath);
     std::size_t binaryLength = 0;
     std::string json = describe(object, layers, chosen, options, channels, binaryUri, binaryLength).dump();
     ProgressCount progress(options.progress, items);

@@ -1,5 +1,6 @@
 #include "meshio/meshio.h"
 
+#include "host/paths.h"
 #include "meshio/formats.h"
 #include "meshio/reading.h"
 #include "sdk/modeler_host.h"
@@ -15,7 +16,7 @@ namespace {
 std::string extensionOf(const std::string &path)
 {
     const std::size_t dot = path.find_last_of('.');
-    const std::size_t slash = path.find_last_of('/');
+    const std::size_t slash = host::lastSeparator(path);
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
         return "";
     std::string extension = path.substr(dot + 1);

@@ -1,5 +1,6 @@
 // The material library an OBJ file is written with: the libraries the input named, and
 // one written beside the file for the surfaces none of them defines.
+#include "host/paths.h"
 #include "host/surface_colours.h"
 #include "meshio/formats.h"
 #include "meshio/writing.h"
@@ -12,16 +13,10 @@ namespace tuft::meshio {
 
 namespace {
 
-std::string fileName(const std::string &path)
-{
-    const std::size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 std::string withoutExtension(const std::string &path)
 {
     const std::size_t dot = path.find_last_of('.');
-    const std::size_t slash = path.find_last_of('/');
+    const std::size_t slash = host::lastSeparator(path);
     return dot == std::string::npos || (slash != std::string::npos && dot < slash) ? path : path.substr(0, dot);
 }
 
@@ -71,13 +66,12 @@ MaterialLibraries materialLibrariesFor(const std::string &objPath, const host::O
     if (content.empty())
         return libraries;
     // Beside the OBJ file, named after it, never in the place of a library the input named.
-    std::string library = fileName(withoutExtension(objPath)) + ".mtl";
+    std::string library = host::fileNameOf(withoutExtension(objPath)) + ".mtl";
     const auto &named = object.materialLibraries;
     if (std::find(named.begin(), named.end(), library) != named.end())
-        library = fileName(withoutExtension(objPath)) + "-surfaces.mtl";
-    const std::size_t slash = objPath.find_last_of('/');
-    libraries.path = (slash == std::string::npos ? std::string() : objPath.substr(0, slash + 1)) + library;
-    libraries.content = "# the surfaces of " + fileName(objPath) + ", written by tuftsprout\n" + content;
+        library = host::fileNameOf(withoutExtension(objPath)) + "-surfaces.mtl";
+    libraries.path = host::folderOf(objPath) + library;
+    libraries.content = "# the surfaces of " + host::fileNameOf(objPath) + ", written by tuftsprout\n" + content;
     names += (names.empty() ? "" : " ") + library;
     return libraries;
 }

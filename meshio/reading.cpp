@@ -1,5 +1,6 @@
 #include "meshio/reading.h"
 
+#include "host/paths.h"
 #include "meshio/file_system.h"
 #include "meshio/meshio.h"
 
@@ -105,14 +106,9 @@ std::string fileBeside(const std::string &namingPath, const std::string &encoded
             name.push_back(encoded[i]);
         }
     }
-    const bool leaves = name.empty() || name[0] == '/' || name == ".." || name.rfind("../", 0) == 0 ||
-                        name.find("/../") != std::string::npos || name.find('\0') != std::string::npos ||
-                        (name.size() >= 3 && name.compare(name.size() - 3, 3, "/..") == 0);
-    if (leaves)
+    if (!host::staysInFolder(name))
         throw MeshIoError(name + ": it is not in the folder of " + namingPath + " or below it");
-    const std::size_t slash = namingPath.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? std::string() : namingPath.substr(0, slash + 1);
-    return readInputFile(folder + name, {}, largest);
+    return readInputFile(host::folderOf(namingPath) + name, {}, largest);
 }
 
 std::string materialLibraryText(const std::string &objPath, const std::string &library)

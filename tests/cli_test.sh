@@ -140,4 +140,21 @@ done
 set -e
 [ ! -e wrong.ply ] || fail "a usage error wrote a file"
 
+# Windows paths (TUFT_WINDOWS set: the program runs under Wine, whose drive Z: is /):
+# backslashes and a drive find the material library beside the input, and the files
+# written name their companions by file name alone.
+if [ -n "${TUFT_WINDOWS:-}" ]; then
+    mkdir -p backslash/meshes && cp "$fixtures/terrain.obj" "$fixtures/terrain.mtl" backslash/meshes/
+    windows="Z:$(pwd | tr / '\\')\\backslash"
+    "$tuftsprout" plant "$windows\\meshes\\terrain.obj" -o "$windows\\t.obj" --number 5 2>err.txt ||
+        fail "backslashed paths: $(cat err.txt)"
+    [ ! -s err.txt ] || ! grep -q warning err.txt || fail "backslashed paths warned: $(cat err.txt)"
+    grep -qx 'mtllib terrain.mtl t.mtl' backslash/t.obj || fail "t.obj names its libraries wrongly: $(grep mtllib backslash/t.obj)"
+    "$tuftsprout" plant -o "$windows\\g.gltf" --number 5 2>/dev/null
+    grep -q '"uri":"g.bin"' backslash/g.gltf || fail "g.gltf names its buffer wrongly: $(grep -o '"uri":"[^"]*"' backslash/g.gltf)"
+    printf 'mtllib ..\\secret.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n' > backslash/meshes/up.obj
+    "$tuftsprout" plant "$windows\\meshes\\up.obj" -o up.obj --number 2 2>err.txt
+    grep -q 'secret.mtl: it is not in the folder of the OBJ file' err.txt || fail "..\\ left the folder: $(cat err.txt)"
+fi
+
 echo "cli: 1 passed, 0 failed"
