@@ -24,6 +24,25 @@ std::uint32_t word(const std::string &data, std::size_t at)
 
 } // namespace
 
+std::size_t wholeNumber(const std::string &path, const Json &value, const std::string &what)
+{
+    if (!value.is_number_unsigned() || value.get<std::uint64_t>() > SIZE_MAX)
+        failIn(path, what + " is " + value.dump() + ", not a whole number from 0 up that this program can hold");
+    return static_cast<std::size_t>(value.get<std::uint64_t>());
+}
+
+std::size_t wholeNumberOr(const std::string &path, const Json &object, const char *key, std::size_t fallback)
+{
+    return object.contains(key) ? wholeNumber(path, object.at(key), key) : fallback;
+}
+
+float unitNumber(const std::string &path, const Json &value, const std::string &what)
+{
+    if (!value.is_number() || !(value.get<double>() >= 0 && value.get<double>() <= 1))
+        failIn(path, what + " is " + value.dump() + ", not a number from 0 to 1");
+    return static_cast<float>(value.get<double>());
+}
+
 std::string jsonOfGlb(const std::string &path, const std::string &data, std::optional<std::string> &binary)
 {
     if (data.size() < 20)
@@ -59,7 +78,7 @@ void Buffers::load(const Json &gltf, const std::optional<std::string> &binary)
     if (!gltf.contains("buffers"))
         return;
     for (const Json &buffer : gltf.at("buffers")) {
-        const std::size_t length = buffer.at("byteLength").get<std::size_t>();
+        const std::size_t length = whole(buffer.at("byteLength"), "a buffer's byteLength");
         std::string data;
         if (!buffer.contains("uri")) {
             if (!binary)
@@ -125,8 +144,8 @@ std::vector<double> Buffers::accessor(const Json &gltf, std::size_t index, std::
     const std::string where = "accessor " + std::to_string(index) + " (" + what + ")";
     if (a.contains("sparse"))
         fail(where + " is sparse, which this program does not read");
-    const std::size_t count = a.at("count").get<std::size_t>();
-    const int type = a.at("componentType").get<int>();
+    const std::size_t count = whole(a.at("count"), where + ": its count");
+    const std::size_t type = whole(a.at("componentType"), where + ": its componentType");
     const std::size_t size = type == 5126 || type == 5125 ? 4 : type == 5123 || type == 5122 ? 2 : 1;
     if (type != 5120 && type != 5121 && type != 5122 && type != 5123 && type != 5125 && type != 5126)
         fail(where + " has the unknown component type " + std::to_string(type));
@@ -141,15 +160,15 @@ std::vector<double> Buffers::accessor(const Json &gltf, std::size_t index, std::
     if (!a.contains("bufferView"))
         fail(where + " has no buffer view: its values are nowhere in the file");
     std::vector<double> values;
-    const Json &view = gltf.at("bufferViews").at(a.at("bufferView").get<std::size_t>());
-    const std::size_t bufferIndex = view.at("buffer").get<std::size_t>();
+    const Json &view = gltf.at("bufferViews").at(whole(a.at("bufferView"), where + ": its bufferView"));
+    const std::size_t bufferIndex = whole(view.at("buffer"), where + ": its buffer view's buffer");
     if (bufferIndex >= buffers_.size())
         fail(where + ": its buffer does not exist");
     const std::string &buffer = buffers_[bufferIndex];
-    const std::size_t viewOffset = view.value("byteOffset", std::size_t(0));
-    const std::size_t viewLength = view.at("byteLength").get<std::size_t>();
-    const std::size_t stride = view.value("byteStride", size * components);
-    const std::size_t offset = a.value("byteOffset", std::size_t(0));
+    const std::size_t viewOffset = wholeNumberOr(path_, view, "byteOffset", 0);
+    const std::size_t viewLength = whole(view.at("byteLength"), where + ": its buffer view's byteLength");
+    const std::size_t stride = wholeNumberOr(path_, view, "byteStride", size * components);
+    const std::size_t offset = wholeNumberOr(path_, a, "byteOffset", 0);
     if (viewOffset > buffer.size() || viewLength > buffer.size() - viewOffset)
         fail(where + ": its buffer view runs past the end of its buffer");
     const std::size_t element = size * components;
@@ -201,6 +220,19 @@ std::vector<double> Buffers::accessor(const Json &gltf, std::size_t index, std::
             values[i * components + c] = value;
         }
     return values;
+}
+
+std::vector<double> Buffers::indices(const Json &gltf, std::size_t index) const
+{
+    const Json &accessors = gltf.at("accessors");
+    if (index < accessors.size()) {
+        const Json &a = accessors.at(index);
+        const std::size_t type = whole(a.at("componentType"), "accessor " + std::to_string(index) + " (indices)");
+        if ((type != 5121 && type != 5123 && type != 5125) || a.value("normalized", false))
+            fail("accessor " + std::to_string(index) + " (indices) has the component type " + std::to_string(type) +
+                 (a.value("normalized", false) ? ", normalized" : "") + ": indices are unsigned bytes, shorts or ints");
+    }
+    return accessor(gltf, index, 1, "indices");
 }
 
 } // namespace tuft::meshio::gltf

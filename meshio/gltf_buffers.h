@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,6 +15,15 @@
 namespace tuft::meshio::gltf {
 
 using Json = nlohmann::json;
+
+// A JSON value that must be a whole number from 0 up (an index, a count, an offset, a
+// code); a fraction, a negative number, one beyond the platform's sizes or anything but
+// a number throws MeshIoError naming `path` and `what`. Never a cast of what it is not.
+std::size_t wholeNumber(const std::string &path, const Json &value, const std::string &what);
+// A member that may be left out: `fallback` then.
+std::size_t wholeNumberOr(const std::string &path, const Json &object, const char *key, std::size_t fallback);
+// A JSON number from 0 to 1 (a colour's share); anything else throws as above.
+float unitNumber(const std::string &path, const Json &value, const std::string &what);
 
 // The JSON chunk of a binary glTF file; its binary chunk, if any, in `binary`. Throws
 // MeshIoError naming `path` and the byte of a fault.
@@ -27,9 +37,12 @@ public:
     void load(const Json &gltf, const std::optional<std::string> &binary);
     // An accessor's values as doubles, `components` an element, checked against its buffer.
     std::vector<double> accessor(const Json &gltf, std::size_t index, std::size_t components, const char *what) const;
+    // An accessor of indices: unsigned integers, as glTF has them, never normalized.
+    std::vector<double> indices(const Json &gltf, std::size_t index) const;
 
 private:
     [[noreturn]] void fail(const std::string &what) const { throw MeshIoError(path_ + ": " + what); }
+    std::size_t whole(const Json &value, const std::string &what) const { return wholeNumber(path_, value, what); }
     std::string bufferAt(const std::string &uri) const;
     std::string fromBase64(const std::string &text) const;
 

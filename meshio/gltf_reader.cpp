@@ -70,6 +70,10 @@ public:
 
 private:
     [[noreturn]] void fail(const std::string &what) const { throw MeshIoError(path_ + ": " + what); }
+    std::size_t whole(const Json &value, const std::string &what) const
+    {
+        return gltf::wholeNumber(path_, value, what);
+    }
 
     void checkExtensions() const
     {
@@ -89,16 +93,16 @@ private:
     {
         std::vector<std::size_t> roots;
         const Json &scenes = gltf_.contains("scenes") ? gltf_.at("scenes") : Json::array();
-        const std::size_t scene = gltf_.value("scene", std::size_t(0));
+        const std::size_t scene = gltf::wholeNumberOr(path_, gltf_, "scene", 0);
         if (scene < scenes.size() && scenes.at(scene).contains("nodes")) {
             for (const Json &node : scenes.at(scene).at("nodes"))
-                roots.push_back(node.get<std::size_t>());
+                roots.push_back(whole(node, "a node of the scene"));
         } else if (gltf_.contains("nodes")) {
             std::vector<bool> child(gltf_.at("nodes").size(), false);
             for (const Json &node : gltf_.at("nodes"))
                 for (const Json &c : node.value("children", Json::array()))
-                    if (c.get<std::size_t>() < child.size())
-                        child[c.get<std::size_t>()] = true;
+                    if (whole(c, "a node's child") < child.size())
+                        child[whole(c, "a node's child")] = true;
             for (std::size_t n = 0; n < child.size(); ++n)
                 if (!child[n])
                     roots.push_back(n);
@@ -117,9 +121,9 @@ private:
         const Json &node = nodes.at(index);
         const Matrix world = multiply(parent, localMatrix(node));
         if (node.contains("mesh"))
-            readMesh(node.at("mesh").get<std::size_t>(), world);
+            readMesh(whole(node.at("mesh"), "a node's mesh"), world);
         for (const Json &child : node.value("children", Json::array()))
-            readNode(child.get<std::size_t>(), world, depth + 1);
+            readNode(whole(child, "a node's child"), world, depth + 1);
     }
 
     static Matrix localMatrix(const Json &node)
@@ -173,18 +177,18 @@ private:
         if (!attributes.contains("POSITION"))
             fail("a primitive has no POSITION");
         const std::vector<double> positions =
-            buffers_.accessor(gltf_, attributes.at("POSITION").get<std::size_t>(), 3, "POSITION");
+            buffers_.accessor(gltf_, whole(attributes.at("POSITION"), "POSITION"), 3, "POSITION");
         const std::size_t vertices = positions.size() / 3;
         std::vector<double> normals, uvs;
         if (attributes.contains("NORMAL"))
-            normals = buffers_.accessor(gltf_, attributes.at("NORMAL").get<std::size_t>(), 3, "NORMAL");
+            normals = buffers_.accessor(gltf_, whole(attributes.at("NORMAL"), "NORMAL"), 3, "NORMAL");
         if (attributes.contains("TEXCOORD_0"))
-            uvs = buffers_.accessor(gltf_, attributes.at("TEXCOORD_0").get<std::size_t>(), 2, "TEXCOORD_0");
+            uvs = buffers_.accessor(gltf_, whole(attributes.at("TEXCOORD_0"), "TEXCOORD_0"), 2, "TEXCOORD_0");
         if ((!normals.empty() && normals.size() != positions.size()) || (!uvs.empty() && uvs.size() != 2 * vertices))
             fail("a primitive's attributes have different counts");
         std::vector<std::uint32_t> indices;
         if (primitive.contains("indices")) {
-            for (double index : buffers_.accessor(gltf_, primitive.at("indices").get<std::size_t>(), 1, "indices")) {
+            for (double index : buffers_.indices(gltf_, whole(primitive.at("indices"), "a primitive's indices"))) {
                 if (index >= static_cast<double>(vertices))
                     fail("index " + std::to_string(static_cast<std::uint64_t>(index)) + " is past the " +
                          std::to_string(vertices) + " vertices of its primitive");
@@ -239,7 +243,7 @@ private:
 
     void addPolygons(const Json &primitive, std::uint32_t first, const std::vector<std::uint32_t> &indices)
     {
-        const int mode = primitive.value("mode", 4);
+        const std::size_t mode = gltf::wholeNumberOr(path_, primitive, "mode", 4);
         const std::uint32_t surface = surfaceOf(primitive);
         const auto add = [&](std::initializer_list<std::uint32_t> corners) {
             std::uint32_t points[3];
@@ -289,7 +293,7 @@ private:
     {
         if (!primitive.contains("material"))
             return surface("Default", nullptr);
-        const std::size_t index = primitive.at("material").get<std::size_t>();
+        const std::size_t index = whole(primitive.at("material"), "a primitive's material");
         const Json &materials = gltf_.at("materials");
         if (index >= materials.size())
             fail("material " + std::to_string(index) + " does not exist");
@@ -299,7 +303,8 @@ private:
         if (material.contains("pbrMetallicRoughness") &&
             material.at("pbrMetallicRoughness").contains("baseColorFactor"))
             for (int i = 0; i < 3; ++i)
-                look.diffuse[i] = material.at("pbrMetallicRoughness").at("baseColorFactor").at(i).get<float>();
+                look.diffuse[i] = gltf::unitNumber(
+                    path_, material.at("pbrMetallicRoughness").at("baseColorFactor").at(i), "a baseColorFactor");
         return surface(name, &look);
     }
 

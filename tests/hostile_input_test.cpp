@@ -328,6 +328,24 @@ TEST_F(HostileInput, GltfIsCheckedAgainstItsBuffers)
     morph.replace(morph.find(R"("indices":1)"), 11, R"("indices":1,"targets":[{"POSITION":0}])");
     expectRefusals(*this,
                    {{"morph.glb", glb(morph, triangleData()), "morph targets, which this program does not read"}});
+    // Numbers are what glTF says they are, or refused: never cast from a fraction, a
+    // negative number or one out of the type's range.
+    std::string coloured =
+        triangleJson("", R"(,"materials":[{"pbrMetallicRoughness":{"baseColorFactor":[1e300,0,0,1]}}])");
+    coloured.replace(coloured.find(R"("indices":1)"), 11, R"("indices":1,"material":0)");
+    std::string negative = triangleJson();
+    negative.replace(negative.find(R"("indices":1)"), 11, R"("indices":-1)");
+    expectRefusals(
+        *this,
+        {
+            {"signed-indices.glb", "", "accessor 2 (indices) has the component type 5122: indices are unsigned"},
+            {"float-count.glb", glb(triangleJson("", "", "1e30"), triangleData()),
+             "accessor 1 (indices): its count is 1e+30, not a whole number from 0 up"},
+            {"fraction.glb", glb(triangleJson(R"(,"byteOffset":0.5)"), triangleData()),
+             "byteOffset is 0.5, not a whole number"},
+            {"negative.glb", glb(negative, triangleData()), "a primitive's indices is -1, not a whole number"},
+            {"colour.glb", glb(coloured, triangleData()), "a baseColorFactor is 1e+300, not a number from 0 to 1"},
+        });
     // A kilobyte claiming four billion elements takes no more than a little memory.
     EXPECT_LT(peakBytesReading(file("claim.glb", glb(triangleJson("", "", "4294967295"), triangleData()))), 100l << 20);
 }
