@@ -184,12 +184,14 @@ struct GatheredMap {
 };
 
 // What a PLY file holds for the object, gathered while reading.
+constexpr std::uint32_t kNoSurfaceNumber = UINT32_MAX;
+
 struct Content {
     host::Mesh mesh;
     std::vector<GatheredMap> maps;
     std::size_t pointCount = 0;
     bool verticesRead = false;
-    std::vector<std::uint32_t> faceSurface;                   // a surface number a face, when the file gives them
+    std::vector<std::uint32_t> faceSurface; // a surface number a face once any face has one (kNoSurfaceNumber: none)
     std::vector<std::pair<std::string, std::size_t>> skipped; // elements read past
     std::vector<std::string> unread;                          // properties read past, "element: names"
 };
@@ -323,15 +325,18 @@ void readFaces(const std::string &path, const Element &element, Body &body, Cont
         throw MeshIoError(path + ": faces come before the vertices");
     if (!unread.empty())
         content.unread.push_back("face: " + unread);
+    // The faces of earlier face elements, which numbered no surface, keep to "Default".
+    if (surfaceIndex >= 0)
+        content.faceSurface.resize(content.mesh.polygonCount(), kNoSurfaceNumber);
     std::vector<std::uint32_t> indices;
     for (std::size_t i = 0; i < element.count; ++i) {
         body.beginRecord(element.name, i);
-        std::uint32_t surface = 0;
+        std::uint32_t surface = kNoSurfaceNumber;
         for (std::size_t p = 0; p < element.properties.size(); ++p) {
             const Property &property = element.properties[p];
             if (static_cast<int>(p) == surfaceIndex) {
                 const double value = body.read(property.type);
-                if (value < 0)
+                if (value < 0 || value >= kNoSurfaceNumber)
                     body.fail(property.name + " is " + numberText(value) + ", not a surface number");
                 surface = static_cast<std::uint32_t>(value);
                 continue;
@@ -357,7 +362,7 @@ void readFaces(const std::string &path, const Element &element, Body &body, Cont
         if (indices.empty())
             continue;
         content.mesh.addPolygon(MH_POLY_FACE, 0, indices.data(), static_cast<std::uint32_t>(indices.size()));
-        if (surfaceIndex >= 0)
+        if (!content.faceSurface.empty() || surfaceIndex >= 0)
             content.faceSurface.push_back(surface);
     }
 }
@@ -387,7 +392,7 @@ void attachToObject(const std::string &path, host::Object &object, Content &cont
     const std::uint32_t fallback = object.surfaceIndex("Default");
     for (std::size_t f = 0; f < content.mesh.polygonCount(); ++f) {
         std::uint32_t surface = fallback;
-        if (!content.faceSurface.empty()) {
+        if (!content.faceSurface.empty() && content.faceSurface[f] != kNoSurfaceNumber) {
             const std::uint32_t number = content.faceSurface[f];
             const auto found = surfaces.find(number);
             surface = found != surfaces.end()

@@ -247,6 +247,16 @@ TEST_F(HostileInput, LayoutOdditiesAreRefusedOrReadInLinearTime)
     const long key = object.findMapKey(MH_MAP_WEIGHT, "w2999");
     ASSERT_GE(key, 0);
     EXPECT_EQ(object.findLayer(1)->mesh.findMap(static_cast<std::uint32_t>(key))->values[1], 2999.0f);
+    // Face elements with and without surface numbers: each face keeps its own (the
+    // numbers once went to the wrong faces, and past the end of their list).
+    host::Object faces;
+    meshio::readMesh(fixture("face-elements-with-and-without-surfaces.ply"), faces, 1);
+    const host::Mesh &mesh = faces.findLayer(1)->mesh;
+    ASSERT_EQ(mesh.polygonCount(), 4u);
+    std::vector<std::string> surfaces;
+    for (std::size_t f = 0; f < mesh.polygonCount(); ++f)
+        surfaces.push_back(faces.surfaceName(mesh.polygons[f].surface));
+    EXPECT_EQ(surfaces, (std::vector<std::string>{"Default", "Surface 7", "Surface 9", "Default"}));
 }
 
 // A binary glTF of that JSON and binary chunk.
