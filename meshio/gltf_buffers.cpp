@@ -227,10 +227,12 @@ std::vector<double> Buffers::indices(const Json &gltf, std::size_t index) const
     const Json &accessors = gltf.at("accessors");
     if (index < accessors.size()) {
         const Json &a = accessors.at(index);
-        const std::size_t type = whole(a.at("componentType"), "accessor " + std::to_string(index) + " (indices)");
-        if ((type != 5121 && type != 5123 && type != 5125) || a.value("normalized", false))
-            fail("accessor " + std::to_string(index) + " (indices) has the component type " + std::to_string(type) +
-                 (a.value("normalized", false) ? ", normalized" : "") + ": indices are unsigned bytes, shorts or ints");
+        const std::string where = "accessor " + std::to_string(index) + " (indices)";
+        const std::size_t type = whole(a.at("componentType"), where);
+        const bool normalized = a.value("normalized", false);
+        if ((type != 5121 && type != 5123 && type != 5125) || normalized)
+            fail(where + " has the component type " + std::to_string(type) + (normalized ? ", normalized" : "") +
+                 ": indices are unsigned bytes, shorts or ints");
     }
     return accessor(gltf, index, 1, "indices");
 }

@@ -100,9 +100,11 @@ private:
         } else if (gltf_.contains("nodes")) {
             std::vector<bool> child(gltf_.at("nodes").size(), false);
             for (const Json &node : gltf_.at("nodes"))
-                for (const Json &c : node.value("children", Json::array()))
-                    if (whole(c, "a node's child") < child.size())
-                        child[whole(c, "a node's child")] = true;
+                for (const Json &c : node.value("children", Json::array())) {
+                    const std::size_t index = whole(c, "a node's child");
+                    if (index < child.size())
+                        child[index] = true;
+                }
             for (std::size_t n = 0; n < child.size(); ++n)
                 if (!child[n])
                     roots.push_back(n);
