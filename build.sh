@@ -71,8 +71,9 @@ check_linux_exports() {
 
 # Each fuzz target for a bounded time, from a copy of its seed corpus and the hostile
 # fixtures of its kind, with at least the coverage it had once (so that a target that
-# stops reaching its reader, or reaches it uninstrumented, is noticed).
-declare -A fuzz_least_coverage=([preset]=80 [obj]=1000 [ply]=1000 [mtl]=250 [gltf]=1000)
+# stops reaching its reader, or reaches it uninstrumented, is noticed; counted with undefined
+# behaviour fatal, which gives fewer edges: preset reaches 84 in 30 s, 110 in 31 minutes).
+declare -A fuzz_least_coverage=([preset]=70 [obj]=1000 [ply]=1000 [mtl]=250 [gltf]=1000)
 fuzz_briefly() {
     local seconds=${FUZZ_SECONDS:-30} work target coverage
     build fuzz
