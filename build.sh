@@ -4,6 +4,7 @@
 #   ./build.sh demo   build, then plant grass on the built-in default: grass.obj
 #   ./build.sh test   build every target (x86-64, i386, Windows under Wine, sanitizers, fuzzers) and run all tests
 set -euo pipefail
+trap 'echo "build.sh: stopped at line $LINENO: $BASH_COMMAND" >&2' ERR
 cd "$(dirname "$0")"
 
 base_packages=(cmake ninja-build g++ libgl-dev libegl-dev libegl-mesa0 libgl1-mesa-dri libpng-dev libfmt-dev
@@ -36,9 +37,9 @@ install_i386_gl() {
         DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends --no-remove libgl-dev:i386
 }
 
+# BUILD PRESET [CMAKE CACHE SETTINGS...]
 build() {
-    cmake --preset "$1" >/dev/null
-    cmake --build --preset "$1"
+    cmake --preset "$1" "${@:2}" >/dev/null && cmake --build --preset "$1"
 }
 
 demo() {
@@ -57,7 +58,6 @@ check_windows_exports() {
         echo "build/$1/bin/tuftsprout.dll must export _mod_descrip alone; it exports: $exports" >&2
         return 1
     fi
-    echo "windows-exports ($1): 1 passed, 0 failed"
 }
 
 check_linux_exports() {
@@ -74,32 +74,25 @@ check_linux_exports() {
 # stops reaching its reader, or reaches it uninstrumented, is noticed; counted with undefined
 # behaviour fatal, which gives fewer edges: preset reaches 84 in 30 s, 110 in 31 minutes).
 declare -A fuzz_least_coverage=([preset]=70 [obj]=1000 [ply]=1000 [mtl]=250 [gltf]=1000)
-fuzz_briefly() {
-    local seconds=${FUZZ_SECONDS:-30} work target coverage
-    build fuzz
-    for target in preset obj ply mtl gltf; do
-        work=$(mktemp -d)
-        cp tests/fuzz/corpus/$target/* "$work"
-        cp tests/fixtures/hostile/*.$target "$work" 2>/dev/null || true
-        if [ "$target" = gltf ]; then cp tests/fixtures/hostile/*.glb "$work" 2>/dev/null || true; fi
-        "build/fuzz/tests/fuzz/tuft_${target}_fuzz" -max_total_time="$seconds" -print_final_stats=1 "$work" \
-            > "build/fuzz/$target.log" 2>&1 || { tail -40 "build/fuzz/$target.log" >&2; rm -rf "$work"; return 1; }
-        rm -rf "$work"
-        coverage=$(grep -o 'DONE *cov: [0-9]*' "build/fuzz/$target.log" | grep -o '[0-9]*$')
-        if [ "${coverage:-0}" -lt "${fuzz_least_coverage[$target]}" ]; then
-            echo "fuzz-$target: coverage ${coverage:-0}, less than ${fuzz_least_coverage[$target]}" >&2
-            return 1
-        fi
-        echo "fuzz-$target: $(grep -o 'Done [0-9]* runs' "build/fuzz/$target.log"), coverage $coverage, no crash"
-    done
-    echo "fuzz: 5 passed, 0 failed"
-}
-
-# The tree's house rules: which room includes which, and one layout (.clang-format).
-check_house() {
-    python3 scripts/check_includes.py
-    git ls-files '*.c' '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
-    echo "format: 1 passed, 0 failed"
+fuzz_target_briefly() {
+    local target=$1 seconds=${FUZZ_SECONDS:-30} work coverage status=0
+    work=$(mktemp -d)
+    cp tests/fuzz/corpus/$target/* "$work"
+    cp tests/fixtures/hostile/*.$target "$work" 2>/dev/null || true
+    if [ "$target" = gltf ]; then cp tests/fixtures/hostile/*.glb "$work" 2>/dev/null || true; fi
+    "build/fuzz/tests/fuzz/tuft_${target}_fuzz" -max_total_time="$seconds" -print_final_stats=1 "$work" \
+        > "build/fuzz/$target.log" 2>&1 || status=$?
+    rm -rf "$work"
+    if [ $status -ne 0 ]; then
+        tail -40 "build/fuzz/$target.log" >&2
+        return 1
+    fi
+    coverage=$(grep -o 'DONE *cov: [0-9]*' "build/fuzz/$target.log" | grep -o '[0-9]*$')
+    if [ "${coverage:-0}" -lt "${fuzz_least_coverage[$target]}" ]; then
+        echo "fuzz-$target: coverage ${coverage:-0}, less than ${fuzz_least_coverage[$target]}" >&2
+        return 1
+    fi
+    echo "fuzz-$target: $(grep -o 'Done [0-9]* runs' "build/fuzz/$target.log"), coverage $coverage, no crash"
 }
 
 # The Khronos glTF-Validator, from the npm registry, run by node.
@@ -110,38 +103,178 @@ install_gltf_validator() {
     npm install --prefix build/npm --no-audit --no-fund --silent gltf-validator
 }
 
+# ---- What this machine can run ------------------------------------------------------
+# Machines of one kind differ: some kernels cannot run i386 programs (qemu-i386 still
+# can), and Wine's 32-bit loader is an i386 program. Each is tried for real, once.
+probe_machine() {
+    local dir=build/probe
+    mkdir -p "$dir"
+    printf 'int main(void) { return 0; }\n' > "$dir/probe.c"
+    can_i386=no can_qemu_i386=no can_wine32=no can_wine64=no
+    if gcc -m32 "$dir/probe.c" -o "$dir/i386" 2>/dev/null; then
+        "$dir/i386" 2>/dev/null && can_i386=yes
+        qemu-i386 "$dir/i386" 2>/dev/null && can_qemu_i386=yes
+    fi
+    i686-w64-mingw32-gcc "$dir/probe.c" -o "$dir/win32.exe" &&
+        timeout 600 scripts/wine.sh win32 "$dir/win32.exe" 2>/dev/null && can_wine32=yes
+    x86_64-w64-mingw32-gcc "$dir/probe.c" -o "$dir/win64.exe" &&
+        timeout 600 scripts/wine.sh win64 "$dir/win64.exe" 2>/dev/null && can_wine64=yes
+    echo "machine: i386 programs $can_i386, qemu-i386 $can_qemu_i386, Wine 32-bit $can_wine32, Wine 64-bit $can_wine64"
+}
+
+# ---- The steps, each counted ----------------------------------------------------------
+steps=(house release i386 windows32 windows64 sanitize thread fuzz)
+declare -A passed failed skipped why_skipped
+tally() { # STEP PASSED FAILED SKIPPED
+    passed[$1]=$((${passed[$1]:-0} + $2))
+    failed[$1]=$((${failed[$1]:-0} + $3))
+    skipped[$1]=$((${skipped[$1]:-0} + $4))
+}
+# CHECK STEP COMMAND...: one check that passes or fails.
+check() {
+    local step=$1
+    shift
+    if "$@"; then tally "$step" 1 0 0; else tally "$step" 0 1 0; fi
+}
+# A build that fails counts as a failure of its step, whose tests then cannot run.
+built() {
+    if build "${@:2}"; then return 0; fi
+    echo "$1: the $2 build failed" >&2
+    tally "$1" 0 1 0
+    return 1
+}
+# JUNIT_COUNT ATTRIBUTE REPORT: a count from the head of CTest's JUnit report (its
+# attributes stand one a line).
+junit_count() {
+    tr '\n\t' '  ' < "$2" | grep -o '<testsuite [^>]*>' | head -1 | grep -o " $1=\"[0-9]*\"" | grep -o '[0-9]*' || echo 0
+}
+# RUN_CTEST STEP PRESET [CTEST ARGUMENTS...]: the preset's tests, counted from CTest's report.
+run_ctest() {
+    local step=$1 preset=$2 report
+    shift 2
+    report="$PWD/build/summary/$preset-$step.xml"
+    mkdir -p build/summary
+    rm -f "$report"
+    ctest --preset "$preset" --output-junit "$report" "$@" || true
+    if [ ! -s "$report" ]; then
+        echo "$step: ctest --preset $preset wrote no report" >&2
+        tally "$step" 0 1 0
+        return
+    fi
+    local tests failures skips
+    tests=$(junit_count tests "$report")
+    failures=$(junit_count failures "$report")
+    skips=$(($(junit_count skipped "$report") + $(junit_count disabled "$report")))
+    tally "$step" $((tests - failures - skips)) "$failures" "$skips"
+}
+# SKIP_CTEST STEP PRESET WHY [CTEST ARGUMENTS...]: the tests that this machine cannot run, counted.
+skip_ctest() {
+    local step=$1 preset=$2 count
+    count=$(ctest --preset "$preset" -N "${@:4}" | grep -c '^ *Test *#' || true)
+    tally "$step" 0 0 "$count"
+    why_skipped[$step]=$3
+}
+# A line "NAME: N passed, M failed" printed by a script, counted.
+tally_printed() {
+    local step=$1 line
+    line=$(grep -E '^[a-z0-9-]+: [0-9]+ passed, [0-9]+ failed' "$2" | tail -1)
+    if [ -z "$line" ]; then tally "$step" 0 1 0; return; fi
+    tally "$step" "$(sed 's/.*: \([0-9]*\) passed.*/\1/' <<< "$line")" "$(sed 's/.* \([0-9]*\) failed.*/\1/' <<< "$line")" 0
+}
+
+step_house() {
+    check house python3 scripts/check_includes.py
+    check house bash -c "git ls-files '*.c' '*.cpp' '*.h' | xargs clang-format --dry-run --Werror"
+}
+
+step_release() {
+    built release release -DTUFT_TESTS=ON || return 0
+    check release check_linux_exports build/release/bin/tuftsprout.so
+    run_ctest release release
+}
+
+# The i386 build always compiles (the host interface's layout is proven by its compiler);
+# its check runs natively where the kernel can, or else under qemu-i386.
+step_i386() {
+    local emulator=qemu-i386
+    [ "$can_i386" = yes ] && emulator=
+    built i386 i386 "-DCMAKE_CROSSCOMPILING_EMULATOR=$emulator" || return 0
+    check i386 check_linux_exports build/i386/bin/tuftsprout.so
+    if [ "$can_i386" = yes ] || [ "$can_qemu_i386" = yes ]; then
+        run_ctest i386 i386
+    else
+        skip_ctest i386 i386 "this machine runs i386 programs neither natively nor under qemu-i386"
+    fi
+}
+
+# STEP_WINDOWS STEP PRESET TOOL-PREFIX CAN-RUN WHY: the DLL and program built and their exports
+# checked; their tests under Wine, and their outputs against Linux's, where Wine can run them.
+step_windows() {
+    local step=$1 preset=$2
+    built "$step" "$preset" || return 0
+    check "$step" check_windows_exports "$preset" "$3"
+    if [ "$4" != yes ]; then
+        skip_ctest "$step" "$preset" "$5"
+        return 0
+    fi
+    run_ctest "$step" "$preset" -E same_as_linux
+    tests/windows/compare.sh "$PWD/build/release/bin/tuftsprout" "$PWD/build/$preset/tests/tuftsprout-windows" |
+        tee "build/summary/$step-compare.txt" || true
+    tally_printed "$step" "build/summary/$step-compare.txt"
+}
+
+step_sanitize() {
+    built sanitize sanitize || return 0
+    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_ctest sanitize sanitize
+}
+
+step_thread() {
+    built thread thread || return 0
+    TSAN_OPTIONS=halt_on_error=1 run_ctest thread thread
+}
+
+step_fuzz() {
+    built fuzz fuzz || return 0
+    local target
+    for target in preset obj ply mtl gltf; do check fuzz fuzz_target_briefly "$target"; done
+}
+
+# One line per step, then the whole; the status is 1 when any check failed.
+print_summary() {
+    local step total_passed=0 total_failed=0 total_skipped=0 line
+    echo
+    echo "== summary =="
+    for step in "${steps[@]}"; do
+        line="$step: ${passed[$step]:-0} passed, ${failed[$step]:-0} failed, ${skipped[$step]:-0} skipped"
+        [ -n "${why_skipped[$step]:-}" ] && line+=" (${why_skipped[$step]})"
+        echo "$line"
+        total_passed=$((total_passed + ${passed[$step]:-0}))
+        total_failed=$((total_failed + ${failed[$step]:-0}))
+        total_skipped=$((total_skipped + ${skipped[$step]:-0}))
+    done
+    echo "total: $total_passed passed, $total_failed failed, $total_skipped skipped"
+    [ "$total_failed" -eq 0 ]
+}
+
+# Every step runs, whatever the ones before it did; the summary says how each went.
 test_all() {
     install_packages "${base_packages[@]}" "${test_packages[@]}"
     install_i386_gl
     install_packages "${wine_packages[@]}"
     install_gltf_validator
-    check_house
+    probe_machine
+    local win32_why="this kernel cannot run i386 programs, and Wine's 32-bit loader is one"
+    [ "$can_i386" = yes ] && win32_why="Wine's 32-bit loader does not start here"
 
-    cmake --preset release -DTUFT_TESTS=ON >/dev/null
-    cmake --build --preset release
-    check_linux_exports build/release/bin/tuftsprout.so
-    ctest --preset release
-
-    build i386
-    check_linux_exports build/i386/bin/tuftsprout.so
-    ctest --preset i386
-
-    # The Windows DLLs and programs (32- and 64-bit), their tests under Wine, and their
-    # outputs against Linux's.
-    for preset in mingw:i686-w64-mingw32 mingw64:x86_64-w64-mingw32; do
-        build "${preset%%:*}"
-        check_windows_exports "${preset%%:*}" "${preset#*:}"
-        ctest --preset "${preset%%:*}" -E same_as_linux
-        tests/windows/compare.sh "$PWD/build/release/bin/tuftsprout" "$PWD/build/${preset%%:*}/tests/tuftsprout-windows"
-    done
-
-    build sanitize
-    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset sanitize
-
-    build thread
-    TSAN_OPTIONS=halt_on_error=1 ctest --preset thread
-
-    fuzz_briefly
+    step_house
+    step_release
+    step_i386
+    step_windows windows32 mingw i686-w64-mingw32 "$can_wine32" "$win32_why"
+    step_windows windows64 mingw64 x86_64-w64-mingw32 "$can_wine64" "Wine's 64-bit loader does not start here"
+    step_sanitize
+    step_thread
+    step_fuzz
+    print_summary
 }
 
 case "${1:-}" in

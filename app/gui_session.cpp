@@ -24,6 +24,7 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -45,6 +46,7 @@ public:
     }
     ~Viewport() override
     {
+        Fl::remove_timeout(announceShown, this);
         if (renderer_) {
             make_current();
             renderer_.reset();
@@ -58,17 +60,29 @@ public:
         redraw();
     }
 
+    // Called once a new scene is on the screen (after the frame that shows it is swapped).
+    std::function<void()> onSceneShown;
+
 private:
     void draw() override
     {
         if (!renderer_)
             renderer_ = std::make_unique<view::Renderer>();
+        const bool fresh = fresh_;
         if (fresh_) {
             renderer_->upload(scene_);
             scene_ = view::Scene();
             fresh_ = false;
         }
         renderer_->draw(camera_, pixel_w(), pixel_h());
+        if (fresh && onSceneShown)
+            Fl::add_timeout(0.0, announceShown, this);
+    }
+
+    static void announceShown(void *self)
+    {
+        if (auto &shown = static_cast<Viewport *>(self)->onSceneShown)
+            shown();
     }
 
     int handle(int event) override
@@ -174,6 +188,7 @@ private:
         window_->end();
         window_->resizable(viewport_);
         window_->callback([](Fl_Widget *, void *data) { static_cast<Session *>(data)->close(); }, this);
+        viewport_->onSceneShown = [this] { showStatusInTitle(); };
         updateControls();
     }
 
@@ -242,6 +257,7 @@ private:
                          written.polygons);
             unsaved_ = false;
             updateControls();
+            showStatusInTitle();
             return true;
         } catch (const std::exception &error) {
             alert(error.what());
@@ -281,6 +297,10 @@ private:
             unsaved_ ? save_->activate() : save_->deactivate();
         window_->redraw();
     }
+
+    // The title says what the window shows once it shows it: the status of the object
+    // drawn, after the frame is on the screen, so what is seen and said agree.
+    void showStatusInTitle() { window_->copy_label(("tuftsprout: " + statusText_).c_str()); }
 
     struct Undo {
         host::Mesh mesh;

@@ -2,6 +2,7 @@
 
 #include "host/clock.h"
 #include "host/shared_library.h"
+#include "sdk/modeler_host_layout.h" // the tables proven at their offsets
 
 #include <cstdio>
 #include <cstring>

@@ -55,12 +55,13 @@ export DISPLAY=":$(head -1 "$work/display")"
 for _ in $(seq 300); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 (cd "$work" && exec "$tuftsprout" gui hill.obj -o window.obj --number 3000 --field 3 --division 6 "${common[@]}") &
 app=$!
-main=$(timeout 30 xdotool search --sync --onlyvisible --name '^tuftsprout$' | head -1)
+main=$(timeout 30 xdotool search --sync --onlyvisible --name '^tuftsprout(: .*)?$' | head -1)
 panel=$(timeout 30 xdotool search --sync --onlyvisible --name '^ZEL_Tuftsprout$' | head -1)
 sleep 1
 import -window "$panel" docs/panel.png
 eval "$(xdotool getwindowgeometry --shell "$panel")"
 xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) sleep 0.2 key Return
-sleep 3
+# The title says "(not saved)" once the planted grass is on the screen.
+for _ in $(seq 600); do [[ "$(xdotool getwindowname "$main")" == *"(not saved)" ]] && break; sleep 0.1; done
 import -window "$main" docs/window.png
 echo "wrote docs/lawn.png, docs/hill.png, docs/per-polygon.png, docs/scattered.png, docs/panel.png, docs/window.png"

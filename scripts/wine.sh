@@ -2,17 +2,26 @@
 # Runs a Windows program under Wine, in a prefix of the project's own for its width
 # (made on first use), without Wine's debugging chatter. CMake's cross-compiling
 # emulator for the mingw presets:  scripts/wine.sh win32|win64 PROGRAM.exe [ARGUMENTS...]
+#
+# Each width goes straight to its own loader: /usr/bin/wine always starts the 32-bit one
+# first, which fails on a kernel that cannot run i386 programs, even for a 64-bit program.
 set -euo pipefail
 arch=$1
 shift
-export WINEARCH=$arch WINEDEBUG=-all
+case $arch in
+    win32) loader=/usr/lib/wine/wine ;;
+    win64) loader=/usr/lib/wine/wine64 ;;
+    *) echo "wine.sh: the width is win32 or win64, not '$arch'" >&2; exit 2 ;;
+esac
+[ -x "$loader" ] || loader=$(command -v wine) # another distribution's layout
+export WINEARCH=$arch WINEDEBUG=-all WINELOADER=$loader
 export WINEPREFIX=${TUFT_WINEPREFIX:-$HOME/.wine-tuftsprout-$arch}
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     mkdir -p "$(dirname "$WINEPREFIX")"
     # Two first uses at once would both make it: the first makes it, the other waits.
     exec 9> "$WINEPREFIX.lock"
     flock 9
-    [ -f "$WINEPREFIX/system.reg" ] || { wineboot --init > /dev/null 2>&1 && wineserver --wait; }
+    [ -f "$WINEPREFIX/system.reg" ] || { "$loader" wineboot --init > /dev/null 2>&1 && wineserver --wait; }
     exec 9>&-
 fi
-exec wine "$@"
+exec "$loader" "$@"

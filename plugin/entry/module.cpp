@@ -1,5 +1,6 @@
 // The module descriptor, the only export, and activation.
 #include "plugin/entry/activation.h"
+#include "sdk/modeler_host_layout.h" // the descriptor and tables proven at their offsets
 
 #include <cstdint>
 
