@@ -122,7 +122,7 @@ TEST(PlyTypes, EveryNumericTypeByEveryNameInEitherByteOrderAndAsText)
                                                                    : encoding == Encoding::kBig ? " big-endian"
                                                                                                 : " little-endian");
                 SCOPED_TRACE(label);
-                const std::string path = scratch.path() / "typed.ply";
+                const std::string path = scratch / "typed.ply";
                 std::ofstream(path, std::ios::binary) << plyOf(typeName, type.kind, encoding);
                 host::Object object;
                 meshio::ReadWarnings warnings;
