@@ -3,13 +3,9 @@
 // it again and saves.
 #include "app/gui_session.h"
 
-#include "app/drawing.h"
-
 #include "app/job_steps.h"
+#include "app/planting.h"
 #include "app/window_services.h"
-#include "host/clock.h"
-#include "host/loader.h"
-#include "host/modeler.h"
 #include "toolkit/window_panels.h"
 #include "view/renderer.h"
 
@@ -23,10 +19,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <ctime>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -132,25 +126,10 @@ void alert(const std::string &text)
 
 class Session {
 public:
-    explicit Session(const PlantJob &job) : job_(job), object_(readObject(job)), modeler_(object_)
+    explicit Session(const PlantJob &job) : job_(job), object_(readObject(job)), planting_(job, object_, panels_)
     {
-        host::pinClock(job.clock);
-        library_ = std::make_unique<host::PluginLibrary>(job.plugin.empty() ? host::defaultPluginPath() : job.plugin);
-        modeler_.setContentDirectory(job.contentDirectory);
-        for (const auto &answer : job.fileAnswers)
-            modeler_.queueFileAnswer(answer);
-        installWindowServices(modeler_);
-        modeler_.setPanelServices(panels_.services());
+        installWindowServices(planting_.modeler());
         panels_.setInitialActions(job.actions);
-        panels_.onOpened = [this](const toolkit::PanelView &view) {
-            if (!job_.panelReport.empty())
-                writeText(job_.panelReport, view.describe());
-        };
-        panels_.onClosing = [this](const toolkit::PanelView &view) {
-            const toolkit::ControlView *surface = view.find("S_NAME");
-            plantedSurface_ = surface != nullptr ? surface->text : "";
-            panel_ = view;
-        };
         buildWindow();
     }
 
@@ -199,19 +178,15 @@ private:
     {
         host::Mesh before = layer();
         const host::SelectionMode selection = object_.selectionMode;
-        const std::int64_t clock = job_.clock ? *job_.clock : static_cast<std::int64_t>(std::time(nullptr));
-        clock_ = clock;
-        std::optional<scatter::ScatterResult> scattered;
         try {
-            if (job_.scatter)
-                scattered = scatterForPlanting(job_, object_, clock);
-            const int status = modeler_.activate(*library_);
-            const bool planted = status == 0 && panels_.lastOpenResult() == 1 && modeler_.failure().empty();
-            if (!modeler_.failure().empty())
-                alert(modeler_.failure() + " while planting; the object is as it was");
+            const Planting::Outcome outcome = planting_.run();
+            const std::string &failure = planting_.modeler().failure();
+            const bool planted = outcome.status == 0 && outcome.confirmed && failure.empty();
+            if (!failure.empty())
+                alert(failure + " while planting; the object is as it was");
+            if (!planting_.reportFailure().empty())
+                alert(planting_.reportFailure());
             if (planted) {
-                if (scattered)
-                    scatter::removeScatteredPoints(object_, kCurrentLayer, *scattered);
                 undos_.push_back({std::move(before), selection});
                 unsaved_ = true;
             } else {
@@ -245,14 +220,7 @@ private:
             return false;
         }
         try {
-            const meshio::WrittenCounts written =
-                writeOutput(job_, object_, plantedSurface_, provenanceOf(job_, panel_, clock_), makeProgressWindow());
-            warn(written.warnings);
-            if (!job_.picturePng.empty()) {
-                view::PictureOptions picture = job_.picture;
-                picture.plantedSurface = plantedSurface_;
-                writePicture(job_.picturePng, object_, job_.layers, picture);
-            }
+            const meshio::WrittenCounts written = planting_.write(makeProgressWindow());
             std::fprintf(stderr, "wrote %s: %zu points, %zu polygons\n", job_.output.c_str(), written.points,
                          written.polygons);
             unsaved_ = false;
@@ -281,7 +249,8 @@ private:
 
     void showObject()
     {
-        viewport_->show(view::sceneOf(object_, meshio::chosenLayers(object_, job_.layers), plantedSurface_));
+        viewport_->show(
+            view::sceneOf(object_, meshio::chosenLayers(object_, job_.writing.layers), planting_.plantedSurface()));
         updateControls();
     }
 
@@ -309,9 +278,8 @@ private:
 
     const PlantJob &job_;
     host::Object object_;
-    host::Modeler modeler_;
     toolkit::WindowPanels panels_;
-    std::unique_ptr<host::PluginLibrary> library_;
+    Planting planting_;
     std::unique_ptr<Fl_Double_Window> window_;
     Viewport *viewport_ = nullptr;
     Fl_Button *undo_ = nullptr, *save_ = nullptr;
@@ -324,9 +292,6 @@ private:
     std::vector<std::unique_ptr<ButtonAction>> buttonActions_;
     std::vector<Undo> undos_;
     bool unsaved_ = false;
-    std::string plantedSurface_;
-    toolkit::PanelView panel_;
-    std::int64_t clock_ = 0;
 };
 
 } // namespace
@@ -336,7 +301,7 @@ int runGuiSession(const PlantJob &job)
     std::string why;
     if (!toolkit::displayAvailable(why))
         throw std::runtime_error("the window cannot be shown: " + why);
-    checkFiles(job, job.presets);
+    checkFiles(job);
     Session session(job);
     return session.run();
 }

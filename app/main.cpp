@@ -4,6 +4,7 @@
 #include "app/panel_options.h"
 #include "app/picture_options.h"
 #include "app/plant_job.h"
+#include "app/standard_streams.h"
 #include "host/loader.h"
 #include "host/shared_library.h"
 #include "meshio/file_system.h"
@@ -16,10 +17,6 @@
 #include <iostream>
 #include <limits>
 #include <map>
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#endif
 
 namespace {
 
@@ -84,9 +81,32 @@ struct PlantOptions {
     tuft::scatter::ScatterOptions scatter;
     std::uint64_t scatterCount = 0;
     double scatterDensity = 0;
-    std::string layers = "current", savePreset, clock, up = "y";
+    std::string savePreset, clock;
     bool cancel = false, asciiPly = false;
 };
+
+// --layers and --up, each turned into its choice once, as it is parsed.
+void addLayersOption(CLI::App *command, tuft::meshio::LayerChoice &layers, const std::string &help)
+{
+    command
+        ->add_option_function<std::string>(
+            "--layers",
+            [&layers](const std::string &word) {
+                layers = word == "all" ? tuft::meshio::LayerChoice::kAll : tuft::meshio::LayerChoice::kCurrent;
+            },
+            help)
+        ->check(CLI::IsMember({"current", "all"}));
+}
+
+void addUpOption(CLI::App *command, tuft::meshio::UpAxis &up, const std::string &help)
+{
+    command
+        ->add_option_function<std::string>(
+            "--up",
+            [&up](const std::string &word) { up = word == "z" ? tuft::meshio::UpAxis::kZ : tuft::meshio::UpAxis::kY; },
+            help)
+        ->check(CLI::IsMember({"y", "z"}));
+}
 
 // One option of the panel table on a command; its value is kept as the panel's text.
 void addPanelOption(CLI::App *command, const PanelOption &option, std::map<std::string, std::string> &values)
@@ -163,19 +183,16 @@ void addMeshOptions(CLI::App *command, PlantOptions &o)
     command->add_option("--clock", o.clock,
                         "Seed the random blades from this time (seconds since 1970) "
                         "instead of the clock, to repeat a run exactly");
-    command->add_option("--layers", o.layers, "Write the current layer only, or all layers holding geometry")
-        ->check(CLI::IsMember({"current", "all"}));
-    command->add_option("--uv-map", o.job.uvMap,
+    addLayersOption(command, o.job.writing.layers, "Write the current layer only, or all layers holding geometry");
+    command->add_option("--uv-map", o.job.writing.uvMap,
                         "Write this UV map alone (by default every UV map of the object goes into one channel: "
                         "the input's and the blades' U_NAME map together)");
-    command->add_flag("--normals", o.job.normals,
+    command->add_flag("--normals", o.job.writing.normals,
                       "Write normals: the input's own where it has them, smooth ones (area-weighted within each "
                       "surface) for the rest, blades included");
-    command
-        ->add_option("--up", o.up,
-                     "The up axis of the files read and written: y (the default) or z, for tools "
-                     "that do not turn Z-up files themselves")
-        ->check(CLI::IsMember({"y", "z"}));
+    addUpOption(command, o.job.writing.up,
+                "The up axis of the files read and written: y (the default) or z, for tools that do not turn Z-up "
+                "files themselves");
 }
 
 // Scattering points to plant on, by area, as a modeler user would before Point mode.
@@ -324,7 +341,7 @@ int runPlant(CLI::App &plant, PlantOptions &o);
 
 struct ViewOptions {
     tuft::app::ViewJob job;
-    std::string layers = "current", up = "y", pictureSize, camera;
+    std::string pictureSize, camera;
 };
 
 CLI::App *addViewCommand(CLI::App &app, ViewOptions &o)
@@ -344,9 +361,8 @@ view, lit by a sun and the sky, over a grid on the ground.)");
     view->add_option("--picture-size", o.pictureSize, "The picture's size in pixels, WIDTHxHEIGHT (default 1200x800)");
     view->add_option("--camera", o.camera,
                      "Where the picture is seen from: AZIMUTH,ELEVATION[,DISTANCE] in degrees (default 35,30) or top");
-    view->add_option("--layers", o.layers, "Draw the first mesh's layer only, or every layer")
-        ->check(CLI::IsMember({"current", "all"}));
-    view->add_option("--up", o.up, "The up axis of the files: y (the default) or z")->check(CLI::IsMember({"y", "z"}));
+    addLayersOption(view, o.job.layers, "Draw the first mesh's layer only, or every layer");
+    addUpOption(view, o.job.up, "The up axis of the files: y (the default) or z");
     return view;
 }
 
@@ -354,8 +370,6 @@ int runView(ViewOptions &o)
 {
     tuft::app::requireDrawing("view");
     pictureOptions(o.pictureSize, o.camera, o.job.picture);
-    o.job.layers = o.layers == "all" ? tuft::meshio::LayerChoice::kAll : tuft::meshio::LayerChoice::kCurrent;
-    o.job.up = o.up == "z" ? tuft::meshio::UpAxis::kZ : tuft::meshio::UpAxis::kY;
     tuft::app::runViewJob(o.job);
     std::fprintf(stderr, "wrote %s\n", o.job.picturePng.c_str());
     return 0;
@@ -399,12 +413,10 @@ int runPlant(CLI::App &plant, PlantOptions &o)
     if (!o.job.picturePng.empty())
         tuft::app::requireDrawing("--picture");
     if (o.asciiPly)
-        o.job.plyEncoding = tuft::meshio::PlyEncoding::kAscii;
+        o.job.writing.plyEncoding = tuft::meshio::PlyEncoding::kAscii;
     if (plant.count("--clock") > 0)
         o.job.clock = clockSeconds(o.clock);
-    o.job.layers = o.layers == "all" ? tuft::meshio::LayerChoice::kAll : tuft::meshio::LayerChoice::kCurrent;
-    o.job.up = o.up == "z" ? tuft::meshio::UpAxis::kZ : tuft::meshio::UpAxis::kY;
-    o.job.generator = kVersion;
+    o.job.writing.generator = kVersion;
     setScatter(plant, o);
     pictureOptions(o.pictureSize, o.camera, o.job.picture);
     buildActions(plant, o);
@@ -425,11 +437,7 @@ int runPlant(CLI::App &plant, PlantOptions &o)
 
 int main(int argc, char **argv)
 {
-#ifdef _WIN32
-    // Lines end as on every other platform, so that logs and piped output are the same.
-    _setmode(_fileno(stdout), _O_BINARY);
-    _setmode(_fileno(stderr), _O_BINARY);
-#endif
+    tuft::app::endLinesWithNewlineOnly();
     tuft::meshio::files::removeTemporariesOnSignals();
     CLI::App app{"tuftsprout: plants blades of grass into a mesh through the ZEL_Tuftsprout plug-in"};
     app.set_version_flag("--version", kVersion);

@@ -1,28 +1,17 @@
 #include "app/plant_job.h"
 
-#include "app/job_steps.h"
-
 #include "app/drawing.h"
-#include "app/job_checks.h"
-#include "app/panel_options.h"
-#include "app/selection.h"
-#include "host/clock.h"
-#include "host/loader.h"
-#include "host/modeler.h"
-#include "meshio/atomic_file.h"
+#include "app/job_steps.h"
+#include "app/memory_estimate.h"
+#include "app/planting.h"
+#include "app/preset_checks.h"
 
 #include <cstdio>
-#include <ctime>
 #include <memory>
-#include <new>
-#include <system_error>
 
 namespace tuft::app {
 
 namespace {
-
-// What a run needs beside the blades: the program, the plug-in, buffers for writing.
-constexpr std::uint64_t kRunOverhead = std::uint64_t(96) << 20;
 
 // A plug-in message as one line: "warning: Can't Open File.", "info: It can't be
 // carried out. Please, the Point select".
@@ -35,12 +24,12 @@ std::string messageLine(host::MessageKind kind, const char *first, const char *s
     return std::string(kindName) + ": " + one + (!one.empty() && one.back() == '.' ? " " : ": ") + two;
 }
 
-// What the headless run watches while the user's actions are replayed: the plug-in's
-// warnings, the panel report, what planting will need. Any of them stops the run before
-// OK, as a user who sees a warning box does not press OK.
-class Watch {
+// Stops the replay of the user's actions before OK, as a person who sees a warning box
+// does not press OK: on a warning from the plug-in, a panel report that could not be
+// written, or a planting that would not fit in memory. Info messages go to standard error.
+class ReplayGuard {
 public:
-    Watch(const PlantJob &job, host::Modeler &modeler) : job_(job), modeler_(modeler) {}
+    explicit ReplayGuard(Planting &planting) : planting_(planting), modeler_(planting.modeler()) {}
 
     void message(host::MessageKind kind, const char *first, const char *second)
     {
@@ -51,39 +40,22 @@ public:
             std::fprintf(stderr, "%s\n", line.c_str());
     }
 
-    void panelOpened(const toolkit::PanelView &view)
-    {
-        if (job_.panelReport.empty())
-            return;
-        try {
-            writeText(job_.panelReport, view.describe());
-        } catch (const std::exception &error) {
-            stop_ = std::string("--panel-report: ") + error.what();
-        }
-    }
-
     std::string afterAction(const toolkit::UserAction &action)
     {
-        if (!stop_.empty() || warnings_.empty())
-            return stop_;
-        stop_ = explainWarning(action);
-        return stop_;
+        if (stopped().empty() && !warnings_.empty())
+            stop_ = explainWarning(action);
+        return stopped();
     }
 
     std::string beforeOk(const toolkit::PanelView &view)
     {
-        if (!stop_.empty())
-            return stop_;
-        const std::uint64_t need = bytesToPlant(view, modeler_.object()) + kRunOverhead;
-        const std::uint64_t have = availableMemory();
-        if (have > 0 && need > have)
-            stop_ = "planting needs about " + sizeText(need) + " of memory, and this machine has " + sizeText(have) +
-                    " available: plant fewer blades, or fewer divisions";
-        return stop_;
+        if (stopped().empty())
+            stop_ = memoryShortfall(view, modeler_.object());
+        return stopped();
     }
 
     // Why the run stopped itself, empty when it did not.
-    const std::string &stopped() const { return stop_; }
+    const std::string &stopped() const { return stop_.empty() ? planting_.reportFailure() : stop_; }
     const std::vector<std::string> &warnings() const { return warnings_; }
 
 private:
@@ -107,7 +79,7 @@ private:
                "; nothing was planted";
     }
 
-    const PlantJob &job_;
+    const Planting &planting_;
     host::Modeler &modeler_;
     std::vector<std::string> warnings_;
     std::string stop_;
@@ -125,80 +97,56 @@ void runViewJob(const ViewJob &job)
 
 PlantResult runPlantJob(const PlantJob &job)
 {
-    checkFiles(job, job.presets);
+    checkFiles(job);
     host::Object object = readObject(job);
-    const std::int64_t clock = job.clock ? *job.clock : static_cast<std::int64_t>(std::time(nullptr));
-    std::optional<scatter::ScatterResult> scattered;
-    if (job.scatter)
-        scattered = scatterForPlanting(job, object, clock);
-    const std::size_t before = elementsIn(object);
-
-    host::pinClock(job.clock);
-    host::PluginLibrary library(job.plugin.empty() ? host::defaultPluginPath() : job.plugin);
-    host::Modeler modeler(object);
-    modeler.setContentDirectory(job.contentDirectory);
-    for (const auto &answer : job.fileAnswers)
-        modeler.queueFileAnswer(answer);
-
-    Watch watch(job, modeler);
     toolkit::HeadlessPanels panels;
     panels.setScript(job.actions);
-    modeler.setMessageSink([&watch](host::MessageKind kind, const char *first, const char *second) {
-        watch.message(kind, first, second);
+    Planting planting(job, object, panels);
+    host::Modeler &modeler = planting.modeler();
+    ReplayGuard guard(planting);
+    modeler.setMessageSink([&guard](host::MessageKind kind, const char *first, const char *second) {
+        guard.message(kind, first, second);
     });
-    panels.afterAction = [&watch](const toolkit::UserAction &action) { return watch.afterAction(action); };
-    panels.beforeOk = [&watch](const toolkit::PanelView &view) { return watch.beforeOk(view); };
-    modeler.setPanelServices(panels.services());
-    panels.onOpened = [&watch](const toolkit::PanelView &view) { watch.panelOpened(view); };
+    panels.afterAction = [&guard](const toolkit::UserAction &action) { return guard.afterAction(action); };
+    panels.beforeOk = [&guard](const toolkit::PanelView &view) { return guard.beforeOk(view); };
 
     // Without a window the preview draws into an offscreen context when its picture is
     // wanted. Otherwise it draws with no context: its calls do nothing, its tables fill
     // all the same, and the run is spared starting Mesa's shader compiler.
     std::unique_ptr<PreviewCapture> preview;
-    if (!job.previewPng.empty())
+    if (!job.previewPng.empty()) {
         preview = std::make_unique<PreviewCapture>(panels);
-    toolkit::PanelView closing;
-    panels.onClosing = [&](const toolkit::PanelView &view) {
-        closing = view;
-        if (preview)
+        panels.onClosing = [&preview, keepView = panels.onClosing](const toolkit::PanelView &view) {
+            keepView(view);
             preview->keep();
-    };
+        };
+    }
 
-    const int status = modeler.activate(library);
-    if (status != 0)
-        throw host::PluginError(library.path() + ": the command did not run (activation returned " +
-                                std::to_string(status) + ")");
-    if (!watch.stopped().empty())
-        throw std::runtime_error(watch.stopped());
+    const Planting::Outcome outcome = planting.run();
+    if (outcome.status != 0)
+        throw host::PluginError(planting.library().path() + ": the command did not run (activation returned " +
+                                std::to_string(outcome.status) + ")");
+    if (!guard.stopped().empty())
+        throw std::runtime_error(guard.stopped());
     const std::string &actionError = panels.scriptError();
     if (!actionError.empty())
         throw UsageError(actionError);
     if (!modeler.failure().empty())
         throw std::runtime_error(modeler.failure() + " while planting; nothing was written");
-    if (!watch.warnings().empty())
-        throw std::runtime_error("the plug-in warned \"" + watch.warnings().front() +
+    if (!guard.warnings().empty())
+        throw std::runtime_error("the plug-in warned \"" + guard.warnings().front() +
                                  "\" while planting; nothing was written");
 
     PlantResult result;
-    result.confirmed = panels.lastOpenResult() == 1;
-    if (result.confirmed && elementsIn(object) == before && !job.allowEmpty)
-        throw std::runtime_error("nothing was planted: " + whyNothingWasPlanted(closing, object) +
+    result.confirmed = outcome.confirmed;
+    if (!outcome.nothingPlanted.empty() && !job.allowEmpty)
+        throw std::runtime_error("nothing was planted: " + outcome.nothingPlanted +
                                  " (--allow-empty writes the output all the same)");
     if (preview)
         preview->write(job.previewPng);
     if (!result.confirmed || job.output.empty())
         return result;
-    if (scattered) // the points have served: the output holds the input and the blades
-        scatter::removeScatteredPoints(object, kCurrentLayer, *scattered);
-    const toolkit::ControlView *surface = closing.find("S_NAME");
-    const meshio::WrittenCounts written =
-        writeOutput(job, object, surface != nullptr ? surface->text : "", provenanceOf(job, closing, clock));
-    warn(written.warnings);
-    if (!job.picturePng.empty()) {
-        view::PictureOptions picture = job.picture;
-        picture.plantedSurface = surface != nullptr ? surface->text : "";
-        writePicture(job.picturePng, object, job.layers, picture);
-    }
+    const meshio::WrittenCounts written = planting.write();
     result.points = written.points;
     result.polygons = written.polygons;
     return result;

@@ -30,24 +30,22 @@ struct PlantJob {
     std::string picturePng; // a picture of what was written
     view::PictureOptions picture;
     std::string selection; // "points:WHICH" or "polygons:WHICH"; empty: none
-    meshio::PlyEncoding plyEncoding = meshio::PlyEncoding::kBinary;
-    std::string uvMap;    // the UV map written alone; empty: all, merged
-    bool normals = false; // smooth normals where the object has none
-    meshio::UpAxis up = meshio::UpAxis::kY;
+    // How the output is written: its layers (drawn as well), encoding, UV map, normals,
+    // up axis (the inputs' too) and generator. The planted surface, provenance and
+    // progress are the run's, filled in as it writes.
+    meshio::WriteOptions writing;
     std::string plugin; // empty: beside the program
     std::vector<toolkit::UserAction> actions;
     std::vector<std::optional<std::string>> fileAnswers; // for the dialogs, in order
     std::vector<PresetUse> presets;                      // what those dialogs are for
     std::string contentDirectory = ".";
     std::optional<std::int64_t> clock;
-    meshio::LayerChoice layers = meshio::LayerChoice::kCurrent;
     bool interactive = false; // a person at the window (runGuiSession) instead of the actions
     std::string panelReport;  // where to describe the panel as it opens; empty: nowhere
     bool allowEmpty = false;  // a run that plants nothing still writes its output
     // Points scattered over the selected polygons (all, when none are) and planted on in
     // Point mode, then taken out again; its seed comes from the clock.
     std::optional<scatter::ScatterOptions> scatter;
-    std::string generator; // the program and its version, for files that keep it
 };
 
 struct PlantResult {

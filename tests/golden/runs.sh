@@ -8,7 +8,8 @@ fixtures=$2
 out=$3
 mkdir -p "$out"
 cd "$out"
-cp "$fixtures"/sphere.obj "$fixtures"/weights.ply "$fixtures"/meadow.zts "$fixtures"/tuft.obj .
+cp "$fixtures"/sphere.obj "$fixtures"/weights.ply "$fixtures"/meadow.zts "$fixtures"/tuft.obj "$fixtures"/hill.ply \
+    "$fixtures"/terrain.obj "$fixtures"/terrain.mtl .
 
 run() { $program plant "$@" 2>>runs.log >>runs.log; }
 
@@ -23,3 +24,7 @@ run -o polygon-sphere.ply sphere.obj --mode polygon --select polygons:group:Rock
 run -o preset.obj --load-preset meadow.zts --clock 9 --set Add_UV=on
 run -o background.obj --bg-layer tuft.obj --number 30 --clock 10 --rotation 360 --layers all
 run -o saved.obj --number 7 --division 3 --set "P3(z)=70" --save-preset saved --clock 12
+run -o ground.glb --number 60 --clock 13 --set Add_UV=on --normals --rotation 360 --roughness 40
+run -o ground-two.gltf --number 2 --clock 14 --division 4 --set Add_UV=on
+run -o point-scattered.ply hill.ply --density 8 --spacing 0.15 --slope 28 --density-map dense --size-map tall --clock 15
+run -o polygon-terrain.obj terrain.obj --mode polygon --select polygons:group:Rock --set Add_UV=on --clock 16

@@ -1,0 +1,84 @@
+#include "app/memory_estimate.h"
+
+#include "app/run_facts.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace tuft::app {
+
+namespace {
+
+// What a run needs beside the blades: the program, the plug-in, buffers for writing.
+constexpr std::uint64_t kRunOverhead = std::uint64_t(96) << 20;
+
+// How many blades the run will plant at most.
+std::uint64_t bladesToPlant(const toolkit::PanelView &panel, const host::Object &object)
+{
+    const host::Mesh *mesh = currentMesh(object);
+    switch (controlInteger(panel, "Mode")) {
+    case kGround:
+        return static_cast<std::uint64_t>(std::max(0, controlInteger(panel, "Number")));
+    case kPoint:
+        return mesh != nullptr && object.selectionMode == host::SelectionMode::kPoints ? selectedPoints(*mesh) : 0;
+    case kPolygon:
+        return mesh != nullptr && object.selectionMode == host::SelectionMode::kPolygons ? selectedPolygons(*mesh) : 0;
+    default:
+        return 0;
+    }
+}
+
+// A point's bytes in a layer: position, flags, and a value and flag in every map.
+std::uint64_t bytesPerPoint(const host::Mesh *layer, bool withUv)
+{
+    std::uint64_t bytes = sizeof(host::Vec3) + 1;
+    if (layer != nullptr)
+        for (const host::PointMap &map : layer->maps)
+            bytes += 4 * map.dimension + 1;
+    return bytes + (withUv ? 2 * 4 + 1 : 0);
+}
+
+} // namespace
+
+std::uint64_t bytesToPlant(const toolkit::PanelView &panel, const host::Object &object)
+{
+    const std::uint64_t blades = bladesToPlant(panel, object);
+    const host::Mesh *layer = currentMesh(object);
+    std::uint64_t points, polygons, vertices;
+    if (isOn(panel, "BGLayer Object")) {
+        const host::Mesh *background = backgroundMesh(object);
+        points = background != nullptr ? background->pointCount() : 0;
+        polygons = background != nullptr ? background->polygonCount() : 0;
+        vertices = background != nullptr ? background->vertices.size() : 0;
+    } else {
+        const std::uint64_t division = static_cast<std::uint64_t>(std::max(1, controlInteger(panel, "Division")));
+        points = 2 * division + 1;
+        polygons = division;
+        vertices = 4 * division - 1;
+    }
+    const std::uint64_t perBlade = points * bytesPerPoint(layer, isOn(panel, "Add_UV")) +
+                                   polygons * sizeof(host::Polygon) + vertices * sizeof(std::uint32_t);
+    return blades * perBlade;
+}
+
+std::string sizeText(std::uint64_t bytes)
+{
+    char text[32];
+    if (bytes >= (std::uint64_t(1) << 30))
+        std::snprintf(text, sizeof text, "%.1f GB", double(bytes) / (1 << 30));
+    else
+        std::snprintf(text, sizeof text, "%.0f MB", double(bytes) / (1 << 20));
+    return text;
+}
+
+std::string memoryShortfall(const toolkit::PanelView &panel, const host::Object &object)
+{
+    const std::uint64_t need = bytesToPlant(panel, object) + kRunOverhead;
+    const std::uint64_t have = availableMemory();
+    if (have > 0 && need > have)
+        return "planting needs about " + sizeText(need) + " of memory, and this machine has " + sizeText(have) +
+               " available: plant fewer blades, or fewer divisions";
+    return {};
+}
+
+} // namespace tuft::app

@@ -1,0 +1,163 @@
+#include "app/planting.h"
+
+#include "app/drawing.h"
+#include "app/job_steps.h"
+#include "app/nothing_planted.h"
+#include "app/panel_options.h"
+#include "app/selection.h"
+#include "host/clock.h"
+
+#include <cstdio>
+#include <ctime>
+#include <stdexcept>
+#include <utility>
+
+namespace tuft::app {
+
+namespace {
+
+// The plug-in's path, once the clock is pinned: the library may read it as it loads.
+std::string pinClockAndFindPlugin(const PlantJob &job)
+{
+    host::pinClock(job.clock);
+    return job.plugin.empty() ? host::defaultPluginPath() : job.plugin;
+}
+
+// The points and polygons of the current layer, to tell whether a run added any.
+std::size_t elementsIn(const host::Object &object)
+{
+    const host::Layer *layer = object.findLayer(kCurrentLayer);
+    return layer != nullptr ? layer->mesh.pointCount() + layer->mesh.polygonCount() : 0;
+}
+
+// Scatters the points Point mode will plant on, selecting all polygons when none are.
+scatter::ScatterResult scatterForPlanting(const PlantJob &job, host::Object &object, std::int64_t clock)
+{
+    if (job.selection.empty())
+        applySelection(object, kCurrentLayer, "polygons:all");
+    else if (object.selectionMode != host::SelectionMode::kPolygons)
+        throw UsageError("--scatter scatters over polygons: select them with --select polygons:WHICH");
+    scatter::ScatterOptions options = *job.scatter;
+    options.seed = static_cast<std::uint64_t>(clock);
+    scatter::ScatterResult result;
+    try {
+        result = during("scattering points", [&] { return scatter::scatterPoints(object, kCurrentLayer, options); });
+    } catch (const std::invalid_argument &error) {
+        throw UsageError(std::string("--scatter: ") + error.what());
+    }
+    if (result.made < result.asked)
+        std::fprintf(stderr, "tuftsprout: %llu of the %llu points asked for fit %g apart\n",
+                     static_cast<unsigned long long>(result.made), static_cast<unsigned long long>(result.asked),
+                     options.spacing);
+    return result;
+}
+
+// How a file was made, for formats that keep it: the clock the blades were seeded
+// from, the inputs, and every option of the panel as it stood at OK.
+std::vector<std::pair<std::string, std::string>> provenanceOf(const PlantJob &job, const toolkit::PanelView &panel,
+                                                              std::int64_t clock)
+{
+    std::vector<std::pair<std::string, std::string>> made = {{"clock", std::to_string(clock)}};
+    for (std::size_t i = 0; i < job.inputs.size(); ++i)
+        made.emplace_back(i == 0 ? "input" : "input " + std::to_string(i + 1), job.inputs[i]);
+    if (!job.background.empty())
+        made.emplace_back("background", job.background);
+    for (std::size_t i = 0; i < panel.controls.size(); ++i) {
+        const toolkit::ControlView &control = panel.controls[i];
+        if (control.kind == "ButtonControl" || control.kind == "OpenGLControl")
+            continue;
+        made.emplace_back(control.label.empty() ? controlName("#" + std::to_string(i)) : control.label,
+                          control.value());
+    }
+    return made;
+}
+
+// Writes the mesh, showing how far it has come on `bar` when there is one.
+meshio::WrittenCounts writeMeshShowingProgress(const std::string &path, const host::Object &object,
+                                               meshio::WriteOptions options, std::unique_ptr<host::ProgressDisplay> bar)
+{
+    constexpr std::uint32_t kSteps = 1000;
+    if (bar) {
+        bar->start("tuftsprout", ("writing " + path).c_str(), kSteps);
+        options.progress = [&bar](std::uint64_t done, std::uint64_t total) {
+            bar->advance(total > 0 ? done * kSteps / total : kSteps);
+        };
+    }
+    try {
+        const meshio::WrittenCounts written =
+            during("writing " + path, [&] { return meshio::writeMesh(path, object, options); });
+        if (bar)
+            bar->finish();
+        return written;
+    } catch (...) {
+        if (bar)
+            std::fputc('\n', stderr); // the error goes on a line of its own
+        throw;
+    }
+}
+
+} // namespace
+
+Planting::Planting(const PlantJob &job, host::Object &object, toolkit::PanelToolkit &panels)
+    : job_(job), object_(object), panels_(panels), library_(pinClockAndFindPlugin(job)), modeler_(object)
+{
+    modeler_.setContentDirectory(job.contentDirectory);
+    for (const auto &answer : job.fileAnswers)
+        modeler_.queueFileAnswer(answer);
+    modeler_.setPanelServices(panels.services());
+    panels.onOpened = [this](const toolkit::PanelView &view) { panelOpened(view); };
+    panels.onClosing = [this](const toolkit::PanelView &view) { closing_ = view; };
+}
+
+void Planting::panelOpened(const toolkit::PanelView &view)
+{
+    reportFailure_.clear();
+    if (job_.panelReport.empty())
+        return;
+    try {
+        writeText(job_.panelReport, view.describe());
+    } catch (const std::exception &error) {
+        reportFailure_ = std::string("--panel-report: ") + error.what();
+    }
+}
+
+Planting::Outcome Planting::run()
+{
+    clock_ = job_.clock ? *job_.clock : static_cast<std::int64_t>(std::time(nullptr));
+    std::optional<scatter::ScatterResult> scattered;
+    if (job_.scatter)
+        scattered = scatterForPlanting(job_, object_, clock_);
+    const std::size_t before = elementsIn(object_);
+    Outcome outcome;
+    outcome.status = modeler_.activate(library_);
+    outcome.confirmed = panels_.lastOpenResult() == 1;
+    if (outcome.confirmed && elementsIn(object_) == before)
+        outcome.nothingPlanted = whyNothingWasPlanted(closing_, object_);
+    if (scattered && outcome.status == 0 && outcome.confirmed && modeler_.failure().empty())
+        scatter::removeScatteredPoints(object_, kCurrentLayer, *scattered); // they have served
+    return outcome;
+}
+
+std::string Planting::plantedSurface() const
+{
+    const toolkit::ControlView *surface = closing_.find("S_NAME");
+    return surface != nullptr ? surface->text : "";
+}
+
+meshio::WrittenCounts Planting::write(std::unique_ptr<host::ProgressDisplay> display) const
+{
+    meshio::WriteOptions options = job_.writing;
+    options.plantedSurface = plantedSurface();
+    options.provenance = provenanceOf(job_, closing_, clock_);
+    const meshio::WrittenCounts written =
+        writeMeshShowingProgress(job_.output, object_, std::move(options), std::move(display));
+    warn(written.warnings);
+    if (!job_.picturePng.empty()) {
+        view::PictureOptions picture = job_.picture;
+        picture.plantedSurface = plantedSurface();
+        writePicture(job_.picturePng, object_, job_.writing.layers, picture);
+    }
+    return written;
+}
+
+} // namespace tuft::app

@@ -1,0 +1,43 @@
+#include "app/run_facts.h"
+
+#include "sdk/modeler_host.h"
+
+namespace tuft::app {
+
+int controlInteger(const toolkit::PanelView &panel, const char *label)
+{
+    const toolkit::ControlView *control = panel.find(label);
+    return control != nullptr ? control->integer : 0;
+}
+
+bool isOn(const toolkit::PanelView &panel, const char *label) { return controlInteger(panel, label) != 0; }
+
+const host::Mesh *currentMesh(const host::Object &object)
+{
+    const host::Layer *layer = object.findLayer(object.currentLayer);
+    return layer != nullptr ? &layer->mesh : nullptr;
+}
+
+const host::Mesh *backgroundMesh(const host::Object &object)
+{
+    const host::Layer *layer = object.background.empty() ? nullptr : object.findLayer(object.background.front());
+    return layer != nullptr ? &layer->mesh : nullptr;
+}
+
+std::size_t selectedPoints(const host::Mesh &mesh)
+{
+    std::size_t count = 0;
+    for (std::uint8_t flags : mesh.pointFlags)
+        count += flags & MH_FLAG_SELECTED;
+    return count;
+}
+
+std::size_t selectedPolygons(const host::Mesh &mesh)
+{
+    std::size_t count = 0;
+    for (const host::Polygon &polygon : mesh.polygons)
+        count += polygon.flags & MH_FLAG_SELECTED;
+    return count;
+}
+
+} // namespace tuft::app
