@@ -322,14 +322,8 @@ std::optional<Vec3> polygonNormal(const Mesh &mesh, std::uint32_t index)
     const Polygon &polygon = mesh.polygons[index];
     if (polygon.vertexCount < 3)
         return std::nullopt;
-    Vec3 n{0.0, 0.0, 0.0};
-    for (std::uint32_t v = 0; v < polygon.vertexCount; ++v) {
-        const Vec3 &a = mesh.positions[mesh.vertices[polygon.firstVertex + v]];
-        const Vec3 &b = mesh.positions[mesh.vertices[polygon.firstVertex + (v + 1) % polygon.vertexCount]];
-        n.x += (a.y - b.y) * (a.z + b.z);
-        n.y += (a.z - b.z) * (a.x + b.x);
-        n.z += (a.x - b.x) * (a.y + b.y);
-    }
+    const Vec3 n = newellVector(
+        polygon.vertexCount, [&](std::uint32_t k) { return mesh.positions[mesh.vertices[polygon.firstVertex + k]]; });
     const double length = std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z);
     if (!(length > 0.0) || !std::isfinite(length))
         return std::nullopt;

@@ -112,6 +112,20 @@ struct Mesh {
     void rotate(int axis, double degrees, const Vec3 &centre);
 };
 
+// Newell's vector of a polygon whose k-th corner stands at `corner(k)` (a Vec3): its
+// normal, twice its area long.
+template <typename Corner> Vec3 newellVector(std::uint32_t count, const Corner &corner)
+{
+    Vec3 n{0.0, 0.0, 0.0};
+    for (std::uint32_t k = 0; k < count; ++k) {
+        const Vec3 a = corner(k), b = corner((k + 1) % count);
+        n.x += (a.y - b.y) * (a.z + b.z);
+        n.y += (a.z - b.z) * (a.x + b.x);
+        n.z += (a.x - b.x) * (a.y + b.y);
+    }
+    return n;
+}
+
 // The polygon's unit normal by Newell's method; nullopt for fewer than three points or a
 // degenerate polygon.
 std::optional<Vec3> polygonNormal(const Mesh &mesh, std::uint32_t polygon);
