@@ -44,21 +44,9 @@ const host::Mesh *backgroundMesh(const host::Object &object)
     return layer != nullptr ? &layer->mesh : nullptr;
 }
 
-std::size_t selectedPoints(const host::Mesh &mesh)
-{
-    std::size_t count = 0;
-    for (std::uint8_t flags : mesh.pointFlags)
-        count += flags & MH_FLAG_SELECTED;
-    return count;
-}
+std::size_t selectedPoints(const host::Mesh &mesh) { return mesh.selectedPointCount(); }
 
-std::size_t selectedPolygons(const host::Mesh &mesh)
-{
-    std::size_t count = 0;
-    for (const host::Polygon &polygon : mesh.polygons)
-        count += polygon.flags & MH_FLAG_SELECTED;
-    return count;
-}
+std::size_t selectedPolygons(const host::Mesh &mesh) { return mesh.selectedPolygonCount(); }
 
 // How many blades the run will plant at most.
 std::uint64_t bladesToPlant(const toolkit::PanelView &panel, const host::Object &object)
@@ -81,7 +69,7 @@ std::uint64_t bytesPerPoint(const host::Mesh *layer, bool withUv)
 {
     std::uint64_t bytes = sizeof(host::Vec3) + 1;
     if (layer != nullptr)
-        for (const host::PointMap &map : layer->maps)
+        for (const host::PointMap &map : layer->pointMaps())
             bytes += 4 * map.dimension + 1;
     return bytes + (withUv ? 2 * 4 + 1 : 0);
 }
@@ -153,7 +141,7 @@ std::uint64_t bytesToPlant(const toolkit::PanelView &panel, const host::Object &
         const host::Mesh *background = backgroundMesh(object);
         points = background != nullptr ? background->pointCount() : 0;
         polygons = background != nullptr ? background->polygonCount() : 0;
-        vertices = background != nullptr ? background->vertices.size() : 0;
+        vertices = background != nullptr ? background->cornerCount() : 0;
     } else {
         const std::uint64_t division = static_cast<std::uint64_t>(std::max(1, controlInteger(panel, "Division")));
         points = 2 * division + 1;
@@ -221,7 +209,7 @@ std::string whyNothingWasPlanted(const toolkit::PanelView &panel, const host::Ob
         const long key = object.findMapKey(MH_MAP_WEIGHT, "ZTSW");
         if (key < 0 || layer->findMap(static_cast<std::uint32_t>(key)) == nullptr) {
             std::string others;
-            for (const host::PointMap &map : layer->maps)
+            for (const host::PointMap &map : layer->pointMaps())
                 if (object.mapInfo(map.key).type == MH_MAP_WEIGHT)
                     others += (others.empty() ? "" : ", ") + object.mapInfo(map.key).name;
             return "\"(WeightMap)\" sizes blades by the weight map \"ZTSW\", and the layer has none" +

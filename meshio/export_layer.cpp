@@ -24,7 +24,7 @@ bool holdsValues(const host::PointMap &map)
 
 const host::PointMap *firstNormalMap(const host::Mesh &mesh)
 {
-    for (const host::PointMap &map : mesh.maps)
+    for (const host::PointMap &map : mesh.pointMaps())
         if (map.type == host::kNormalMap && map.dimension == 3 && holdsValues(map))
             return &map;
     return nullptr;
@@ -50,7 +50,7 @@ FileChannels fileChannels(const host::Object &object, const std::vector<const ho
     FileChannels file;
     file.normals = options.normals;
     for (const host::Layer *layer : layers)
-        for (const host::PointMap &map : layer->mesh.maps) {
+        for (const host::PointMap &map : layer->mesh.pointMaps()) {
             file.uvs |= isWrittenUv(object, map, options) && holdsValues(map);
             file.normals |= map.type == host::kNormalMap && map.dimension == 3 && holdsValues(map);
         }
@@ -62,7 +62,7 @@ ExportLayer::ExportLayer(const host::Object &object, const host::Layer &layer, c
     : object_(object), layer_(layer), mesh_(layer.mesh), file_(file), zUp_(up == UpAxis::kZ)
 {
     if (file.uvs) {
-        for (const host::PointMap &map : mesh_.maps)
+        for (const host::PointMap &map : mesh_.pointMaps())
             if (isWrittenUv(object, map, options))
                 uvMaps_.push_back(&map);
         std::sort(uvMaps_.begin(), uvMaps_.end(), [](auto *a, auto *b) { return a->key < b->key; });
@@ -88,10 +88,10 @@ void ExportLayer::mergeUvMaps(WriteWarnings &warnings)
     std::set<std::pair<std::uint32_t, std::uint32_t>> told;
     std::vector<const host::PointMap *> giver(points, nullptr);
     for (const host::PointMap *map : uvMaps_)
-        for (std::size_t i = 0; i < points; ++i) {
-            if (!map->has[i])
+        for (std::uint32_t i = 0; i < points; ++i) {
+            const float *value = map->pointValue(i);
+            if (value == nullptr)
                 continue;
-            const float *value = &map->values[2 * i];
             if (giver[i] == nullptr) {
                 giver[i] = map;
                 mergedHas_[i] = 1;
@@ -108,7 +108,7 @@ void ExportLayer::mergeUvMaps(WriteWarnings &warnings)
 // Area-weighted within each surface: a vertex per point and surface.
 void ExportLayer::computeSmoothNormals()
 {
-    smoothVertices_.emplace(surfaceVertices([&](std::uint32_t point) { return mesh_.positions[point]; }, smooth_,
+    smoothVertices_.emplace(surfaceVertices([&](std::uint32_t point) { return mesh_.position(point); }, smooth_,
                                             [](std::uint32_t, const std::vector<std::uint32_t> &) {}));
     for (std::size_t i = 0; i < smooth_.size(); i += 3)
         normalize(&smooth_[i]);
@@ -120,8 +120,7 @@ const float *ExportLayer::pointUv(std::uint32_t point) const
         return nullptr;
     if (!mergedHas_.empty())
         return mergedHas_[point] ? &mergedUv_[2 * std::size_t(point)] : nullptr;
-    const host::PointMap &map = *uvMaps_.front();
-    return map.has[point] ? &map.values[2 * std::size_t(point)] : nullptr;
+    return uvMaps_.front()->pointValue(point);
 }
 
 const float *ExportLayer::cornerUv(std::uint32_t polygon, std::uint32_t point) const
@@ -138,8 +137,8 @@ const float *ExportLayer::pointNormal(std::uint32_t point) const
 {
     if (!file_.normals)
         return nullptr;
-    if (normalMap_ != nullptr && normalMap_->has[point])
-        return &normalMap_->values[3 * std::size_t(point)];
+    if (const float *own = normalMap_ != nullptr ? normalMap_->pointValue(point) : nullptr)
+        return own;
     const std::uint32_t vertex = smoothVertices_->firstOf(point);
     return vertex == Welding<std::uint32_t>::kNone ? nullptr : &smooth_[3 * std::size_t(vertex)];
 }
@@ -152,7 +151,7 @@ const float *ExportLayer::cornerNormal(std::uint32_t polygon, std::uint32_t poin
         if (const float *own = normalMap_->valueOn(polygon, point))
             return own;
     }
-    const std::uint32_t vertex = smoothVertices_->find(point, mesh_.polygons[polygon].surface);
+    const std::uint32_t vertex = smoothVertices_->find(point, mesh_.polygon(polygon).surface);
     return vertex == Welding<std::uint32_t>::kNone ? pointNormal(point) : &smooth_[3 * std::size_t(vertex)];
 }
 
@@ -188,11 +187,11 @@ VertexTable ExportLayer::pointsFirst() const
     Welding<CornerValues> welding(points);
     for (std::uint32_t point = 0; point < points; ++point)
         welding.add(point, pointValues(point));
-    std::vector<std::uint32_t> cornerVertex(mesh_.vertices.size());
+    std::vector<std::uint32_t> cornerVertex(mesh_.cornerCount());
     for (std::uint32_t p = 0; p < mesh_.polygonCount(); ++p) {
-        const host::Polygon &polygon = mesh_.polygons[p];
+        const host::Polygon &polygon = mesh_.polygon(p);
         for (std::uint32_t k = 0; k < polygon.vertexCount; ++k) {
-            const std::uint32_t point = mesh_.vertices[polygon.firstVertex + k];
+            const std::uint32_t point = mesh_.cornerPoint(polygon.firstVertex + k);
             cornerVertex[polygon.firstVertex + k] = welding.of(point, cornerValues(p, point));
         }
     }
@@ -208,20 +207,20 @@ VertexTable partVertices(const ExportLayer &layer, const SurfacePart &part)
 {
     const host::Mesh &mesh = layer.mesh();
     std::uint32_t lo = std::numeric_limits<std::uint32_t>::max(), hi = 0;
-    for (std::uint32_t p : part.polygons) {
-        const host::Polygon &polygon = mesh.polygons[p];
+    for (std::uint32_t p : part.polygonNumbers) {
+        const host::Polygon &polygon = mesh.polygon(p);
         for (std::uint32_t k = 0; k < polygon.vertexCount; ++k) {
-            lo = std::min(lo, mesh.vertices[polygon.firstVertex + k]);
-            hi = std::max(hi, mesh.vertices[polygon.firstVertex + k]);
+            lo = std::min(lo, mesh.cornerPoint(polygon.firstVertex + k));
+            hi = std::max(hi, mesh.cornerPoint(polygon.firstVertex + k));
         }
     }
     if (!layer.seams()) {
         std::vector<bool> used(hi - lo + 1, false);
         std::size_t distinct = 0;
-        for (std::uint32_t p : part.polygons) {
-            const host::Polygon &polygon = mesh.polygons[p];
+        for (std::uint32_t p : part.polygonNumbers) {
+            const host::Polygon &polygon = mesh.polygon(p);
             for (std::uint32_t k = 0; k < polygon.vertexCount; ++k) {
-                const std::uint32_t point = mesh.vertices[polygon.firstVertex + k] - lo;
+                const std::uint32_t point = mesh.cornerPoint(polygon.firstVertex + k) - lo;
                 distinct += !used[point];
                 used[point] = true;
             }
@@ -232,10 +231,10 @@ VertexTable partVertices(const ExportLayer &layer, const SurfacePart &part)
     Welding<CornerValues> welding(mesh.pointCount());
     std::vector<std::uint32_t> cornerVertex;
     cornerVertex.reserve(part.corners);
-    for (std::uint32_t p : part.polygons) {
-        const host::Polygon &polygon = mesh.polygons[p];
+    for (std::uint32_t p : part.polygonNumbers) {
+        const host::Polygon &polygon = mesh.polygon(p);
         for (std::uint32_t k = 0; k < polygon.vertexCount; ++k) {
-            const std::uint32_t point = mesh.vertices[polygon.firstVertex + k];
+            const std::uint32_t point = mesh.cornerPoint(polygon.firstVertex + k);
             cornerVertex.push_back(welding.of(point, layer.cornerValues(p, point)));
         }
     }
@@ -249,7 +248,7 @@ std::vector<SurfacePart> ExportLayer::surfaceParts(std::size_t &skipped) const
     std::vector<SurfacePart> parts;
     std::vector<std::size_t> ofSurface; // by surface: its part, from 1; 0 for none yet
     for (std::uint32_t p = 0; p < mesh_.polygonCount(); ++p) {
-        const host::Polygon &polygon = mesh_.polygons[p];
+        const host::Polygon &polygon = mesh_.polygon(p);
         if (polygon.vertexCount < 3) {
             ++skipped;
             continue;
@@ -262,14 +261,14 @@ std::vector<SurfacePart> ExportLayer::surfaceParts(std::size_t &skipped) const
             ofSurface[polygon.surface] = parts.size();
         }
         SurfacePart &part = parts[ofSurface[polygon.surface] - 1];
-        part.polygons.push_back(p);
+        part.polygonNumbers.push_back(p);
         part.triangles += polygon.vertexCount - 2;
         part.corners += polygon.vertexCount;
     }
     for (SurfacePart &part : parts) {
-        part.vertices = partVertices(*this, part);
-        for (std::size_t v = 0; v < part.vertices.count(); ++v) {
-            const host::Vec3 p = position(part.vertices.pointOf(v));
+        part.vertexTable = partVertices(*this, part);
+        for (std::size_t v = 0; v < part.vertexTable.count(); ++v) {
+            const host::Vec3 p = position(part.vertexTable.pointOf(v));
             part.bounds.add({static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)});
         }
     }
@@ -307,14 +306,14 @@ ChannelNumbers ExportLayer::numbers(int dimension, bool seams,
     // Each corner's own value, where it differs from its point's; and whether any corner has none.
     bool zeroWanted = false;
     for (std::uint32_t p = 0; p < mesh_.polygonCount(); ++p) {
-        const host::Polygon &polygon = mesh_.polygons[p];
+        const host::Polygon &polygon = mesh_.polygon(p);
         for (std::uint32_t k = 0; k < polygon.vertexCount; ++k) {
-            const std::uint32_t point = mesh_.vertices[polygon.firstVertex + k];
+            const std::uint32_t point = mesh_.cornerPoint(polygon.firstVertex + k);
             const float *own = seams ? (this->*cornerValue)(p, point) : nullptr;
             const float *ofPoint = (this->*pointValue)(point);
             if (own != nullptr && differs(own, ofPoint, dimension)) {
                 if (numbers.cornerNumber_.empty())
-                    numbers.cornerNumber_.assign(mesh_.vertices.size(), 0);
+                    numbers.cornerNumber_.assign(mesh_.cornerCount(), 0);
                 numbers.cornerNumber_[polygon.firstVertex + k] = welding.of(point, valueOf(own)) + 1;
             } else if (ofPoint == nullptr) {
                 zeroWanted = true;

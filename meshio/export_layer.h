@@ -94,10 +94,10 @@ private:
 // A surface's polygons of three points or more, as a glTF primitive holds them.
 struct SurfacePart {
     std::uint32_t surface;
-    std::vector<std::uint32_t> polygons; // in order
+    std::vector<std::uint32_t> polygonNumbers; // in order
     std::uint64_t triangles = 0;
     std::uint64_t corners = 0;
-    VertexTable vertices{0, 0}; // corners numbered in polygon order
+    VertexTable vertexTable{0, 0}; // corners numbered in polygon order
     Bounds bounds;
 };
 
@@ -144,7 +144,7 @@ public:
     // A point where the file has it.
     host::Vec3 position(std::uint32_t point) const
     {
-        host::Vec3 p = mesh_.positions[point];
+        host::Vec3 p = mesh_.position(point);
         if (zUp_)
             yUpToZUp(p.x, p.y, p.z);
         return p;
@@ -193,18 +193,18 @@ public:
         Welding<std::uint32_t> vertices(mesh_.pointCount());
         std::vector<std::uint32_t> corners;
         for (std::uint32_t p = 0; p < mesh_.polygonCount(); ++p) {
-            const host::Polygon &polygon = mesh_.polygons[p];
+            const host::Polygon &polygon = mesh_.polygon(p);
             if (polygon.vertexCount < 3)
                 continue;
             corners.clear();
             for (std::uint32_t k = 0; k < polygon.vertexCount; ++k) {
-                const std::uint32_t vertex = vertices.of(mesh_.vertices[polygon.firstVertex + k], polygon.surface);
+                const std::uint32_t vertex = vertices.of(mesh_.cornerPoint(polygon.firstVertex + k), polygon.surface);
                 if (vertex == sums.size() / 3)
                     sums.insert(sums.end(), {0.0f, 0.0f, 0.0f});
                 corners.push_back(vertex);
             }
             const host::Vec3 n = host::newellVector(
-                polygon.vertexCount, [&](std::uint32_t k) { return at(mesh_.vertices[polygon.firstVertex + k]); });
+                polygon.vertexCount, [&](std::uint32_t k) { return at(mesh_.cornerPoint(polygon.firstVertex + k)); });
             for (std::uint32_t vertex : corners) {
                 float *sum = &sums[3 * std::size_t(vertex)];
                 sum[0] += static_cast<float>(n.x);

@@ -35,7 +35,7 @@ struct LayerParts {
     std::vector<SurfacePart> parts;
 };
 
-bool wideIndices(const SurfacePart &part) { return part.vertices.count() > 65535; }
+bool wideIndices(const SurfacePart &part) { return part.vertexTable.count() > 65535; }
 
 // Where each piece of binary data lies, as the JSON describes it.
 class Layout {
@@ -72,7 +72,7 @@ Json describe(const host::Object &object, const std::vector<LayerParts> &layers,
         Json primitives = Json::array();
         for (const SurfacePart &primitive : layers[l].parts) {
             Json attributes;
-            const std::size_t vertices = primitive.vertices.count();
+            const std::size_t vertices = primitive.vertexTable.count();
             attributes["POSITION"] =
                 layout.accessor(layout.view(12 * vertices, kArrayBuffer), kFloat, vertices, "VEC3");
             const float *low = primitive.bounds.low, *high = primitive.bounds.high;
@@ -150,7 +150,7 @@ public:
 
     void primitive(const ExportLayer &layer, const SurfacePart &primitive)
     {
-        const VertexTable &table = primitive.vertices;
+        const VertexTable &table = primitive.vertexTable;
         vertices(table, 12, [&](std::size_t v, char *out) {
             const host::Vec3 p = layer.position(table.pointOf(v));
             const float xyz[3] = {static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)};
@@ -192,21 +192,21 @@ private:
         const std::size_t size = wideIndices(primitive) ? 4 : 2;
         // Each polygon's first corner among the part's corners.
         std::vector<std::size_t> firstCorner;
-        if (primitive.vertices.welded()) {
+        if (primitive.vertexTable.welded()) {
             std::size_t corner = 0;
-            for (std::uint32_t p : primitive.polygons) {
+            for (std::uint32_t p : primitive.polygonNumbers) {
                 firstCorner.push_back(corner);
-                corner += mesh.polygons[p].vertexCount;
+                corner += mesh.polygon(p).vertexCount;
             }
         }
         formatInChunks(
-            primitive.polygons.size(), kItemsPerChunk,
+            primitive.polygonNumbers.size(), kItemsPerChunk,
             [&](std::size_t first, std::size_t end, TextAppender &out) {
                 for (std::size_t i = first; i < end; ++i) {
-                    const host::Polygon &polygon = mesh.polygons[primitive.polygons[i]];
+                    const host::Polygon &polygon = mesh.polygon(primitive.polygonNumbers[i]);
                     const auto vertexOf = [&](std::uint32_t k) -> std::uint32_t {
                         const std::size_t corner = firstCorner.empty() ? 0 : firstCorner[i] + k;
-                        return primitive.vertices.vertexOf(corner, mesh.vertices[polygon.firstVertex + k]);
+                        return primitive.vertexTable.vertexOf(corner, mesh.cornerPoint(polygon.firstVertex + k));
                     };
                     // A fan from the first corner, in the polygon's own order.
                     for (std::uint32_t k = 1; k + 1 < polygon.vertexCount; ++k) {
@@ -265,7 +265,7 @@ WrittenCounts writeGltf(const std::string &path, const std::vector<const host::L
         counts.points += layer->mesh.pointCount();
         counts.polygons += layer->mesh.polygonCount();
         for (const SurfacePart &part : layers.back().parts)
-            items += part.vertices.count() * (1 + file.uvs + file.normals) + part.polygons.size();
+            items += part.vertexTable.count() * (1 + file.uvs + file.normals) + part.polygonNumbers.size();
     }
     if (skipped > 0)
         counts.warnings.push_back(path + ": " + std::to_string(skipped) +

@@ -32,12 +32,12 @@ void checkFinite(const std::string &path, const host::Object &object, const std:
     for (const host::Layer *layer : layers) {
         const host::Mesh &mesh = layer->mesh;
         for (std::size_t i = 0; i < mesh.pointCount(); ++i) {
-            const host::Vec3 &p = mesh.positions[i];
+            const host::Vec3 &p = mesh.position(i);
             if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z))
                 throw MeshIoError("cannot write " + path + ": point " + std::to_string(i) + " of layer " +
                                   std::to_string(layer->number) + " is not at a finite position");
         }
-        for (const host::PointMap &map : mesh.maps) {
+        for (const host::PointMap &map : mesh.pointMaps()) {
             const auto finite = [](float v) { return std::isfinite(v); };
             bool good = std::all_of(map.values.begin(), map.values.end(), finite);
             for (const host::CornerValue &corner : map.corners)
@@ -107,13 +107,15 @@ ReadWarnings readByFormat(const std::string &path, Format format, host::Object &
 void turnFromZUp(host::Mesh &mesh, std::size_t firstPoint)
 {
     for (std::size_t i = firstPoint; i < mesh.pointCount(); ++i) {
-        host::Vec3 &p = mesh.positions[i];
+        host::Vec3 p = mesh.position(i);
         zUpToYUp(p.x, p.y, p.z);
+        mesh.setPosition(i, p);
     }
     const auto turn = [](float *n) { zUpToYUp(n[0], n[1], n[2]); };
-    for (host::PointMap &map : mesh.maps) {
-        if (map.type != host::kNormalMap || map.dimension != 3)
+    for (const host::PointMap &normals : mesh.pointMaps()) {
+        if (normals.type != host::kNormalMap || normals.dimension != 3)
             continue;
+        host::PointMap &map = *mesh.findMap(normals.key);
         for (std::size_t i = firstPoint; i < mesh.pointCount(); ++i)
             turn(&map.values[3 * i]);
         for (host::CornerValue &corner : map.corners)

@@ -90,8 +90,8 @@ struct Headings {
             out.text(object.tagName(objectName->values[p]));
             out.character('\n');
         }
-        const bool surfaceChanges = p == 0 || mesh.polygons[p].surface != mesh.polygons[p - 1].surface;
-        const std::string surface = oneWord(object.surfaceName(mesh.polygons[p].surface), "Default");
+        const bool surfaceChanges = p == 0 || mesh.polygon(p).surface != mesh.polygon(p - 1).surface;
+        const std::string surface = oneWord(object.surfaceName(mesh.polygon(p).surface), "Default");
         if (part == nullptr && surfaceChanges) {
             out.text("g " + surface + "\n"); // as files without groups have always had it
         } else if (changes(part, p)) {
@@ -121,8 +121,8 @@ void writePolygons(AtomicFile &file, ProgressCount &progress, const host::Object
     writeInChunks(file, progress, mesh.polygonCount(), [&](std::size_t first, std::size_t end, TextAppender &out) {
         for (std::size_t p = first; p < end; ++p) {
             headings.write(out, p);
-            const host::Polygon &polygon = mesh.polygons[p];
-            const std::uint32_t *v = &mesh.vertices[polygon.firstVertex];
+            const host::Polygon &polygon = mesh.polygon(p);
+            const host::PolygonPoints v = mesh.pointsOf(p);
             const bool pointsOnly = polygon.vertexCount == 1; // "p" takes no UVs or normals
             out.character(polygon.vertexCount >= 3 ? 'f' : polygon.vertexCount == 2 ? 'l' : 'p');
             for (std::uint32_t k = 0; k < polygon.vertexCount; ++k) {

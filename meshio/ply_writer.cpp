@@ -75,7 +75,7 @@ struct Layout {
 // corners take.
 struct LayerVertices {
     ExportLayer layer;
-    VertexTable vertices;
+    VertexTable vertexTable;
 };
 
 // A vertex's floats after its position: weights, then s and t, then nx, ny and nz.
@@ -83,15 +83,16 @@ void extrasOf(const LayerVertices &layer, const Layout &layout, std::size_t vert
 {
     extra.clear();
     const host::Mesh &mesh = layer.layer.mesh();
-    const std::uint32_t point = layer.vertices.pointOf(vertex);
+    const std::uint32_t point = layer.vertexTable.pointOf(vertex);
     for (const auto &weight : layout.weights) {
         const host::PointMap *map = mesh.findMap(weight.second);
-        extra.push_back(map != nullptr && map->has[point] ? map->values[point] : 0.0f);
+        const float *value = map != nullptr ? map->pointValue(point) : nullptr;
+        extra.push_back(value != nullptr ? *value : 0.0f);
     }
     if (!layout.channels.uvs && !layout.channels.normals)
         return;
     const CornerValues values =
-        layer.vertices.welded() ? layer.vertices.valuesOf(vertex) : layer.layer.pointValues(point);
+        layer.vertexTable.welded() ? layer.vertexTable.valuesOf(vertex) : layer.layer.pointValues(point);
     if (layout.channels.uvs)
         extra.insert(extra.end(), values.begin(), values.begin() + 2);
     if (layout.channels.normals) {
@@ -106,9 +107,9 @@ void writeBinaryBody(AtomicFile &file, ProgressCount &progress, const std::vecto
     Output out(file);
     std::vector<float> extra;
     for (const LayerVertices &layer : layers) {
-        const std::size_t count = layer.vertices.count();
+        const std::size_t count = layer.vertexTable.count();
         for (std::size_t i = 0; i < count; ++i) {
-            const host::Vec3 p = layer.layer.position(layer.vertices.pointOf(i));
+            const host::Vec3 p = layer.layer.position(layer.vertexTable.pointOf(i));
             out.value(p.x);
             out.value(p.y);
             out.value(p.z);
@@ -123,20 +124,20 @@ void writeBinaryBody(AtomicFile &file, ProgressCount &progress, const std::vecto
     for (const LayerVertices &layer : layers) {
         const host::Mesh &mesh = layer.layer.mesh();
         for (std::size_t i = 0; i < mesh.polygonCount(); ++i) {
-            const host::Polygon &polygon = mesh.polygons[i];
+            const host::Polygon &polygon = mesh.polygon(i);
             if (byteCounts)
                 out.value(static_cast<std::uint8_t>(polygon.vertexCount));
             else
                 out.value(polygon.vertexCount);
             for (std::uint32_t k = 0; k < polygon.vertexCount; ++k) {
                 const std::size_t slot = polygon.firstVertex + k;
-                out.value(base + layer.vertices.vertexOf(slot, mesh.vertices[slot]));
+                out.value(base + layer.vertexTable.vertexOf(slot, mesh.cornerPoint(slot)));
             }
             if ((i + 1) % kLinesPerChunk == 0)
                 progress.add(kLinesPerChunk);
         }
         progress.add(mesh.polygonCount() % kLinesPerChunk);
-        base += static_cast<std::uint32_t>(layer.vertices.count());
+        base += static_cast<std::uint32_t>(layer.vertexTable.count());
     }
     out.flush();
 }
@@ -151,7 +152,7 @@ void writeAsciiBody(AtomicFile &file, ProgressCount &progress, const std::vector
             NumberMemo<double> xs, ys, zs;
             std::vector<NumberMemo<double>> extraMemos(layout.weights.size() + 5);
             for (std::size_t i = first; i < end; ++i) {
-                const host::Vec3 p = layer.layer.position(layer.vertices.pointOf(i));
+                const host::Vec3 p = layer.layer.position(layer.vertexTable.pointOf(i));
                 out.number(p.x, xs);
                 out.character(' ');
                 out.number(p.y, ys);
@@ -165,25 +166,25 @@ void writeAsciiBody(AtomicFile &file, ProgressCount &progress, const std::vector
                 out.character('\n');
             }
         };
-        writeInChunks(file, progress, layer.vertices.count(), formatPoints);
+        writeInChunks(file, progress, layer.vertexTable.count(), formatPoints);
     }
     std::uint64_t base = 0;
     for (const LayerVertices &layer : layers) {
         const host::Mesh &mesh = layer.layer.mesh();
         const auto formatFaces = [&](std::size_t first, std::size_t end, TextAppender &out) {
             for (std::size_t i = first; i < end; ++i) {
-                const host::Polygon &polygon = mesh.polygons[i];
+                const host::Polygon &polygon = mesh.polygon(i);
                 out.number(polygon.vertexCount);
                 for (std::uint32_t k = 0; k < polygon.vertexCount; ++k) {
                     const std::size_t slot = polygon.firstVertex + k;
                     out.character(' ');
-                    out.number(base + layer.vertices.vertexOf(slot, mesh.vertices[slot]));
+                    out.number(base + layer.vertexTable.vertexOf(slot, mesh.cornerPoint(slot)));
                 }
                 out.character('\n');
             }
         };
         writeInChunks(file, progress, mesh.polygonCount(), formatFaces);
-        base += layer.vertices.count();
+        base += layer.vertexTable.count();
     }
 }
 
@@ -222,11 +223,11 @@ WrittenCounts writePly(const std::string &path, const std::vector<const host::La
         ExportLayer exported(object, *layer, options, layout.channels, options.up, counts.warnings);
         VertexTable table = exported.pointsFirst();
         vertices.push_back({std::move(exported), std::move(table)});
-        vertexCount += vertices.back().vertices.count();
+        vertexCount += vertices.back().vertexTable.count();
         counts.points += layer->mesh.pointCount();
         counts.polygons += layer->mesh.polygonCount();
-        for (const host::Polygon &polygon : layer->mesh.polygons)
-            largestPolygon = std::max(largestPolygon, polygon.vertexCount);
+        for (std::size_t p = 0; p < layer->mesh.polygonCount(); ++p)
+            largestPolygon = std::max(largestPolygon, layer->mesh.polygon(p).vertexCount);
     }
     const bool byteCounts = largestPolygon <= 255;
     const bool ascii = options.plyEncoding == PlyEncoding::kAscii;

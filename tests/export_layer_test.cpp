@@ -93,11 +93,11 @@ TEST_F(Exported, OneVertexPerPointUntilACornerHasValuesOfItsOwn)
         EXPECT_EQ(plain.pointsFirst().count(), 5u);
         const std::vector<meshio::SurfacePart> parts = plain.surfaceParts(skipped);
         ASSERT_EQ(parts.size(), 2u);
-        EXPECT_FALSE(parts[0].vertices.welded()); // points 0 to 3, a whole range
-        EXPECT_EQ(parts[0].vertices.vertexOf(0, 2), 2u);
-        ASSERT_TRUE(parts[1].vertices.welded()); // points 0, 1 and 4
-        EXPECT_EQ(parts[1].vertices.count(), 3u);
-        EXPECT_EQ(parts[1].vertices.pointOf(2), 4u);
+        EXPECT_FALSE(parts[0].vertexTable.welded()); // points 0 to 3, a whole range
+        EXPECT_EQ(parts[0].vertexTable.vertexOf(0, 2), 2u);
+        ASSERT_TRUE(parts[1].vertexTable.welded()); // points 0, 1 and 4
+        EXPECT_EQ(parts[1].vertexTable.count(), 3u);
+        EXPECT_EQ(parts[1].vertexTable.pointOf(2), 4u);
     }
     const float seam[2] = {9, 9};
     mesh.setCornerValue(uvMap(), 1, 0, seam); // the triangle's corner at point 0
@@ -110,7 +110,7 @@ TEST_F(Exported, OneVertexPerPointUntilACornerHasValuesOfItsOwn)
     EXPECT_EQ(vertices.valuesOf(5)[0], 9.0f);
     EXPECT_EQ(vertices.valuesOf(1)[0], 0.1f);
     const std::vector<meshio::SurfacePart> parts = seamed.surfaceParts(skipped);
-    EXPECT_EQ(parts[1].vertices.valuesOf(parts[1].vertices.vertexOf(0, 0))[1], 9.0f);
+    EXPECT_EQ(parts[1].vertexTable.valuesOf(parts[1].vertexTable.vertexOf(0, 0))[1], 9.0f);
     EXPECT_EQ(skipped, 0u);
 }
 
@@ -118,7 +118,7 @@ TEST_F(Exported, BoundsHoldEveryVertex)
 {
     std::size_t skipped = 0;
     for (const std::uint32_t last : {4u, 3u}) { // the last vertex alone reaches furthest
-        mesh.positions[last] = {-2, 3, 5};
+        mesh.setPosition(last, {-2, 3, 5});
         const std::vector<meshio::SurfacePart> parts = layer().surfaceParts(skipped);
         const meshio::SurfacePart &part = parts[last == 4 ? 1 : 0];
         EXPECT_EQ(part.bounds.low[0], -2);

@@ -22,7 +22,7 @@ void addLayer(const meshio::ExportLayer &layer, const std::string &planted, Scen
     // Most points lie on one surface: a vertex each.
     const std::size_t points = mesh.pointCount(),
                       triangles =
-                          mesh.vertices.size() - std::min<std::size_t>(mesh.vertices.size(), 2 * mesh.polygons.size());
+                          mesh.cornerCount() - std::min<std::size_t>(mesh.cornerCount(), 2 * mesh.polygonCount());
     scene.positions.reserve(scene.positions.size() + 3 * points);
     scene.normals.reserve(scene.normals.size() + 3 * points);
     scene.colours.reserve(scene.colours.size() + 3 * points);
