@@ -33,7 +33,7 @@ std::uint64_t bytesPerPoint(const host::Mesh *layer, bool withUv)
 {
     std::uint64_t bytes = sizeof(host::Vec3) + 1;
     if (layer != nullptr)
-        for (const host::PointMap &map : layer->maps)
+        for (const host::PointMap &map : layer->pointMaps())
             bytes += 4 * map.dimension + 1;
     return bytes + (withUv ? 2 * 4 + 1 : 0);
 }
@@ -49,7 +49,7 @@ std::uint64_t bytesToPlant(const toolkit::PanelView &panel, const host::Object &
         const host::Mesh *background = backgroundMesh(object);
         points = background != nullptr ? background->pointCount() : 0;
         polygons = background != nullptr ? background->polygonCount() : 0;
-        vertices = background != nullptr ? background->vertices.size() : 0;
+        vertices = background != nullptr ? background->cornerCount() : 0;
     } else {
         const std::uint64_t division = static_cast<std::uint64_t>(std::max(1, controlInteger(panel, "Division")));
         points = 2 * division + 1;

@@ -23,7 +23,7 @@ std::string whyNothingWasPlanted(const toolkit::PanelView &panel, const host::Ob
         const long key = object.findMapKey(MH_MAP_WEIGHT, "ZTSW");
         if (key < 0 || layer->findMap(static_cast<std::uint32_t>(key)) == nullptr) {
             std::string others;
-            for (const host::PointMap &map : layer->maps)
+            for (const host::PointMap &map : layer->pointMaps())
                 if (object.mapInfo(map.key).type == MH_MAP_WEIGHT)
                     others += (others.empty() ? "" : ", ") + object.mapInfo(map.key).name;
             return "\"(WeightMap)\" sizes blades by the weight map \"ZTSW\", and the layer has none" +

@@ -24,20 +24,8 @@ const host::Mesh *backgroundMesh(const host::Object &object)
     return layer != nullptr ? &layer->mesh : nullptr;
 }
 
-std::size_t selectedPoints(const host::Mesh &mesh)
-{
-    std::size_t count = 0;
-    for (std::uint8_t flags : mesh.pointFlags)
-        count += flags & MH_FLAG_SELECTED;
-    return count;
-}
+std::size_t selectedPoints(const host::Mesh &mesh) { return mesh.selectedPointCount(); }
 
-std::size_t selectedPolygons(const host::Mesh &mesh)
-{
-    std::size_t count = 0;
-    for (const host::Polygon &polygon : mesh.polygons)
-        count += polygon.flags & MH_FLAG_SELECTED;
-    return count;
-}
+std::size_t selectedPolygons(const host::Mesh &mesh) { return mesh.selectedPolygonCount(); }
 
 } // namespace tuft::app

@@ -59,7 +59,7 @@ void applySelection(host::Object &object, int layerNumber, const std::string &re
         const std::string group = which.substr(6);
         bool found = false;
         for (std::size_t p = 0; p < mesh.polygonCount(); ++p) {
-            const host::Polygon &polygon = mesh.polygons[p];
+            const host::Polygon &polygon = mesh.polygon(p);
             if (object.surfaceName(polygon.surface) != group)
                 continue;
             found = true;
@@ -67,7 +67,7 @@ void applySelection(host::Object &object, int layerNumber, const std::string &re
                 chosen[p] = true;
             else
                 for (std::uint32_t v = 0; v < polygon.vertexCount; ++v)
-                    chosen[mesh.vertices[polygon.firstVertex + v]] = true;
+                    chosen[mesh.cornerPoint(polygon.firstVertex + v)] = true;
         }
         if (!found)
             throw UsageError("--select " + request + ": no polygon belongs to the group \"" + group + "\"");
@@ -78,12 +78,12 @@ void applySelection(host::Object &object, int layerNumber, const std::string &re
     object.selectionMode = polygons ? host::SelectionMode::kPolygons : host::SelectionMode::kPoints;
     if (polygons) {
         for (std::size_t p = 0; p < chosen.size(); ++p)
-            mesh.polygons[p].flags =
-                chosen[p] ? (mesh.polygons[p].flags | MH_FLAG_SELECTED) : (mesh.polygons[p].flags & ~MH_FLAG_SELECTED);
+            mesh.setPolygonFlags(p, chosen[p] ? (mesh.polygon(p).flags | MH_FLAG_SELECTED)
+                                              : (mesh.polygon(p).flags & ~MH_FLAG_SELECTED));
     } else {
         for (std::size_t i = 0; i < chosen.size(); ++i)
-            mesh.pointFlags[i] =
-                chosen[i] ? (mesh.pointFlags[i] | MH_FLAG_SELECTED) : (mesh.pointFlags[i] & ~MH_FLAG_SELECTED);
+            mesh.setPointFlags(i, chosen[i] ? (mesh.pointFlags(i) | MH_FLAG_SELECTED)
+                                            : (mesh.pointFlags(i) & ~MH_FLAG_SELECTED));
     }
 }
 

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <stdexcept>
+#include <string>
 
 namespace tuft::host {
 
@@ -57,39 +59,55 @@ const float *PointMap::valueOn(std::uint32_t polygon, std::uint32_t point) const
     return point < has.size() && has[point] ? &values[std::size_t(point) * dimension] : nullptr;
 }
 
+std::size_t Mesh::selectedPointCount() const
+{
+    std::size_t selected = 0;
+    for (std::uint8_t flags : pointFlags_)
+        selected += flags & 1u;
+    return selected;
+}
+
+std::size_t Mesh::selectedPolygonCount() const
+{
+    std::size_t selected = 0;
+    for (const Polygon &polygon : polygons_)
+        selected += polygon.flags & 1u;
+    return selected;
+}
+
 void Mesh::clear()
 {
-    positions.clear();
-    pointFlags.clear();
-    polygons.clear();
-    vertices.clear();
-    for (PointMap &map : maps) {
+    positions_.clear();
+    pointFlags_.clear();
+    polygons_.clear();
+    vertices_.clear();
+    for (PointMap &map : maps_) {
         map.values.clear();
         map.has.clear();
         map.corners.clear();
     }
-    for (PolygonTag &tag : tags)
+    for (PolygonTag &tag : tags_)
         tag.values.clear();
 }
 
 void Mesh::swap(Mesh &other) noexcept
 {
-    positions.swap(other.positions);
-    pointFlags.swap(other.pointFlags);
-    polygons.swap(other.polygons);
-    vertices.swap(other.vertices);
-    maps.swap(other.maps);
-    mapSlots.swap(other.mapSlots);
-    tags.swap(other.tags);
+    positions_.swap(other.positions_);
+    pointFlags_.swap(other.pointFlags_);
+    polygons_.swap(other.polygons_);
+    vertices_.swap(other.vertices_);
+    maps_.swap(other.maps_);
+    mapSlots_.swap(other.mapSlots_);
+    tags_.swap(other.tags_);
 }
 
 void Mesh::append(const Mesh &other)
 {
-    const std::size_t points = positions.size();
-    const std::size_t vertexBase = vertices.size();
-    const std::size_t firstPolygon = polygons.size();
+    const std::size_t points = positions_.size();
+    const std::size_t vertexBase = vertices_.size();
+    const std::size_t firstPolygon = polygons_.size();
     // Maps first, while mapFor still sizes a new map by the points before the paste.
-    for (const PointMap &source : other.maps) {
+    for (const PointMap &source : other.maps_) {
         PointMap &target = mapFor(source.key, source.type, source.dimension);
         target.values.append(source.values.data(), source.values.size());
         target.has.append(source.has.data(), source.has.size());
@@ -99,40 +117,40 @@ void Mesh::append(const Mesh &other)
             target.corners.push_back(corner);
         }
     }
-    positions.append(other.positions.data(), other.positions.size());
-    pointFlags.append(other.pointFlags.data(), other.pointFlags.size());
+    positions_.append(other.positions_.data(), other.positions_.size());
+    pointFlags_.append(other.pointFlags_.data(), other.pointFlags_.size());
     // Maps the pasted points do not carry get no values for them.
-    for (PointMap &map : maps) {
-        map.values.resize(positions.size() * map.dimension, 0.0f);
-        map.has.resize(positions.size(), 0);
+    for (PointMap &map : maps_) {
+        map.values.resize(positions_.size() * map.dimension, 0.0f);
+        map.has.resize(positions_.size(), 0);
     }
 
     // The copies refer to the pasted points and vertices (local pointers and counts let
     // the compiler turn these loops into vector code).
-    polygons.append(other.polygons.data(), other.polygons.size());
-    Polygon *pasted = polygons.data() + firstPolygon;
-    for (std::size_t i = 0, n = other.polygons.size(); i < n; ++i)
+    polygons_.append(other.polygons_.data(), other.polygons_.size());
+    Polygon *pasted = polygons_.data() + firstPolygon;
+    for (std::size_t i = 0, n = other.polygons_.size(); i < n; ++i)
         pasted[i].firstVertex += static_cast<std::uint32_t>(vertexBase);
-    vertices.append(other.vertices.data(), other.vertices.size());
-    std::uint32_t *indices = vertices.data() + vertexBase;
-    for (std::size_t i = 0, n = other.vertices.size(); i < n; ++i)
+    vertices_.append(other.vertices_.data(), other.vertices_.size());
+    std::uint32_t *indices = vertices_.data() + vertexBase;
+    for (std::size_t i = 0, n = other.vertices_.size(); i < n; ++i)
         indices[i] += static_cast<std::uint32_t>(points);
 
-    for (const PolygonTag &source : other.tags) {
+    for (const PolygonTag &source : other.tags_) {
         PolygonTag &target = tagFor(source.type);
         target.values.resize(firstPolygon, 0);
         target.values.append(source.values.data(), source.values.size());
     }
-    padTags(tags, polygons.size());
+    padTags(tags_, polygons_.size());
 }
 
 void Mesh::truncate(std::size_t points, std::size_t polygonCount, std::size_t vertexCount)
 {
-    positions.resize(points);
-    pointFlags.resize(points);
-    polygons.resize(polygonCount);
-    vertices.resize(vertexCount);
-    for (PointMap &map : maps) {
+    positions_.resize(points);
+    pointFlags_.resize(points);
+    polygons_.resize(polygonCount);
+    vertices_.resize(vertexCount);
+    for (PointMap &map : maps_) {
         map.values.resize(points * map.dimension);
         map.has.resize(points);
         std::size_t kept = 0;
@@ -141,7 +159,7 @@ void Mesh::truncate(std::size_t points, std::size_t polygonCount, std::size_t ve
                 map.corners[kept++] = corner;
         map.corners.resize(kept);
     }
-    for (PolygonTag &tag : tags)
+    for (PolygonTag &tag : tags_)
         tag.values.resize(polygonCount);
 }
 
@@ -149,15 +167,18 @@ void Mesh::erasePoints(std::size_t first, std::size_t count)
 {
     if (count == 0)
         return;
-    positions.erase(first, count);
-    pointFlags.erase(first, count);
+    for (std::uint32_t point : vertices_)
+        if (point >= first && point < first + count)
+            throw std::invalid_argument("erasing point " + std::to_string(point) + ", which a polygon uses");
+    positions_.erase(first, count);
+    pointFlags_.erase(first, count);
     const auto moved = [&](std::uint32_t &point) {
         if (point >= first + count)
             point -= static_cast<std::uint32_t>(count);
     };
-    for (std::uint32_t &point : vertices)
+    for (std::uint32_t &point : vertices_)
         moved(point);
-    for (PointMap &map : maps) {
+    for (PointMap &map : maps_) {
         map.values.erase(first * map.dimension, count * map.dimension);
         map.has.erase(first, count);
         std::size_t kept = 0;
@@ -172,28 +193,32 @@ void Mesh::erasePoints(std::size_t first, std::size_t count)
 
 std::uint32_t Mesh::addPoint(const Vec3 &position, std::uint8_t flags)
 {
-    positions.push_back(position);
-    pointFlags.push_back(flags);
-    for (PointMap &map : maps) {
-        map.values.resize(positions.size() * map.dimension, 0.0f);
+    positions_.push_back(position);
+    pointFlags_.push_back(flags);
+    for (PointMap &map : maps_) {
+        map.values.resize(positions_.size() * map.dimension, 0.0f);
         map.has.push_back(0);
     }
-    return static_cast<std::uint32_t>(positions.size() - 1);
+    return static_cast<std::uint32_t>(positions_.size() - 1);
 }
 
 std::uint32_t Mesh::addPolygon(std::uint32_t type, std::uint32_t surface, const std::uint32_t *indices,
                                std::uint32_t count, std::uint8_t flags)
 {
-    polygons.push_back({static_cast<std::uint32_t>(vertices.size()), count, type, surface, flags});
-    vertices.append(indices, count);
-    for (PolygonTag &tag : tags)
+    for (std::uint32_t k = 0; k < count; ++k)
+        if (indices[k] >= positions_.size())
+            throw std::out_of_range("a polygon of point " + std::to_string(indices[k]) + " of " +
+                                    std::to_string(positions_.size()));
+    polygons_.push_back({static_cast<std::uint32_t>(vertices_.size()), count, type, surface, flags});
+    vertices_.append(indices, count);
+    for (PolygonTag &tag : tags_)
         tag.values.push_back(0);
-    return static_cast<std::uint32_t>(polygons.size() - 1);
+    return static_cast<std::uint32_t>(polygons_.size() - 1);
 }
 
 PointMap *Mesh::findMap(std::uint32_t key)
 {
-    return key < mapSlots.size() && mapSlots[key] >= 0 ? &maps[static_cast<std::size_t>(mapSlots[key])] : nullptr;
+    return key < mapSlots_.size() && mapSlots_[key] >= 0 ? &maps_[static_cast<std::size_t>(mapSlots_[key])] : nullptr;
 }
 
 const PointMap *Mesh::findMap(std::uint32_t key) const { return const_cast<Mesh *>(this)->findMap(key); }
@@ -202,13 +227,13 @@ PointMap &Mesh::mapFor(std::uint32_t key, std::uint32_t type, int dimension)
 {
     if (PointMap *map = findMap(key))
         return *map;
-    if (key >= mapSlots.size())
-        mapSlots.resize(std::size_t(key) + 1, -1);
-    mapSlots[key] = static_cast<std::int32_t>(maps.size());
-    maps.push_back(PointMap{key, type, dimension, {}, {}, {}});
-    PointMap &map = maps.back();
-    map.values.assign(positions.size() * dimension, 0.0f);
-    map.has.assign(positions.size(), 0);
+    if (key >= mapSlots_.size())
+        mapSlots_.resize(std::size_t(key) + 1, -1);
+    mapSlots_[key] = static_cast<std::int32_t>(maps_.size());
+    maps_.push_back(PointMap{key, type, dimension, {}, {}, {}});
+    PointMap &map = maps_.back();
+    map.values.assign(positions_.size() * dimension, 0.0f);
+    map.has.assign(positions_.size(), 0);
     return map;
 }
 
@@ -226,7 +251,7 @@ void Mesh::setCornerValue(PointMap &map, std::uint32_t polygon, std::uint32_t po
 
 const PolygonTag *Mesh::findTag(std::uint32_t type) const
 {
-    for (const PolygonTag &tag : tags)
+    for (const PolygonTag &tag : tags_)
         if (tag.type == type)
             return &tag;
     return nullptr;
@@ -236,14 +261,14 @@ PolygonTag &Mesh::tagFor(std::uint32_t type)
 {
     if (const PolygonTag *tag = findTag(type))
         return const_cast<PolygonTag &>(*tag);
-    tags.push_back(PolygonTag{type, {}});
-    tags.back().values.assign(polygons.size(), 0);
-    return tags.back();
+    tags_.push_back(PolygonTag{type, {}});
+    tags_.back().values.assign(polygons_.size(), 0);
+    return tags_.back();
 }
 
 void Mesh::translate(const Vec3 &offset)
 {
-    for (Vec3 &p : positions) {
+    for (Vec3 &p : positions_) {
         p.x += offset.x;
         p.y += offset.y;
         p.z += offset.z;
@@ -252,14 +277,14 @@ void Mesh::translate(const Vec3 &offset)
 
 void Mesh::scale(const Vec3 &f, const Vec3 &c)
 {
-    for (Vec3 &p : positions) {
+    for (Vec3 &p : positions_) {
         p.x = c.x + (p.x - c.x) * f.x;
         p.y = c.y + (p.y - c.y) * f.y;
         p.z = c.z + (p.z - c.z) * f.z;
     }
     // A normal follows the surface by the scale's cofactors, which keep it on the side
     // the polygons' winding faces, mirrored or not.
-    turnNormals(maps, [&f](float *n) {
+    turnNormals(maps_, [&f](float *n) {
         const double x = n[0] * f.y * f.z, y = n[1] * f.x * f.z, z = n[2] * f.x * f.y;
         n[0] = static_cast<float>(x);
         n[1] = static_cast<float>(y);
@@ -276,39 +301,39 @@ void Mesh::rotate(int axis, double degrees, const Vec3 &c)
     // One loop per axis: the axis is chosen once, not for every point.
     switch (axis) {
     case 0: // left-hand rule: +90 about X takes +Y to -Z, about Z it takes +Y to +X
-        for (Vec3 &p : positions) {
+        for (Vec3 &p : positions_) {
             const double y = p.y - c.y;
             const double z = p.z - c.z;
             p.y = c.y + y * cs + z * sn;
             p.z = c.z - y * sn + z * cs;
         }
-        turnNormals(maps, [&](float *n) {
+        turnNormals(maps_, [&](float *n) {
             const double y = n[1], z = n[2];
             n[1] = static_cast<float>(y * cs + z * sn);
             n[2] = static_cast<float>(-y * sn + z * cs);
         });
         break;
     case 1:
-        for (Vec3 &p : positions) {
+        for (Vec3 &p : positions_) {
             const double x = p.x - c.x;
             const double z = p.z - c.z;
             p.x = c.x + x * cs - z * sn;
             p.z = c.z + x * sn + z * cs;
         }
-        turnNormals(maps, [&](float *n) {
+        turnNormals(maps_, [&](float *n) {
             const double x = n[0], z = n[2];
             n[0] = static_cast<float>(x * cs - z * sn);
             n[2] = static_cast<float>(x * sn + z * cs);
         });
         break;
     default:
-        for (Vec3 &p : positions) {
+        for (Vec3 &p : positions_) {
             const double x = p.x - c.x;
             const double y = p.y - c.y;
             p.x = c.x + x * cs + y * sn;
             p.y = c.y - x * sn + y * cs;
         }
-        turnNormals(maps, [&](float *n) {
+        turnNormals(maps_, [&](float *n) {
             const double x = n[0], y = n[1];
             n[0] = static_cast<float>(x * cs + y * sn);
             n[1] = static_cast<float>(-x * sn + y * cs);
@@ -319,17 +344,10 @@ void Mesh::rotate(int axis, double degrees, const Vec3 &c)
 
 std::optional<Vec3> polygonNormal(const Mesh &mesh, std::uint32_t index)
 {
-    const Polygon &polygon = mesh.polygons[index];
-    if (polygon.vertexCount < 3)
+    const PolygonPoints points = mesh.pointsOf(index);
+    if (points.size() < 3)
         return std::nullopt;
-    Vec3 n{0.0, 0.0, 0.0};
-    for (std::uint32_t v = 0; v < polygon.vertexCount; ++v) {
-        const Vec3 &a = mesh.positions[mesh.vertices[polygon.firstVertex + v]];
-        const Vec3 &b = mesh.positions[mesh.vertices[polygon.firstVertex + (v + 1) % polygon.vertexCount]];
-        n.x += (a.y - b.y) * (a.z + b.z);
-        n.y += (a.z - b.z) * (a.x + b.x);
-        n.z += (a.x - b.x) * (a.y + b.y);
-    }
+    const Vec3 n = newellVector(points.size(), [&](std::uint32_t k) { return mesh.position(points[k]); });
     const double length = std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z);
     if (!(length > 0.0) || !std::isfinite(length))
         return std::nullopt;

@@ -15,7 +15,7 @@ struct Vec3 {
 };
 
 struct Polygon {
-    std::uint32_t firstVertex; // into Mesh::vertices
+    std::uint32_t firstVertex; // its first corner among the mesh's (Mesh::cornerPoint)
     std::uint32_t vertexCount;
     std::uint32_t type;    // a four-letter code, "FACE" for ordinary polygons
     std::uint32_t surface; // index into the object's surface names
@@ -51,6 +51,11 @@ struct PointMap {
     FlatArray<std::uint8_t> has;    // 1 where the point has a value
     FlatArray<CornerValue> corners; // in polygon order
 
+    // The point's own value, or null.
+    const float *pointValue(std::uint32_t point) const
+    {
+        return has[point] ? &values[std::size_t(point) * dimension] : nullptr;
+    }
     // The value the point has on that polygon alone, or null.
     const float *cornerValue(std::uint32_t polygon, std::uint32_t point) const;
     // The value of the point on the polygon: its corner value, else its own, else null.
@@ -64,18 +69,52 @@ struct PolygonTag {
     FlatArray<std::uint32_t> values; // one a polygon
 };
 
-struct Mesh {
-    FlatArray<Vec3> positions;
-    FlatArray<std::uint8_t> pointFlags; // bit 0: selected
-    FlatArray<Polygon> polygons;
-    FlatArray<std::uint32_t> vertices;
-    std::vector<PointMap> maps;
-    std::vector<std::int32_t> mapSlots; // by map key: the map's place in `maps`, -1 for none
-    std::vector<PolygonTag> tags;
+// A polygon's points, in order.
+class PolygonPoints {
+public:
+    PolygonPoints(const std::uint32_t *first, std::uint32_t count) : first_(first), count_(count) {}
+    std::uint32_t size() const { return count_; }
+    std::uint32_t operator[](std::uint32_t k) const { return first_[k]; }
+    const std::uint32_t *begin() const { return first_; }
+    const std::uint32_t *end() const { return first_ + count_; }
 
-    std::size_t pointCount() const { return positions.size(); }
-    std::size_t polygonCount() const { return polygons.size(); }
-    bool empty() const { return positions.empty() && polygons.empty(); }
+private:
+    const std::uint32_t *first_;
+    std::uint32_t count_;
+};
+
+// The mesh keeps its own invariants: every map holds a value (or none) for every point,
+// every tag one for every polygon, corner values lie in polygon order, and polygons use
+// only points the mesh has.
+class Mesh {
+public:
+    std::size_t pointCount() const { return positions_.size(); }
+    std::size_t polygonCount() const { return polygons_.size(); }
+    // Corners of all polygons together; a polygon's lie from its firstVertex on.
+    std::size_t cornerCount() const { return vertices_.size(); }
+    bool empty() const { return positions_.empty() && polygons_.empty(); }
+    // How many points and polygons are selected (flag bit 0).
+    std::size_t selectedPointCount() const;
+    std::size_t selectedPolygonCount() const;
+
+    const Vec3 &position(std::size_t point) const { return positions_[point]; }
+    std::uint8_t pointFlags(std::size_t point) const { return pointFlags_[point]; }
+    const Polygon &polygon(std::size_t polygon) const { return polygons_[polygon]; }
+    PolygonPoints pointsOf(std::size_t polygon) const
+    {
+        const Polygon &p = polygons_[polygon];
+        return {vertices_.data() + p.firstVertex, p.vertexCount};
+    }
+    // The point of the corner at that place among all polygons' corners.
+    std::uint32_t cornerPoint(std::size_t corner) const { return vertices_[corner]; }
+    // The maps, in the order they were made on this mesh.
+    const std::vector<PointMap> &pointMaps() const { return maps_; }
+    const std::vector<PolygonTag> &polygonTags() const { return tags_; }
+
+    void setPosition(std::size_t point, const Vec3 &position) { positions_[point] = position; }
+    void setPointFlags(std::size_t point, std::uint8_t flags) { pointFlags_[point] = flags; }
+    void setPolygonFlags(std::size_t polygon, std::uint8_t flags) { polygons_[polygon].flags = flags; }
+    void setPolygonSurface(std::size_t polygon, std::uint32_t surface) { polygons_[polygon].surface = surface; }
 
     // Empties the mesh, keeping its storage for reuse.
     void clear();
@@ -85,10 +124,12 @@ struct Mesh {
     // Cuts the mesh back to its first points, polygons and vertices (undo of additions).
     void truncate(std::size_t points, std::size_t polygons, std::size_t vertices);
     // Removes points no polygon uses; the points after them, and the polygons' references
-    // to those, move down.
+    // to those, move down. A point a polygon uses is refused (std::invalid_argument), and
+    // nothing is removed.
     void erasePoints(std::size_t first, std::size_t count);
 
     std::uint32_t addPoint(const Vec3 &position, std::uint8_t flags = 0);
+    // A polygon of points the mesh has (else std::out_of_range, and nothing is added).
     std::uint32_t addPolygon(std::uint32_t type, std::uint32_t surface, const std::uint32_t *indices,
                              std::uint32_t count, std::uint8_t flags = 0);
 
@@ -110,7 +151,30 @@ struct Mesh {
     // Turns about the axis (0 X, 1 Y, 2 Z) through `centre` by `degrees`, positive turns
     // following the left-hand rule of the Modeler's left-handed coordinates.
     void rotate(int axis, double degrees, const Vec3 &centre);
+
+private:
+    FlatArray<Vec3> positions_;
+    FlatArray<std::uint8_t> pointFlags_; // bit 0: selected
+    FlatArray<Polygon> polygons_;
+    FlatArray<std::uint32_t> vertices_; // the polygons' corners, a point each
+    std::vector<PointMap> maps_;
+    std::vector<std::int32_t> mapSlots_; // by map key: the map's place in `maps_`, -1 for none
+    std::vector<PolygonTag> tags_;
 };
+
+// Newell's vector of a polygon whose k-th corner stands at `corner(k)` (a Vec3): its
+// normal, twice its area long.
+template <typename Corner> Vec3 newellVector(std::uint32_t count, const Corner &corner)
+{
+    Vec3 n{0.0, 0.0, 0.0};
+    for (std::uint32_t k = 0; k < count; ++k) {
+        const Vec3 a = corner(k), b = corner((k + 1) % count);
+        n.x += (a.y - b.y) * (a.z + b.z);
+        n.y += (a.z - b.z) * (a.x + b.x);
+        n.z += (a.x - b.x) * (a.y + b.y);
+    }
+    return n;
+}
 
 // The polygon's unit normal by Newell's method; nullopt for fewer than three points or a
 // degenerate polygon.

@@ -34,8 +34,8 @@ struct Modeler::MeshEditState {
         out.id = pointId(owner.slot, index);
         out.userData = nullptr;
         out.layer = owner.number;
-        out.flags = owner.mesh.pointFlags[index];
-        const Vec3 &p = owner.mesh.positions[index];
+        out.flags = owner.mesh.pointFlags(index);
+        const Vec3 &p = owner.mesh.position(index);
         out.position[0] = p.x;
         out.position[1] = p.y;
         out.position[2] = p.z;
@@ -73,15 +73,7 @@ struct Modeler::MeshEditState {
             return 0;
         if (mode != MH_COUNT_SELECTED)
             return static_cast<int>(polygons ? target->polygonCount() : target->pointCount());
-        int selected = 0;
-        if (polygons) {
-            for (const Polygon &polygon : target->polygons)
-                selected += polygon.flags & MH_FLAG_SELECTED;
-        } else {
-            for (std::uint8_t flags : target->pointFlags)
-                selected += flags & MH_FLAG_SELECTED;
-        }
-        return selected;
+        return static_cast<int>(polygons ? target->selectedPolygonCount() : target->selectedPointCount());
     }
     static int pointCount(void *state, int layer, int mode) { return count(state, layer, mode, false); }
     static int polygonCount(void *state, int layer, int mode) { return count(state, layer, mode, true); }
@@ -113,10 +105,11 @@ struct Modeler::MeshEditState {
             return 0;
         const Mesh &mesh = edit.layer->mesh;
         for (std::size_t i = 0; i < mesh.polygonCount(); ++i) {
-            const Polygon &polygon = mesh.polygons[i];
-            edit.polygonVertices.resize(polygon.vertexCount);
-            for (std::uint32_t v = 0; v < polygon.vertexCount; ++v)
-                edit.polygonVertices[v] = pointId(edit.layer->slot, mesh.vertices[polygon.firstVertex + v]);
+            const Polygon &polygon = mesh.polygon(i);
+            const PolygonPoints points = mesh.pointsOf(i);
+            edit.polygonVertices.resize(points.size());
+            for (std::uint32_t v = 0; v < points.size(); ++v)
+                edit.polygonVertices[v] = pointId(edit.layer->slot, points[v]);
             edit.polygonInfo = {polygonId(edit.layer->slot, static_cast<std::uint32_t>(i)),
                                 nullptr,
                                 edit.layer->number,
@@ -272,7 +265,7 @@ MhMeshEdit *Modeler::beginMeshEdit()
     edit.layer = active_ != nullptr && active_->slot < kMaxSlots ? active_ : nullptr;
     edit.points = edit.layer != nullptr ? edit.layer->mesh.pointCount() : 0;
     edit.polygons = edit.layer != nullptr ? edit.layer->mesh.polygonCount() : 0;
-    edit.vertices = edit.layer != nullptr ? edit.layer->mesh.vertices.size() : 0;
+    edit.vertices = edit.layer != nullptr ? edit.layer->mesh.cornerCount() : 0;
     return &edit.table;
 }
 

@@ -330,8 +330,8 @@ public:
             if (looks_[i])
                 object_.materials[surfaceNames_[i]] = *looks_[i];
         }
-        for (host::Polygon &polygon : mesh.polygons)
-            polygon.surface = surfaces[polygon.surface];
+        for (std::size_t p = 0; p < mesh.polygonCount(); ++p)
+            mesh.setPolygonSurface(p, surfaces[mesh.polygon(p).surface]);
         const std::size_t points = mesh.pointCount();
         if (!normalHas_.empty()) {
             normalValues_.resize(3 * points, 0.0f);

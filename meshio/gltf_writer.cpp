@@ -5,7 +5,7 @@
 #include "host/paths.h"
 #include "host/surface_colours.h"
 #include "meshio/atomic_file.h"
-#include "meshio/corner_channels.h"
+#include "meshio/export_layer.h"
 #include "meshio/formats.h"
 #include "meshio/parallel_text.h"
 #include "meshio/writing.h"
@@ -29,139 +29,13 @@ constexpr std::uint32_t kFloat = 5126, kUnsignedShort = 5123, kUnsignedInt = 512
 constexpr std::uint32_t kArrayBuffer = 34962, kElementArrayBuffer = 34963;
 constexpr std::size_t kItemsPerChunk = std::size_t(1) << 16;
 
-// The vertices of one primitive: the points its polygons use, each once, or, where
-// corners of a point differ (seams), a vertex for each value.
-struct Primitive {
-    const host::Layer *layer;
-    std::uint32_t surface;
-    std::vector<std::uint32_t> polygons; // with three points or more, in order
-    std::uint64_t triangles = 0;
-    // Vertex i stands on point firstPoint + i when the polygons use a whole range of
-    // points; otherwise on vertexPoint[i].
-    std::uint32_t firstPoint = 0;
-    std::vector<std::uint32_t> vertexPoint;
-    std::size_t vertexCount = 0;
-    // The vertex of each corner, in polygon order, where points do not map one to one.
-    std::vector<std::uint32_t> cornerVertex;
-    std::vector<float> vertexValues; // uv and normal (five floats) a vertex, with cornerVertex
-    std::shared_ptr<const CornerChannels> channels;
-    float min[3], max[3];
-    bool wideIndices = false;
+// A layer's surface parts, each a primitive.
+struct LayerParts {
+    ExportLayer layer;
+    std::vector<SurfacePart> parts;
 };
 
-std::uint32_t pointOf(const Primitive &primitive, std::size_t vertex)
-{
-    return primitive.vertexPoint.empty() ? primitive.firstPoint + static_cast<std::uint32_t>(vertex)
-                                         : primitive.vertexPoint[vertex];
-}
-
-// Gives each corner its vertex: a point used whole maps to one vertex; a corner whose
-// values differ from its point's gets a vertex of its own.
-void mapVertices(Primitive &primitive, const FileChannels &file)
-{
-    const host::Mesh &mesh = primitive.layer->mesh;
-    const CornerChannels &channels = *primitive.channels;
-    const bool seams = (file.uvs && channels.uvSeams()) || (file.normals && channels.normalSeams());
-    std::uint32_t lo = std::numeric_limits<std::uint32_t>::max(), hi = 0;
-    for (std::uint32_t p : primitive.polygons) {
-        const host::Polygon &polygon = mesh.polygons[p];
-        for (std::uint32_t k = 0; k < polygon.vertexCount; ++k) {
-            lo = std::min(lo, mesh.vertices[polygon.firstVertex + k]);
-            hi = std::max(hi, mesh.vertices[polygon.firstVertex + k]);
-        }
-    }
-    if (!seams) {
-        std::vector<bool> used(hi - lo + 1, false);
-        std::size_t distinct = 0;
-        for (std::uint32_t p : primitive.polygons) {
-            const host::Polygon &polygon = mesh.polygons[p];
-            for (std::uint32_t k = 0; k < polygon.vertexCount; ++k) {
-                const std::uint32_t point = mesh.vertices[polygon.firstVertex + k] - lo;
-                distinct += !used[point];
-                used[point] = true;
-            }
-        }
-        if (distinct == used.size()) { // a whole range of points: no table needed
-            primitive.firstPoint = lo;
-            primitive.vertexCount = distinct;
-            return;
-        }
-    }
-    // A vertex for each (point, UV, normal) the corners take.
-    std::map<std::pair<std::uint32_t, std::array<float, 5>>, std::uint32_t> vertices;
-    const auto valuesOf = [&](std::uint32_t polygon, std::uint32_t point) {
-        std::array<float, 5> values{};
-        if (const float *uv = file.uvs ? channels.cornerUv(polygon, point) : nullptr)
-            std::copy_n(uv, 2, values.begin());
-        if (const float *normal = file.normals ? channels.cornerNormal(polygon, point) : nullptr)
-            std::copy_n(normal, 3, values.begin() + 2);
-        return values;
-    };
-    for (std::uint32_t p : primitive.polygons) {
-        const host::Polygon &polygon = mesh.polygons[p];
-        for (std::uint32_t k = 0; k < polygon.vertexCount; ++k) {
-            const std::uint32_t point = mesh.vertices[polygon.firstVertex + k];
-            const std::array<float, 5> values = valuesOf(p, point);
-            const auto found = vertices.emplace(std::make_pair(point, values),
-                                                static_cast<std::uint32_t>(primitive.vertexPoint.size()));
-            if (found.second) {
-                primitive.vertexPoint.push_back(point);
-                primitive.vertexValues.insert(primitive.vertexValues.end(), values.begin(), values.end());
-            }
-            primitive.cornerVertex.push_back(found.first->second);
-        }
-    }
-    primitive.vertexCount = primitive.vertexPoint.size();
-}
-
-void boundsOf(Primitive &primitive)
-{
-    const host::Mesh &mesh = primitive.layer->mesh;
-    std::fill_n(primitive.min, 3, std::numeric_limits<float>::max());
-    std::fill_n(primitive.max, 3, std::numeric_limits<float>::lowest());
-    for (std::size_t v = 0; v < primitive.vertexCount; ++v) {
-        const host::Vec3 &p = mesh.positions[pointOf(primitive, v)];
-        const float xyz[3] = {static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)};
-        for (int i = 0; i < 3; ++i) {
-            primitive.min[i] = std::min(primitive.min[i], xyz[i]);
-            primitive.max[i] = std::max(primitive.max[i], xyz[i]);
-        }
-    }
-    primitive.wideIndices = primitive.vertexCount > 65535;
-}
-
-// The primitives of a layer: a surface's polygons of three points or more, surfaces in
-// the order of their first polygon.
-std::vector<Primitive> primitivesOf(const host::Object &object, const host::Layer &layer, const WriteOptions &options,
-                                    const FileChannels &file, ReadWarnings &warnings, std::size_t &skipped)
-{
-    const host::Mesh &mesh = layer.mesh;
-    auto channels = std::make_shared<const CornerChannels>(object, mesh, options, file, warnings);
-    std::vector<Primitive> primitives;
-    std::map<std::uint32_t, std::size_t> ofSurface;
-    for (std::uint32_t p = 0; p < mesh.polygonCount(); ++p) {
-        const host::Polygon &polygon = mesh.polygons[p];
-        if (polygon.vertexCount < 3) {
-            ++skipped;
-            continue;
-        }
-        const auto found = ofSurface.emplace(polygon.surface, primitives.size());
-        if (found.second) {
-            primitives.emplace_back();
-            primitives.back().layer = &layer;
-            primitives.back().surface = polygon.surface;
-            primitives.back().channels = channels;
-        }
-        Primitive &primitive = primitives[found.first->second];
-        primitive.polygons.push_back(p);
-        primitive.triangles += polygon.vertexCount - 2;
-    }
-    for (Primitive &primitive : primitives) {
-        mapVertices(primitive, file);
-        boundsOf(primitive);
-    }
-    return primitives;
-}
+bool wideIndices(const SurfacePart &part) { return part.vertexTable.count() > 65535; }
 
 // Where each piece of binary data lies, as the JSON describes it.
 class Layout {
@@ -188,36 +62,32 @@ private:
     std::size_t length_ = 0;
 };
 
-struct Channels {
-    bool uvs, normals;
-};
-
-Json describe(const host::Object &object, const std::vector<std::vector<Primitive>> &layers,
-              const std::vector<const host::Layer *> &chosen, const WriteOptions &options, const Channels &channels,
-              const std::string &binaryUri, std::size_t &binaryLength)
+Json describe(const host::Object &object, const std::vector<LayerParts> &layers, const WriteOptions &options,
+              const FileChannels &channels, const std::string &binaryUri, std::size_t &binaryLength)
 {
     Layout layout;
     Json meshes = Json::array(), nodes = Json::array(), materials = Json::array();
     std::map<std::uint32_t, std::size_t> materialOf;
     for (std::size_t l = 0; l < layers.size(); ++l) {
         Json primitives = Json::array();
-        for (const Primitive &primitive : layers[l]) {
+        for (const SurfacePart &primitive : layers[l].parts) {
             Json attributes;
-            const std::size_t vertices = primitive.vertexCount;
+            const std::size_t vertices = primitive.vertexTable.count();
             attributes["POSITION"] =
                 layout.accessor(layout.view(12 * vertices, kArrayBuffer), kFloat, vertices, "VEC3");
-            layout.lastAccessor()["min"] = {primitive.min[0], primitive.min[1], primitive.min[2]};
-            layout.lastAccessor()["max"] = {primitive.max[0], primitive.max[1], primitive.max[2]};
+            const float *low = primitive.bounds.low, *high = primitive.bounds.high;
+            layout.lastAccessor()["min"] = {low[0], low[1], low[2]};
+            layout.lastAccessor()["max"] = {high[0], high[1], high[2]};
             if (channels.normals)
                 attributes["NORMAL"] =
                     layout.accessor(layout.view(12 * vertices, kArrayBuffer), kFloat, vertices, "VEC3");
             if (channels.uvs)
                 attributes["TEXCOORD_0"] =
                     layout.accessor(layout.view(8 * vertices, kArrayBuffer), kFloat, vertices, "VEC2");
-            const std::size_t indexBytes = primitive.wideIndices ? 4 : 2;
+            const std::size_t indexBytes = wideIndices(primitive) ? 4 : 2;
             const std::size_t indices = layout.accessor(
                 layout.view(indexBytes * 3 * primitive.triangles, kElementArrayBuffer),
-                primitive.wideIndices ? kUnsignedInt : kUnsignedShort, 3 * primitive.triangles, "SCALAR");
+                wideIndices(primitive) ? kUnsignedInt : kUnsignedShort, 3 * primitive.triangles, "SCALAR");
             const auto material = materialOf.emplace(primitive.surface, materials.size());
             if (material.second) {
                 const float *rgb = host::surfaceColour(object, primitive.surface, options.plantedSurface);
@@ -234,7 +104,7 @@ Json describe(const host::Object &object, const std::vector<std::vector<Primitiv
         }
         if (primitives.empty())
             continue;
-        const std::string name = "Layer " + std::to_string(chosen[l]->number);
+        const std::string name = "Layer " + std::to_string(layers[l].layer.layer().number);
         meshes.push_back({{"name", name}, {"primitives", primitives}});
         nodes.push_back({{"name", name}, {"mesh", meshes.size() - 1}});
     }
@@ -273,42 +143,39 @@ Json describe(const host::Object &object, const std::vector<std::vector<Primitiv
 // Streams a primitive's binary data, view after view, each padded to four bytes.
 class BinaryWriter {
 public:
-    BinaryWriter(AtomicFile &file, ProgressCount &progress, const Channels &channels)
+    BinaryWriter(AtomicFile &file, ProgressCount &progress, const FileChannels &channels)
         : file_(file), progress_(progress), channels_(channels)
     {
     }
 
-    void primitive(const Primitive &primitive)
+    void primitive(const ExportLayer &layer, const SurfacePart &primitive)
     {
-        const host::Mesh &mesh = primitive.layer->mesh;
-        const CornerChannels &corners = *primitive.channels;
-        vertices(primitive, 12, [&](std::size_t v, char *out) {
-            const host::Vec3 &p = mesh.positions[pointOf(primitive, v)];
+        const VertexTable &table = primitive.vertexTable;
+        vertices(table, 12, [&](std::size_t v, char *out) {
+            const host::Vec3 p = layer.position(table.pointOf(v));
             const float xyz[3] = {static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)};
             std::memcpy(out, xyz, 12);
         });
         if (channels_.normals)
-            vertices(primitive, 12, [&](std::size_t v, char *out) {
-                const float *n = primitive.vertexValues.empty() ? corners.pointNormal(pointOf(primitive, v))
-                                                                : &primitive.vertexValues[5 * v + 2];
+            vertices(table, 12, [&](std::size_t v, char *out) {
+                const float *n = table.welded() ? &table.valuesOf(v)[2] : layer.pointNormal(table.pointOf(v));
                 const float up[3] = {0.0f, 1.0f, 0.0f};
                 std::memcpy(out, n != nullptr ? n : up, 12);
             });
         if (channels_.uvs)
-            vertices(primitive, 8, [&](std::size_t v, char *out) {
-                const float *uv = primitive.vertexValues.empty() ? corners.pointUv(pointOf(primitive, v))
-                                                                 : &primitive.vertexValues[5 * v];
+            vertices(table, 8, [&](std::size_t v, char *out) {
+                const float *uv = table.welded() ? &table.valuesOf(v)[0] : layer.pointUv(table.pointOf(v));
                 const float st[2] = {uv != nullptr ? uv[0] : 0.0f, uv != nullptr ? 1.0f - uv[1] : 1.0f}; // V runs down
                 std::memcpy(out, st, 8);
             });
-        indices(primitive);
+        indices(layer.mesh(), primitive);
     }
 
 private:
-    template <typename Put> void vertices(const Primitive &primitive, std::size_t size, const Put &put)
+    template <typename Put> void vertices(const VertexTable &table, std::size_t size, const Put &put)
     {
         formatInChunks(
-            primitive.vertexCount, kItemsPerChunk,
+            table.count(), kItemsPerChunk,
             [&](std::size_t first, std::size_t end, TextAppender &out) {
                 char bytes[12];
                 for (std::size_t v = first; v < end; ++v) {
@@ -317,31 +184,29 @@ private:
                 }
             },
             [&](std::string_view data, std::size_t items) { written(data, items); });
-        pad(primitive.vertexCount * size);
+        pad(table.count() * size);
     }
 
-    void indices(const Primitive &primitive)
+    void indices(const host::Mesh &mesh, const SurfacePart &primitive)
     {
-        const host::Mesh &mesh = primitive.layer->mesh;
-        const std::size_t size = primitive.wideIndices ? 4 : 2;
-        // Each polygon's first corner in cornerVertex, where corners have vertices of their own.
+        const std::size_t size = wideIndices(primitive) ? 4 : 2;
+        // Each polygon's first corner among the part's corners.
         std::vector<std::size_t> firstCorner;
-        if (!primitive.cornerVertex.empty()) {
+        if (primitive.vertexTable.welded()) {
             std::size_t corner = 0;
-            for (std::uint32_t p : primitive.polygons) {
+            for (std::uint32_t p : primitive.polygonNumbers) {
                 firstCorner.push_back(corner);
-                corner += mesh.polygons[p].vertexCount;
+                corner += mesh.polygon(p).vertexCount;
             }
         }
         formatInChunks(
-            primitive.polygons.size(), kItemsPerChunk,
+            primitive.polygonNumbers.size(), kItemsPerChunk,
             [&](std::size_t first, std::size_t end, TextAppender &out) {
                 for (std::size_t i = first; i < end; ++i) {
-                    const host::Polygon &polygon = mesh.polygons[primitive.polygons[i]];
+                    const host::Polygon &polygon = mesh.polygon(primitive.polygonNumbers[i]);
                     const auto vertexOf = [&](std::uint32_t k) -> std::uint32_t {
-                        if (!firstCorner.empty())
-                            return primitive.cornerVertex[firstCorner[i] + k];
-                        return mesh.vertices[polygon.firstVertex + k] - primitive.firstPoint;
+                        const std::size_t corner = firstCorner.empty() ? 0 : firstCorner[i] + k;
+                        return primitive.vertexTable.vertexOf(corner, mesh.cornerPoint(polygon.firstVertex + k));
                     };
                     // A fan from the first corner, in the polygon's own order.
                     for (std::uint32_t k = 1; k + 1 < polygon.vertexCount; ++k) {
@@ -375,7 +240,7 @@ private:
 
     AtomicFile &file_;
     ProgressCount &progress_;
-    const Channels &channels_;
+    const FileChannels &channels_;
 };
 
 void writeChunkHeader(AtomicFile &file, std::uint32_t length, const char (&type)[5])
@@ -391,23 +256,24 @@ WrittenCounts writeGltf(const std::string &path, const std::vector<const host::L
 {
     WrittenCounts counts;
     const FileChannels file = fileChannels(object, chosen, options);
-    std::vector<std::vector<Primitive>> layers;
+    std::vector<LayerParts> layers;
     std::size_t skipped = 0, items = 0;
     for (const host::Layer *layer : chosen) {
-        layers.push_back(primitivesOf(object, *layer, options, file, counts.warnings, skipped));
+        ExportLayer exported(object, *layer, options, file, UpAxis::kY, counts.warnings); // glTF is Y-up
+        std::vector<SurfacePart> parts = exported.surfaceParts(skipped);
+        layers.push_back({std::move(exported), std::move(parts)});
         counts.points += layer->mesh.pointCount();
         counts.polygons += layer->mesh.polygonCount();
-        for (const Primitive &primitive : layers.back())
-            items += primitive.vertexCount * (1 + file.uvs + file.normals) + primitive.polygons.size();
+        for (const SurfacePart &part : layers.back().parts)
+            items += part.vertexTable.count() * (1 + file.uvs + file.normals) + part.polygonNumbers.size();
     }
     if (skipped > 0)
         counts.warnings.push_back(path + ": " + std::to_string(skipped) +
                                   " polygons of fewer than three points not written: glTF triangles cannot hold them");
-    const Channels channels{file.uvs, file.normals};
     const std::string binaryPath = path.substr(0, path.find_last_of('.')) + ".bin";
     const std::string binaryUri = binary ? std::string() : host::fileNameOf(binaryPath);
     std::size_t binaryLength = 0;
-    std::string json = describe(object, layers, chosen, options, channels, binaryUri, binaryLength).dump();
+    std::string json = describe(object, layers, options, file, binaryUri, binaryLength).dump();
     ProgressCount progress(options.progress, items);
 
     AtomicFile out(path);
@@ -428,10 +294,10 @@ WrittenCounts writeGltf(const std::string &path, const std::vector<const host::L
     } else {
         out.write(json.data(), json.size());
     }
-    BinaryWriter writer(data, progress, channels);
-    for (const std::vector<Primitive> &primitives : layers)
-        for (const Primitive &primitive : primitives)
-            writer.primitive(primitive);
+    BinaryWriter writer(data, progress, file);
+    for (const LayerParts &layer : layers)
+        for (const SurfacePart &part : layer.parts)
+            writer.primitive(layer.layer, part);
     // Both whole before either takes its place.
     out.complete();
     if (separate) {

@@ -1,6 +1,7 @@
 #include "meshio/meshio.h"
 
 #include "host/paths.h"
+#include "meshio/export_layer.h"
 #include "meshio/formats.h"
 #include "meshio/reading.h"
 #include "sdk/modeler_host.h"
@@ -31,12 +32,12 @@ void checkFinite(const std::string &path, const host::Object &object, const std:
     for (const host::Layer *layer : layers) {
         const host::Mesh &mesh = layer->mesh;
         for (std::size_t i = 0; i < mesh.pointCount(); ++i) {
-            const host::Vec3 &p = mesh.positions[i];
+            const host::Vec3 &p = mesh.position(i);
             if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z))
                 throw MeshIoError("cannot write " + path + ": point " + std::to_string(i) + " of layer " +
                                   std::to_string(layer->number) + " is not at a finite position");
         }
-        for (const host::PointMap &map : mesh.maps) {
+        for (const host::PointMap &map : mesh.pointMaps()) {
             const auto finite = [](float v) { return std::isfinite(v); };
             bool good = std::all_of(map.values.begin(), map.values.end(), finite);
             for (const host::CornerValue &corner : map.corners)
@@ -64,46 +65,57 @@ std::vector<const host::Layer *> chosenLayers(const host::Object &object, LayerC
     return chosen;
 }
 
-bool knownFormat(const std::string &path)
-{
-    const std::string extension = extensionOf(path);
-    return extension == "obj" || extension == "ply" || extension == "glb" || extension == "gltf";
-}
-
 namespace {
 
-ReadWarnings readByFormat(const std::string &path, host::Object &object, int layer)
+enum class Format { kObj, kPly, kGlb, kGltf };
+
+// The format a path names by its extension; MeshIoError for none of them.
+Format formatOf(const std::string &path)
 {
-    if (extensionOf(path) == "ply")
-        return readPly(path, readInputFile(path, "ply"), object, layer);
-    if (extensionOf(path) == "obj")
-        return readObj(
-            path, [&path](const LineSink &sink) { readInputLines(path, sink); }, object, layer, materialLibraryText);
-    const auto buffers = [](const std::string &gltf, const std::string &uri) {
-        return fileBeside(gltf, uri, ~std::uint64_t(0));
-    };
-    if (extensionOf(path) == "glb")
-        return readGltf(path, readInputFile(path, "glTF"), object, layer, true, buffers);
-    if (extensionOf(path) == "gltf")
-        return readGltf(path, readInputFile(path), object, layer, false, buffers);
+    const std::string extension = extensionOf(path);
+    if (extension == "obj")
+        return Format::kObj;
+    if (extension == "ply")
+        return Format::kPly;
+    if (extension == "glb")
+        return Format::kGlb;
+    if (extension == "gltf")
+        return Format::kGltf;
     throw MeshIoError(path + ": unknown mesh format (expected .obj, .ply, .glb or .gltf)");
 }
 
-// A Z-up file's points and normals turned into the object's Y-up: (x, y, z) is (x, z, -y).
+ReadWarnings readByFormat(const std::string &path, Format format, host::Object &object, int layer)
+{
+    const auto buffers = [](const std::string &gltf, const std::string &uri) {
+        return fileBeside(gltf, uri, ~std::uint64_t(0));
+    };
+    switch (format) {
+    case Format::kPly:
+        return readPly(path, readInputFile(path, "ply"), object, layer);
+    case Format::kObj:
+        return readObj(
+            path, [&path](const LineSink &sink) { readInputLines(path, sink); }, object, layer, materialLibraryText);
+    case Format::kGlb:
+        return readGltf(path, readInputFile(path, "glTF"), object, layer, true, buffers);
+    case Format::kGltf:
+        return readGltf(path, readInputFile(path), object, layer, false, buffers);
+    }
+    return {};
+}
+
+// A Z-up file's points and normals turned into the object's Y-up.
 void turnFromZUp(host::Mesh &mesh, std::size_t firstPoint)
 {
     for (std::size_t i = firstPoint; i < mesh.pointCount(); ++i) {
-        host::Vec3 &p = mesh.positions[i];
-        p = {p.x, p.z, -p.y};
+        host::Vec3 p = mesh.position(i);
+        zUpToYUp(p.x, p.y, p.z);
+        mesh.setPosition(i, p);
     }
-    const auto turn = [](float *n) {
-        const float y = n[1];
-        n[1] = n[2];
-        n[2] = -y;
-    };
-    for (host::PointMap &map : mesh.maps) {
-        if (map.type != host::kNormalMap || map.dimension != 3)
+    const auto turn = [](float *n) { zUpToYUp(n[0], n[1], n[2]); };
+    for (const host::PointMap &normals : mesh.pointMaps()) {
+        if (normals.type != host::kNormalMap || normals.dimension != 3)
             continue;
+        host::PointMap &map = *mesh.findMap(normals.key);
         for (std::size_t i = firstPoint; i < mesh.pointCount(); ++i)
             turn(&map.values[3 * i]);
         for (host::CornerValue &corner : map.corners)
@@ -114,12 +126,23 @@ void turnFromZUp(host::Mesh &mesh, std::size_t firstPoint)
 
 } // namespace
 
+bool knownFormat(const std::string &path)
+{
+    try {
+        formatOf(path);
+        return true;
+    } catch (const MeshIoError &) {
+        return false;
+    }
+}
+
 ReadWarnings readMesh(const std::string &path, host::Object &object, int layer, UpAxis up)
 {
+    const Format format = formatOf(path);
     const host::Layer *existing = object.findLayer(layer);
     const std::size_t firstPoint = existing != nullptr ? existing->mesh.pointCount() : 0;
-    ReadWarnings warnings = readByFormat(path, object, layer);
-    const bool gltf = extensionOf(path) == "glb" || extensionOf(path) == "gltf"; // Y-up by definition
+    ReadWarnings warnings = readByFormat(path, format, object, layer);
+    const bool gltf = format == Format::kGlb || format == Format::kGltf; // Y-up by definition
     if (up == UpAxis::kZ && !gltf)
         turnFromZUp(object.layer(layer)->mesh, firstPoint);
     return warnings;
@@ -131,13 +154,17 @@ WrittenCounts writeMesh(const std::string &path, const host::Object &object, con
     checkFinite(path, object, chosen);
     if (!options.uvMap.empty() && object.findMapKey(MH_MAP_UV, options.uvMap) < 0)
         throw MeshIoError("cannot write " + path + ": the object has no UV map \"" + options.uvMap + "\"");
-    if (extensionOf(path) == "ply")
+    const Format format = formatOf(path);
+    switch (format) {
+    case Format::kPly:
         return writePly(path, chosen, object, options);
-    if (extensionOf(path) == "obj")
+    case Format::kObj:
         return writeObj(path, chosen, object, options, materialLibrariesFor(path, object, chosen, options));
-    if (extensionOf(path) == "glb" || extensionOf(path) == "gltf")
-        return writeGltf(path, chosen, object, options, extensionOf(path) == "glb");
-    throw MeshIoError(path + ": unknown mesh format (expected .obj, .ply, .glb or .gltf)");
+    case Format::kGlb:
+    case Format::kGltf:
+        return writeGltf(path, chosen, object, options, format == Format::kGlb);
+    }
+    return {};
 }
 
 WrittenCounts writeMesh(const std::string &path, const host::Object &object, LayerChoice layers, PlyEncoding encoding,

@@ -34,10 +34,14 @@ using ReadWarnings = std::vector<std::string>;
 // the file is bad: MeshIoError names the file, the line or byte, and what was wrong.
 ReadWarnings readMesh(const std::string &path, host::Object &object, int layer, UpAxis up = UpAxis::kY);
 
+// What a written file could not say as the object does (values two UV maps disagree on,
+// polygons the format cannot hold), a line a kind. Warnings never stop a write.
+class WriteWarnings : public std::vector<std::string> {};
+
 struct WrittenCounts {
     std::size_t points = 0;
     std::size_t polygons = 0;
-    ReadWarnings warnings; // what the file could not say as the object does (values two UV maps disagree on)
+    WriteWarnings warnings;
 };
 
 // Told how far a write has come: `done` of `total` elements (points, UVs, polygons),

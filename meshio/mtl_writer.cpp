@@ -25,8 +25,8 @@ std::vector<std::uint32_t> usedSurfaces(const host::Object &object, const std::v
 {
     std::vector<std::uint8_t> used(object.surfaceCount(), 0);
     for (const host::Layer *layer : layers)
-        for (const host::Polygon &polygon : layer->mesh.polygons)
-            used[polygon.surface] = 1;
+        for (std::size_t p = 0; p < layer->mesh.polygonCount(); ++p)
+            used[layer->mesh.polygon(p).surface] = 1;
     std::vector<std::uint32_t> surfaces;
     for (std::uint32_t s = 0; s < used.size(); ++s)
         if (used[s])

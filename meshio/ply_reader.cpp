@@ -399,7 +399,7 @@ void attachToObject(const std::string &path, host::Object &object, Content &cont
                           ? found->second
                           : surfaces[number] = object.surfaceIndex("Surface " + std::to_string(number));
         }
-        content.mesh.polygons[f].surface = surface;
+        content.mesh.setPolygonSurface(f, surface);
     }
     const std::vector<std::uint8_t> everyPoint(content.pointCount, 1);
     for (const GatheredMap &map : content.maps)

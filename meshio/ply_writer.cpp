@@ -3,7 +3,7 @@
 // values per vertex only, so a point whose corners differ (a seam) is written once more
 // for each other value it takes.
 #include "meshio/atomic_file.h"
-#include "meshio/corner_channels.h"
+#include "meshio/export_layer.h"
 #include "meshio/formats.h"
 #include "meshio/parallel_text.h"
 #include "meshio/writing.h"
@@ -50,91 +50,6 @@ private:
     std::size_t used_ = 0;
 };
 
-// The vertices of one layer: its points, each with its own UV and normal, then a copy of
-// a point for each other value its corners take.
-class LayerVertices {
-public:
-    LayerVertices(const host::Object &object, const host::Mesh &mesh, const WriteOptions &options,
-                  const FileChannels &file, ReadWarnings &warnings)
-        : mesh_(mesh), file_(file), corners_(object, mesh, options, file, warnings)
-    {
-        if (!corners_.uvSeams() && !corners_.normalSeams())
-            return;
-        std::unordered_map<std::string, std::uint32_t> copies;
-        for (std::uint32_t p = 0; p < mesh.polygonCount(); ++p) {
-            const host::Polygon &polygon = mesh.polygons[p];
-            for (std::uint32_t k = 0; k < polygon.vertexCount; ++k) {
-                const std::uint32_t point = mesh.vertices[polygon.firstVertex + k];
-                float values[5];
-                cornerValues(p, point, values);
-                float own[5];
-                pointValues(point, own);
-                if (std::equal(values, values + 5, own))
-                    continue;
-                if (vertexOf_.empty())
-                    vertexOf_.assign(mesh.vertices.size(), kPoint);
-                std::string key(reinterpret_cast<const char *>(&point), sizeof point);
-                key.append(reinterpret_cast<const char *>(values), sizeof values);
-                const auto found = copies.emplace(key, static_cast<std::uint32_t>(copyPoint_.size()));
-                if (found.second) {
-                    copyPoint_.push_back(point);
-                    copyValues_.insert(copyValues_.end(), values, values + 5);
-                }
-                vertexOf_[polygon.firstVertex + k] =
-                    static_cast<std::uint32_t>(mesh.pointCount()) + found.first->second;
-            }
-        }
-    }
-
-    std::size_t count() const { return mesh_.pointCount() + copyPoint_.size(); }
-    // The point a vertex stands on, and its UV and normal (five floats).
-    std::uint32_t pointOf(std::size_t vertex) const
-    {
-        return vertex < mesh_.pointCount() ? static_cast<std::uint32_t>(vertex)
-                                           : copyPoint_[vertex - mesh_.pointCount()];
-    }
-    void valuesOf(std::size_t vertex, float (&values)[5]) const
-    {
-        if (vertex < mesh_.pointCount())
-            pointValues(static_cast<std::uint32_t>(vertex), values);
-        else
-            std::copy_n(&copyValues_[5 * (vertex - mesh_.pointCount())], 5, values);
-    }
-    // The vertex of a polygon's corner (by its place in the mesh's vertex list).
-    std::uint32_t vertexOf(std::size_t slot) const
-    {
-        const std::uint32_t point = mesh_.vertices[slot];
-        return vertexOf_.empty() || vertexOf_[slot] == kPoint ? point : vertexOf_[slot];
-    }
-
-private:
-    static constexpr std::uint32_t kPoint = ~std::uint32_t(0);
-
-    void pointValues(std::uint32_t point, float (&values)[5]) const
-    {
-        fill(corners_.pointUv(point), corners_.pointNormal(point), values);
-    }
-    void cornerValues(std::uint32_t polygon, std::uint32_t point, float (&values)[5]) const
-    {
-        fill(corners_.cornerUv(polygon, point), corners_.cornerNormal(polygon, point), values);
-    }
-    void fill(const float *uv, const float *normal, float (&values)[5]) const
-    {
-        std::fill_n(values, 5, 0.0f);
-        if (file_.uvs && uv != nullptr)
-            std::copy_n(uv, 2, values);
-        if (file_.normals && normal != nullptr)
-            std::copy_n(normal, 3, values + 2);
-    }
-
-    const host::Mesh &mesh_;
-    const FileChannels &file_;
-    const CornerChannels corners_;
-    std::vector<std::uint32_t> vertexOf_; // by vertex slot; empty when every corner is its point
-    std::vector<std::uint32_t> copyPoint_;
-    std::vector<float> copyValues_; // five a copy
-};
-
 // The maps written per vertex as weights, in the order they were made.
 std::vector<std::pair<std::string, std::uint32_t>> weightMaps(const host::Object &object,
                                                               const std::vector<const host::Layer *> &layers)
@@ -154,48 +69,51 @@ std::vector<std::pair<std::string, std::uint32_t>> weightMaps(const host::Object
 struct Layout {
     std::vector<std::pair<std::string, std::uint32_t>> weights;
     FileChannels channels;
-    bool zUp;
+};
+
+// A layer and its vertices: its points, then a copy of a point for each other value its
+// corners take.
+struct LayerVertices {
+    ExportLayer layer;
+    VertexTable vertexTable;
 };
 
 // A vertex's floats after its position: weights, then s and t, then nx, ny and nz.
-void extrasOf(const host::Mesh &mesh, const Layout &layout, const LayerVertices &vertices, std::size_t vertex,
-              std::vector<float> &extra)
+void extrasOf(const LayerVertices &layer, const Layout &layout, std::size_t vertex, std::vector<float> &extra)
 {
     extra.clear();
-    const std::uint32_t point = vertices.pointOf(vertex);
+    const host::Mesh &mesh = layer.layer.mesh();
+    const std::uint32_t point = layer.vertexTable.pointOf(vertex);
     for (const auto &weight : layout.weights) {
         const host::PointMap *map = mesh.findMap(weight.second);
-        extra.push_back(map != nullptr && map->has[point] ? map->values[point] : 0.0f);
+        const float *value = map != nullptr ? map->pointValue(point) : nullptr;
+        extra.push_back(value != nullptr ? *value : 0.0f);
     }
     if (!layout.channels.uvs && !layout.channels.normals)
         return;
-    float values[5];
-    vertices.valuesOf(vertex, values);
+    const CornerValues values =
+        layer.vertexTable.welded() ? layer.vertexTable.valuesOf(vertex) : layer.layer.pointValues(point);
     if (layout.channels.uvs)
-        extra.insert(extra.end(), values, values + 2);
+        extra.insert(extra.end(), values.begin(), values.begin() + 2);
     if (layout.channels.normals) {
-        const float *n = values + 2;
-        const float turned[3] = {n[0], -n[2], n[1]};
-        extra.insert(extra.end(), layout.zUp ? turned : n, (layout.zUp ? turned : n) + 3);
+        const std::array<float, 3> n = layer.layer.direction(&values[2]);
+        extra.insert(extra.end(), n.begin(), n.end());
     }
 }
 
-host::Vec3 filePosition(host::Vec3 p, bool zUp) { return zUp ? host::Vec3{p.x, -p.z, p.y} : p; }
-
-void writeBinaryBody(AtomicFile &file, ProgressCount &progress, const std::vector<const host::Layer *> &layers,
-                     const std::vector<LayerVertices> &vertices, const Layout &layout, bool byteCounts)
+void writeBinaryBody(AtomicFile &file, ProgressCount &progress, const std::vector<LayerVertices> &layers,
+                     const Layout &layout, bool byteCounts)
 {
     Output out(file);
     std::vector<float> extra;
-    for (std::size_t l = 0; l < layers.size(); ++l) {
-        const host::Mesh &mesh = layers[l]->mesh;
-        const std::size_t count = vertices[l].count();
+    for (const LayerVertices &layer : layers) {
+        const std::size_t count = layer.vertexTable.count();
         for (std::size_t i = 0; i < count; ++i) {
-            const host::Vec3 p = filePosition(mesh.positions[vertices[l].pointOf(i)], layout.zUp);
+            const host::Vec3 p = layer.layer.position(layer.vertexTable.pointOf(i));
             out.value(p.x);
             out.value(p.y);
             out.value(p.z);
-            extrasOf(mesh, layout, vertices[l], i, extra);
+            extrasOf(layer, layout, i, extra);
             out.bytes(extra.data(), extra.size() * sizeof(float));
             if ((i + 1) % kLinesPerChunk == 0)
                 progress.add(kLinesPerChunk);
@@ -203,43 +121,44 @@ void writeBinaryBody(AtomicFile &file, ProgressCount &progress, const std::vecto
         progress.add(count % kLinesPerChunk);
     }
     std::uint32_t base = 0;
-    for (std::size_t l = 0; l < layers.size(); ++l) {
-        const host::Mesh &mesh = layers[l]->mesh;
+    for (const LayerVertices &layer : layers) {
+        const host::Mesh &mesh = layer.layer.mesh();
         for (std::size_t i = 0; i < mesh.polygonCount(); ++i) {
-            const host::Polygon &polygon = mesh.polygons[i];
+            const host::Polygon &polygon = mesh.polygon(i);
             if (byteCounts)
                 out.value(static_cast<std::uint8_t>(polygon.vertexCount));
             else
                 out.value(polygon.vertexCount);
-            for (std::uint32_t k = 0; k < polygon.vertexCount; ++k)
-                out.value(base + vertices[l].vertexOf(polygon.firstVertex + k));
+            for (std::uint32_t k = 0; k < polygon.vertexCount; ++k) {
+                const std::size_t slot = polygon.firstVertex + k;
+                out.value(base + layer.vertexTable.vertexOf(slot, mesh.cornerPoint(slot)));
+            }
             if ((i + 1) % kLinesPerChunk == 0)
                 progress.add(kLinesPerChunk);
         }
         progress.add(mesh.polygonCount() % kLinesPerChunk);
-        base += static_cast<std::uint32_t>(vertices[l].count());
+        base += static_cast<std::uint32_t>(layer.vertexTable.count());
     }
     out.flush();
 }
 
 // Text lines formatted on every core, in order.
-void writeAsciiBody(AtomicFile &file, ProgressCount &progress, const std::vector<const host::Layer *> &layers,
-                    const std::vector<LayerVertices> &vertices, const Layout &layout)
+void writeAsciiBody(AtomicFile &file, ProgressCount &progress, const std::vector<LayerVertices> &layers,
+                    const Layout &layout)
 {
-    for (std::size_t l = 0; l < layers.size(); ++l) {
-        const host::Mesh &mesh = layers[l]->mesh;
+    for (const LayerVertices &layer : layers) {
         const auto formatPoints = [&](std::size_t first, std::size_t end, TextAppender &out) {
             std::vector<float> extra;
             NumberMemo<double> xs, ys, zs;
             std::vector<NumberMemo<double>> extraMemos(layout.weights.size() + 5);
             for (std::size_t i = first; i < end; ++i) {
-                const host::Vec3 p = filePosition(mesh.positions[vertices[l].pointOf(i)], layout.zUp);
+                const host::Vec3 p = layer.layer.position(layer.vertexTable.pointOf(i));
                 out.number(p.x, xs);
                 out.character(' ');
                 out.number(p.y, ys);
                 out.character(' ');
                 out.number(p.z, zs);
-                extrasOf(mesh, layout, vertices[l], i, extra);
+                extrasOf(layer, layout, i, extra);
                 for (std::size_t k = 0; k < extra.size(); ++k) {
                     out.character(' ');
                     out.number(static_cast<double>(extra[k]), extraMemos[k]); // as ASCII files always had them
@@ -247,24 +166,25 @@ void writeAsciiBody(AtomicFile &file, ProgressCount &progress, const std::vector
                 out.character('\n');
             }
         };
-        writeInChunks(file, progress, vertices[l].count(), formatPoints);
+        writeInChunks(file, progress, layer.vertexTable.count(), formatPoints);
     }
     std::uint64_t base = 0;
-    for (std::size_t l = 0; l < layers.size(); ++l) {
-        const host::Mesh &mesh = layers[l]->mesh;
+    for (const LayerVertices &layer : layers) {
+        const host::Mesh &mesh = layer.layer.mesh();
         const auto formatFaces = [&](std::size_t first, std::size_t end, TextAppender &out) {
             for (std::size_t i = first; i < end; ++i) {
-                const host::Polygon &polygon = mesh.polygons[i];
+                const host::Polygon &polygon = mesh.polygon(i);
                 out.number(polygon.vertexCount);
                 for (std::uint32_t k = 0; k < polygon.vertexCount; ++k) {
+                    const std::size_t slot = polygon.firstVertex + k;
                     out.character(' ');
-                    out.number(base + vertices[l].vertexOf(polygon.firstVertex + k));
+                    out.number(base + layer.vertexTable.vertexOf(slot, mesh.cornerPoint(slot)));
                 }
                 out.character('\n');
             }
         };
         writeInChunks(file, progress, mesh.polygonCount(), formatFaces);
-        base += vertices[l].count();
+        base += layer.vertexTable.count();
     }
 }
 
@@ -293,19 +213,21 @@ std::string headerOf(const Layout &layout, bool ascii, std::size_t vertices, std
 WrittenCounts writePly(const std::string &path, const std::vector<const host::Layer *> &layers,
                        const host::Object &object, const WriteOptions &options)
 {
-    const Layout layout{weightMaps(object, layers), fileChannels(object, layers, options), options.up == UpAxis::kZ};
+    const Layout layout{weightMaps(object, layers), fileChannels(object, layers, options)};
     WrittenCounts counts;
     std::vector<LayerVertices> vertices;
     vertices.reserve(layers.size());
     std::size_t vertexCount = 0;
     std::uint32_t largestPolygon = 0;
     for (const host::Layer *layer : layers) {
-        vertices.emplace_back(object, layer->mesh, options, layout.channels, counts.warnings);
-        vertexCount += vertices.back().count();
+        ExportLayer exported(object, *layer, options, layout.channels, options.up, counts.warnings);
+        VertexTable table = exported.pointsFirst();
+        vertices.push_back({std::move(exported), std::move(table)});
+        vertexCount += vertices.back().vertexTable.count();
         counts.points += layer->mesh.pointCount();
         counts.polygons += layer->mesh.polygonCount();
-        for (const host::Polygon &polygon : layer->mesh.polygons)
-            largestPolygon = std::max(largestPolygon, polygon.vertexCount);
+        for (std::size_t p = 0; p < layer->mesh.polygonCount(); ++p)
+            largestPolygon = std::max(largestPolygon, layer->mesh.polygon(p).vertexCount);
     }
     const bool byteCounts = largestPolygon <= 255;
     const bool ascii = options.plyEncoding == PlyEncoding::kAscii;
@@ -314,9 +236,9 @@ WrittenCounts writePly(const std::string &path, const std::vector<const host::La
     file.write(header.data(), header.size());
     ProgressCount progress(options.progress, vertexCount + counts.polygons);
     if (ascii)
-        writeAsciiBody(file, progress, layers, vertices, layout);
+        writeAsciiBody(file, progress, vertices, layout);
     else
-        writeBinaryBody(file, progress, layers, vertices, layout, byteCounts);
+        writeBinaryBody(file, progress, vertices, layout, byteCounts);
     file.commit();
     return counts;
 }

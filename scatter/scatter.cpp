@@ -65,9 +65,9 @@ std::vector<float> weightsOf(const host::Object &object, const host::Mesh &mesh,
     const host::PointMap *map = key < 0 ? nullptr : mesh.findMap(static_cast<std::uint32_t>(key));
     if (map == nullptr)
         throw std::invalid_argument("the layer has no weight map \"" + name + "\"");
-    for (std::size_t i = 0; i < values.size(); ++i)
-        if (map->has[i])
-            values[i] = map->values[i];
+    for (std::uint32_t i = 0; i < values.size(); ++i)
+        if (const float *value = map->pointValue(i))
+            values[i] = *value;
     return values;
 }
 
@@ -84,16 +84,16 @@ std::vector<Triangle> trianglesOf(const host::Mesh &mesh, const std::vector<floa
     const double leastUp = host::portableCos(std::min(maxSlope, 180.0) * kPi / 180.0);
     std::vector<Triangle> triangles;
     for (std::uint32_t p = 0; p < mesh.polygonCount(); ++p) {
-        const host::Polygon &polygon = mesh.polygons[p];
+        const host::Polygon &polygon = mesh.polygon(p);
         if (!(polygon.flags & MH_FLAG_SELECTED) || polygon.vertexCount < 3)
             continue;
         const std::optional<host::Vec3> normal = host::polygonNormal(mesh, p);
         if (!normal || (maxSlope < 180.0 && normal->y < leastUp))
             continue;
-        const std::uint32_t *v = &mesh.vertices[polygon.firstVertex];
+        const host::PolygonPoints v = mesh.pointsOf(p);
         for (std::uint32_t k = 1; k + 1 < polygon.vertexCount; ++k) {
             Triangle t{{v[0], v[k], v[k + 1]}, 0, {}, 0};
-            t.area = triangleArea(mesh.positions[v[0]], mesh.positions[v[k]], mesh.positions[v[k + 1]]);
+            t.area = triangleArea(mesh.position(v[0]), mesh.position(v[k]), mesh.position(v[k + 1]));
             for (int i = 0; i < 3; ++i) {
                 t.density[i] = std::clamp(density[t.corner[i]], 0.0f, 1.0f);
                 t.most = std::max(t.most, t.density[i]);
@@ -212,7 +212,7 @@ ScatterResult scatterPoints(host::Object &object, int layerNumber, const Scatter
             continue;
         host::Vec3 p{0, 0, 0};
         for (int i = 0; i < 3; ++i) {
-            const host::Vec3 &c = mesh.positions[t.corner[i]];
+            const host::Vec3 &c = mesh.position(t.corner[i]);
             p.x += b[i] * c.x;
             p.y += b[i] * c.y;
             p.z += b[i] * c.z;
@@ -228,8 +228,8 @@ ScatterResult scatterPoints(host::Object &object, int layerNumber, const Scatter
     result.made = points.size();
 
     // The points join the layer selected, and are what the selection is.
-    for (std::uint8_t &flags : mesh.pointFlags)
-        flags &= static_cast<std::uint8_t>(~MH_FLAG_SELECTED);
+    for (std::size_t i = 0; i < mesh.pointCount(); ++i)
+        mesh.setPointFlags(i, mesh.pointFlags(i) & static_cast<std::uint8_t>(~MH_FLAG_SELECTED));
     const long key = object.mapKey(MH_MAP_WEIGHT, "ZTSW", 1);
     if (key < 0)
         throw std::invalid_argument("the object has a map \"ZTSW\" that is no weight map");

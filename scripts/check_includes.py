@@ -20,7 +20,7 @@ ALLOWED = {
     "host": {"sdk"},
     "toolkit": {"sdk"},
     "meshio": {"sdk", "host"},
-    "view": {"sdk", "host", "toolkit"},
+    "view": {"sdk", "host", "toolkit", "meshio"},
     "scatter": {"sdk", "host"},
     "app": {"sdk", "host", "toolkit", "meshio", "view", "scatter"},
 }

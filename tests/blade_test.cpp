@@ -26,20 +26,20 @@ TEST_F(Blade, WorkedExampleDivisionFive)
         {-0.0512, 0.216, 0.088}, {0.06, 0, 0},           {-0.06, 0, 0},
     };
     for (int i = 0; i < 11; ++i) {
-        EXPECT_NEAR(mesh.positions[i].x, expected[i][0], 1e-12) << i;
-        EXPECT_NEAR(mesh.positions[i].y, expected[i][1], 1e-12) << i;
-        EXPECT_NEAR(mesh.positions[i].z, expected[i][2], 1e-12) << i;
+        EXPECT_NEAR(mesh.position(i).x, expected[i][0], 1e-12) << i;
+        EXPECT_NEAR(mesh.position(i).y, expected[i][1], 1e-12) << i;
+        EXPECT_NEAR(mesh.position(i).z, expected[i][2], 1e-12) << i;
     }
-    EXPECT_EQ(mesh.positions[9].y, 0.0);
-    EXPECT_EQ(mesh.positions[9].z, 0.0);
+    EXPECT_EQ(mesh.position(9).y, 0.0);
+    EXPECT_EQ(mesh.position(9).z, 0.0);
     const std::vector<std::vector<std::uint32_t>> polygons = {
         {0, 1, 2}, {1, 3, 4, 2}, {3, 5, 6, 4}, {5, 7, 8, 6}, {7, 9, 10, 8}};
     for (std::size_t p = 0; p < polygons.size(); ++p) {
-        const host::Polygon &polygon = mesh.polygons[p];
+        const host::Polygon &polygon = mesh.polygon(p);
         EXPECT_EQ(polygon.type, MH_POLY_FACE);
         EXPECT_EQ(object.surfaceName(polygon.surface), "Grass");
-        const std::vector<std::uint32_t> vertices(mesh.vertices.begin() + polygon.firstVertex,
-                                                  mesh.vertices.begin() + polygon.firstVertex + polygon.vertexCount);
+        const host::PolygonPoints points = mesh.pointsOf(p);
+        const std::vector<std::uint32_t> vertices(points.begin(), points.end());
         EXPECT_EQ(vertices, polygons[p]) << p;
     }
     const long key = object.findMapKey(MH_MAP_UV, "UV_Name");
@@ -66,8 +66,8 @@ TEST_F(Blade, DivisionOneAndEight)
     const host::Mesh &mesh = layer(1);
     EXPECT_EQ(mesh.pointCount(), 17u);
     EXPECT_EQ(mesh.polygonCount(), 8u);
-    const host::Polygon &last = mesh.polygons.back();
-    EXPECT_EQ(mesh.vertices[last.firstVertex], 13u); // R_7
+    const host::Polygon &last = mesh.polygon(mesh.polygonCount() - 1);
+    EXPECT_EQ(mesh.cornerPoint(last.firstVertex), 13u); // R_7
 }
 
 TEST_F(Blade, OneSliderMovesOneCoordinateOfTheCurve)
@@ -80,9 +80,9 @@ TEST_F(Blade, OneSliderMovesOneCoordinateOfTheCurve)
     const host::Mesh &leaned = layer(1);
     bool zChanged = false;
     for (std::size_t i = 0; i < initial.pointCount(); ++i) {
-        EXPECT_EQ(leaned.positions[i].x, initial.positions[i].x) << i;
-        EXPECT_EQ(leaned.positions[i].y, initial.positions[i].y) << i;
-        zChanged |= leaned.positions[i].z != initial.positions[i].z;
+        EXPECT_EQ(leaned.position(i).x, initial.position(i).x) << i;
+        EXPECT_EQ(leaned.position(i).y, initial.position(i).y) << i;
+        zChanged |= leaned.position(i).z != initial.position(i).z;
     }
     EXPECT_TRUE(zChanged);
 }
@@ -124,13 +124,15 @@ TEST_F(Blade, AddUvOffSetsNoValueButKeepsTheName)
 TEST_F(Blade, SizeScalesGeometryOnly)
 {
     plantOne(*this, {set("Size", "0.8")});
-    EXPECT_NEAR(layer(1).positions[0].y, 1.2, 1e-12);
-    EXPECT_NEAR(layer(1).positions[9].x, 0.12, 1e-12);
+    EXPECT_NEAR(layer(1).position(0).y, 1.2, 1e-12);
+    EXPECT_NEAR(layer(1).position(9).x, 0.12, 1e-12);
     object.layer(1)->mesh.clear();
     plantOne(*this, {set("Size", "0")});
     EXPECT_EQ(layer(1).polygonCount(), 5u);
-    for (const host::Vec3 &p : layer(1).positions)
+    for (std::size_t i = 0; i < layer(1).pointCount(); ++i) {
+        const host::Vec3 &p = layer(1).position(i);
         EXPECT_EQ(std::abs(p.x) + std::abs(p.y) + std::abs(p.z), 0.0);
+    }
 }
 
 TEST_F(Blade, DivisionsSixAndSevenLeaveTheBaseAHairOff)
@@ -138,7 +140,7 @@ TEST_F(Blade, DivisionsSixAndSevenLeaveTheBaseAHairOff)
     for (int division : {6, 7}) {
         object.layer(1)->mesh.clear();
         plantOne(*this, {set("Division", std::to_string(division)), set("Size", "1")});
-        const host::Vec3 &base = layer(1).positions.back();
+        const host::Vec3 &base = layer(1).position(layer(1).pointCount() - 1);
         EXPECT_GT(base.y, 1e-16) << division;
         EXPECT_LT(base.y, 7e-16) << division;
     }

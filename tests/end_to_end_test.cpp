@@ -26,7 +26,7 @@ struct V {
     V unit() const { return *this * (1 / length()); }
 };
 
-V at(const host::Mesh &mesh, std::size_t i) { return {mesh.positions[i].x, mesh.positions[i].y, mesh.positions[i].z}; }
+V at(const host::Mesh &mesh, std::size_t i) { return {mesh.position(i).x, mesh.position(i).y, mesh.position(i).z}; }
 
 class EndToEnd : public ::testing::Test {
 public:
@@ -83,14 +83,14 @@ TEST_F(EndToEnd, PolygonBladesStandOnCentresTiltedTowardNormals)
     ASSERT_EQ(output.pointCount(), input.pointCount() + 11 * input.polygonCount());
     int inPlane = 0;
     for (std::size_t p = 0; p < input.polygonCount(); ++p) {
-        const host::Polygon &polygon = input.polygons[p];
+        const host::Polygon &polygon = input.polygon(p);
         V centre{0, 0, 0};
         for (std::uint32_t v = 0; v < polygon.vertexCount; ++v)
-            centre = centre + at(input, input.vertices[polygon.firstVertex + v]);
+            centre = centre + at(input, input.cornerPoint(polygon.firstVertex + v));
         centre = centre * (1.0 / polygon.vertexCount);
         // The polygon's normal from the cross product of its diagonals (two edges for a
         // triangle); outward, since the sphere is wound counter-clockwise from outside.
-        const auto corner = [&](std::uint32_t k) { return at(input, input.vertices[polygon.firstVertex + k]); };
+        const auto corner = [&](std::uint32_t k) { return at(input, input.cornerPoint(polygon.firstVertex + k)); };
         const V d1 = polygon.vertexCount == 4 ? corner(2) - corner(0) : corner(1) - corner(0);
         const V d2 = polygon.vertexCount == 4 ? corner(3) - corner(1) : corner(2) - corner(0);
         const V normal = V{d1.y * d2.z - d1.z * d2.y, d1.z * d2.x - d1.x * d2.z, d1.x * d2.y - d1.y * d2.x}.unit();

@@ -112,12 +112,14 @@ TEST_F(Ground, RoughnessZeroKeepsTheTemplateSize)
 TEST_F(Ground, SameClockSecondGivesTheSameGrass)
 {
     ASSERT_EQ(run({set("Number", "10"), set("Roughness(random)", "50"), ok()}), 0);
-    const host::FlatArray<host::Vec3> first = layer(1).positions;
+    std::vector<host::Vec3> first;
+    for (std::size_t i = 0; i < layer(1).pointCount(); ++i)
+        first.push_back(layer(1).position(i));
     object.layer(1)->mesh.clear();
     ASSERT_EQ(run({set("Number", "10"), set("Roughness(random)", "50"), ok()}), 0);
-    ASSERT_EQ(layer(1).positions.size(), first.size());
+    ASSERT_EQ(layer(1).pointCount(), first.size());
     for (std::size_t i = 0; i < first.size(); ++i)
-        EXPECT_EQ(layer(1).positions[i].x, first[i].x);
+        EXPECT_EQ(layer(1).position(i).x, first[i].x);
 }
 
 TEST_F(Ground, BackgroundLayerIsPlantedInsteadOfTheBlade)

@@ -158,7 +158,7 @@ TEST_F(HostileInput, MaterialLibrariesStayBesideTheirFileAndSmall)
     EXPECT_NE(warnings[1].find("../outside.mtl: it is not in the folder"), std::string::npos);
     EXPECT_NE(warnings[2].find("large.mtl: it is larger than 16 MB"), std::string::npos);
     EXPECT_TRUE(object.materials.empty());
-    EXPECT_EQ(object.surfaceName(object.findLayer(1)->mesh.polygons[0].surface), "Grass");
+    EXPECT_EQ(object.surfaceName(object.findLayer(1)->mesh.polygon(0).surface), "Grass");
 }
 
 TEST_F(HostileInput, ObjIsReadStrictlyWithTheLineOfEveryFault)
@@ -188,8 +188,8 @@ TEST_F(HostileInput, ObjIsReadStrictlyWithTheLineOfEveryFault)
     EXPECT_NE(warnings[2].find("1 statements of unknown kinds (\"vc\")"), std::string::npos);
     const host::Mesh &mesh = object.findLayer(1)->mesh;
     ASSERT_EQ(mesh.polygonCount(), 3u); // two segments of the line, one point
-    EXPECT_EQ(mesh.polygons[0].vertexCount, 2u);
-    EXPECT_EQ(mesh.polygons[2].vertexCount, 1u);
+    EXPECT_EQ(mesh.polygon(0).vertexCount, 2u);
+    EXPECT_EQ(mesh.polygon(2).vertexCount, 1u);
 }
 
 TEST_F(HostileInput, NumbersThatAreNotFiniteAreRefusedAndNeverWritten)
@@ -202,7 +202,8 @@ TEST_F(HostileInput, NumbersThatAreNotFiniteAreRefusedAndNeverWritten)
                               {"not-finite-weight.ply", "", "line 9: vertex 0: ZTSW is inf, not a finite number"},
                           });
     host::Object object = testing::sampleObject();
-    object.layer(1)->mesh.positions[2].y = NAN;
+    host::Mesh &mesh = object.layer(1)->mesh;
+    mesh.setPosition(2, {mesh.position(2).x, NAN, mesh.position(2).z});
     for (const char *name : {"out.obj", "out.ply"}) {
         const std::string path = file(name, "the old file");
         try {
@@ -243,7 +244,7 @@ TEST_F(HostileInput, LayoutOdditiesAreRefusedOrReadInLinearTime)
     }
     host::Object object;
     meshio::readMesh(file("wide.ply", header + "end_header\n0 0 0" + row + "\n1 1 1" + row + "\n"), object, 1);
-    EXPECT_EQ(object.findLayer(1)->mesh.maps.size(), 3000u);
+    EXPECT_EQ(object.findLayer(1)->mesh.pointMaps().size(), 3000u);
     const long key = object.findMapKey(MH_MAP_WEIGHT, "w2999");
     ASSERT_GE(key, 0);
     EXPECT_EQ(object.findLayer(1)->mesh.findMap(static_cast<std::uint32_t>(key))->values[1], 2999.0f);
@@ -255,7 +256,7 @@ TEST_F(HostileInput, LayoutOdditiesAreRefusedOrReadInLinearTime)
     ASSERT_EQ(mesh.polygonCount(), 4u);
     std::vector<std::string> surfaces;
     for (std::size_t f = 0; f < mesh.polygonCount(); ++f)
-        surfaces.push_back(faces.surfaceName(mesh.polygons[f].surface));
+        surfaces.push_back(faces.surfaceName(mesh.polygon(f).surface));
     EXPECT_EQ(surfaces, (std::vector<std::string>{"Default", "Surface 7", "Surface 9", "Default"}));
 }
 
@@ -297,7 +298,7 @@ TEST_F(HostileInput, GltfIsCheckedAgainstItsBuffers)
     host::Object object;
     meshio::readMesh(file("good.glb", good), object, 1);
     ASSERT_EQ(object.findLayer(1)->mesh.polygonCount(), 1u);
-    EXPECT_EQ(object.findLayer(1)->mesh.positions[1].x, 1.0);
+    EXPECT_EQ(object.findLayer(1)->mesh.position(1).x, 1.0);
     expectRefusals(
         *this,
         {
@@ -380,14 +381,14 @@ TEST_F(HostileInput, EveryFormatIsWrittenWithAndWithoutMaps)
                 EXPECT_EQ(back.findLayer(1)->mesh.pointCount(), mesh.pointCount()) << name;
             } else { // triangles only, each polygon a fan of them
                 std::size_t triangles = 0;
-                for (const host::Polygon &polygon : mesh.polygons)
-                    triangles += polygon.vertexCount >= 3 ? polygon.vertexCount - 2 : 0;
+                for (std::size_t p = 0; p < mesh.polygonCount(); ++p)
+                    triangles += mesh.pointsOf(p).size() >= 3 ? mesh.pointsOf(p).size() - 2 : 0;
                 EXPECT_EQ(back.findLayer(1)->mesh.polygonCount(), triangles) << name;
             }
             // OBJ and glTF keep UVs, PLY every map.
-            const std::size_t maps = written->findLayer(1)->mesh.maps.size();
+            const std::size_t maps = written->findLayer(1)->mesh.pointMaps().size();
             const bool ply = std::string(name).find(".ply") != std::string::npos;
-            EXPECT_EQ(back.findLayer(1)->mesh.maps.size(), ply ? maps : maps / 2) << name;
+            EXPECT_EQ(back.findLayer(1)->mesh.pointMaps().size(), ply ? maps : maps / 2) << name;
         }
     }
 }

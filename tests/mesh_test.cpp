@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include <cmath>
+#include <stdexcept>
 
 #include <gtest/gtest.h>
 
@@ -34,7 +35,7 @@ TEST(Mesh, PasteRenumbersAndKeepsMapValues)
     layer.append(blade);
     ASSERT_EQ(layer.pointCount(), 7u);
     ASSERT_EQ(layer.polygonCount(), 2u);
-    EXPECT_EQ(layer.vertices[layer.polygons[1].firstVertex], 4u);
+    EXPECT_EQ(layer.cornerPoint(layer.polygon(1).firstVertex), 4u);
     const PointMap *map = layer.findMap(7);
     ASSERT_NE(map, nullptr);
     EXPECT_EQ(std::vector<std::uint8_t>(map->has.begin(), map->has.end()),
@@ -48,17 +49,17 @@ TEST(Mesh, TurnsFollowTheLeftHandRule)
     Mesh mesh;
     mesh.addPoint({0, 1, 0});
     mesh.rotate(2, 90, {0, 0, 0}); // about Z: +Y goes to +X
-    EXPECT_NEAR(mesh.positions[0].x, 1, 1e-15);
-    EXPECT_NEAR(mesh.positions[0].y, 0, 1e-15);
-    mesh.positions[0] = {0, 1, 0};
+    EXPECT_NEAR(mesh.position(0).x, 1, 1e-15);
+    EXPECT_NEAR(mesh.position(0).y, 0, 1e-15);
+    mesh.setPosition(0, {0, 1, 0});
     mesh.rotate(0, -90, {0, 0, 0}); // about X: -90 takes +Y to +Z
-    EXPECT_NEAR(mesh.positions[0].z, 1, 1e-15);
-    mesh.positions[0] = {1, 0, 0};
+    EXPECT_NEAR(mesh.position(0).z, 1, 1e-15);
+    mesh.setPosition(0, {1, 0, 0});
     mesh.rotate(1, 90, {0, 0, 0}); // about Y: +X goes to +Z
-    EXPECT_NEAR(mesh.positions[0].z, 1, 1e-15);
+    EXPECT_NEAR(mesh.position(0).z, 1, 1e-15);
     mesh.scale({2, 3, 4}, {1, 0, 0});
-    EXPECT_NEAR(mesh.positions[0].x, -1, 1e-15);
-    EXPECT_NEAR(mesh.positions[0].z, 4, 1e-15);
+    EXPECT_NEAR(mesh.position(0).x, -1, 1e-15);
+    EXPECT_NEAR(mesh.position(0).z, 4, 1e-15);
 }
 
 // A turn in the Modeler's left-handed sense is a right-handed turn by minus the angle:
@@ -85,9 +86,9 @@ TEST(Mesh, TurnsOfAnOffAxisPointAboutEachAxis)
             mesh.addPoint(point);
             mesh.rotate(axis, degrees, centre);
             const Vec3 expected = turnedLeftHanded(point, axis, degrees, centre);
-            EXPECT_NEAR(mesh.positions[0].x, expected.x, 1e-12) << axis << " " << degrees;
-            EXPECT_NEAR(mesh.positions[0].y, expected.y, 1e-12) << axis << " " << degrees;
-            EXPECT_NEAR(mesh.positions[0].z, expected.z, 1e-12) << axis << " " << degrees;
+            EXPECT_NEAR(mesh.position(0).x, expected.x, 1e-12) << axis << " " << degrees;
+            EXPECT_NEAR(mesh.position(0).y, expected.y, 1e-12) << axis << " " << degrees;
+            EXPECT_NEAR(mesh.position(0).z, expected.z, 1e-12) << axis << " " << degrees;
         }
 }
 
@@ -111,7 +112,7 @@ TEST(Mesh, CornerValuesAndTagsTravelWithTheirPolygons)
     EXPECT_EQ(pasted.valueOn(1, 3), nullptr);  // a point without a value
     ASSERT_NE(layer.findTag(kPartTag), nullptr);
     EXPECT_EQ(layer.findTag(kPartTag)->values[1], 7u);
-    layer.addPolygon(0, 0, layer.vertices.data(), 3);
+    layer.addPolygon(0, 0, layer.pointsOf(0).begin(), 3);
     EXPECT_EQ(layer.findTag(kPartTag)->values.size(), 3u);
     layer.truncate(3, 1, 3); // back to the first copy
     EXPECT_EQ(layer.findMap(3)->corners.size(), 1u);
@@ -126,7 +127,7 @@ TEST(Mesh, CornerValuesAndTagsTravelWithTheirPolygons)
 TEST(Mesh, NormalMapsTurnAndLeanWithTheSurface)
 {
     Mesh mesh = triangle();
-    mesh.positions[2] = {0.5, 1.0, 2.0};
+    mesh.setPosition(2, {0.5, 1.0, 2.0});
     PointMap &normals = mesh.mapFor(9, kNormalMap, 3);
     const auto setNormal = [&] {
         const Vec3 n = *polygonNormal(mesh, 0);
@@ -152,6 +153,43 @@ TEST(Mesh, NormalMapsTurnAndLeanWithTheSurface)
     expectNormalOfPolygon("scaled");
     mesh.translate({5, 5, 5});
     expectNormalOfPolygon("moved");
+}
+
+TEST(Mesh, OnlyPointsNoPolygonUsesAreErasedAndPolygonsUseOnlyPointsItHas)
+{
+    Mesh mesh = triangle();
+    mesh.addPoint({7, 0, 0});
+    mesh.addPoint({8, 0, 0});
+    const std::uint32_t used = mesh.addPoint({9, 0, 0});
+    const std::uint32_t second[3] = {used, 0, 1};
+    mesh.addPolygon(MH_POLY_FACE, 0, second, 3);
+    PointMap &weights = mesh.mapFor(0, MH_MAP_WEIGHT, 1);
+    for (std::uint32_t i = 0; i < 6; ++i) {
+        weights.values[i] = float(i);
+        weights.has[i] = 1;
+    }
+    const float seam = 0.5f;
+    mesh.setCornerValue(weights, 1, used, &seam);
+
+    mesh.erasePoints(3, 2);
+    ASSERT_EQ(mesh.pointCount(), 4u);
+    EXPECT_EQ(mesh.position(3).x, 9);
+    EXPECT_EQ(mesh.pointsOf(1)[0], 3u);
+    EXPECT_EQ(*mesh.findMap(0)->pointValue(3), 5.0f);
+    EXPECT_EQ(*mesh.findMap(0)->cornerValue(1, 3), 0.5f);
+
+    for (const std::size_t first : {0u, 2u, 3u}) // each used by a polygon
+        EXPECT_THROW(mesh.erasePoints(first, 1), std::invalid_argument) << first;
+    EXPECT_THROW(mesh.erasePoints(3, 1), std::invalid_argument);
+    EXPECT_EQ(mesh.pointCount(), 4u);
+    EXPECT_EQ(mesh.pointsOf(1)[0], 3u);
+
+    const std::uint32_t beyond[3] = {0, 1, 4};
+    mesh.tagFor(kPartTag);
+    EXPECT_THROW(mesh.addPolygon(MH_POLY_FACE, 0, beyond, 3), std::out_of_range);
+    EXPECT_EQ(mesh.polygonCount(), 2u);
+    EXPECT_EQ(mesh.cornerCount(), 6u);
+    EXPECT_EQ(mesh.findTag(kPartTag)->values.size(), 2u);
 }
 
 TEST(Mesh, NewellNormalNeedsThreePoints)

@@ -55,11 +55,13 @@ void expectSameGeometry(const host::Mesh &a, const host::Mesh &b)
     ASSERT_EQ(a.pointCount(), b.pointCount());
     ASSERT_EQ(a.polygonCount(), b.polygonCount());
     for (std::size_t i = 0; i < a.pointCount(); ++i) {
-        EXPECT_EQ(a.positions[i].x, b.positions[i].x);
-        EXPECT_EQ(a.positions[i].y, b.positions[i].y);
-        EXPECT_EQ(a.positions[i].z, b.positions[i].z);
+        EXPECT_EQ(a.position(i).x, b.position(i).x);
+        EXPECT_EQ(a.position(i).y, b.position(i).y);
+        EXPECT_EQ(a.position(i).z, b.position(i).z);
     }
-    EXPECT_TRUE(a.vertices == b.vertices);
+    ASSERT_EQ(a.cornerCount(), b.cornerCount());
+    for (std::size_t i = 0; i < a.cornerCount(); ++i)
+        EXPECT_EQ(a.cornerPoint(i), b.cornerPoint(i));
 }
 
 TEST_F(MeshFiles, PlyRoundTripsInBothEncodingsWithWeightsAndUvs)
@@ -106,7 +108,7 @@ TEST_F(MeshFiles, PlyReadsBigEndianAndUvNamedUV)
     host::Object object;
     meshio::readMesh(file("big.ply", data), object, 1);
     const host::Mesh &mesh = object.findLayer(1)->mesh;
-    EXPECT_EQ(mesh.positions[2].y, 4.0);
+    EXPECT_EQ(mesh.position(2).y, 4.0);
     EXPECT_EQ(mesh.polygonCount(), 1u);
     EXPECT_EQ(object.findMapKey(MH_MAP_WEIGHT, "red"), -1);
     EXPECT_GE(object.findMapKey(MH_MAP_UV, "UV"), 0);
@@ -148,8 +150,8 @@ TEST_F(MeshFiles, PlyKeepsNormalsEveryUvPairAndFaceSurfacesAndTellsWhatItCannot)
     EXPECT_EQ(map(MH_MAP_UV, "UV")->values[3], 0.4f);
     EXPECT_EQ(map(MH_MAP_UV, "UV2")->values[3], 0.8f);
     EXPECT_EQ(map(MH_MAP_WEIGHT, "red"), nullptr); // a colour byte is no weight
-    EXPECT_EQ(object.surfaceName(mesh.polygons[0].surface), "Surface 4");
-    EXPECT_EQ(object.surfaceName(mesh.polygons[1].surface), "Surface 0");
+    EXPECT_EQ(object.surfaceName(mesh.polygon(0).surface), "Surface 4");
+    EXPECT_EQ(object.surfaceName(mesh.polygon(1).surface), "Surface 0");
     ASSERT_EQ(warnings.size(), 2u);
     EXPECT_NE(warnings[0].find("rich.ply: the vertex properties red not read"), std::string::npos) << warnings[0];
     EXPECT_NE(warnings[1].find("rich.ply: the face properties red not read"), std::string::npos) << warnings[1];
@@ -204,8 +206,8 @@ TEST_F(MeshFiles, RepeatedPropertyNamesCountOnce)
     meshio::readMesh(std::string(TUFT_FIXTURES) + "/repeated-property.ply", object, 1);
     const host::Mesh &mesh = object.findLayer(1)->mesh;
     ASSERT_EQ(mesh.pointCount(), 2u);
-    EXPECT_EQ(mesh.positions[1].x, 5.0);
-    EXPECT_EQ(mesh.positions[1].z, 8.0);
+    EXPECT_EQ(mesh.position(1).x, 5.0);
+    EXPECT_EQ(mesh.position(1).z, 8.0);
     const host::PointMap *w = mesh.findMap(static_cast<std::uint32_t>(object.findMapKey(MH_MAP_WEIGHT, "w")));
     ASSERT_NE(w, nullptr);
     ASSERT_EQ(w->values.size(), 2u);
@@ -236,7 +238,7 @@ TEST_F(MeshFiles, ObjRoundTripKeepsPolygonsGroupsAndUvsAndChecksIndices)
     meshio::readMesh(path, back, 1);
     expectSameGeometry(original.findLayer(1)->mesh, back.findLayer(1)->mesh);
     EXPECT_EQ(uvsOf(back), uvsOf(original));
-    EXPECT_EQ(back.surfaceName(back.findLayer(1)->mesh.polygons[1].surface), "Blade");
+    EXPECT_EQ(back.surfaceName(back.findLayer(1)->mesh.polygon(1).surface), "Blade");
     EXPECT_NE(readError(file("past.obj", "v 0 0 0\nv 1 0 0\nf 1 2 3\n")).find("refers to point 3"), std::string::npos);
     const std::string before = readError(file("before.obj", "v 0 0 0\nv 1 0 0\nv 1 1 0\nf -4 1 2\n"));
     EXPECT_NE(before.find("before.obj"), std::string::npos) << before;

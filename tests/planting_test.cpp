@@ -24,7 +24,7 @@ public:
     void select(std::initializer_list<int> points)
     {
         for (int p : points)
-            object.layer(1)->mesh.pointFlags[p] = MH_FLAG_SELECTED;
+            object.layer(1)->mesh.setPointFlags(p, MH_FLAG_SELECTED);
     }
 };
 
@@ -193,7 +193,7 @@ TEST_F(PolygonPlanting, NoPolygonsAfterAnEarlierRunPlantNothing)
 {
     triangles({{0, 0, 0}, {0, 0, 1}, {1, 0, 0}});
     ASSERT_EQ(run({set("Mode", "Polygon"), ok()}), 0);
-    object.layer(1)->mesh.polygons[0].flags = 0;
+    object.layer(1)->mesh.setPolygonFlags(0, 0);
     modeler.clearRecords();
     ASSERT_EQ(run({set("Mode", "Polygon"), ok()}), 0);
     EXPECT_TRUE(calls("MOVE").empty());

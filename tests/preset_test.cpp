@@ -176,7 +176,7 @@ TEST_F(Preset, ASavedPresetLoadsBackWithTheSameCurve)
     }
     ASSERT_EQ(layer(1).pointCount(), bladeBefore.pointCount());
     for (std::size_t p = 0; p < bladeBefore.pointCount(); ++p)
-        EXPECT_NEAR(layer(1).positions[p].y, bladeBefore.positions[p].y, 1e-12) << p;
+        EXPECT_NEAR(layer(1).position(p).y, bladeBefore.position(p).y, 1e-12) << p;
 }
 
 TEST_F(Preset, LoadingEchoesEveryValueLineToStandardOutput)

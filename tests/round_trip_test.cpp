@@ -42,11 +42,11 @@ std::vector<Face> facesOf(const host::Object &object)
     const host::Mesh &mesh = object.findLayer(1)->mesh;
     std::vector<Face> faces;
     for (std::uint32_t p = 0; p < mesh.polygonCount(); ++p) {
-        const host::Polygon &polygon = mesh.polygons[p];
+        const host::Polygon &polygon = mesh.polygon(p);
         Face face{object.surfaceName(polygon.surface), {}};
         for (std::uint32_t k = 0; k < polygon.vertexCount; ++k) {
-            const std::uint32_t point = mesh.vertices[polygon.firstVertex + k];
-            Corner corner{mesh.positions[point], {NAN, NAN}, {NAN, NAN, NAN}};
+            const std::uint32_t point = mesh.cornerPoint(polygon.firstVertex + k);
+            Corner corner{mesh.position(point), {NAN, NAN}, {NAN, NAN, NAN}};
             if (const float *uv = valueOn(object, mesh, MH_MAP_UV, "UV", p, point))
                 std::copy_n(uv, 2, corner.uv);
             if (const float *normal = valueOn(object, mesh, host::kNormalMap, "Normal", p, point))
@@ -182,8 +182,8 @@ TEST_F(RoundTrip, AZUpFileIsTurnedAsReadAndWritten)
     // Z-up they lie along -Z.
     host::Object object;
     meshio::readMesh(scratch / "terrain.obj", object, 1, meshio::UpAxis::kZ);
-    EXPECT_EQ(object.findLayer(1)->mesh.positions[3].z, -0.9000000000000001);
-    EXPECT_EQ(object.findLayer(1)->mesh.positions[4].y, 1.0);
+    EXPECT_EQ(object.findLayer(1)->mesh.position(3).z, -0.9000000000000001);
+    EXPECT_EQ(object.findLayer(1)->mesh.position(4).y, 1.0);
 }
 
 } // namespace

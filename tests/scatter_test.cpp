@@ -40,7 +40,7 @@ host::Object grid(int n, double half, const std::function<double(double, double)
         host::PointMap &map =
             mesh.mapFor(static_cast<std::uint32_t>(object.mapKey(MH_MAP_WEIGHT, name, 1)), MH_MAP_WEIGHT, 1);
         for (std::size_t i = 0; i < mesh.pointCount(); ++i) {
-            map.values[i] = values(mesh.positions[i].x, mesh.positions[i].z);
+            map.values[i] = values(mesh.position(i).x, mesh.position(i).z);
             map.has[i] = 1;
         }
     }
@@ -54,7 +54,10 @@ double hill(double x, double z) { return 6 * std::exp(-(x * x + z * z) / 20); }
 std::vector<host::Vec3> scattered(const host::Object &object, const ScatterResult &result)
 {
     const host::Mesh &mesh = object.findLayer(1)->mesh;
-    return std::vector<host::Vec3>(mesh.positions.begin() + result.firstPoint, mesh.positions.end());
+    std::vector<host::Vec3> points;
+    for (std::size_t i = result.firstPoint; i < mesh.pointCount(); ++i)
+        points.push_back(mesh.position(i));
+    return points;
 }
 
 TEST(Scatter, AFlatSquareIsCoveredEvenly)
@@ -78,8 +81,8 @@ TEST(Scatter, AFlatSquareIsCoveredEvenly)
     // The points are what is selected now.
     const host::Mesh &mesh = object.findLayer(1)->mesh;
     EXPECT_EQ(object.selectionMode, host::SelectionMode::kPoints);
-    EXPECT_EQ(mesh.pointFlags[0], 0);
-    EXPECT_EQ(mesh.pointFlags[result.firstPoint], MH_FLAG_SELECTED);
+    EXPECT_EQ(mesh.pointFlags(0), 0);
+    EXPECT_EQ(mesh.pointFlags(result.firstPoint), MH_FLAG_SELECTED);
 }
 
 TEST(Scatter, SpacingKeepsEveryTwoPointsApartAndSaysHowManyFit)
@@ -128,10 +131,10 @@ TEST(Scatter, PointsLieOnTheSurfaceOffItsSteepParts)
         const int i = std::min(n - 1, static_cast<int>((p.x + half) / step));
         const int j = std::min(n - 1, static_cast<int>((p.z + half) / step));
         const std::uint32_t polygon = static_cast<std::uint32_t>(j * n + i);
-        const std::uint32_t *v = &mesh.vertices[mesh.polygons[polygon].firstVertex];
+        const host::PolygonPoints v = mesh.pointsOf(polygon);
         double nearest = 1e9;
         for (int t = 1; t <= 2; ++t) {
-            const host::Vec3 &a = mesh.positions[v[0]], &b = mesh.positions[v[t]], &c = mesh.positions[v[t + 1]];
+            const host::Vec3 &a = mesh.position(v[0]), &b = mesh.position(v[t]), &c = mesh.position(v[t + 1]);
             const double u[3] = {b.x - a.x, b.y - a.y, b.z - a.z}, w[3] = {c.x - a.x, c.y - a.y, c.z - a.z};
             double nn[3] = {u[1] * w[2] - u[2] * w[1], u[2] * w[0] - u[0] * w[2], u[0] * w[1] - u[1] * w[0]};
             const double length = std::sqrt(nn[0] * nn[0] + nn[1] * nn[1] + nn[2] * nn[2]);
@@ -160,7 +163,7 @@ TEST(Scatter, TheDensityMapThinsAndTheSizeMapWeighs)
     const host::PointMap &ztsw = *mesh.findMap(static_cast<std::uint32_t>(object.findMapKey(MH_MAP_WEIGHT, "ZTSW")));
     int nearer = 0, farther = 0; // in the column of quads where the density rises from 0 to 1
     for (std::uint32_t i = result.firstPoint; i < mesh.pointCount(); ++i) {
-        const host::Vec3 &p = mesh.positions[i];
+        const host::Vec3 &p = mesh.position(i);
         EXPECT_GE(p.x, 0.0); // none where the density is 0
         EXPECT_NEAR(ztsw.values[i], 0.5 + 0.025 * (p.z + 10), 1e-5);
         nearer += p.x < 0.5;
@@ -205,10 +208,11 @@ TEST(Scatter, ThePointsGoAgainAndWhatStandsOnLaterPointsStays)
     removeScatteredPoints(object, 1, result);
     ASSERT_EQ(mesh.pointCount(), before.pointCount() + 3);
     for (std::size_t i = 0; i < before.pointCount(); ++i)
-        EXPECT_EQ(mesh.positions[i].x, before.positions[i].x);
-    EXPECT_TRUE(std::equal(before.vertices.begin(), before.vertices.end(), mesh.vertices.begin()));
-    const std::uint32_t last = mesh.vertices[mesh.vertices.size() - 1];
-    EXPECT_EQ(mesh.positions[last].y, tip.y);
+        EXPECT_EQ(mesh.position(i).x, before.position(i).x);
+    for (std::size_t i = 0; i < before.cornerCount(); ++i)
+        EXPECT_EQ(mesh.cornerPoint(i), before.cornerPoint(i));
+    const std::uint32_t last = mesh.cornerPoint(mesh.cornerCount() - 1);
+    EXPECT_EQ(mesh.position(last).y, tip.y);
     EXPECT_EQ(last, before.pointCount() + 2);
 }
 

@@ -11,21 +11,29 @@
 namespace tuft {
 namespace {
 
+std::vector<int> flagsOf(const host::Mesh &mesh)
+{
+    std::vector<int> flags;
+    for (std::size_t i = 0; i < mesh.pointCount(); ++i)
+        flags.push_back(mesh.pointFlags(i));
+    return flags;
+}
+
 TEST(Selection, SpecsSelectWhatTheyName)
 {
     host::Object object = testing::sampleObject();
     const host::Mesh &mesh = object.findLayer(1)->mesh;
     app::applySelection(object, 1, "points:0,2-3");
     EXPECT_EQ(object.selectionMode, host::SelectionMode::kPoints);
-    EXPECT_EQ(std::vector<int>(mesh.pointFlags.begin(), mesh.pointFlags.end()), (std::vector<int>{1, 0, 1, 1, 0}));
+    EXPECT_EQ(flagsOf(mesh), (std::vector<int>{1, 0, 1, 1, 0}));
     app::applySelection(object, 1, "polygons:group:Blade");
     EXPECT_EQ(object.selectionMode, host::SelectionMode::kPolygons);
-    EXPECT_EQ(mesh.polygons[0].flags, 0);
-    EXPECT_EQ(mesh.polygons[1].flags, 1);
+    EXPECT_EQ(mesh.polygon(0).flags, 0);
+    EXPECT_EQ(mesh.polygon(1).flags, 1);
     app::applySelection(object, 1, "points:group:Blade");
-    EXPECT_EQ(std::vector<int>(mesh.pointFlags.begin(), mesh.pointFlags.end()), (std::vector<int>{1, 1, 0, 0, 1}));
+    EXPECT_EQ(flagsOf(mesh), (std::vector<int>{1, 1, 0, 0, 1}));
     app::applySelection(object, 1, "polygons:all");
-    EXPECT_EQ(mesh.polygons[0].flags, 1);
+    EXPECT_EQ(mesh.polygon(0).flags, 1);
 }
 
 TEST(Selection, BadSpecsSayWhatIsWrong)

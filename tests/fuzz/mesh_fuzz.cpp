@@ -46,17 +46,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *bytes, std::size_t siz
     if (layer == nullptr)
         return 0;
     const host::Mesh &mesh = layer->mesh;
-    for (std::uint32_t index : mesh.vertices)
-        if (index >= mesh.pointCount())
+    for (std::size_t i = 0; i < mesh.cornerCount(); ++i)
+        if (mesh.cornerPoint(i) >= mesh.pointCount())
             __builtin_trap();
-    for (const host::PointMap &map : mesh.maps) {
+    for (const host::PointMap &map : mesh.pointMaps()) {
         if (map.has.size() != mesh.pointCount() || map.values.size() != mesh.pointCount() * map.dimension)
             __builtin_trap();
         for (const host::CornerValue &corner : map.corners)
             if (corner.polygon >= mesh.polygonCount() || corner.point >= mesh.pointCount())
                 __builtin_trap();
     }
-    for (const host::PolygonTag &tag : mesh.tags)
+    for (const host::PolygonTag &tag : mesh.polygonTags())
         if (tag.values.size() != mesh.polygonCount())
             __builtin_trap();
     return 0;

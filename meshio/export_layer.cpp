@@ -1,0 +1,343 @@
+#include "meshio/export_layer.h"
+
+#include "sdk/modeler_host.h"
+
+#include <algorithm>
+#include <cmath>
+#include <set>
+
+namespace tuft::meshio {
+
+namespace {
+
+bool isWrittenUv(const host::Object &object, const host::PointMap &map, const WriteOptions &options)
+{
+    if (map.type != MH_MAP_UV || map.dimension != 2)
+        return false;
+    return options.uvMap.empty() || object.mapInfo(map.key).name == options.uvMap;
+}
+
+bool holdsValues(const host::PointMap &map)
+{
+    return !map.corners.empty() || std::find(map.has.begin(), map.has.end(), 1) != map.has.end();
+}
+
+const host::PointMap *firstNormalMap(const host::Mesh &mesh)
+{
+    for (const host::PointMap &map : mesh.pointMaps())
+        if (map.type == host::kNormalMap && map.dimension == 3 && holdsValues(map))
+            return &map;
+    return nullptr;
+}
+
+bool differs(const float *a, const float *b, int dimension)
+{
+    return a == nullptr || b == nullptr ? a != b : !std::equal(a, a + dimension, b);
+}
+
+void normalize(float *n)
+{
+    const double length = std::sqrt(double(n[0]) * n[0] + double(n[1]) * n[1] + double(n[2]) * n[2]);
+    for (int i = 0; i < 3; ++i)
+        n[i] = length > 0.0 ? static_cast<float>(n[i] / length) : (i == 1 ? 1.0f : 0.0f);
+}
+
+} // namespace
+
+FileChannels fileChannels(const host::Object &object, const std::vector<const host::Layer *> &layers,
+                          const WriteOptions &options)
+{
+    FileChannels file;
+    file.normals = options.normals;
+    for (const host::Layer *layer : layers)
+        for (const host::PointMap &map : layer->mesh.pointMaps()) {
+            file.uvs |= isWrittenUv(object, map, options) && holdsValues(map);
+            file.normals |= map.type == host::kNormalMap && map.dimension == 3 && holdsValues(map);
+        }
+    return file;
+}
+
+ExportLayer::ExportLayer(const host::Object &object, const host::Layer &layer, const WriteOptions &options,
+                         const FileChannels &file, UpAxis up, WriteWarnings &warnings)
+    : object_(object), layer_(layer), mesh_(layer.mesh), file_(file), zUp_(up == UpAxis::kZ)
+{
+    if (file.uvs) {
+        for (const host::PointMap &map : mesh_.pointMaps())
+            if (isWrittenUv(object, map, options))
+                uvMaps_.push_back(&map);
+        std::sort(uvMaps_.begin(), uvMaps_.end(), [](auto *a, auto *b) { return a->key < b->key; });
+        if (uvMaps_.size() > 1)
+            mergeUvMaps(warnings);
+        for (const host::PointMap *map : uvMaps_)
+            uvSeams_ |= !map->corners.empty();
+    }
+    if (file.normals) {
+        normalMap_ = firstNormalMap(mesh_);
+        normalSeams_ = normalMap_ != nullptr && !normalMap_->corners.empty();
+        computeSmoothNormals();
+    }
+}
+
+// One channel from several maps: a point takes the value of the first map made that has
+// one for it; where a later map disagrees, it is told once for the pair.
+void ExportLayer::mergeUvMaps(WriteWarnings &warnings)
+{
+    const std::size_t points = mesh_.pointCount();
+    mergedUv_.assign(2 * points, 0.0f);
+    mergedHas_.assign(points, 0);
+    std::set<std::pair<std::uint32_t, std::uint32_t>> told;
+    std::vector<const host::PointMap *> giver(points, nullptr);
+    for (const host::PointMap *map : uvMaps_)
+        for (std::uint32_t i = 0; i < points; ++i) {
+            const float *value = map->pointValue(i);
+            if (value == nullptr)
+                continue;
+            if (giver[i] == nullptr) {
+                giver[i] = map;
+                mergedHas_[i] = 1;
+                mergedUv_[2 * i] = value[0];
+                mergedUv_[2 * i + 1] = value[1];
+            } else if (differs(value, &mergedUv_[2 * i], 2) && told.insert({giver[i]->key, map->key}).second) {
+                warnings.push_back("the UV maps \"" + object_.mapInfo(giver[i]->key).name + "\" and \"" +
+                                   object_.mapInfo(map->key).name + "\" give some points different values; \"" +
+                                   object_.mapInfo(giver[i]->key).name + "\", made first, is written");
+            }
+        }
+}
+
+// Area-weighted within each surface: a vertex per point and surface.
+void ExportLayer::computeSmoothNormals()
+{
+    smoothVertices_.emplace(surfaceVertices([&](std::uint32_t point) { return mesh_.position(point); }, smooth_,
+                                            [](std::uint32_t, const std::vector<std::uint32_t> &) {}));
+    for (std::size_t i = 0; i < smooth_.size(); i += 3)
+        normalize(&smooth_[i]);
+}
+
+const float *ExportLayer::pointUv(std::uint32_t point) const
+{
+    if (uvMaps_.empty())
+        return nullptr;
+    if (!mergedHas_.empty())
+        return mergedHas_[point] ? &mergedUv_[2 * std::size_t(point)] : nullptr;
+    return uvMaps_.front()->pointValue(point);
+}
+
+const float *ExportLayer::cornerUv(std::uint32_t polygon, std::uint32_t point) const
+{
+    if (!uvSeams_)
+        return pointUv(point);
+    for (const host::PointMap *map : uvMaps_)
+        if (const float *own = map->corners.empty() ? nullptr : map->cornerValue(polygon, point))
+            return own;
+    return pointUv(point);
+}
+
+const float *ExportLayer::pointNormal(std::uint32_t point) const
+{
+    if (!file_.normals)
+        return nullptr;
+    if (const float *own = normalMap_ != nullptr ? normalMap_->pointValue(point) : nullptr)
+        return own;
+    const std::uint32_t vertex = smoothVertices_->firstOf(point);
+    return vertex == Welding<std::uint32_t>::kNone ? nullptr : &smooth_[3 * std::size_t(vertex)];
+}
+
+const float *ExportLayer::cornerNormal(std::uint32_t polygon, std::uint32_t point) const
+{
+    if (!file_.normals)
+        return nullptr;
+    if (normalMap_ != nullptr) {
+        if (const float *own = normalMap_->valueOn(polygon, point))
+            return own;
+    }
+    const std::uint32_t vertex = smoothVertices_->find(point, mesh_.polygon(polygon).surface);
+    return vertex == Welding<std::uint32_t>::kNone ? pointNormal(point) : &smooth_[3 * std::size_t(vertex)];
+}
+
+namespace {
+
+CornerValues together(const float *uv, const float *normal)
+{
+    CornerValues values{};
+    if (uv != nullptr)
+        std::copy_n(uv, 2, values.begin());
+    if (normal != nullptr)
+        std::copy_n(normal, 3, values.begin() + 2);
+    return values;
+}
+
+} // namespace
+
+CornerValues ExportLayer::pointValues(std::uint32_t point) const
+{
+    return together(pointUv(point), pointNormal(point));
+}
+
+CornerValues ExportLayer::cornerValues(std::uint32_t polygon, std::uint32_t point) const
+{
+    return together(cornerUv(polygon, point), cornerNormal(polygon, point));
+}
+
+VertexTable ExportLayer::pointsFirst() const
+{
+    const std::size_t points = mesh_.pointCount();
+    if (!seams())
+        return VertexTable(0, points);
+    Welding<CornerValues> welding(points);
+    for (std::uint32_t point = 0; point < points; ++point)
+        welding.add(point, pointValues(point));
+    std::vector<std::uint32_t> cornerVertex(mesh_.cornerCount());
+    for (std::uint32_t p = 0; p < mesh_.polygonCount(); ++p) {
+        const host::Polygon &polygon = mesh_.polygon(p);
+        for (std::uint32_t k = 0; k < polygon.vertexCount; ++k) {
+            const std::uint32_t point = mesh_.cornerPoint(polygon.firstVertex + k);
+            cornerVertex[polygon.firstVertex + k] = welding.of(point, cornerValues(p, point));
+        }
+    }
+    return VertexTable(std::move(welding), std::move(cornerVertex));
+}
+
+namespace {
+
+// The vertices of a surface's corners: a point used whole maps to one vertex, when the
+// polygons use a whole range of points and no corner has values of its own; otherwise a
+// vertex for each (point, UV, normal), in the order first used.
+VertexTable partVertices(const ExportLayer &layer, const SurfacePart &part)
+{
+    const host::Mesh &mesh = layer.mesh();
+    std::uint32_t lo = std::numeric_limits<std::uint32_t>::max(), hi = 0;
+    for (std::uint32_t p : part.polygonNumbers) {
+        const host::Polygon &polygon = mesh.polygon(p);
+        for (std::uint32_t k = 0; k < polygon.vertexCount; ++k) {
+            lo = std::min(lo, mesh.cornerPoint(polygon.firstVertex + k));
+            hi = std::max(hi, mesh.cornerPoint(polygon.firstVertex + k));
+        }
+    }
+    if (!layer.seams()) {
+        std::vector<bool> used(hi - lo + 1, false);
+        std::size_t distinct = 0;
+        for (std::uint32_t p : part.polygonNumbers) {
+            const host::Polygon &polygon = mesh.polygon(p);
+            for (std::uint32_t k = 0; k < polygon.vertexCount; ++k) {
+                const std::uint32_t point = mesh.cornerPoint(polygon.firstVertex + k) - lo;
+                distinct += !used[point];
+                used[point] = true;
+            }
+        }
+        if (distinct == used.size())
+            return VertexTable(lo, distinct);
+    }
+    Welding<CornerValues> welding(mesh.pointCount());
+    std::vector<std::uint32_t> cornerVertex;
+    cornerVertex.reserve(part.corners);
+    for (std::uint32_t p : part.polygonNumbers) {
+        const host::Polygon &polygon = mesh.polygon(p);
+        for (std::uint32_t k = 0; k < polygon.vertexCount; ++k) {
+            const std::uint32_t point = mesh.cornerPoint(polygon.firstVertex + k);
+            cornerVertex.push_back(welding.of(point, layer.cornerValues(p, point)));
+        }
+    }
+    return VertexTable(std::move(welding), std::move(cornerVertex));
+}
+
+} // namespace
+
+std::vector<SurfacePart> ExportLayer::surfaceParts(std::size_t &skipped) const
+{
+    std::vector<SurfacePart> parts;
+    std::vector<std::size_t> ofSurface; // by surface: its part, from 1; 0 for none yet
+    for (std::uint32_t p = 0; p < mesh_.polygonCount(); ++p) {
+        const host::Polygon &polygon = mesh_.polygon(p);
+        if (polygon.vertexCount < 3) {
+            ++skipped;
+            continue;
+        }
+        if (polygon.surface >= ofSurface.size())
+            ofSurface.resize(polygon.surface + 1, 0);
+        if (ofSurface[polygon.surface] == 0) {
+            parts.emplace_back();
+            parts.back().surface = polygon.surface;
+            ofSurface[polygon.surface] = parts.size();
+        }
+        SurfacePart &part = parts[ofSurface[polygon.surface] - 1];
+        part.polygonNumbers.push_back(p);
+        part.triangles += polygon.vertexCount - 2;
+        part.corners += polygon.vertexCount;
+    }
+    for (SurfacePart &part : parts) {
+        part.vertexTable = partVertices(*this, part);
+        for (std::size_t v = 0; v < part.vertexTable.count(); ++v) {
+            const host::Vec3 p = position(part.vertexTable.pointOf(v));
+            part.bounds.add({static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)});
+        }
+    }
+    return parts;
+}
+
+ChannelNumbers ExportLayer::numbers(int dimension, bool seams,
+                                    const float *(ExportLayer::*pointValue)(std::uint32_t) const,
+                                    const float *(ExportLayer::*cornerValue)(std::uint32_t, std::uint32_t) const) const
+{
+    ChannelNumbers numbers;
+    numbers.dimension = dimension;
+    const auto valueOf = [&](const float *value) {
+        std::array<float, 3> v{};
+        std::copy_n(value, dimension, v.begin());
+        return v;
+    };
+    const std::size_t points = mesh_.pointCount();
+    for (std::size_t i = 0; i < points && numbers.everyPoint_; ++i)
+        numbers.everyPoint_ = (this->*pointValue)(static_cast<std::uint32_t>(i)) != nullptr;
+    if (numbers.everyPoint_ && !seams) {
+        numbers.count_ = points; // every corner takes its point's value
+        return numbers;
+    }
+    Welding<std::array<float, 3>> welding(points);
+    if (!numbers.everyPoint_)
+        numbers.pointNumber_.resize(points);
+    for (std::uint32_t i = 0; i < points; ++i)
+        if (const float *value = (this->*pointValue)(i)) {
+            const std::uint32_t vertex = welding.add(i, valueOf(value));
+            if (!numbers.everyPoint_)
+                numbers.pointNumber_[i] = vertex + 1;
+        }
+    const std::size_t withValues = welding.size();
+    // Each corner's own value, where it differs from its point's; and whether any corner has none.
+    bool zeroWanted = false;
+    for (std::uint32_t p = 0; p < mesh_.polygonCount(); ++p) {
+        const host::Polygon &polygon = mesh_.polygon(p);
+        for (std::uint32_t k = 0; k < polygon.vertexCount; ++k) {
+            const std::uint32_t point = mesh_.cornerPoint(polygon.firstVertex + k);
+            const float *own = seams ? (this->*cornerValue)(p, point) : nullptr;
+            const float *ofPoint = (this->*pointValue)(point);
+            if (own != nullptr && differs(own, ofPoint, dimension)) {
+                if (numbers.cornerNumber_.empty())
+                    numbers.cornerNumber_.assign(mesh_.cornerCount(), 0);
+                numbers.cornerNumber_[polygon.firstVertex + k] = welding.of(point, valueOf(own)) + 1;
+            } else if (ofPoint == nullptr) {
+                zeroWanted = true;
+            }
+        }
+    }
+    for (std::size_t v = withValues; v < welding.size(); ++v)
+        numbers.extra.push_back(welding.valuesOf(v));
+    numbers.count_ = welding.size();
+    if (zeroWanted) {
+        numbers.zero_ = static_cast<std::uint32_t>(++numbers.count_);
+        numbers.extra.push_back({0.0f, 0.0f, 0.0f});
+    }
+    return numbers;
+}
+
+ChannelNumbers ExportLayer::uvNumbers() const
+{
+    return numbers(2, uvSeams_, &ExportLayer::pointUv, &ExportLayer::cornerUv);
+}
+
+ChannelNumbers ExportLayer::normalNumbers() const
+{
+    return numbers(3, true, &ExportLayer::pointNormal, &ExportLayer::cornerNormal);
+}
+
+} // namespace tuft::meshio
