@@ -166,6 +166,45 @@ check $c 1 'cannot write k.obj: its folder does not allow a new file' 'chmod 555
 c=plugin-path
 check $c 1 'cannot load plug-in libm.so.6' 'printf "not a library" > libm.so.6' '-o k.obj --plugin libm.so.6'
 
+# --- numbers on the command line -------------------------------------------------------
+# Every number is checked, finite and in its range, before anything is read: the input
+# is a FIFO that no reader could get past.
+c=command-line-numbers
+fifo='if posix; then mkfifo in.obj; else cp ../tri.obj in.obj; fi'
+while read -r option value said; do
+    check $c 2 "$option.*$said" "$fifo" "in.obj -o k.obj --scatter 10 $option $value"
+done <<'CASES'
+--spacing nan is not a finite number
+--spacing inf is not a finite number
+--spacing 0 out of range: a number above 0
+--spacing -1e-300 out of range: a number above 0
+--slope nan is not a finite number
+--slope 180.5 out of range: a number from 0 to 180
+--slope -0.1 out of range
+--field nan is not a finite number
+--field -inf is not a finite number
+--size NaN is not a finite number
+--size 1e999 is not a finite number
+--roughness nan is not a finite number
+--roughness 101 out of range: a number from 0 to 100
+--rotation -nan is not a finite number
+--number nan
+--division 9
+--scatter 4294967297
+CASES
+while read -r value said; do
+    check $c 2 "--density: .*$said" "$fifo" "in.obj -o k.obj --density $value"
+done <<'CASES'
+nan is not a finite number
+1e308 out of range: a number above 0 and up to 4294967296
+inf is not a finite number
+0 out of range
+-5 out of range
+CASES
+# Within its range, a density over a large area asks for more points than one scattering makes.
+check $c 2 'a density of 4294967296 over an area of 5e\+11 asks for more than 4294967296 points' \
+    "printf 'v 0 0 0\\nv 1e6 0 0\\nv 0 0 1e6\\nf 1 3 2\\n' > big.obj" 'big.obj -o k.obj --density 4294967296'
+
 # --- messages ---------------------------------------------------------------------------
 c=messages
 check $c 1 'cannot read in.obj: Permission denied' 'cp ../tri.obj in.obj && chmod 000 in.obj' '-o k.obj in.obj' user
