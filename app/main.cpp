@@ -13,6 +13,7 @@
 #include <CLI/CLI.hpp>
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <iostream>
 #include <limits>
@@ -71,6 +72,29 @@ std::string number(double value)
     char text[32];
     return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
 }
+
+// A number option's check: finite (CLI11's own ranges let nan through) and from `least`
+// to `most`, or above `least` when `aboveLeast`; the message names the option.
+CLI::Validator finiteNumber(double least, double most, bool aboveLeast = false)
+{
+    const double largest = std::numeric_limits<double>::max();
+    std::string range = least == -largest ? "" : (aboveLeast ? "above " : "from ") + number(least);
+    if (most != largest)
+        range += (range.empty() ? "up to " : aboveLeast ? " and up to " : " to ") + number(most);
+    return CLI::Validator(
+        [=](std::string &text) -> std::string {
+            double value = 0;
+            if (!CLI::detail::lexical_cast(text, value) || !std::isfinite(value))
+                return "\"" + text + "\" is not a finite number";
+            if (value < least || value > most || (aboveLeast && value == least))
+                return text + " is out of range: a number " + range;
+            return {};
+        },
+        range.empty() ? "NUMBER" : "NUMBER " + range);
+}
+
+// --scatter's most points, and --density's most a unit of area.
+constexpr double kMostScattered = static_cast<double>(tuft::scatter::kMostPoints);
 
 struct PlantOptions {
     tuft::app::PlantJob job;
@@ -134,7 +158,10 @@ void addPanelOption(CLI::App *command, const PanelOption &option, std::map<std::
         break;
     }
     if (option.minimum < option.maximum)
-        added->check(CLI::Range(option.minimum, option.maximum));
+        added->check(option.value == PanelOption::Value::kNumber ? finiteNumber(option.minimum, option.maximum)
+                                                                 : CLI::Range(option.minimum, option.maximum));
+    else if (option.value == PanelOption::Value::kNumber)
+        added->check(finiteNumber(-std::numeric_limits<double>::max(), std::numeric_limits<double>::max()));
 }
 
 // The options that set panel controls, shared by plant and preview.
@@ -202,15 +229,15 @@ void addScatterOptions(CLI::App *command, PlantOptions &o)
         ->add_option("--scatter", o.scatterCount,
                      "Scatter this many points over the selected polygons (all when none are selected) and plant "
                      "a blade on each, in Point mode; the points are not written")
-        ->check(CLI::Range(std::uint64_t(1), std::uint64_t(1) << 32));
+        ->check(CLI::Range(std::uint64_t(1), static_cast<std::uint64_t>(kMostScattered)));
     command->add_option("--density", o.scatterDensity, "Scatter this many points per unit of area instead")
-        ->check(CLI::PositiveNumber);
+        ->check(finiteNumber(0, kMostScattered, true));
     command
         ->add_option("--spacing", o.scatter.spacing,
                      "With --scatter or --density: no two points closer than this (as many as fit)")
-        ->check(CLI::PositiveNumber);
+        ->check(finiteNumber(0, std::numeric_limits<double>::max(), true));
     command->add_option("--slope", o.scatter.maxSlope, "No point on a polygon leaning more than this many degrees")
-        ->check(CLI::Range(0.0, 180.0));
+        ->check(finiteNumber(0, 180));
     command->add_option("--density-map", o.scatter.densityMap,
                         "A weight map of the input (a PLY vertex property) scaling the density: 0 none, 1 full");
     command->add_option("--size-map", o.scatter.sizeMap,

@@ -1,6 +1,7 @@
 #include "meshio/gltf_buffers.h"
 
 #include "meshio/meshio.h"
+#include "meshio/reading.h"
 
 #include <algorithm>
 #include <cmath>
@@ -24,10 +25,44 @@ std::uint32_t word(const std::string &data, std::size_t at)
 
 } // namespace
 
+void checkNesting(const std::string &path, const std::string &text)
+{
+    int depth = 0;
+    bool inString = false;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        const char c = text[at];
+        if (inString) {
+            if (c == '\\')
+                ++at;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > kMostJsonDepth)
+                failIn(path, "byte " + std::to_string(at) + ": the JSON nests deeper than " +
+                                 std::to_string(kMostJsonDepth) + " arrays and objects");
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+}
+
+std::string valueText(const Json &value)
+{
+    if (value.is_string())
+        return "\"" + excerpt(value.get_ref<const std::string &>()) + "\"";
+    if (value.is_array())
+        return "an array of " + std::to_string(value.size());
+    if (value.is_object())
+        return "an object of " + std::to_string(value.size()) + " members";
+    return value.dump();
+}
+
 std::size_t wholeNumber(const std::string &path, const Json &value, const std::string &what)
 {
     if (!value.is_number_unsigned() || value.get<std::uint64_t>() > SIZE_MAX)
-        failIn(path, what + " is " + value.dump() + ", not a whole number from 0 up that this program can hold");
+        failIn(path, what + " is " + valueText(value) + ", not a whole number from 0 up that this program can hold");
     return static_cast<std::size_t>(value.get<std::uint64_t>());
 }
 
@@ -39,7 +74,7 @@ std::size_t wholeNumberOr(const std::string &path, const Json &object, const cha
 float unitNumber(const std::string &path, const Json &value, const std::string &what)
 {
     if (!value.is_number() || !(value.get<double>() >= 0 && value.get<double>() <= 1))
-        failIn(path, what + " is " + value.dump() + ", not a number from 0 to 1");
+        failIn(path, what + " is " + valueText(value) + ", not a number from 0 to 1");
     return static_cast<float>(value.get<double>());
 }
 
@@ -92,6 +127,14 @@ void Buffers::load(const Json &gltf, const std::optional<std::string> &binary)
         data.resize(length);
         buffers_.push_back(std::move(data));
     }
+}
+
+std::uint64_t Buffers::bytes() const
+{
+    std::uint64_t total = 0;
+    for (const std::string &buffer : buffers_)
+        total += buffer.size();
+    return total;
 }
 
 std::string Buffers::bufferAt(const std::string &uri) const

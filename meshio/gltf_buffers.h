@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +16,17 @@
 namespace tuft::meshio::gltf {
 
 using Json = nlohmann::json;
+
+// JSON nested deeper than this is refused before it is parsed (glTF itself nests a few
+// levels; the parser and every walk over the values would otherwise recurse without end).
+constexpr int kMostJsonDepth = 128;
+
+// Throws MeshIoError naming `path` and the byte where `text` opens its array or object
+// number kMostJsonDepth + 1 within one another (strings are passed over).
+void checkNesting(const std::string &path, const std::string &text);
+// A JSON value for a message: a number, true, false or null as it is, a string cut to a
+// short excerpt, an array or object by its kind and size alone.
+std::string valueText(const Json &value);
 
 // A JSON value that must be a whole number from 0 up (an index, a count, an offset, a
 // code); a fraction, a negative number, one beyond the platform's sizes or anything but
@@ -35,6 +47,8 @@ public:
 
     // The buffers `gltf` declares, each checked to hold its byteLength.
     void load(const Json &gltf, const std::optional<std::string> &binary);
+    // The bytes of every buffer loaded.
+    std::uint64_t bytes() const;
     // An accessor's values as doubles, `components` an element, checked against its buffer.
     std::vector<double> accessor(const Json &gltf, std::size_t index, std::size_t components, const char *what) const;
     // An accessor of indices: unsigned integers, as glTF has them, never normalized.

@@ -10,6 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -23,8 +24,14 @@ namespace {
 using Json = gltf::Json;
 using Matrix = std::array<double, 16>; // column-major, as glTF writes it
 
-constexpr int kMostNodeDepth = 64; // a hierarchy deeper than this is taken for a cycle
+constexpr int kMostNodeDepth = 64;        // levels of nodes within nodes
+constexpr std::size_t kMostMessage = 200; // of the JSON library's own message, which may quote a whole token
+// Points and corners the scene may place, for each byte of the file and its buffers: a
+// mesh placed by many nodes is many copies, but never without end.
+constexpr std::uint64_t kMostPlacedPerByte = 256;
 
+// Extensions a file may require: quantized attributes are read as any accessor is.
+const char *const kReadableExtensions[] = {"KHR_mesh_quantization"};
 const char *const kUnreadableExtensions[] = {"KHR_draco_mesh_compression", "EXT_meshopt_compression",
                                              "KHR_meshopt_compression"};
 
@@ -51,17 +58,22 @@ public:
 
     void read(const std::string &text)
     {
+        gltf::checkNesting(path_, text);
+        jsonBytes_ = text.size();
         try {
             gltf_ = Json::parse(text);
         } catch (const Json::exception &error) { // a syntax error, or a number beyond a double
-            fail("the JSON is not valid: " + std::string(error.what()));
+            fail("the JSON is not valid: " + excerpt(error.what(), kMostMessage));
         }
+        if (!gltf_.is_object())
+            fail("the JSON is " + gltf::valueText(gltf_) + ", not a glTF object");
         try {
+            checkAsset();
             checkExtensions();
             buffers_.load(gltf_, binary_);
             readScene();
         } catch (const Json::exception &error) {
-            fail("the JSON does not describe glTF as it should: " + std::string(error.what()));
+            fail("the JSON does not describe glTF as it should: " + excerpt(error.what(), kMostMessage));
         }
     }
 
@@ -75,6 +87,18 @@ private:
         return gltf::wholeNumber(path_, value, what);
     }
 
+    // glTF 2.0 names its version, "2.0" (a later "2.x" reads as 2.0 does).
+    void checkAsset() const
+    {
+        if (!gltf_.contains("asset") || !gltf_.at("asset").contains("version"))
+            fail("it has no asset.version, which every glTF file has");
+        const Json &version = gltf_.at("asset").at("version");
+        if (!version.is_string() || version.get_ref<const std::string &>().rfind("2.", 0) != 0)
+            fail("glTF version " + gltf::valueText(version) + ": only version 2 is read");
+    }
+
+    // An extension the file requires and this program cannot honour is a refusal: read
+    // without it, the file would come out other than it is.
     void checkExtensions() const
     {
         for (const char *extension : kUnreadableExtensions) {
@@ -86,40 +110,140 @@ private:
             if (used)
                 fail("it is compressed with " + std::string(extension) + ", which this program does not read");
         }
+        if (gltf_.contains("extensionsRequired"))
+            for (const Json &name : gltf_.at("extensionsRequired"))
+                if (std::find(std::begin(kReadableExtensions), std::end(kReadableExtensions), name) ==
+                    std::end(kReadableExtensions))
+                    fail("it requires the extension " + gltf::valueText(name) + ", which this program does not read");
     }
 
-    // The nodes to read: those of the scene, else every node that is no node's child.
+    // The nodes to read: those of the scene, else every node that is no node's child. The
+    // hierarchy is checked whole first, and what it places counted, before anything is
+    // placed: a few nodes must not expand to more than the file could ever describe.
     void readScene()
     {
+        const std::vector<std::size_t> parents = parentsOfNodes();
         std::vector<std::size_t> roots;
         const Json &scenes = gltf_.contains("scenes") ? gltf_.at("scenes") : Json::array();
         const std::size_t scene = gltf::wholeNumberOr(path_, gltf_, "scene", 0);
         if (scene < scenes.size() && scenes.at(scene).contains("nodes")) {
-            for (const Json &node : scenes.at(scene).at("nodes"))
-                roots.push_back(whole(node, "a node of the scene"));
-        } else if (gltf_.contains("nodes")) {
-            std::vector<bool> child(gltf_.at("nodes").size(), false);
-            for (const Json &node : gltf_.at("nodes"))
-                for (const Json &c : node.value("children", Json::array())) {
-                    const std::size_t index = whole(c, "a node's child");
-                    if (index < child.size())
-                        child[index] = true;
-                }
-            for (std::size_t n = 0; n < child.size(); ++n)
-                if (!child[n])
+            std::vector<bool> named(parents.size(), false);
+            for (const Json &node : scenes.at(scene).at("nodes")) {
+                const std::size_t index = whole(node, "a node of the scene");
+                if (index >= parents.size())
+                    fail("node " + std::to_string(index) + " of the scene does not exist");
+                if (parents[index] != kNoParent)
+                    fail("node " + std::to_string(index) + " of the scene is a child of node " +
+                         std::to_string(parents[index]) + ", not a root");
+                if (named[index])
+                    fail("the scene names node " + std::to_string(index) + " twice");
+                named[index] = true;
+                roots.push_back(index);
+            }
+        } else {
+            for (std::size_t n = 0; n < parents.size(); ++n)
+                if (parents[n] == kNoParent)
                     roots.push_back(n);
         }
+        checkPlacedSize(roots);
         for (std::size_t node : roots)
             readNode(node, identity(), 0);
+    }
+
+    static constexpr std::size_t kNoParent = ~std::size_t(0);
+
+    // Each node's parent, glTF's nodes being strict trees: a node is the child of one node
+    // at most, once, and never its own ancestor. Otherwise refused, naming the nodes.
+    std::vector<std::size_t> parentsOfNodes() const
+    {
+        const Json &nodes = gltf_.contains("nodes") ? gltf_.at("nodes") : Json::array();
+        std::vector<std::size_t> parents(nodes.size(), kNoParent);
+        for (std::size_t n = 0; n < nodes.size(); ++n)
+            for (const Json &c : nodes.at(n).value("children", Json::array())) {
+                const std::size_t child = whole(c, "a node's child");
+                if (child >= nodes.size())
+                    fail("node " + std::to_string(n) + " has the child " + std::to_string(child) +
+                         ", which does not exist");
+                if (parents[child] == n)
+                    fail("node " + std::to_string(n) + " names its child " + std::to_string(child) + " twice");
+                if (parents[child] != kNoParent)
+                    fail("node " + std::to_string(child) + " is a child of node " + std::to_string(parents[child]) +
+                         " and of node " + std::to_string(n) + ": a node has one parent at most");
+                parents[child] = n;
+            }
+        // Up from each node to its root, every node walked once.
+        std::vector<std::uint8_t> state(nodes.size(), 0); // 0 not seen, 1 on this walk, 2 leads to a root
+        for (std::size_t n = 0; n < nodes.size(); ++n) {
+            std::size_t at = n;
+            while (at != kNoParent && state[at] == 0) {
+                state[at] = 1;
+                at = parents[at];
+            }
+            if (at != kNoParent && state[at] == 1)
+                fail("node " + std::to_string(at) + " is its own ancestor: the nodes form a cycle");
+            for (at = n; at != kNoParent && state[at] == 1; at = parents[at])
+                state[at] = 2;
+        }
+        return parents;
+    }
+
+    // The points and corners the roots' trees place (each mesh as often as nodes name it),
+    // refused beyond kMostPlacedPerByte for each byte of the file and its buffers.
+    void checkPlacedSize(const std::vector<std::size_t> &roots) const
+    {
+        if (roots.empty())
+            return;
+        const Json &nodes = gltf_.at("nodes");
+        double placed = 0; // a sum of counts up to 2^64 each: as a double, it cannot wrap
+        std::vector<std::size_t> stack(roots);
+        while (!stack.empty()) {
+            const Json &node = nodes.at(stack.back());
+            stack.pop_back();
+            if (node.contains("mesh"))
+                placed += meshSize(whole(node.at("mesh"), "a node's mesh"));
+            for (const Json &child : node.value("children", Json::array()))
+                stack.push_back(whole(child, "a node's child"));
+        }
+        const std::uint64_t bytes = jsonBytes_ + buffers_.bytes();
+        if (placed > static_cast<double>(kMostPlacedPerByte * bytes))
+            fail("the nodes place " + std::to_string(static_cast<std::uint64_t>(std::min(placed, 1e19))) +
+                 " points and corners, more than " + std::to_string(kMostPlacedPerByte) + " for each of the file's " +
+                 std::to_string(bytes) + " bytes");
+    }
+
+    // A mesh's points and corners, as its accessors count them, no more than the buffers'
+    // bytes each (an accessor that does not exist, or counts what no buffer holds, counts
+    // nothing here: reading refuses it, naming it).
+    double meshSize(std::size_t index) const
+    {
+        const Json *meshes = gltf_.contains("meshes") ? &gltf_.at("meshes") : nullptr;
+        if (meshes == nullptr || index >= meshes->size() || !meshes->at(index).contains("primitives"))
+            return 0;
+        const double most = static_cast<double>(buffers_.bytes());
+        const auto count = [this, most](const Json &accessor) -> double {
+            const Json *accessors = gltf_.contains("accessors") ? &gltf_.at("accessors") : nullptr;
+            if (!accessor.is_number_unsigned() || accessors == nullptr ||
+                accessor.get<std::uint64_t>() >= accessors->size())
+                return 0;
+            const Json &a = accessors->at(accessor.get<std::size_t>());
+            if (!a.contains("count") || !a.at("count").is_number_unsigned())
+                return 0;
+            return std::min(static_cast<double>(a.at("count").get<std::uint64_t>()), most);
+        };
+        double size = 0;
+        for (const Json &primitive : meshes->at(index).at("primitives")) {
+            const Json &attributes = primitive.value("attributes", Json::object());
+            const double points = attributes.contains("POSITION") ? count(attributes.at("POSITION")) : 0;
+            size += points + (primitive.contains("indices") ? count(primitive.at("indices")) : points);
+        }
+        return size;
     }
 
     void readNode(std::size_t index, const Matrix &parent, int depth)
     {
         const Json &nodes = gltf_.at("nodes");
-        if (index >= nodes.size())
-            fail("node " + std::to_string(index) + " does not exist");
         if (depth > kMostNodeDepth)
-            fail("the node hierarchy is deeper than " + std::to_string(kMostNodeDepth) + " (a cycle?)");
+            fail("the node hierarchy is deeper than " + std::to_string(kMostNodeDepth));
         const Json &node = nodes.at(index);
         const Matrix world = multiply(parent, localMatrix(node));
         if (node.contains("mesh"))
@@ -349,6 +473,7 @@ private:
     const std::string &path_;
     host::Object &object_;
     Json gltf_;
+    std::size_t jsonBytes_ = 0;
     std::optional<std::string> binary_;
     gltf::Buffers buffers_;
     std::vector<float> normalValues_, uvValues_;

@@ -53,7 +53,7 @@ MaterialLibraries materialLibrariesFor(const std::string &objPath, const host::O
     std::string content;
     std::set<std::string> written;
     for (std::uint32_t surface : usedSurfaces(object, layers)) {
-        const std::string name = oneWord(object.surfaceName(surface), "Default");
+        const std::string name = objName(object.surfaceName(surface));
         const auto material = object.materials.find(object.surfaceName(surface));
         const bool inALibrary = material != object.materials.end() && !material->second.library.empty();
         if (inALibrary || !written.insert(name).second)

@@ -7,8 +7,10 @@
 #include "meshio/text_scan.h"
 #include "sdk/modeler_host.h"
 
+#include <algorithm>
 #include <map>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace tuft::meshio {
 
@@ -63,10 +65,12 @@ public:
     std::vector<Corner> corners;
     std::vector<Face> faces;
     std::vector<std::string> libraries;
-    // Statements the host keeps nothing of, by kind: how many, and their keywords.
+    // Statements the host keeps nothing of, by kind: how many, and the first few keywords
+    // (whether there were more; the count of each statement is constant work).
     struct Ignored {
         std::size_t count = 0;
-        std::string keywords;
+        std::vector<std::string> keywords;
+        bool more = false;
     };
     std::map<std::string, Ignored> ignored;
     bool anySmoothing = false, anyGroup = false, anyObject = false;
@@ -103,11 +107,15 @@ private:
 
     void ignore(const char *kind, std::string_view keyword)
     {
+        constexpr std::size_t kNamed = 5; // keywords a warning names
         Ignored &seen = ignored[kind];
         ++seen.count;
-        const std::string word = "\"" + std::string(keyword) + "\"";
-        if (seen.keywords.find(word) == std::string::npos)
-            seen.keywords += (seen.keywords.empty() ? "" : ", ") + word;
+        if (std::find(seen.keywords.begin(), seen.keywords.end(), keyword) != seen.keywords.end())
+            return;
+        if (seen.keywords.size() < kNamed)
+            seen.keywords.emplace_back(keyword);
+        else
+            seen.more = true;
     }
 
     void vertex()
@@ -316,12 +324,18 @@ ReadWarnings readObj(const std::string &path, const TextSource &text, host::Obje
     ObjParser obj(path);
     text([&obj](std::string_view piece, std::size_t firstLine) { obj.parse(piece, firstLine); });
     ReadWarnings warnings;
-    for (const auto &[kind, seen] : obj.ignored)
-        warnings.push_back(path + ": " + std::to_string(seen.count) + " " + kind + " (" + seen.keywords +
-                           ") not read: the object keeps nothing of them");
+    for (const auto &[kind, seen] : obj.ignored) {
+        std::string keywords;
+        for (const std::string &keyword : seen.keywords)
+            keywords += (keywords.empty() ? "\"" : ", \"") + excerpt(keyword) + "\"";
+        warnings.push_back(path + ": " + std::to_string(seen.count) + " " + kind + " (" + keywords +
+                           (seen.more ? " and others" : "") + ") not read: the object keeps nothing of them");
+    }
     const host::Mesh mesh = buildMesh(path, object, obj);
+    std::unordered_set<std::string> read; // a library named again is read once
     for (const std::string &library : obj.libraries)
-        readMaterialLibrary(path, library, object, readLibrary, warnings);
+        if (read.insert(library).second)
+            readMaterialLibrary(path, library, object, readLibrary, warnings);
     appendToLayer(path, object, layerNumber, mesh);
     return warnings;
 }

@@ -91,7 +91,7 @@ struct Headings {
             out.character('\n');
         }
         const bool surfaceChanges = p == 0 || mesh.polygon(p).surface != mesh.polygon(p - 1).surface;
-        const std::string surface = oneWord(object.surfaceName(mesh.polygon(p).surface), "Default");
+        const std::string surface = objName(object.surfaceName(mesh.polygon(p).surface));
         if (part == nullptr && surfaceChanges) {
             out.text("g " + surface + "\n"); // as files without groups have always had it
         } else if (changes(part, p)) {

@@ -37,13 +37,14 @@ std::string numberText(double value)
 namespace {
 
 // The smallest size one instance of an element can have in the body: its fixed
-// properties and the counts of its lists in binary, a line of one character in ASCII.
+// properties and the counts of its lists in binary; in ASCII a character and a blank
+// (or the line's end) a property, a list's count at least.
 std::size_t smallestRecord(const Element &element, Format format)
 {
     if (element.properties.empty())
         return 0;
     if (format == Format::kAscii)
-        return 2;
+        return 2 * element.properties.size();
     std::size_t size = 0;
     for (const Property &property : element.properties)
         size += property.list ? sizeOf(property.countType) : sizeOf(property.type);
@@ -57,7 +58,7 @@ public:
     Header parse()
     {
         bool formatSeen = false;
-        for (std::size_t position = 0;;) {
+        for (std::size_t position = byteOrderMarkIn(data_);;) {
             const std::size_t end = data_.find('\n', position);
             if (end == std::string::npos)
                 fail("the header has no end_header");

@@ -275,10 +275,10 @@ void readVertices(const std::string &path, const Element &element, Body &body, C
 {
     const VertexLayout layout = layoutOf(path, element, content);
     content.pointCount = element.count;
-    for (GatheredMap &map : content.maps)
-        map.values.assign(content.pointCount * map.dimension, 0.0f);
     for (std::size_t i = 0; i < element.count; ++i) {
         body.beginRecord(element.name, i);
+        for (GatheredMap &map : content.maps) // memory as the values arrive, never as the header claims
+            map.values.resize((i + 1) * map.dimension, 0.0f);
         double position[3] = {0, 0, 0};
         for (std::size_t p = 0; p < element.properties.size(); ++p) {
             const Property &property = element.properties[p];

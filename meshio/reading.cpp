@@ -3,6 +3,7 @@
 #include "host/paths.h"
 #include "meshio/file_system.h"
 #include "meshio/meshio.h"
+#include "meshio/text_scan.h"
 
 #include <algorithm>
 #include <cctype>
@@ -47,9 +48,10 @@ std::string readInputFile(const std::string &path, std::string_view magic, std::
         throw MeshIoError("cannot read " + path + ": " + problem);
     if (size > largest)
         throw MeshIoError("cannot read " + path + ": it is larger than " + std::to_string(largest >> 20) + " MB");
-    std::string data(std::min<std::uint64_t>(size, magic.size()), '\0');
-    data.resize(readInto(path, input.fd, data, 0));
-    if (data.compare(0, magic.size(), magic) != 0)
+    std::string data(std::min<std::uint64_t>(size, kByteOrderMark.size() + magic.size()), '\0');
+    const std::size_t start = readInto(path, input.fd, data, 0);
+    data.resize(start);
+    if (data.compare(byteOrderMarkIn(data), magic.size(), magic) != 0)
         throw MeshIoError(path + ": not a " + (magic == "ply" ? std::string("PLY") : std::string(magic)) +
                           " file (it does not start with \"" + std::string(magic) + "\")");
     try {
@@ -57,7 +59,7 @@ std::string readInputFile(const std::string &path, std::string_view magic, std::
     } catch (const std::exception &) {
         throw MeshIoError("cannot read " + path + ": it is too large for this machine's memory");
     }
-    data.resize(readInto(path, input.fd, data, magic.size()));
+    data.resize(readInto(path, input.fd, data, start));
     return data;
 }
 
@@ -77,10 +79,14 @@ void readInputLines(const std::string &path, const std::function<void(std::strin
         const std::size_t filled = readInto(path, input.fd, buffer, kept, std::min<std::uint64_t>(kPiece, left));
         left -= filled - kept;
         end = filled == kept;
-        // Up to the last line end that a backslash does not carry on from.
+        // Up to the last line end ("\n" or "\r\n") that a backslash does not carry on from.
+        const auto carriedOn = [&buffer](std::size_t lineEnd) {
+            const std::size_t last = lineEnd > 0 && buffer[lineEnd - 1] == '\r' ? lineEnd - 1 : lineEnd;
+            return last > 0 && buffer[last - 1] == '\\';
+        };
         std::size_t cut = end ? filled : buffer.rfind('\n', filled - 1);
-        while (!end && cut != std::string::npos && cut > 0 && buffer[cut - 1] == '\\')
-            cut = buffer.rfind('\n', cut - 1);
+        while (!end && cut != std::string::npos && carriedOn(cut))
+            cut = cut > 0 ? buffer.rfind('\n', cut - 1) : std::string::npos;
         if (!end && cut == std::string::npos) {
             kept = filled; // one line longer than a piece: read on
             continue;
@@ -122,6 +128,16 @@ std::string materialLibraryText(const std::string &objPath, const std::string &l
         throw MeshIoError(at == std::string::npos ? what
                                                   : library + ": it is not in the folder of the OBJ file or below it");
     }
+}
+
+std::string excerpt(std::string_view text, std::size_t most)
+{
+    if (text.size() <= most)
+        return std::string(text);
+    std::size_t cut = most;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) // within a UTF-8 character
+        --cut;
+    return std::string(text.substr(0, cut)) + "... (" + std::to_string(text.size()) + " bytes)";
 }
 
 void attachPointMap(const std::string &path, host::Object &object, host::Mesh &mesh, std::uint32_t type,

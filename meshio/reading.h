@@ -15,7 +15,8 @@ namespace tuft::meshio {
 // The whole of an input file: a regular file only, read no further than its size, so
 // that a device, a FIFO or a file that grows while it is read cannot take the program's
 // memory or time. A file that must start with `magic` is refused before the rest is
-// read, and one larger than `largest` bytes at once. Throws MeshIoError naming the file
+// read (after a UTF-8 byte-order mark, if the file has one), and one larger than
+// `largest` bytes at once. Throws MeshIoError naming the file
 // and why.
 std::string readInputFile(const std::string &path, std::string_view magic = {},
                           std::uint64_t largest = ~std::uint64_t(0));
@@ -32,6 +33,10 @@ void readInputLines(const std::string &path,
 std::string fileBeside(const std::string &namingPath, const std::string &name, std::uint64_t largest);
 // The text of a material library an OBJ file names: a file beside it, 16 MB at most.
 std::string materialLibraryText(const std::string &objPath, const std::string &library);
+
+// At most `most` bytes of a value from a file, for a message: a longer one is cut (at a
+// character's start) and says how long it was.
+std::string excerpt(std::string_view text, std::size_t most = 40);
 
 // Gives the mesh's points the values of a point map (registered in the object by type,
 // name and dimension): `values` holds `dimension` floats a point, `has` one flag a point.

@@ -20,6 +20,15 @@ std::string_view withoutComment(std::string_view line)
     return line;
 }
 
+// Takes a leading '+' off; false when another sign follows it ("+-1", "++1").
+bool withoutPlus(std::string_view &text)
+{
+    if (text.empty() || text[0] != '+')
+        return true;
+    text.remove_prefix(1);
+    return text.empty() || (text[0] != '+' && text[0] != '-');
+}
+
 std::string_view trimmed(std::string_view text)
 {
     std::size_t start = 0, end = text.size();
@@ -103,17 +112,15 @@ std::size_t WordScanner::numbers(double *out, std::size_t most)
 
 bool WordScanner::integer(std::string_view text, long long &value)
 {
-    if (!text.empty() && text[0] == '+')
-        text.remove_prefix(1);
+    if (!withoutPlus(text))
+        return false;
     const auto parsed = std::from_chars(text.data(), text.data() + text.size(), value);
     return !text.empty() && parsed.ec == std::errc() && parsed.ptr == text.data() + text.size();
 }
 
 bool WordScanner::number(std::string_view text, double &value)
 {
-    if (!text.empty() && text[0] == '+')
-        text.remove_prefix(1);
-    if (text.empty() || text[0] == '+' || (text[0] == '-' && text.size() > 1 && text[1] == '+'))
+    if (!withoutPlus(text) || text.empty() || (text[0] == '-' && text.size() > 1 && text[1] == '+'))
         return false;
     const auto parsed = std::from_chars(text.data(), text.data() + text.size(), value);
     return parsed.ec == std::errc() && parsed.ptr == text.data() + text.size() && std::isfinite(value);

@@ -8,12 +8,24 @@
 
 namespace tuft::meshio {
 
-// The lines of a text. "\n" or "\r\n" ends a line; a backslash at the end of a line
-// joins the next one to it; a '#' that starts a word starts a comment.
+// The UTF-8 byte-order mark some editors put at the start of a text file.
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+// How many bytes of `text` are a byte-order mark: 3 or 0.
+inline std::size_t byteOrderMarkIn(std::string_view text)
+{
+    return text.substr(0, kByteOrderMark.size()) == kByteOrderMark ? kByteOrderMark.size() : 0;
+}
+
+// The lines of a text, a byte-order mark at the start of the file passed over. "\n" or
+// "\r\n" ends a line; a backslash at the end of a line joins the next one to it; a '#'
+// that starts a word starts a comment.
 class LineScanner {
 public:
     // `firstLine`: the number of the text's first line in its file.
-    explicit LineScanner(std::string_view data, std::size_t firstLine = 1) : data_(data), read_(firstLine - 1) {}
+    explicit LineScanner(std::string_view data, std::size_t firstLine = 1)
+        : data_(data), position_(firstLine == 1 ? byteOrderMarkIn(data) : 0), read_(firstLine - 1)
+    {
+    }
     // The next line, comment removed; false at the end of the text.
     bool next(std::string_view &line);
     // The number (from 1) of the line next() returned last; for a joined line, its first.
@@ -23,7 +35,7 @@ private:
     std::string_view take();
 
     std::string_view data_;
-    std::size_t position_ = 0, number_ = 0, read_;
+    std::size_t position_, number_ = 0, read_;
     std::string joined_;
 };
 

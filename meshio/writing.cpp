@@ -11,4 +11,10 @@ std::string oneWord(const std::string &name, const char *fallback)
     return result;
 }
 
+std::string objName(const std::string &name)
+{
+    const std::string word = oneWord(name, "Default");
+    return word[0] == '#' ? "_" + word : word;
+}
+
 } // namespace tuft::meshio

@@ -11,6 +11,10 @@ namespace tuft::meshio {
 // A name as one word, for formats whose names end at white space; `fallback` when empty.
 std::string oneWord(const std::string &name, const char *fallback);
 
+// A name for an OBJ or MTL statement (usemtl, newmtl): one word, and never one that
+// starts with '#', which readers take for a comment ("#1 Grass" is "_#1_Grass").
+std::string objName(const std::string &name);
+
 // Counts the elements a writer has written and tells whoever asked.
 class ProgressCount {
 public:

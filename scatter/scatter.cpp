@@ -4,6 +4,7 @@
 #include "sdk/modeler_host.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <stdexcept>
 #include <vector>
@@ -158,6 +159,13 @@ private:
     std::vector<host::Vec3> points_;
 };
 
+// A number in the fewest digits that read back as it.
+std::string shortest(double value)
+{
+    char text[32];
+    return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
+
 } // namespace
 
 ScatterResult scatterPoints(host::Object &object, int layerNumber, const ScatterOptions &options)
@@ -184,6 +192,10 @@ ScatterResult scatterPoints(host::Object &object, int layerNumber, const Scatter
         cumulative[t] = drawn;
         result.area += triangle.area * (triangle.density[0] + triangle.density[1] + triangle.density[2]) / 3;
     }
+    if (options.density && !(*options.density * result.area <= double(kMostPoints)))
+        throw std::invalid_argument("a density of " + shortest(*options.density) + " over an area of " +
+                                    shortest(result.area) + " asks for more than " + std::to_string(kMostPoints) +
+                                    " points");
     result.asked =
         options.count ? *options.count : static_cast<std::uint64_t>(std::llround(*options.density * result.area));
     result.firstPoint = static_cast<std::uint32_t>(mesh.pointCount());

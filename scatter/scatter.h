@@ -13,6 +13,9 @@
 
 namespace tuft::scatter {
 
+// The most points one scattering makes.
+constexpr std::uint64_t kMostPoints = std::uint64_t(1) << 32;
+
 struct ScatterOptions {
     std::optional<std::uint64_t> count; // this many points, or
     std::optional<double> density;      // this many per unit of area (where the density map is 1)

@@ -30,10 +30,13 @@ as_user() {
 }
 
 posix() { [ -z "${TUFT_WINDOWS:-}" ]; }
+# AddressSanitizer reserves terabytes of address space: a limit on it stops the program at its start.
+sanitized() { grep -qa __asan_init "$tuftsprout"; }
 
 # check CLASS STATUS PATTERN SETUP ARGUMENTS [USER]
-# Runs `tuftsprout plant ARGUMENTS` (words split as the shell splits them) in a fresh
-# folder after SETUP; USER "user" runs it without root's powers.
+# Runs `tuftsprout plant ARGUMENTS` (words split as the shell splits them; `command=view
+# check ...` runs view instead) in a fresh folder after SETUP; USER "user" runs it without
+# root's powers. STATUS may be a choice ("0|1"); after a failure nothing may have changed.
 check() {
     local class=$1 status=$2 pattern=$3 setup=$4 arguments=$5 user=${6:-}
     if [ "$user" = user ] && ! posix; then return; fi
@@ -47,19 +50,19 @@ check() {
         eval "$setup"
         ls -A | sort > ../before.txt
         if [ "$user" = user ]; then
-            eval "as_user $tuftsprout plant $arguments" > out.txt 2> err.txt
+            eval "as_user $tuftsprout ${command:-plant} $arguments" > out.txt 2> err.txt
         else
-            eval "$tuftsprout plant $arguments" > out.txt 2> err.txt
+            eval "$tuftsprout ${command:-plant} $arguments" > out.txt 2> err.txt
         fi
         echo $? > status.txt
     )
     local got
     got=$(cat "$folder/status.txt")
     local err="$folder/err.txt"
-    [ "$got" = "$status" ] || fail "$class: plant $arguments exited $got, not $status: $(cat "$err")"
+    [[ "$got" =~ ^($status)$ ]] || fail "$class: plant $arguments exited $got, not $status: $(cat "$err")"
     grep -qE -- "$pattern" "$err" || fail "$class: plant $arguments: message does not say /$pattern/: $(cat "$err")"
     if grep -q 'warning: warning' "$err"; then fail "$class: plant $arguments doubles a prefix: $(cat "$err")"; fi
-    if [ "$status" != 0 ]; then
+    if [ "$got" != 0 ]; then
         [ "$(cat "$folder/k.obj" 2>/dev/null)" = "the target as it was" ] ||
             fail "$class: plant $arguments changed the target"
         (cd "$folder" && ls -A | grep -vxE 'out.txt|err.txt|status.txt' | sort) > "$work/after.txt"
@@ -133,6 +136,17 @@ done
 posix && check $c 1 'cannot write k.obj: File too large' 'ulimit -f 2000' '-o k.obj --number 30000'
 check $c 1 'planting needs about [0-9.]+ GB of memory, and this machine has' '' '-o k.obj --number 100000000'
 check $c 1 'planting needs about [0-9.]+ GB of memory' 'preset 99999999999 0.4 > p.zts' '-o k.obj --load-preset p.zts'
+# A picture whose buffers do not fit in the address space: a message, never a crash nor an empty picture.
+if posix && ! sanitized; then
+    for limit in 1000000 2000000 4000000; do
+        command=view check $c '0|1' '^wrote p.png|cannot render a picture.*memory' "ulimit -v $limit" \
+            "$work/tri.obj -o p.png --picture-size 8192x8192"
+        if [ "$(cat "$work/case-$cases/status.txt")" = 0 ]; then
+            [ "$(convert "$work/case-$cases/p.png" -format '%[fx:standard_deviation>0]' info:)" = 1 ] ||
+                fail "$c: view under ulimit -v $limit: an empty picture"
+        fi
+    done
+fi
 
 # --- replacing files --------------------------------------------------------------------
 c=replacing-files
@@ -151,6 +165,45 @@ check $c 1 'cannot write k.obj: its folder does not allow a new file' 'chmod 555
 # --- the plug-in path -------------------------------------------------------------------
 c=plugin-path
 check $c 1 'cannot load plug-in libm.so.6' 'printf "not a library" > libm.so.6' '-o k.obj --plugin libm.so.6'
+
+# --- numbers on the command line -------------------------------------------------------
+# Every number is checked, finite and in its range, before anything is read: the input
+# is a FIFO that no reader could get past.
+c=command-line-numbers
+fifo='if posix; then mkfifo in.obj; else cp ../tri.obj in.obj; fi'
+while read -r option value said; do
+    check $c 2 "$option.*$said" "$fifo" "in.obj -o k.obj --scatter 10 $option $value"
+done <<'CASES'
+--spacing nan is not a finite number
+--spacing inf is not a finite number
+--spacing 0 out of range: a number above 0
+--spacing -1e-300 out of range: a number above 0
+--slope nan is not a finite number
+--slope 180.5 out of range: a number from 0 to 180
+--slope -0.1 out of range
+--field nan is not a finite number
+--field -inf is not a finite number
+--size NaN is not a finite number
+--size 1e999 is not a finite number
+--roughness nan is not a finite number
+--roughness 101 out of range: a number from 0 to 100
+--rotation -nan is not a finite number
+--number nan
+--division 9
+--scatter 4294967297
+CASES
+while read -r value said; do
+    check $c 2 "--density: .*$said" "$fifo" "in.obj -o k.obj --density $value"
+done <<'CASES'
+nan is not a finite number
+1e308 out of range: a number above 0 and up to 4294967296
+inf is not a finite number
+0 out of range
+-5 out of range
+CASES
+# Within its range, a density over a large area asks for more points than one scattering makes.
+check $c 2 'a density of 4294967296 over an area of 5e\+11 asks for more than 4294967296 points' \
+    "printf 'v 0 0 0\\nv 1e6 0 0\\nv 0 0 1e6\\nf 1 3 2\\n' > big.obj" 'big.obj -o k.obj --density 4294967296'
 
 # --- messages ---------------------------------------------------------------------------
 c=messages

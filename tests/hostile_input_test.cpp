@@ -1,5 +1,6 @@
 // Hostile input, by class of fault: every reader bounded and strict, every refusal
 // naming the file and the place, nothing added to the object by a refused file.
+#include "meshio/formats.h"
 #include "meshio/meshio.h"
 #include "sdk/modeler_host.h"
 #include "tests/sample_object.h"
@@ -50,9 +51,15 @@ public:
         return "";
     }
 
-    // The largest resident size, in bytes, of a process that reads the file (on Windows,
-    // how much the process's peak of committed memory grows while it reads).
-    static long long peakBytesReading(const std::string &path)
+    // What reading the file costs: the largest resident size, in bytes, of a process that
+    // reads it (on Windows, how much the process's peak of committed memory grows while it
+    // reads), and the processor time it takes (user and system, whatever else the machine
+    // is doing).
+    struct Cost {
+        long long peakBytes;
+        double cpuSeconds;
+    };
+    static Cost readingCost(const std::string &path)
     {
 #ifdef _WIN32
         const auto peak = [] {
@@ -60,9 +67,18 @@ public:
             GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
             return static_cast<long long>(counters.PeakPagefileUsage);
         };
+        const auto cpu = [] {
+            FILETIME created, exited, kernel, user;
+            GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+            const auto seconds = [](const FILETIME &t) {
+                return ((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7;
+            };
+            return seconds(kernel) + seconds(user);
+        };
         const long long before = peak();
+        const double started = cpu();
         refusal(path);
-        return peak() - before;
+        return {peak() - before, cpu() - started};
 #else
         const pid_t child = fork();
         if (child == 0) {
@@ -72,9 +88,11 @@ public:
         int status = 0;
         rusage usage{};
         wait4(child, &status, 0, &usage);
-        return usage.ru_maxrss * 1024LL;
+        const auto seconds = [](const timeval &t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+        return {usage.ru_maxrss * 1024LL, seconds(usage.ru_utime) + seconds(usage.ru_stime)};
 #endif
     }
+    static long long peakBytesReading(const std::string &path) { return readingCost(path).peakBytes; }
 
     testing::ScratchDirectory scratch{"hostile"};
 };
@@ -331,7 +349,7 @@ TEST_F(HostileInput, GltfIsCheckedAgainstItsBuffers)
             {"cycle.glb",
              glb(R"({"asset":{"version":"2.0"},"scenes":[{"nodes":[0]}],"nodes":[{"children":[1]},{"children":[0]}]})",
                  ""),
-             "the node hierarchy is deeper than 64"},
+             "node 0 is its own ancestor: the nodes form a cycle"},
             {"outside.gltf", R"({"asset":{"version":"2.0"},"buffers":[{"byteLength":4,"uri":"../../etc/passwd"}]})",
              "../../etc/passwd: it is not in the folder of"},
         });
@@ -359,6 +377,273 @@ TEST_F(HostileInput, GltfIsCheckedAgainstItsBuffers)
         });
     // A kilobyte claiming four billion elements takes no more than a little memory.
     EXPECT_LT(peakBytesReading(file("claim.glb", glb(triangleJson("", "", "4294967295"), triangleData()))), 100l << 20);
+}
+
+// JSON nested past any glTF's needs is refused before it is parsed (200,000 levels once
+// ended in a crash while the value was formatted for the message); nesting a value may
+// have is read, and a refusal names an array or object by its kind, never by its text.
+TEST_F(HostileInput, GltfNestingIsBoundedAndNoValueIsQuotedWhole)
+{
+    const auto nested = [](const char *open, const char *close, std::size_t depth, const std::string &inner) {
+        std::string text;
+        for (std::size_t i = 0; i < depth; ++i)
+            text += open;
+        text += inner;
+        for (std::size_t i = 0; i < depth; ++i)
+            text += close;
+        return text;
+    };
+    const std::string asset = R"({"asset":{"version":"2.0"},)";
+    expectRefusals(*this, {
+                              {"deep-scene.gltf", asset + R"("scene":)" + nested("[", "]", 200000, "") + "}",
+                               "byte 162: the JSON nests deeper than 128 arrays and objects"},
+                              {"deep-extras.gltf", asset + R"("extras":)" + nested("{\"a\":", "}", 200000, "0") + "}",
+                               "the JSON nests deeper than 128"},
+                              {"deep-open.glb", glb(asset + R"("scene":)" + nested("[", "", 129, ""), ""),
+                               "the JSON nests deeper than 128"},
+                              {"deep-129.gltf", asset + R"("extras":)" + nested("[", "]", 128, "") + "}",
+                               "the JSON nests deeper than 128"},
+                              {"array-scene.gltf", asset + R"("scene":)" + nested("[", "]", 100, "0") + "}",
+                               "scene is an array of 1, not a whole number"},
+                              {"object-mesh.gltf", asset + R"("nodes":[{"mesh":{"a":1,"b":2}}]})",
+                               "a node's mesh is an object of 2 members, not a whole number"},
+                          });
+    // 127 levels in extras (128 with the file's own object), and brackets within strings, are read.
+    host::Object object;
+    meshio::readMesh(file("nested.glb", glb(triangleJson("", R"(,"extras":)" + nested("[", "]", 127, "") +
+                                                                 R"(,"name":")" + nested("[", "{", 300, "") + "\""),
+                                            triangleData())),
+                     object, 1);
+    EXPECT_EQ(object.findLayer(1)->mesh.polygonCount(), 1u);
+}
+
+// Work and memory follow the input's bytes. Each bound is what the input's size
+// justifies, with room for a loaded machine: a few megabytes of input take well under
+// 100 MB beyond the test itself and well under 5 processor seconds (each once took
+// gigabytes, or minutes). A glTF node hierarchy is a set of trees, checked before
+// anything is placed.
+TEST_F(HostileInput, SmallInputsTakeWorkAndMemoryByTheirSize)
+{
+    const std::string asset = R"({"asset":{"version":"2.0"},)";
+    std::string twice = asset + R"("nodes":[)"; // each node names the next twice: 2^40 placements
+    for (int n = 0; n < 40; ++n)
+        twice += R"({"children":[)" + std::to_string(n + 1) + "," + std::to_string(n + 1) + "]},";
+    twice += R"({"mesh":0}],"meshes":[{"primitives":[{"attributes":{"POSITION":0}}]}]})";
+    expectRefusals(
+        *this, {
+                   {"twice.gltf", twice, "node 0 names its child 1 twice"},
+                   {"two-parents.gltf", asset + R"("nodes":[{"children":[1,2]},{"children":[3]},{"children":[3]},{}]})",
+                    "node 3 is a child of node 1 and of node 2: a node has one parent at most"},
+                   {"scene-twice.gltf", asset + R"("scenes":[{"nodes":[0,1,0]}],"nodes":[{},{}]})",
+                    "the scene names node 0 twice"},
+                   {"scene-child.gltf", asset + R"("scenes":[{"nodes":[1]}],"nodes":[{"children":[1]},{}]})",
+                    "node 1 of the scene is a child of node 0, not a root"},
+                   {"missing-child.gltf", asset + R"("nodes":[{"children":[7]}]})",
+                    "node 0 has the child 7, which does not exist"},
+               });
+    EXPECT_LT(peakBytesReading(file("twice.gltf", twice)), 100ll << 20);
+    // One mesh placed by many nodes: read while the copies stay within 256 points and
+    // corners a byte of the file, refused beyond.
+    const auto placed = [&](int nodes, int vertices) {
+        std::string json = asset + R"("nodes":[)";
+        for (int n = 0; n < nodes; ++n)
+            json += std::string(n ? "," : "") + R"({"mesh":0})";
+        json += R"(],"meshes":[{"primitives":[{"attributes":{"POSITION":0}}]}],"buffers":[{"byteLength":)" +
+                std::to_string(12 * vertices) + R"(}],"bufferViews":[{"buffer":0,"byteLength":)" +
+                std::to_string(12 * vertices) + R"(}],"accessors":[{"bufferView":0,"componentType":5126,"count":)" +
+                std::to_string(vertices) + R"(,"type":"VEC3"}]})";
+        return glb(json, std::string(12 * vertices, '\0'));
+    };
+    host::Object copies;
+    meshio::readMesh(file("copies.glb", placed(100, 300)), copies, 1);
+    EXPECT_EQ(copies.findLayer(1)->mesh.pointCount(), 30000u);
+    expectRefusals(*this, {{"many-copies.glb", placed(2000, 30000),
+                            "the nodes place 120000000 points and corners, more than 256 for each of the file's"}});
+    const Cost copiesCost = readingCost(scratch / "many-copies.glb");
+    EXPECT_LT(copiesCost.peakBytes, 100ll << 20);
+    EXPECT_LT(copiesCost.cpuSeconds, 5.0);
+
+    // 200,000 distinct unknown OBJ keywords (1.8 MB): counted in constant work each, and a
+    // warning that names a few.
+    std::string keywords;
+    for (int k = 0; k < 200000; ++k)
+        keywords += "k" + std::to_string(k) + " 1\n";
+    const std::string unknown = file("unknown.obj", "v 0 0 0\n" + keywords);
+    host::Object object;
+    const meshio::ReadWarnings warnings = meshio::readMesh(unknown, object, 1);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("200000 statements of unknown kinds (\"k0\", \"k1\", \"k2\", \"k3\", \"k4\" and "
+                               "others)"),
+              std::string::npos)
+        << warnings[0].substr(0, 300);
+    const Cost unknownCost = readingCost(unknown);
+    EXPECT_LT(unknownCost.peakBytes, 100ll << 20);
+    EXPECT_LT(unknownCost.cpuSeconds, 5.0);
+
+    // A library named again and again is read once.
+    int reads = 0;
+    const meshio::LibraryReader library = [&reads](const std::string &, const std::string &) {
+        ++reads;
+        return std::string("newmtl Grass\nKd 0 1 0\n");
+    };
+    host::Object named;
+    meshio::readObj(
+        "named.obj",
+        [](const meshio::LineSink &sink) { sink("mtllib a.mtl a.mtl\nmtllib b.mtl\nmtllib a.mtl b.mtl\n", 1); }, named,
+        1, library);
+    EXPECT_EQ(reads, 2);
+    fs::create_directories(scratch / "libraries");
+    std::ofstream(scratch / "libraries/big.mtl") << "newmtl Grass\nKd 0 1 0\n";
+    fs::resize_file(scratch / "libraries/big.mtl", std::uintmax_t(16) << 20);
+    std::string often;
+    for (int i = 0; i < 100; ++i)
+        often += "mtllib big.mtl\n";
+    const Cost libraryCost = readingCost(file("libraries/often.obj", often + "v 0 0 0\n"));
+    EXPECT_LT(libraryCost.peakBytes, 100ll << 20);
+    EXPECT_LT(libraryCost.cpuSeconds, 5.0);
+
+    // Text PLY declaring hundreds of properties for a million vertices in 2 MB: refused by
+    // its header, before memory is taken for the values it does not hold.
+    for (int properties : {300, 1200}) {
+        std::string header = "ply\nformat ascii 1.0\nelement vertex 1000000\nproperty float x\nproperty float y\n"
+                             "property float z\n";
+        for (int p = 3; p < properties; ++p)
+            header += "property float w" + std::to_string(p) + "\n";
+        header += "end_header\n";
+        std::string body;
+        while (body.size() < (std::size_t(2) << 20))
+            body += "0 0 0 x\n";
+        const std::string wide = file("wide-" + std::to_string(properties) + ".ply", header + body);
+        EXPECT_NE(refusal(wide).find("declares 1000000 vertex elements, more than the file holds"), std::string::npos)
+            << refusal(wide);
+        const Cost wideCost = readingCost(wide);
+        EXPECT_LT(wideCost.peakBytes, 100ll << 20);
+        EXPECT_LT(wideCost.cpuSeconds, 5.0);
+    }
+    // Within its counts, a wide text PLY's maps grow as its lines arrive: a bad line early
+    // in a long file is refused before the rest is given memory.
+    std::string header = "ply\nformat ascii 1.0\nelement vertex 100000\nproperty float x\nproperty float y\n"
+                         "property float z\n";
+    std::string row = "0 0 0";
+    for (int p = 0; p < 300; ++p) {
+        header += "property float w" + std::to_string(p) + "\n";
+        row += " 1";
+    }
+    std::string rows = "0 0 x" + row.substr(5) + "\n";
+    while (rows.size() < 100000 * (row.size() + 1))
+        rows += row + "\n";
+    const std::string early = file("early.ply", header + "end_header\n" + rows);
+    const long long size = static_cast<long long>(fs::file_size(early));
+    std::string().swap(rows);
+    EXPECT_NE(refusal(early).find("line 308: vertex 0: \"x\" is not a number"), std::string::npos) << refusal(early);
+    EXPECT_LT(peakBytesReading(early), (100ll << 20) + size); // the file, read whole, and little more
+}
+
+// What a file says is read as it says it, or refused: never taken for something else.
+TEST_F(HostileInput, NothingIsMisreadInSilence)
+{
+    // A UTF-8 byte-order mark at the start of a text file is no part of its first line.
+    const std::string bom = "\xEF\xBB\xBF";
+    fs::create_directories(scratch / "bom");
+    std::ofstream(scratch / "bom/m.mtl") << bom << "newmtl Grass\nKd 0 1 0\n";
+    const std::string ply = "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\n"
+                            "property float z\nelement face 1\nproperty list uchar int vertex_indices\nend_header\n"
+                            "0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n";
+    for (const auto &[name, content] : std::vector<std::pair<std::string, std::string>>{
+             {"bom/v.obj", bom + "v 0 0 0\nv 1 0 0\nv 0 1 0\nmtllib m.mtl\nusemtl Grass\nf 1 2 3\n"},
+             {"bom/mtllib.obj", bom + "mtllib m.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nusemtl Grass\nf 1 2 3\n"},
+             {"bom/text.ply", bom + ply},
+         }) {
+        host::Object object;
+        const meshio::ReadWarnings warnings = meshio::readMesh(file(name, content), object, 1);
+        EXPECT_TRUE(warnings.empty()) << name << ": " << warnings.front();
+        ASSERT_EQ(object.findLayer(1)->mesh.pointCount(), 3u) << name;
+        EXPECT_EQ(object.findLayer(1)->mesh.positions[1].x, 1.0) << name;
+        if (name.find(".obj") != std::string::npos)
+            EXPECT_EQ(object.materials.at("Grass").diffuse[1], 1.0f) << name;
+    }
+    expectRefusals(*this, {{"two-boms.ply", bom + bom + ply, "not a PLY file"}});
+
+    // A continued CRLF line reads the same wherever the reader's 4 MiB pieces end: here
+    // its line end falls on each byte around the first piece's end.
+    for (int shift = -3; shift <= 3; ++shift) {
+        const std::string continued = "v 1 2 \\\r\n";
+        const std::size_t lineEnd = (std::size_t(4) << 20) + shift; // the bytes up to its end
+        std::string text = "#" + std::string(lineEnd - continued.size() - 3, 'x') + "\r\n" + continued;
+        ASSERT_EQ(text.size(), lineEnd);
+        text += "3\r\nv 0 0 0\r\nv 0 1 0\r\nf 1 2 3\r\n";
+        host::Object object;
+        meshio::readMesh(file("crlf.obj", text), object, 1);
+        const host::Mesh &mesh = object.findLayer(1)->mesh;
+        ASSERT_EQ(mesh.pointCount(), 3u) << shift;
+        EXPECT_EQ(mesh.positions[0].z, 3.0) << shift;
+    }
+
+    // A JSON text that is no glTF object, a version other than 2, an extension required
+    // and not read, nodes that only form a cycle: refused, never an empty success.
+    const std::string asset = R"({"asset":{"version":"2.0"},)";
+    expectRefusals(
+        *this,
+        {
+            {"array.gltf", "[]", "the JSON is an array of 0, not a glTF object"},
+            {"number.gltf", "42", "the JSON is 42, not a glTF object"},
+            {"string.gltf", R"("glTF")", "the JSON is \"glTF\", not a glTF object"},
+            {"null.gltf", "null", "the JSON is null, not a glTF object"},
+            {"null.glb", glb("null", ""), "the JSON is null, not a glTF object"},
+            {"empty.gltf", "{}", "it has no asset.version"},
+            {"version.gltf", R"({"asset":{"version":"1.0"}})", "glTF version \"1.0\": only version 2 is read"},
+            {"required.gltf", asset + R"("extensionsRequired":["KHR_texture_transform"]})",
+             "it requires the extension \"KHR_texture_transform\", which this program does not read"},
+            {"required.glb", glb(triangleJson("", R"(,"extensionsRequired":["VENDOR_unknown"])"), triangleData()),
+             "it requires the extension \"VENDOR_unknown\""},
+            {"cycle.gltf", asset + R"("nodes":[{"mesh":0,"children":[1]},{"children":[0]}]})",
+             "node 0 is its own ancestor: the nodes form a cycle"},
+            {"self.gltf", asset + R"("nodes":[{},{"children":[1]}]})", "node 1 is its own ancestor"},
+            {"long-cycle.gltf",
+             asset + R"("nodes":[{},{"children":[2]},{"children":[3]},{"children":[4]},{"children":[1]}]})",
+             "is its own ancestor: the nodes form a cycle"},
+        });
+    std::string quantized = triangleJson("", R"(,"extensionsRequired":["KHR_mesh_quantization"],)"
+                                             R"("extensionsUsed":["KHR_mesh_quantization"])");
+    host::Object object;
+    meshio::readMesh(file("quantized.glb", glb(quantized, triangleData())), object, 1);
+    EXPECT_EQ(object.findLayer(1)->mesh.polygonCount(), 1u);
+
+    // One sign to a number.
+    expectRefusals(*this, {
+                              {"plus-minus.obj", "v +-1 0 0\n", "line 1: \"+-1\" is not a number"},
+                              {"plus-plus.obj", "v 0 0 0\nvt ++1 0\n", "line 2: \"++1\" is not a number"},
+                              {"index.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf +-1 2 3\n", "\"+-1\" is not an index"},
+                              {"smoothing.obj", "s +-1\n", "a smoothing group is a whole number or off"},
+                          });
+    host::Object signs;
+    meshio::readMesh(file("signs.obj", "v +1 -0 +0.5\nv 1 0 0\nv 0 1 0\nf +1 -2 3\n"), signs, 1);
+    EXPECT_EQ(signs.findLayer(1)->mesh.positions[0].z, 0.5);
+
+    // Materials whose names start with '#' (which readers take for a comment) are written
+    // so that the file and its library read back, each polygon on its own material.
+    host::Object hashes;
+    host::Mesh &mesh = hashes.layer(1)->mesh;
+    for (int i = 0; i < 3; ++i)
+        mesh.addPoint({double(i == 1), double(i == 2), 0});
+    const std::uint32_t corners[3] = {0, 1, 2};
+    for (const char *name : {"#1 Grass", "#", "Grass #2"}) {
+        const std::uint32_t surface = hashes.surfaceIndex(name);
+        hashes.materials[name] = host::Material{{0, 0.5f, 0}, {}};
+        mesh.addPolygon(MH_POLY_FACE, surface, corners, 3);
+    }
+    const std::string written = scratch / "hashes.obj";
+    meshio::writeMesh(written, hashes, meshio::LayerChoice::kCurrent);
+    host::Object back;
+    EXPECT_TRUE(meshio::readMesh(written, back, 1).empty());
+    const host::Mesh &read = back.findLayer(1)->mesh;
+    ASSERT_EQ(read.polygonCount(), 3u);
+    std::vector<std::string> names;
+    for (const host::Polygon &polygon : read.polygons) {
+        names.push_back(back.surfaceName(polygon.surface));
+        EXPECT_EQ(back.materials.at(names.back()).diffuse[1], 0.5f) << names.back();
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"_#1_Grass", "_#", "Grass_#2"}));
 }
 
 TEST_F(HostileInput, EveryFormatIsWrittenWithAndWithoutMaps)

@@ -1,6 +1,7 @@
 #include "toolkit/offscreen_gl.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
@@ -72,6 +73,15 @@ OffscreenGl::OffscreenGl(int width, int height) : state_(std::make_unique<State>
         error_ = "cannot make an offscreen OpenGL context current";
         return;
     }
+    // Short of memory, Mesa makes the buffer empty rather than failing: its first viewport,
+    // the buffer's size, says so.
+    GLint viewport[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    if (viewport[2] != width || viewport[3] != height) {
+        error_ = "OpenGL has no memory for a buffer of " + std::to_string(width) + " x " + std::to_string(height) +
+                 " pixels";
+        return;
+    }
     ok_ = true;
 }
 
@@ -96,21 +106,35 @@ void OffscreenGl::run(const std::function<void()> &draw)
     eglMakeCurrent(state_->display, state_->surface, state_->surface, state_->context);
     draw();
     glFinish();
+    if (glGetError() == GL_OUT_OF_MEMORY)
+        throw std::runtime_error("OpenGL ran out of memory drawing " + std::to_string(width_) + " x " +
+                                 std::to_string(height_) + " pixels");
 }
 
 std::vector<std::uint8_t> OffscreenGl::pixels() const
 {
     std::vector<std::uint8_t> rgb(static_cast<std::size_t>(width_) * height_ * 3);
-    if (!ok_)
-        return rgb;
+    if (ok_)
+        readRows(0, height_, rgb.data());
+    return rgb;
+}
+
+void OffscreenGl::readRows(int top, int count, std::uint8_t *rgb) const
+{
+    constexpr int kBand = 64;
     eglMakeCurrent(state_->display, state_->surface, state_->surface, state_->context);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    std::vector<std::uint8_t> bottomUp(rgb.size());
-    glReadPixels(0, 0, width_, height_, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
     const std::size_t row = static_cast<std::size_t>(width_) * 3;
-    for (int y = 0; y < height_; ++y)
-        std::copy_n(&bottomUp[(height_ - 1 - y) * row], row, &rgb[y * row]);
-    return rgb;
+    std::vector<std::uint8_t> band(row * std::min(kBand, count));
+    for (int first = 0; first < count; first += kBand) {
+        const int rows = std::min(kBand, count - first);
+        // OpenGL counts rows from the bottom.
+        glReadPixels(0, height_ - top - first - rows, width_, rows, GL_RGB, GL_UNSIGNED_BYTE, band.data());
+        if (glGetError() == GL_OUT_OF_MEMORY)
+            throw std::runtime_error("OpenGL ran out of memory reading the picture back");
+        for (int y = 0; y < rows; ++y)
+            std::copy_n(&band[(rows - 1 - y) * row], row, rgb + (first + y) * row);
+    }
 }
 
 } // namespace tuft::toolkit

@@ -22,11 +22,15 @@ public:
     // Why there is no context.
     const std::string &error() const { return error_; }
 
-    // Runs `draw` with the context current, then leaves the picture in the buffer.
+    // Runs `draw` with the context current, then leaves the picture in the buffer; throws
+    // std::runtime_error when OpenGL ran out of memory for it.
     void run(const std::function<void()> &draw);
 
     // The buffer as RGB rows, top row first.
     std::vector<std::uint8_t> pixels() const;
+    // `count` rows of the buffer from row `top` (0 the top row) as RGB into `rgb`, top row
+    // first; read a band at a time, so that the driver's own copies stay small.
+    void readRows(int top, int count, std::uint8_t *rgb) const;
     int width() const { return width_; }
     int height() const { return height_; }
 

@@ -17,7 +17,8 @@ struct PictureOptions {
     std::string plantedSurface; // drawn as grass where no material says otherwise
 };
 
-// RGB rows, top row first. Throws std::runtime_error when no OpenGL context can be had.
+// RGB rows, top row first. Throws std::runtime_error when no OpenGL context, or no memory
+// for the picture, can be had.
 std::vector<std::uint8_t> renderPicture(const host::Object &object, const std::vector<const host::Layer *> &layers,
                                         const PictureOptions &options);
 
