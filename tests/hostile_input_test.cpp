@@ -558,7 +558,7 @@ TEST_F(HostileInput, NothingIsMisreadInSilence)
         const meshio::ReadWarnings warnings = meshio::readMesh(file(name, content), object, 1);
         EXPECT_TRUE(warnings.empty()) << name << ": " << warnings.front();
         ASSERT_EQ(object.findLayer(1)->mesh.pointCount(), 3u) << name;
-        EXPECT_EQ(object.findLayer(1)->mesh.positions[1].x, 1.0) << name;
+        EXPECT_EQ(object.findLayer(1)->mesh.position(1).x, 1.0) << name;
         if (name.find(".obj") != std::string::npos)
             EXPECT_EQ(object.materials.at("Grass").diffuse[1], 1.0f) << name;
     }
@@ -576,7 +576,7 @@ TEST_F(HostileInput, NothingIsMisreadInSilence)
         meshio::readMesh(file("crlf.obj", text), object, 1);
         const host::Mesh &mesh = object.findLayer(1)->mesh;
         ASSERT_EQ(mesh.pointCount(), 3u) << shift;
-        EXPECT_EQ(mesh.positions[0].z, 3.0) << shift;
+        EXPECT_EQ(mesh.position(0).z, 3.0) << shift;
     }
 
     // A JSON text that is no glTF object, a version other than 2, an extension required
@@ -618,7 +618,7 @@ TEST_F(HostileInput, NothingIsMisreadInSilence)
                           });
     host::Object signs;
     meshio::readMesh(file("signs.obj", "v +1 -0 +0.5\nv 1 0 0\nv 0 1 0\nf +1 -2 3\n"), signs, 1);
-    EXPECT_EQ(signs.findLayer(1)->mesh.positions[0].z, 0.5);
+    EXPECT_EQ(signs.findLayer(1)->mesh.position(0).z, 0.5);
 
     // Materials whose names start with '#' (which readers take for a comment) are written
     // so that the file and its library read back, each polygon on its own material.
@@ -639,8 +639,8 @@ TEST_F(HostileInput, NothingIsMisreadInSilence)
     const host::Mesh &read = back.findLayer(1)->mesh;
     ASSERT_EQ(read.polygonCount(), 3u);
     std::vector<std::string> names;
-    for (const host::Polygon &polygon : read.polygons) {
-        names.push_back(back.surfaceName(polygon.surface));
+    for (std::size_t p = 0; p < read.polygonCount(); ++p) {
+        names.push_back(back.surfaceName(read.polygon(p).surface));
         EXPECT_EQ(back.materials.at(names.back()).diffuse[1], 0.5f) << names.back();
     }
     EXPECT_EQ(names, (std::vector<std::string>{"_#1_Grass", "_#", "Grass_#2"}));

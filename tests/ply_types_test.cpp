@@ -135,8 +135,8 @@ TEST(PlyTypes, EveryNumericTypeByEveryNameInEitherByteOrderAndAsText)
                 const host::Mesh &mesh = object.findLayer(1)->mesh;
                 ASSERT_EQ(mesh.pointCount(), std::size_t(kVertices));
                 ASSERT_EQ(mesh.polygonCount(), 1u);
-                EXPECT_EQ(mesh.vertices[0], 0u);
-                EXPECT_EQ(mesh.vertices[2], 2u);
+                EXPECT_EQ(mesh.cornerPoint(0), 0u);
+                EXPECT_EQ(mesh.cornerPoint(2), 2u);
                 const auto map = [&](std::uint32_t mapType, const char *name) -> const host::PointMap * {
                     const long key = object.findMapKey(mapType, name);
                     return key < 0 ? nullptr : mesh.findMap(static_cast<std::uint32_t>(key));
@@ -149,7 +149,7 @@ TEST(PlyTypes, EveryNumericTypeByEveryNameInEitherByteOrderAndAsText)
                 EXPECT_EQ(warnings.size(), isFloat(type.kind) ? 0u : 1u);
                 for (int i = 0; i < kVertices; ++i) {
                     const auto expected = [&](int k) { return sample(type.kind, i * kValuesPerVertex + k); };
-                    const host::Vec3 &position = mesh.positions[i];
+                    const host::Vec3 &position = mesh.position(i);
                     EXPECT_EQ(position.x, expected(0)) << "point " << i;
                     EXPECT_EQ(position.y, expected(1)) << "point " << i;
                     EXPECT_EQ(position.z, expected(2)) << "point " << i;
