@@ -184,7 +184,7 @@ VertexTable ExportLayer::pointsFirst() const
     const std::size_t points = mesh_.pointCount();
     if (!seams())
         return VertexTable(0, points);
-    Welding<CornerValues> welding(points);
+    Welding<CornerValues> welding(points, points);
     for (std::uint32_t point = 0; point < points; ++point)
         welding.add(point, pointValues(point));
     std::vector<std::uint32_t> cornerVertex(mesh_.cornerCount());

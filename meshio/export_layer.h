@@ -190,7 +190,9 @@ public:
     template <typename At, typename Take>
     Welding<std::uint32_t> surfaceVertices(const At &at, std::vector<float> &sums, const Take &take) const
     {
-        Welding<std::uint32_t> vertices(mesh_.pointCount());
+        Welding<std::uint32_t> vertices(mesh_.pointCount(), mesh_.pointCount()); // most points lie on one surface
+        sums.clear();
+        sums.reserve(3 * mesh_.pointCount());
         std::vector<std::uint32_t> corners;
         for (std::uint32_t p = 0; p < mesh_.polygonCount(); ++p) {
             const host::Polygon &polygon = mesh_.polygon(p);
@@ -200,7 +202,7 @@ public:
             for (std::uint32_t k = 0; k < polygon.vertexCount; ++k) {
                 const std::uint32_t vertex = vertices.of(mesh_.cornerPoint(polygon.firstVertex + k), polygon.surface);
                 if (vertex == sums.size() / 3)
-                    sums.insert(sums.end(), {0.0f, 0.0f, 0.0f});
+                    sums.resize(sums.size() + 3, 0.0f);
                 corners.push_back(vertex);
             }
             const host::Vec3 n = host::newellVector(

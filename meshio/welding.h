@@ -24,7 +24,12 @@ inline std::uint32_t weldingKey(std::uint32_t value) { return value; }
 // `Values`: a std::array of floats or a number.
 template <typename Values> class Welding {
 public:
-    explicit Welding(std::size_t points) : first_(points, kNone) {}
+    // `expected`: how many vertices there will likely be, made room for at once.
+    explicit Welding(std::size_t points, std::size_t expected = 0) : first_(points, kNone)
+    {
+        points_.reserve(expected);
+        values_.reserve(expected);
+    }
 
     // A vertex of its own for a point with these values, numbered next (a file that lists
     // every point before the vertices corners add).

@@ -32,26 +32,30 @@ void addLayer(const meshio::ExportLayer &layer, const std::string &planted, Scen
         return host::Vec3{static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)};
     };
     std::vector<float> normalSums;
-    normalSums.reserve(3 * points);
-    const auto vertices =
-        layer.surfaceVertices(drawn, normalSums, [&](std::uint32_t, const std::vector<std::uint32_t> &corners) {
-            for (std::size_t k = 1; k + 1 < corners.size(); ++k)
-                scene.triangles.insert(scene.triangles.end(),
-                                       {base + corners[0], base + corners[k], base + corners[k + 1]});
-        });
     std::vector<const float *> colours; // by surface, looked up once a surface
-    for (std::size_t v = 0; v < vertices.size(); ++v) {
-        const host::Vec3 p = drawn(vertices.pointOf(v));
-        scene.positions.insert(scene.positions.end(),
-                               {static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)});
-        const std::uint32_t surface = vertices.valuesOf(v);
-        if (surface >= colours.size())
-            colours.resize(surface + 1, nullptr);
-        if (colours[surface] == nullptr)
-            colours[surface] = host::surfaceColour(layer.object(), surface, planted);
-        for (int i = 0; i < 3; ++i)
-            scene.colours.push_back(colourByte(colours[surface][i]));
-        const float *n = &normalSums[3 * v];
+    std::uint32_t made = 0;             // vertices are numbered as first used
+    layer.surfaceVertices(drawn, normalSums, [&](std::uint32_t polygon, const std::vector<std::uint32_t> &corners) {
+        const std::uint32_t surface = mesh.polygon(polygon).surface;
+        for (std::size_t k = 0; k < corners.size(); ++k) {
+            if (corners[k] != made)
+                continue;
+            ++made;
+            const host::Vec3 p = drawn(mesh.pointsOf(polygon)[static_cast<std::uint32_t>(k)]);
+            scene.positions.insert(scene.positions.end(),
+                                   {static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)});
+            if (surface >= colours.size())
+                colours.resize(surface + 1, nullptr);
+            if (colours[surface] == nullptr)
+                colours[surface] = host::surfaceColour(layer.object(), surface, planted);
+            for (int i = 0; i < 3; ++i)
+                scene.colours.push_back(colourByte(colours[surface][i]));
+        }
+        for (std::size_t k = 1; k + 1 < corners.size(); ++k)
+            scene.triangles.insert(scene.triangles.end(),
+                                   {base + corners[0], base + corners[k], base + corners[k + 1]});
+    });
+    for (std::size_t v = 0; v < normalSums.size(); v += 3) {
+        const float *n = &normalSums[v];
         const float length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
         for (int i = 0; i < 3; ++i) {
             const float unit = length > 0 ? n[i] / length : (i == 1 ? 1.0f : 0.0f);
