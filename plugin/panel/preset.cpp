@@ -91,12 +91,13 @@ int savePreset(Panel &panel)
 namespace {
 
 // A line read from a preset, echoed as it was read, but for control characters (a
-// terminal's escape sequences among them), which are shown as \xHH.
+// terminal's escape sequences among them) and bytes past ASCII (a single 0x9B starts one
+// on some terminals), which are shown as \xHH: a preset holds numbers.
 void echoRead(const char *read)
 {
     for (const char *c = read; *c != '\0'; ++c) {
         const unsigned char byte = static_cast<unsigned char>(*c);
-        if (byte == '\n' || (byte >= 0x20 && byte != 0x7F))
+        if (byte == '\n' || (byte >= 0x20 && byte < 0x7F))
             std::fputc(byte, stdout);
         else
             std::fprintf(stdout, "\\x%02X", byte);
