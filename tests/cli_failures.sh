@@ -189,6 +189,7 @@ done <<'CASES'
 --roughness 101 out of range: a number from 0 to 100
 --rotation -nan is not a finite number
 --number nan
+--number -5 not in range 0 to 2147483647
 --division 9
 --scatter 4294967297
 CASES
