@@ -11,7 +11,7 @@ base_packages=(cmake ninja-build g++ libgl-dev libegl-dev libegl-mesa0 libgl1-me
                nlohmann-json3-dev libcli11-dev libfltk1.3-dev libx11-dev)
 test_packages=(libgtest-dev libbenchmark-dev assimp-utils g++-multilib qemu-user
                g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 clang libclang-rt-14-dev
-               xvfb xauth x11-utils xdotool imagemagick clang-format python3)
+               xvfb xauth x11-utils xdotool imagemagick clang-format python3 strace)
 # Wine runs the Windows build; its 32-bit half comes from the i386 architecture.
 wine_packages=(wine wine32:i386 wine64)
 
@@ -70,18 +70,20 @@ check_linux_exports() {
 }
 
 # Each fuzz target for a bounded time, from a copy of its seed corpus and the hostile
-# fixtures of its kind, with at least the coverage it had once (so that a target that
-# stops reaching its reader, or reaches it uninstrumented, is noticed; counted with undefined
-# behaviour fatal, which gives fewer edges: preset reaches 84 in 30 s, 110 in 31 minutes).
+# fixtures of its kind (with its dictionary, tests/fuzz/TARGET.dict, where it has one),
+# with at least the coverage it had once (so that a target that stops reaching its
+# reader, or reaches it uninstrumented, is noticed; counted with undefined behaviour
+# fatal, which gives fewer edges: preset reaches 84 in 30 s, 110 in 31 minutes).
 declare -A fuzz_least_coverage=([preset]=70 [obj]=1000 [ply]=1000 [mtl]=250 [gltf]=1000)
 fuzz_target_briefly() {
-    local target=$1 seconds=${FUZZ_SECONDS:-30} work coverage status=0
+    local target=$1 seconds=${FUZZ_SECONDS:-30} work coverage status=0 dictionary=()
     work=$(mktemp -d)
     cp tests/fuzz/corpus/$target/* "$work"
     cp tests/fixtures/hostile/*.$target "$work" 2>/dev/null || true
     if [ "$target" = gltf ]; then cp tests/fixtures/hostile/*.glb "$work" 2>/dev/null || true; fi
-    "build/fuzz/tests/fuzz/tuft_${target}_fuzz" -max_total_time="$seconds" -print_final_stats=1 "$work" \
-        > "build/fuzz/$target.log" 2>&1 || status=$?
+    [ -f "tests/fuzz/$target.dict" ] && dictionary=(-dict="tests/fuzz/$target.dict")
+    "build/fuzz/tests/fuzz/tuft_${target}_fuzz" -max_total_time="$seconds" -print_final_stats=1 "${dictionary[@]}" \
+        "$work" > "build/fuzz/$target.log" 2>&1 || status=$?
     rm -rf "$work"
     if [ $status -ne 0 ]; then
         tail -40 "build/fuzz/$target.log" >&2

@@ -158,8 +158,9 @@ void addPanelOption(CLI::App *command, const PanelOption &option, std::map<std::
         break;
     }
     if (option.minimum < option.maximum)
-        added->check(option.value == PanelOption::Value::kNumber ? finiteNumber(option.minimum, option.maximum)
-                                                                 : CLI::Range(option.minimum, option.maximum));
+        added->check(option.value == PanelOption::Value::kNumber
+                         ? finiteNumber(option.minimum, option.maximum)
+                         : CLI::Range(static_cast<int>(option.minimum), static_cast<int>(option.maximum)));
     else if (option.value == PanelOption::Value::kNumber)
         added->check(finiteNumber(-std::numeric_limits<double>::max(), std::numeric_limits<double>::max()));
 }

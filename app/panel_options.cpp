@@ -21,7 +21,8 @@ const PanelOption kPanelOptions[] = {
     {"--mode", "Mode", Value::kMode, 0, 0,
      "Planting mode: ground (scattered over the field), point (on selected points) or polygon (on selected "
      "polygons)"},
-    {"--number", "Number", Value::kInteger, 0, 0, "\"Number\": blades in ground mode (panel default 100)"},
+    {"--number", "Number", Value::kInteger, 0, 2147483647,
+     "\"Number\": blades in ground mode, 0 or more (panel default 100)"},
     {"--field", "Field", Value::kNumber, 0, 0, "\"Field\": side of the square field from the origin (default 1)"},
     {"--size", "Size", Value::kNumber, 0, 0, "\"Size\": size of the blade (default 0.4)"},
     {"--division", "Division", Value::kInteger, 1, 8, "\"Division\": segments of the blade, 1 to 8 (default 5)"},

@@ -221,6 +221,8 @@ void AtomicFile::complete()
     if (fd_ < 0)
         return;
     int error = writer_->finish();
+    if (error == 0)
+        error = files::flushFile(fd_);
     const int closeError = files::finishFile(fd_);
     if (error == 0)
         error = closeError;

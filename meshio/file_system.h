@@ -33,12 +33,18 @@ struct Target {
     std::int64_t group = -1;
 };
 
+// The absolute path of a file or folder, every symbolic link followed and every "." and
+// ".." resolved (on Windows, as the path is written); empty when it cannot be had (a part
+// of it missing).
+std::string realPath(const std::string &path);
+
 // Follows `path` through symbolic links to the file that is to be written, and says what
 // is there. Returns an empty string, or why that file cannot be replaced (a folder, a
 // file the user may not write).
 std::string inspectTarget(const std::string &path, Target &target);
 
-// A new, empty temporary file beside the target, named "<target>.tuftsprout-XXXXXX".
+// A new, empty temporary file beside the target, named "<target>.tuftsprout-XXXXXX" (the
+// target's name cut short where the whole would be longer than a file name may be).
 // Returns its descriptor, or -1 with errno set.
 int createTemporary(const Target &target, std::string &name);
 // Gives the temporary file the permissions a replaced file had, or those of a new file.
@@ -49,9 +55,13 @@ void adviseHugePages(void *block, std::size_t bytes);
 bool setDirect(int fd, bool on);
 // Writes `size` bytes at the file's position; returns how many, or -1 and sets errno.
 long long writeSome(int fd, const char *data, std::size_t size);
+// Writes what the system holds of a file's data through to the disk (so that a power cut
+// after the file has replaced another cannot leave it empty); 0 or an error number.
+int flushFile(int fd);
 // Closes a written file, reporting late write errors; 0 or an error number.
 int finishFile(int fd);
-// Puts the temporary file in the target's place in one step; 0 or an error number.
+// Puts the temporary file in the target's place in one step, and the folder's new entry
+// on the disk; 0 or an error number.
 int replaceTarget(const std::string &temporary, const Target &target);
 void removeFile(const std::string &name);
 
@@ -62,5 +72,9 @@ void removeTemporariesOnSignals();
 // The temporary files a signal removes: added when made, dropped when done with.
 void rememberTemporary(const std::string &name);
 void forgetTemporary(const std::string &name);
+// The temporary's name for a target but its six characters of XXXXXX: the target's path
+// and ".tuftsprout-", the file name cut (at a character's start) so that the whole stays
+// within 255 bytes.
+std::string temporaryStem(const std::string &targetPath);
 
 } // namespace tuft::meshio::files

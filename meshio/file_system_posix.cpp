@@ -27,6 +27,16 @@ std::string folderOf(const std::string &path)
 
 std::string errorText(int error) { return std::strerror(error); }
 
+std::string realPath(const std::string &path)
+{
+    char *real = realpath(path.c_str(), nullptr);
+    if (real == nullptr)
+        return {};
+    const std::string resolved = real;
+    std::free(real);
+    return resolved;
+}
+
 int openInput(const std::string &path, std::uint64_t &size, std::string &problem)
 {
     // Non-blocking, so that a FIFO does not wait for a writer before it can be refused.
@@ -89,7 +99,7 @@ std::string inspectTarget(const std::string &path, Target &target)
 
 int createTemporary(const Target &target, std::string &name)
 {
-    name = target.path + ".tuftsprout-XXXXXX";
+    name = temporaryStem(target.path) + "XXXXXX";
     const int fd = mkstemp(name.data());
     if (fd >= 0)
         rememberTemporary(name);
@@ -130,11 +140,23 @@ long long writeSome(int fd, const char *data, std::size_t size)
     }
 }
 
+int flushFile(int fd) { return fsync(fd) == 0 ? 0 : errno; }
+
 int finishFile(int fd) { return close(fd) == 0 ? 0 : errno; }
 
 int replaceTarget(const std::string &temporary, const Target &target)
 {
-    return std::rename(temporary.c_str(), target.path.c_str()) == 0 ? 0 : errno;
+    if (std::rename(temporary.c_str(), target.path.c_str()) != 0)
+        return errno;
+    // The file is in place; a folder that cannot be flushed (some file systems refuse)
+    // leaves it there all the same.
+    const std::string folder = folderOf(target.path);
+    const int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        fsync(fd);
+        close(fd);
+    }
+    return 0;
 }
 
 void removeFile(const std::string &name)

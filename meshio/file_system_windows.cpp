@@ -92,7 +92,7 @@ std::string inspectTarget(const std::string &path, Target &target)
 int createTemporary(const Target &target, std::string &name)
 {
     for (int attempt = 0; attempt < kNameTries; ++attempt) {
-        name = target.path + ".tuftsprout-" + uniqueSuffix();
+        name = temporaryStem(target.path) + uniqueSuffix();
         const int fd =
             _open(name.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
         if (fd >= 0) {
@@ -119,6 +119,18 @@ bool setDirect(int, bool) { return false; }
 long long writeSome(int fd, const char *data, std::size_t size)
 {
     return _write(fd, data, static_cast<unsigned>(size < INT_MAX ? size : INT_MAX));
+}
+
+int flushFile(int fd) { return _commit(fd) == 0 ? 0 : errno; }
+
+std::string realPath(const std::string &path)
+{
+    char *real = _fullpath(nullptr, path.c_str(), 0);
+    if (real == nullptr)
+        return {};
+    const std::string resolved = real;
+    std::free(real);
+    return resolved;
 }
 
 int finishFile(int fd) { return _close(fd) == 0 ? 0 : errno; }

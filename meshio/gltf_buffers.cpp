@@ -147,7 +147,7 @@ std::string Buffers::bufferAt(const std::string &uri) const
         return fromBase64(uri.substr(comma + 1));
     }
     if (!files_)
-        fail("a buffer in the file " + uri + ", which is not read here");
+        fail("a buffer in the file " + excerpt(uri) + ", which is not read here");
     try {
         return files_(path_, uri);
     } catch (const MeshIoError &error) {
@@ -199,7 +199,7 @@ std::vector<double> Buffers::accessor(const Json &gltf, std::size_t index, std::
                                  : shape == "VEC4" ? 4
                                                    : 0;
     if (expected != components)
-        fail(where + " is a " + shape + ", not what the attribute needs");
+        fail(where + " is a " + excerpt(shape) + ", not what the attribute needs");
     if (!a.contains("bufferView"))
         fail(where + " has no buffer view: its values are nowhere in the file");
     std::vector<double> values;

@@ -246,6 +246,9 @@ private:
             fail("the node hierarchy is deeper than " + std::to_string(kMostNodeDepth));
         const Json &node = nodes.at(index);
         const Matrix world = multiply(parent, localMatrix(node));
+        if (!std::all_of(world.begin(), world.end(), [](double v) { return std::isfinite(v); }))
+            fail("node " + std::to_string(index) + ": its transform, with its parents', is not finite");
+        node_ = index;
         if (node.contains("mesh"))
             readMesh(whole(node.at("mesh"), "a node's mesh"), world);
         for (const Json &child : node.value("children", Json::array()))
@@ -327,9 +330,13 @@ private:
         const std::uint32_t first = static_cast<std::uint32_t>(mesh.pointCount());
         for (std::size_t v = 0; v < vertices; ++v) {
             const double *p = &positions[3 * v];
-            mesh.addPoint({world[0] * p[0] + world[4] * p[1] + world[8] * p[2] + world[12],
-                           world[1] * p[0] + world[5] * p[1] + world[9] * p[2] + world[13],
-                           world[2] * p[0] + world[6] * p[1] + world[10] * p[2] + world[14]});
+            const host::Vec3 placed{world[0] * p[0] + world[4] * p[1] + world[8] * p[2] + world[12],
+                                    world[1] * p[0] + world[5] * p[1] + world[9] * p[2] + world[13],
+                                    world[2] * p[0] + world[6] * p[1] + world[10] * p[2] + world[14]};
+            if (!std::isfinite(placed.x) || !std::isfinite(placed.y) || !std::isfinite(placed.z))
+                fail("node " + std::to_string(node_) + " places vertex " + std::to_string(v) +
+                     " at no finite position: its transform overflows");
+            mesh.addPoint(placed);
         }
         addValues(first, vertices, normals, uvs, world);
         addPolygons(primitive, first, indices);
@@ -350,6 +357,9 @@ private:
             for (int i = 0; i < 3; ++i)
                 out[i] = cofactor[i] * n[0] + cofactor[3 + i] * n[1] + cofactor[6 + i] * n[2];
             const double length = std::sqrt(out[0] * out[0] + out[1] * out[1] + out[2] * out[2]);
+            if (!std::isfinite(length))
+                fail("node " + std::to_string(node_) + " turns normal " + std::to_string(v) +
+                     " by no finite amount: its transform overflows");
             const float value[3] = {static_cast<float>(length > 0 ? out[0] / length : 0),
                                     static_cast<float>(length > 0 ? out[1] / length : 1),
                                     static_cast<float>(length > 0 ? out[2] / length : 0)};
@@ -474,6 +484,7 @@ private:
     host::Object &object_;
     Json gltf_;
     std::size_t jsonBytes_ = 0;
+    std::size_t node_ = 0; // the node being placed, for messages
     std::optional<std::string> binary_;
     gltf::Buffers buffers_;
     std::vector<float> normalValues_, uvValues_;

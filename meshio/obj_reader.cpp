@@ -143,11 +143,11 @@ private:
     {
         long long index = 0;
         if (!scan_.integer(text, index))
-            scan_.fail("\"" + std::string(text) + "\" is not an index" +
+            scan_.fail("\"" + excerpt(text) + "\" is not an index" +
                        (text.find_first_not_of("+-0123456789") == std::string_view::npos ? " that fits" : ""));
         const long long resolved = index < 0 ? static_cast<long long>(defined) + index : index - 1;
         if (index == 0 || resolved < 0 || resolved >= static_cast<long long>(defined))
-            scan_.fail(std::string(keyword_) + " refers to " + kind + " " + std::string(text) + ", but " +
+            scan_.fail(std::string(keyword_) + " refers to " + kind + " " + excerpt(text) + ", but " +
                        std::to_string(defined) + " " + kind + "s are defined before this line");
         return static_cast<std::uint32_t>(resolved);
     }
@@ -228,7 +228,7 @@ private:
         const std::string_view word = scan_.word();
         long long group = 0;
         if (word != "off" && (!scan_.integer(word, group) || group < 0 || group > 0xFFFFFFFFll))
-            scan_.fail("a smoothing group is a whole number or off, not \"" + std::string(word) + "\"");
+            scan_.fail("a smoothing group is a whole number or off, not \"" + excerpt(word) + "\"");
         smoothing_ = static_cast<std::uint32_t>(group);
         anySmoothing |= smoothing_ != 0;
     }

@@ -1,6 +1,7 @@
 #include "meshio/ply_header.h"
 
 #include "meshio/meshio.h"
+#include "meshio/reading.h"
 #include "meshio/text_scan.h"
 
 #include <algorithm>
@@ -82,7 +83,7 @@ public:
             else if (keyword == "property")
                 property(words, line);
             else if (!keyword.empty() && keyword != "ply" && keyword != "comment" && keyword != "obj_info")
-                fail("unknown keyword \"" + std::string(keyword) + "\"");
+                fail("unknown keyword \"" + excerpt(keyword) + "\"");
         }
         if (!formatSeen)
             throw MeshIoError(path_ + ": the header has no format line");
@@ -106,7 +107,7 @@ private:
         else if (name == "binary_big_endian")
             header_.format = Format::kBinaryBig;
         else
-            fail("unknown format \"" + std::string(name) + "\"");
+            fail("unknown format \"" + excerpt(name) + "\"");
         return true;
     }
 
@@ -138,10 +139,10 @@ private:
             const std::string_view countType = words.word(), itemType = words.word();
             if (!typeFromName(countType, property.countType) || !typeFromName(itemType, property.type) ||
                 isFloat(property.countType))
-                fail("bad list property \"" + std::string(line) + "\"");
+                fail("bad list property \"" + excerpt(line, 80) + "\"");
             property.list = true;
         } else if (!typeFromName(type, property.type)) {
-            fail("unknown type \"" + std::string(type) + "\"");
+            fail("unknown type \"" + excerpt(type) + "\"");
         }
         property.name = std::string(words.word());
         if (property.name.empty())

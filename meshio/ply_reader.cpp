@@ -142,7 +142,7 @@ private:
             const auto parsed = std::from_chars(word.data(), word.data() + word.size(), value);
             if (parsed.ptr != word.data() + word.size() ||
                 (parsed.ec != std::errc() && parsed.ec != std::errc::result_out_of_range))
-                fail("\"" + std::string(word) + "\" is not a number");
+                fail("\"" + excerpt(word) + "\" is not a number");
             if (parsed.ec == std::errc())
                 return value;
             // Beyond a double's range: too small is 0, too large infinite (refused where it is kept).
@@ -153,7 +153,7 @@ private:
         double lowest, highest;
         rangeOf(type, lowest, highest);
         if (!WordScanner::integer(word, value) || value < lowest || value > highest)
-            fail("\"" + std::string(word) + "\" is not a whole number from " + numberText(lowest) + " to " +
+            fail("\"" + excerpt(word) + "\" is not a whole number from " + numberText(lowest) + " to " +
                  numberText(highest));
         return static_cast<double>(value);
     }
@@ -256,7 +256,7 @@ VertexLayout layoutOf(const std::string &path, const Element &element, Content &
             layout.map[p] = static_cast<int>(content.maps.size());
             content.maps.push_back({MH_MAP_WEIGHT, property.name, 1, {}});
         } else {
-            unread += (unread.empty() ? "" : ", ") + property.name;
+            unread += (unread.empty() ? "" : ", ") + excerpt(property.name);
         }
     }
     if (!unread.empty())
@@ -317,7 +317,7 @@ void readFaces(const std::string &path, const Element &element, Body &body, Cont
                  std::find(std::begin(names), std::end(names), property.name) != std::end(names))
             surfaceIndex = static_cast<int>(p);
         else if (!property.name.empty())
-            unread += (unread.empty() ? "" : ", ") + property.name;
+            unread += (unread.empty() ? "" : ", ") + excerpt(property.name);
     }
     if (listIndex < 0)
         throw MeshIoError(path + ": the face element has no vertex_indices list");
@@ -425,7 +425,7 @@ ReadWarnings readPly(const std::string &path, const std::string &data, host::Obj
     appendToLayer(path, object, layerNumber, content.mesh);
     ReadWarnings warnings;
     for (const auto &[name, count] : content.skipped)
-        warnings.push_back(path + ": " + std::to_string(count) + " \"" + name +
+        warnings.push_back(path + ": " + std::to_string(count) + " \"" + excerpt(name) +
                            "\" elements not read: the object keeps only vertices and faces");
     for (const std::string &unread : content.unread)
         warnings.push_back(path + ": the " + unread.substr(0, unread.find(':')) + " properties" +

@@ -14,6 +14,15 @@ namespace tuft::meshio {
 namespace {
 
 constexpr std::uint64_t kLargestLibrary = std::uint64_t(16) << 20;
+constexpr std::size_t kLongestName = 4096; // of a file a file names: Linux's longest path
+
+// Whether the absolute path `real` lies in the folder `folder` or below it.
+bool isWithin(const std::string &real, const std::string &folder)
+{
+    if (real.size() <= folder.size() || real.compare(0, folder.size(), folder) != 0)
+        return false;
+    return host::isSeparator(folder.back()) || host::isSeparator(real[folder.size()]);
+}
 
 // Reads from the file's position into `into` from `offset` on, `most` bytes at most and no
 // further than its size; returns where the data ends (sooner when the file has no more).
@@ -112,9 +121,18 @@ std::string fileBeside(const std::string &namingPath, const std::string &encoded
             name.push_back(encoded[i]);
         }
     }
+    if (name.size() > kLongestName)
+        throw MeshIoError(excerpt(name) + ": a name of " + std::to_string(name.size()) +
+                          " bytes, longer than a file's may be");
     if (!host::staysInFolder(name))
-        throw MeshIoError(name + ": it is not in the folder of " + namingPath + " or below it");
-    return readInputFile(host::folderOf(namingPath) + name, {}, largest);
+        throw MeshIoError(excerpt(name) + ": it is not in the folder of " + namingPath + " or below it");
+    // Links are followed, but where they lead must be in the folder too.
+    const std::string folder = host::folderOf(namingPath), path = folder + name;
+    const std::string realFolder = files::realPath(folder.empty() ? "." : folder), real = files::realPath(path);
+    if (!real.empty() && !realFolder.empty() && !isWithin(real, realFolder))
+        throw MeshIoError(excerpt(name) + ": it leads to " + excerpt(real, 200) + ", which is not in the folder of " +
+                          namingPath + " or below it");
+    return readInputFile(path, {}, largest);
 }
 
 std::string materialLibraryText(const std::string &objPath, const std::string &library)
@@ -125,8 +143,9 @@ std::string materialLibraryText(const std::string &objPath, const std::string &l
         // The library's own name leads, as the OBJ file's line gives it.
         const std::string what = error.what();
         const std::size_t at = what.find(": it is not in the folder of");
-        throw MeshIoError(at == std::string::npos ? what
-                                                  : library + ": it is not in the folder of the OBJ file or below it");
+        throw MeshIoError(at == std::string::npos
+                              ? what
+                              : excerpt(library) + ": it is not in the folder of the OBJ file or below it");
     }
 }
 

@@ -1,6 +1,8 @@
 // The temporary files being written, and removing them when a signal stops the program.
 #include "meshio/file_system.h"
 
+#include "host/paths.h"
+
 #include <atomic>
 #include <csignal>
 #include <cstring>
@@ -54,6 +56,20 @@ void rememberTemporary(const std::string &name)
         slot.state.store(kReady);
         return;
     }
+}
+
+std::string temporaryStem(const std::string &targetPath)
+{
+    constexpr std::size_t kLongestFileName = 255; // NAME_MAX, and NTFS's limit
+    const std::string suffix = ".tuftsprout-";
+    const std::size_t folder = host::folderOf(targetPath).size();
+    std::size_t cut = targetPath.size();
+    if (cut - folder + suffix.size() + 6 > kLongestFileName) {
+        cut = folder + kLongestFileName - suffix.size() - 6;
+        while (cut > folder && (static_cast<unsigned char>(targetPath[cut]) & 0xC0) == 0x80)
+            --cut; // within a UTF-8 character
+    }
+    return targetPath.substr(0, cut) + suffix;
 }
 
 void forgetTemporary(const std::string &name)

@@ -1,6 +1,7 @@
 #include "meshio/text_scan.h"
 
 #include "meshio/meshio.h"
+#include "meshio/reading.h"
 
 #include <charconv>
 #include <cmath>
@@ -102,7 +103,7 @@ std::size_t WordScanner::numbers(double *out, std::size_t most)
             double anything = 0;
             const bool parses =
                 std::from_chars(text.data(), text.data() + text.size(), anything).ptr == text.data() + text.size();
-            fail("\"" + std::string(text) + "\" is " + (parses ? "not a finite number" : "not a number"));
+            fail("\"" + excerpt(text) + "\" is " + (parses ? "not a finite number" : "not a number"));
         }
         if (count < most)
             out[count] = value;

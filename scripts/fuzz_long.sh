@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # A long fuzzing campaign: each named target (default: all) runs until it has used
 # CPU_MINUTES of processor time (default 31), from a copy of its seed corpus and the
-# hostile fixtures of its kind. Budgeting CPU rather than wall time keeps the promise
+# hostile fixtures of its kind, with its dictionary (tests/fuzz/TARGET.dict) where it has
+# one. Budgeting CPU rather than wall time keeps the promise
 # on a machine that is busy with other work. Logs go to build/fuzz/long-TARGET.log;
 # the last line of each is its summary. Needs the fuzz preset built.
 #
@@ -33,8 +34,10 @@ run_target() {
     work=$(mktemp -d)
     log=build/fuzz/long-$target.log
     seed_corpus "$target" "$work"
+    local dictionary=()
+    [ -f "tests/fuzz/$target.dict" ] && dictionary=(-dict="tests/fuzz/$target.dict")
     "build/fuzz/tests/fuzz/tuft_${target}_fuzz" -print_final_stats=1 -timeout=25 -rss_limit_mb=2048 \
-        "$work" > "$log" 2>&1 &
+        "${dictionary[@]}" "$work" > "$log" 2>&1 &
     pid=$!
     while kill -0 "$pid" 2>/dev/null && [ "$used" -lt $((minutes * 60)) ]; do
         sleep 10

@@ -189,6 +189,7 @@ done <<'CASES'
 --roughness 101 out of range: a number from 0 to 100
 --rotation -nan is not a finite number
 --number nan
+--number -5 not in range 0 to 2147483647
 --division 9
 --scatter 4294967297
 CASES
@@ -211,6 +212,46 @@ check $c 1 'cannot read in.obj: Permission denied' 'cp ../tri.obj in.obj && chmo
 check $c 2 'cannot set "P3\(z\)" to "inf"' '' '-o k.obj --set "P3(z)=inf"'
 check $c 2 'clock 99999999999999999999: beyond the clock' '' '-o k.obj --clock 99999999999999999999'
 check $c 2 'not a whole number' '' '-o k.obj --clock 12x'
+# A legal long name works: the temporary's name is cut to fit beside it (250 and 255
+# bytes, one of them new, one replaced, one of two-byte characters).
+long=$(printf 'n%.0s' $(seq 1 246)).obj
+check $c 0 "wrote $long" '' "-o $long --number 3"
+longest=$(printf 'n%.0s' $(seq 1 251)).obj
+check $c 0 "wrote $longest" "printf old > $longest" "-o $longest --number 3"
+wide=$(printf '\xc3\xa9%.0s' $(seq 1 125)).ply
+check $c 0 "wrote $wide" "printf old > $wide" "-o $wide --number 3"
+# Preset values echoed to the terminal show control characters escaped.
+check $c 0 'wrote k.obj' 'preset "$(printf "7\033[31m")" "$(printf "0.4\033]0;title\007")" > p.zts' \
+    '-o k.obj --load-preset p.zts'
+if grep -q "$(printf '\033')" "$work/case-$cases/out.txt" || ! grep -qF '7\x1B[31m' "$work/case-$cases/out.txt"; then
+    fail "$c: preset values echoed with raw control characters: $(cat -v "$work/case-$cases/out.txt")"
+fi
+# A glTF node whose transform overflows is refused at reading, by plant and view alike.
+overflowing='{"asset":{"version":"2.0"},"nodes":[{"mesh":0,"scale":[1e308,1,1],"translation":[1e308,0,0]}],
+"meshes":[{"primitives":[{"attributes":{"POSITION":0}}]}],"buffers":[{"byteLength":36,
+"uri":"data:application/octet-stream;base64,AAAAAAAAAAAAAAAAAACAPwAAAAAAAAAAAAAAAAAAgD8AAAAA"}],
+"bufferViews":[{"buffer":0,"byteLength":36}],"accessors":[{"bufferView":0,"componentType":5126,"count":3,"type":"VEC3"}]}'
+check $c 1 'o.gltf: node 0 places vertex 1 at no finite position' "echo '$overflowing' > o.gltf" 'o.gltf -o k.obj'
+posix && command=view check $c 1 'o.gltf: node 0 places vertex 1' "echo '$overflowing' > o.gltf" 'o.gltf -o p.png'
+
+# --- durability -------------------------------------------------------------------------
+# Every file written is on the disk before it replaces its target, and its folder's new
+# entry after: an fsync before each rename, and one after it.
+c=durability
+if posix && command -v strace > /dev/null && strace -f -o /dev/null true 2> /dev/null; then
+    for output in k.obj k.ply k.glb; do
+        tuftsprout="strace -f -qq -e trace=fsync,rename -o trace.txt $tuftsprout" check $c 0 "wrote $output" '' \
+            "-o $output --number 3"
+        calls=$(grep -oE '(fsync|rename)\(' "$work/case-$cases/trace.txt" | tr -d '(' | tr '\n' ' ')
+        renames=$(grep -c 'rename(' "$work/case-$cases/trace.txt")
+        syncedFirst=$(echo "$calls" | sed 's/rename.*//' | grep -o fsync | wc -l)
+        [ "$renames" -ge 1 ] && [ "$syncedFirst" -ge "$renames" ] && ! echo "$calls" | grep -qE 'rename( rename|$| $)' ||
+            fail "$c: $output: not flushed around its rename: $calls"
+    done
+else
+    echo "durability: no strace here, left out"
+fi
+
 
 echo "cli-failures: $((cases - failed)) passed, $failed failed"
 [ "$failed" = 0 ]

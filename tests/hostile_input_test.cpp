@@ -646,6 +646,106 @@ TEST_F(HostileInput, NothingIsMisreadInSilence)
     EXPECT_EQ(names, (std::vector<std::string>{"_#1_Grass", "_#", "Grass_#2"}));
 }
 
+// A refusal quotes a short excerpt of what was wrong, never the whole of a long value.
+TEST_F(HostileInput, MessagesQuoteAShortExcerpt)
+{
+    const std::string big(4 << 20, 'A');
+    const std::string asset = R"({"asset":{"version":"2.0"},)";
+    const std::vector<Case> cases = {
+        {"scene.gltf", asset + R"("scene":")" + big + "\"}", "scene is \"AAAA"},
+        {"version.gltf", R"({"asset":{"version":")" + big + "\"}}", "glTF version \"AAAA"},
+        {"required.gltf", asset + R"("extensionsRequired":[")" + big + "\"]}", "it requires the extension \"AAAA"},
+        {"token.gltf", asset + R"("scene":")" + big + "\x01\"}", "the JSON is not valid"},
+        {"uri.gltf", asset + R"("buffers":[{"byteLength":1,"uri":")" + big + "\"}]}", "AAAA"},
+        {"type.glb", glb(triangleJson(R"(,"type":")" + big + "\""), triangleData()), "POSITION) is a AAAA"},
+        {"number.obj", "v " + big + " 0 0\n", "line 1: \"AAAA"},
+        {"index.obj", "v 0 0 0\nf 1 1 " + big + "\n", "line 2: \"AAAA"},
+        {"keyword.ply", "ply\nformat ascii 1.0\n" + big + "\nend_header\n", "unknown keyword \"AAAA"},
+        {"value.ply",
+         "ply\nformat ascii 1.0\nelement vertex 1\nproperty float x\nproperty float y\nproperty float z\n"
+         "end_header\n0 0 " +
+             big + "\n",
+         "line 8: vertex 0: \"AAAA"},
+    };
+    expectRefusals(*this, cases);
+    for (const Case &c : cases)
+        EXPECT_LT(refusal(scratch / c.file).size(), 500u) << c.file;
+    // A 10 MB statement of an unknown kind is named by an excerpt.
+    host::Object object;
+    const meshio::ReadWarnings warnings =
+        meshio::readMesh(file("keyword.obj", "v 0 0 0\n" + std::string(10 << 20, 'k') + " 1\n"), object, 1);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_LT(warnings[0].size(), 500u);
+    EXPECT_NE(warnings[0].find("kkkk... (10485760 bytes)"), std::string::npos) << warnings[0].substr(0, 500);
+}
+
+// A glTF node whose transform overflows is refused as it is read, by its number.
+TEST_F(HostileInput, GltfTransformsThatOverflowAreRefusedNamingTheNode)
+{
+    const auto placed = [](const std::string &nodes) {
+        std::string json = triangleJson();
+        json.replace(json.find(R"("nodes":[{"mesh":0}])"), 20, R"("nodes":)" + nodes);
+        return glb(json, triangleData());
+    };
+    expectRefusals(
+        *this,
+        {
+            {"scaled.glb", placed(R"([{"mesh":0,"scale":[1e308,1,1],"translation":[1e308,0,0]}])"),
+             "node 0 places vertex 1 at no finite position: its transform overflows"},
+            {"below.glb", placed(R"([{"children":[1]},{"mesh":0,"scale":[1,-1e308,1],"translation":[0,-1e308,0]}])"),
+             "node 1 places vertex 2 at no finite position"},
+            {"nested.glb", placed(R"([{"children":[1],"scale":[1e200,1,1]},{"mesh":0,"scale":[1e200,1,1]}])"),
+             "node 1: its transform, with its parents', is not finite"},
+            {"rotation.glb", placed(R"([{"mesh":0,"rotation":[1e200,0,0,1]}])"),
+             "node 0: its transform, with its parents', is not finite"},
+            {"matrix.glb", placed(R"([{"mesh":0,"matrix":[1e308,0,0,0,0,1,0,0,0,0,1,0,1e308,0,0,1]}])"),
+             "node 0 places vertex 1 at no finite position"},
+        });
+}
+
+#ifndef _WIN32
+// Links are followed, but a file another names must be in its folder by where the link
+// leads, not only by the name it is given.
+TEST_F(HostileInput, LinksAreConfinedByWhereTheyLead)
+{
+    fs::create_directories(scratch / "in/sub");
+    fs::create_directories(scratch / "outside");
+    std::ofstream(scratch / "outside/secret.mtl") << "newmtl Grass\nKd 1 0 0\n";
+    std::ofstream(scratch / "in/sub/real.mtl") << "newmtl Grass\nKd 0 1 0\n";
+    fs::create_symlink("../outside/secret.mtl", scratch / "in/leak.mtl");
+    fs::create_symlink(scratch / "outside", scratch / "in/assets");
+    fs::create_symlink("sub/real.mtl", scratch / "in/inside.mtl");
+    fs::create_symlink(scratch / "in/sub", scratch / "in/linked-sub");
+    const std::string real = fs::canonical(scratch / "outside/secret.mtl");
+    for (const auto &[library, said] : std::vector<std::pair<std::string, std::string>>{
+             {"leak.mtl", "leak.mtl: it leads to " + real + ", which is not in the folder of"},
+             {"assets/secret.mtl", "assets/secret.mtl: it leads to " + real + ", which is not in the folder"},
+             {"inside.mtl", ""},
+             {"linked-sub/real.mtl", ""},
+         }) {
+        host::Object object;
+        const meshio::ReadWarnings warnings = meshio::readMesh(
+            file("in/t.obj", "mtllib " + library + "\nv 0 0 0\nv 1 0 0\nv 0 1 0\nusemtl Grass\nf 1 2 3\n"), object, 1);
+        if (said.empty()) {
+            EXPECT_TRUE(warnings.empty()) << library << ": " << warnings.front();
+            EXPECT_EQ(object.materials.at("Grass").diffuse[1], 1.0f) << library;
+        } else {
+            ASSERT_EQ(warnings.size(), 1u) << library;
+            EXPECT_NE(warnings[0].find(said), std::string::npos) << warnings[0];
+            EXPECT_TRUE(object.materials.empty()) << library;
+        }
+    }
+    // glTF buffers alike.
+    std::ofstream(scratch / "outside/data.bin") << triangleData();
+    fs::create_symlink("../outside/data.bin", scratch / "in/data.bin");
+    std::string json = triangleJson();
+    json.replace(json.find(R"("byteLength":44})"), 16, R"("byteLength":44,"uri":"data.bin"})");
+    expectRefusals(*this, {{"in/linked.gltf", json,
+                            "data.bin: it leads to " + fs::canonical(scratch / "outside/data.bin").string() +
+                                ", which is not in the folder of"}});
+}
+#endif
+
 TEST_F(HostileInput, EveryFormatIsWrittenWithAndWithoutMaps)
 {
     // Run by the sanitizer suite too: no copy from a null pointer, no read past a buffer.

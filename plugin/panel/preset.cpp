@@ -88,6 +88,24 @@ int savePreset(Panel &panel)
     return 0;
 }
 
+namespace {
+
+// A line read from a preset, echoed as it was read, but for control characters (a
+// terminal's escape sequences among them) and bytes past ASCII (a single 0x9B starts one
+// on some terminals), which are shown as \xHH: a preset holds numbers.
+void echoRead(const char *read)
+{
+    for (const char *c = read; *c != '\0'; ++c) {
+        const unsigned char byte = static_cast<unsigned char>(*c);
+        if (byte == '\n' || (byte >= 0x20 && byte < 0x7F))
+            std::fputc(byte, stdout);
+        else
+            std::fprintf(stdout, "\\x%02X", byte);
+    }
+}
+
+} // namespace
+
 int loadPreset(Panel &panel)
 {
     PresetValues values = readControls(panel);
@@ -113,7 +131,7 @@ int loadPreset(Panel &panel)
             }
             continue;
         }
-        std::fputs(read, stdout);
+        echoRead(read);
         applyPresetRead(index, read, values);
     }
     std::fflush(stdout);
