@@ -275,9 +275,8 @@ std::vector<SurfacePart> ExportLayer::surfaceParts(std::size_t &skipped) const
     return parts;
 }
 
-ChannelNumbers ExportLayer::numbers(int dimension, bool seams,
-                                    const float *(ExportLayer::*pointValue)(std::uint32_t) const,
-                                    const float *(ExportLayer::*cornerValue)(std::uint32_t, std::uint32_t) const) const
+template <typename PointValue, typename CornerValue> ChannelNumbers
+ExportLayer::numbers(int dimension, bool seams, const PointValue &pointValue, const CornerValue &cornerValue) const
 {
     ChannelNumbers numbers;
     numbers.dimension = dimension;
@@ -288,7 +287,7 @@ ChannelNumbers ExportLayer::numbers(int dimension, bool seams,
     };
     const std::size_t points = mesh_.pointCount();
     for (std::size_t i = 0; i < points && numbers.everyPoint_; ++i)
-        numbers.everyPoint_ = (this->*pointValue)(static_cast<std::uint32_t>(i)) != nullptr;
+        numbers.everyPoint_ = pointValue(static_cast<std::uint32_t>(i)) != nullptr;
     if (numbers.everyPoint_ && !seams) {
         numbers.count_ = points; // every corner takes its point's value
         return numbers;
@@ -297,7 +296,7 @@ ChannelNumbers ExportLayer::numbers(int dimension, bool seams,
     if (!numbers.everyPoint_)
         numbers.pointNumber_.resize(points);
     for (std::uint32_t i = 0; i < points; ++i)
-        if (const float *value = (this->*pointValue)(i)) {
+        if (const float *value = pointValue(i)) {
             const std::uint32_t vertex = welding.add(i, valueOf(value));
             if (!numbers.everyPoint_)
                 numbers.pointNumber_[i] = vertex + 1;
@@ -309,8 +308,8 @@ ChannelNumbers ExportLayer::numbers(int dimension, bool seams,
         const host::Polygon &polygon = mesh_.polygon(p);
         for (std::uint32_t k = 0; k < polygon.vertexCount; ++k) {
             const std::uint32_t point = mesh_.cornerPoint(polygon.firstVertex + k);
-            const float *own = seams ? (this->*cornerValue)(p, point) : nullptr;
-            const float *ofPoint = (this->*pointValue)(point);
+            const float *own = seams ? cornerValue(p, point) : nullptr;
+            const float *ofPoint = pointValue(point);
             if (own != nullptr && differs(own, ofPoint, dimension)) {
                 if (numbers.cornerNumber_.empty())
                     numbers.cornerNumber_.assign(mesh_.cornerCount(), 0);
@@ -332,12 +331,16 @@ ChannelNumbers ExportLayer::numbers(int dimension, bool seams,
 
 ChannelNumbers ExportLayer::uvNumbers() const
 {
-    return numbers(2, uvSeams_, &ExportLayer::pointUv, &ExportLayer::cornerUv);
+    return numbers(
+        2, uvSeams_, [this](std::uint32_t point) { return pointUv(point); },
+        [this](std::uint32_t polygon, std::uint32_t point) { return cornerUv(polygon, point); });
 }
 
 ChannelNumbers ExportLayer::normalNumbers() const
 {
-    return numbers(3, true, &ExportLayer::pointNormal, &ExportLayer::cornerNormal);
+    return numbers(
+        3, true, [this](std::uint32_t point) { return pointNormal(point); },
+        [this](std::uint32_t polygon, std::uint32_t point) { return cornerNormal(polygon, point); });
 }
 
 } // namespace tuft::meshio

@@ -221,8 +221,8 @@ public:
 private:
     void mergeUvMaps(WriteWarnings &warnings);
     void computeSmoothNormals();
-    ChannelNumbers numbers(int dimension, bool seams, const float *(ExportLayer::*pointValue)(std::uint32_t) const,
-                           const float *(ExportLayer::*cornerValue)(std::uint32_t, std::uint32_t) const) const;
+    template <typename PointValue, typename CornerValue> ChannelNumbers
+    numbers(int dimension, bool seams, const PointValue &pointValue, const CornerValue &cornerValue) const;
 
     const host::Object &object_;
     const host::Layer &layer_;
