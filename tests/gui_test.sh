@@ -11,8 +11,9 @@ cleanup() {
 }
 trap cleanup EXIT
 cd "$work"
+stage="starting"
 fail() {
-    echo "FAIL: $*" >&2
+    echo "FAIL ($stage): $*" >&2
     [ -s app.log ] && sed 's/^/  app: /' app.log >&2
     exit 1
 }
@@ -27,7 +28,7 @@ export DISPLAY=":$(head -1 display.txt)"
 for _ in $(seq 300); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 
 # The id of the visible window with this title, waiting for it.
-window() { timeout 30 xdotool search --sync --onlyvisible --name "^$1\$" | head -1; }
+window() { timeout 120 xdotool search --sync --onlyvisible --name "^$1\$" | head -1; }
 # Clicks at a point of a window's client area.
 click() {
     eval "$(xdotool getwindowgeometry --shell "$1")"
@@ -39,6 +40,16 @@ press() {
     eval "$(xdotool getwindowgeometry --shell "$1")"
     xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) sleep 0.2 key "$2"
     sleep 0.5
+}
+# Presses a key that closes a window, and waits until it is gone: a busy program may read
+# several events at once, and one meant for the window below would reach the closing one.
+dismiss() {
+    press "$1" "$2"
+    for _ in $(seq 1200); do
+        xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable' || return 0
+        sleep 0.1
+    done
+    fail "the window did not close after $2"
 }
 # A region of a window (WIDTHxHEIGHT+X+Y in its client area) as a PNG, once drawing has
 # settled: two shots in a row alike.
@@ -86,7 +97,7 @@ start() {
     sleep 0.5
 }
 finish() {
-    timeout 30 tail --pid="$app" -f /dev/null || fail "the program did not end"
+    timeout 120 tail --pid="$app" -f /dev/null || fail "the program did not end"
     set +e
     wait "$app"
     status=$?
@@ -106,6 +117,7 @@ save() { click "$MAIN" 274 660; }
 printf 'v 0 0 0\nv 1 0 0\nv 0 0 1\nf 1 3 2\n' > tri.obj
 
 # 1. The panel: initial values, a slider moved by the mouse, OK; closing unsaved asks.
+stage="the panel"
 start tri.obj -o out.obj --panel-report panel.txt
 for _ in $(seq 600); do [ -s panel.txt ] && break; sleep 0.1; done # written as the panel opens
 grep -q '^#3 "Number" NumControl value=100 normal$' panel.txt || fail "Number does not open at 100"
@@ -117,25 +129,26 @@ shot "$PANEL" 500x250+10+10 before.png
 # The P1(x) slider: its track ends at x 229 on the row at y 432 (window coordinates).
 click "$PANEL" 226 442
 shot_changed "$PANEL" 500x250+10+10 after.png before.png 100
-press "$PANEL" Return
+dismiss "$PANEL" Return
 [ ! -e out.obj ] || fail "OK wrote the file before Save"
 press "$MAIN" Escape
 box=$(window "Unsaved grass") || fail "closing with unsaved grass did not ask"
-press "$box" Escape # Cancel: the window stays
+dismiss "$box" Escape # Cancel: the window stays
 running || fail "Cancel in the question closed the program"
 press "$MAIN" Escape
 box=$(window "Unsaved grass") || fail "closing again did not ask"
-press "$box" Return # Save
+dismiss "$box" Return # Save
 finish
 [ "$status" = 0 ] || fail "saving on close exited $status"
 [ "$(vertices out.obj)" = 1103 ] || fail "expected the triangle and 100 blades in out.obj"
 
 # 2. Point without a point selection: the info box, and the mode back to Ground.
+stage="Point without a point selection"
 start tri.obj -o refused.obj --select polygons:all
 click "$PANEL" 125 273
 box=$(window Info) || fail "no info box"
-press "$box" Return
-press "$PANEL" Return
+dismiss "$box" Return
+dismiss "$PANEL" Return
 save
 press "$MAIN" Escape
 finish
@@ -143,15 +156,16 @@ finish
 [ "$(vertices refused.obj)" = 1103 ] || fail "the mode did not return to Ground"
 
 # 3. The viewport: the input, grass added, Undo, Run again with another Number, Save.
+stage="the viewport"
 printf 'v -1 0 -1\nv 2 0 -1\nv 2 0 2\nv -1 0 2\nf 1 4 3 2\n' > pad.obj
 start pad.obj -o lawn.obj --clock 1000
-press "$PANEL" Escape # Cancel: the pad alone
+dismiss "$PANEL" Escape # Cancel: the pad alone
 title_is "4 points, 1 polygons"
 shot "$MAIN" "$viewport" input.png
 convert -size 960x640 "xc:$(convert input.png -format '%[pixel:p{0,0}]' info:)" sky.png
 [ "$(differ input.png sky.png)" -gt 60000 ] || fail "the viewport does not show the pad"
 run_again
-press "$PANEL" Return
+dismiss "$PANEL" Return
 title_is "1104 points, 501 polygons (not saved)"
 shot "$MAIN" "$viewport" planted.png
 [ "$(differ input.png planted.png)" -gt 2000 ] || fail "OK added no grass to the viewport"
@@ -163,7 +177,7 @@ run_again
 click "$PANEL" 179 297 # the Number field
 xdotool key ctrl+a type 400
 sleep 0.3
-press "$PANEL" Return
+dismiss "$PANEL" Return
 title_is "4404 points, 2001 polygons (not saved)"
 shot "$MAIN" "$viewport" more.png
 [ "$(differ planted.png more.png)" -gt 2000 ] || fail "Run again with 400 blades drew the same picture"
@@ -177,13 +191,15 @@ finish
 [ "$status" = 0 ] || fail "closing the saved window exited $status"
 
 # 4. Nothing planted: closing neither asks nor writes.
+stage="nothing planted"
 start -o cancelled.obj
-press "$PANEL" Escape
+dismiss "$PANEL" Escape
 press "$MAIN" Escape
 finish
 [ "$status" = 0 ] && [ ! -e cancelled.obj ] || fail "a cancelled session wrote a file or failed ($status)"
 
 # 5. Without a display: a clear error.
+stage="without a display"
 set +e
 DISPLAY= "$tuftsprout" gui -o x.obj 2>err.txt
 status=$?

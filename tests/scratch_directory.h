@@ -1,7 +1,9 @@
-// A fresh directory per test, named after it and removed afterwards.
+// A fresh directory per test, named after it and removed afterwards. A random part in
+// the name keeps two runs of one test apart (two builds' suites at once on one machine).
 #pragma once
 
 #include <filesystem>
+#include <random>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -12,7 +14,8 @@ class ScratchDirectory {
 public:
     explicit ScratchDirectory(const std::string &prefix)
         : path_(std::filesystem::path(::testing::TempDir()) /
-                (prefix + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name()))
+                (prefix + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + "-" +
+                 std::to_string(std::random_device()())))
     {
         std::filesystem::remove_all(path_);
         std::filesystem::create_directories(path_);
