@@ -576,8 +576,9 @@ TEST_F(HostileInput, NothingIsMisreadInSilence)
         EXPECT_TRUE(warnings.empty()) << name << ": " << warnings.front();
         ASSERT_EQ(object.findLayer(1)->mesh.pointCount(), 3u) << name;
         EXPECT_EQ(object.findLayer(1)->mesh.position(1).x, 1.0) << name;
-        if (name.find(".obj") != std::string::npos)
+        if (name.find(".obj") != std::string::npos) {
             EXPECT_EQ(object.materials.at("Grass").diffuse[1], 1.0f) << name;
+        }
     }
     expectRefusals(*this, {{"two-boms.ply", bom + bom + ply, "not a PLY file"}});
 
