@@ -2,7 +2,8 @@
 # Builds and runs tuftsprout on a Debian 12 machine (as root), installing what it needs.
 #
 #   ./build.sh demo   build, then plant grass on the built-in default: grass.obj
-#   ./build.sh test   build every target (x86-64, i386, Windows under Wine, sanitizers, fuzzers) and run all tests
+#   ./build.sh test   build every target (x86-64, i386, Windows, sanitizers, fuzzers) and run every test this
+#                     machine can run; a summary counts each step (passed, failed, skipped and why)
 set -euo pipefail
 trap 'echo "build.sh: stopped at line $LINENO: $BASH_COMMAND" >&2' ERR
 cd "$(dirname "$0")"
