@@ -16,12 +16,12 @@ constexpr int kPreviewHeight = 250;
 
 void requireDrawing(const std::string &) {}
 
-void writePicture(const std::string &path, const host::Object &object, meshio::LayerChoice layers,
-                  const view::PictureOptions &options)
+void writePicture(meshio::OutputSet &outputs, const std::string &path, const host::Object &object,
+                  meshio::LayerChoice layers, const view::PictureOptions &options)
 {
     const std::vector<std::uint8_t> rgb = during(
         "drawing " + path, [&] { return view::renderPicture(object, meshio::chosenLayers(object, layers), options); });
-    writePng(path, rgb, options.width, options.height);
+    writePng(outputs, path, rgb, options.width, options.height);
 }
 
 struct PreviewCapture::Context {
@@ -39,6 +39,9 @@ PreviewCapture::~PreviewCapture() = default;
 
 void PreviewCapture::keep() { pixels_ = context_->gl.pixels(); }
 
-void PreviewCapture::write(const std::string &path) const { writePng(path, pixels_, kPreviewWidth, kPreviewHeight); }
+void PreviewCapture::write(meshio::OutputSet &outputs, const std::string &path) const
+{
+    writePng(outputs, path, pixels_, kPreviewWidth, kPreviewHeight);
+}
 
 } // namespace tuft::app

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "meshio/meshio.h"
+#include "meshio/output_set.h"
 #include "toolkit/headless.h"
 #include "view/picture.h"
 
@@ -18,9 +19,9 @@ namespace tuft::app {
 // Throws UsageError, naming `what` the user asked for, when this build cannot draw.
 void requireDrawing(const std::string &what);
 
-// A picture of the chosen layers as a PNG file.
-void writePicture(const std::string &path, const host::Object &object, meshio::LayerChoice layers,
-                  const view::PictureOptions &options);
+// A picture of the chosen layers as a PNG file, added complete to `outputs`.
+void writePicture(meshio::OutputSet &outputs, const std::string &path, const host::Object &object,
+                  meshio::LayerChoice layers, const view::PictureOptions &options);
 
 // The panel's blade preview drawn offscreen while the panel is open, kept as it stood
 // when the panel closed.
@@ -31,8 +32,8 @@ public:
     ~PreviewCapture();
     // Keeps the preview as it stands now (the panel is closing).
     void keep();
-    // Writes what was kept as a PNG file.
-    void write(const std::string &path) const;
+    // Writes what was kept as a PNG file, added complete to `outputs`.
+    void write(meshio::OutputSet &outputs, const std::string &path) const;
 
 private:
     struct Context;

@@ -12,7 +12,8 @@ void requireDrawing(const std::string &what)
                             "the Linux build can");
 }
 
-void writePicture(const std::string &path, const host::Object &, meshio::LayerChoice, const view::PictureOptions &)
+void writePicture(meshio::OutputSet &, const std::string &path, const host::Object &, meshio::LayerChoice,
+                  const view::PictureOptions &)
 {
     requireDrawing("--picture " + path);
 }
@@ -25,7 +26,7 @@ PreviewCapture::~PreviewCapture() = default;
 
 void PreviewCapture::keep() {}
 
-void PreviewCapture::write(const std::string &) const {}
+void PreviewCapture::write(meshio::OutputSet &, const std::string &) const {}
 
 int runGuiSession(const PlantJob &)
 {

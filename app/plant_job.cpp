@@ -29,7 +29,9 @@ std::string messageLine(host::MessageKind kind, const char *first, const char *s
 // written, or a planting that would not fit in memory. Info messages go to standard error.
 class ReplayGuard {
 public:
-    explicit ReplayGuard(Planting &planting) : planting_(planting), modeler_(planting.modeler()) {}
+    ReplayGuard(const PlantJob &job, Planting &planting) : job_(job), planting_(planting), modeler_(planting.modeler())
+    {
+    }
 
     void message(host::MessageKind kind, const char *first, const char *second)
     {
@@ -70,8 +72,9 @@ private:
                    (why.empty() ? "" : ": " + why);
         }
         if (action.type == toolkit::UserAction::Type::kPress && action.control == "Save") {
-            const std::string why = whySaveFailed(path);
-            return "--save-preset " + path + ": the plug-in could not save it (" + said + ")" +
+            const std::string &saved = savedPreset(); // not the temporary file it was saved into
+            const std::string why = whySaveFailed(saved);
+            return "--save-preset " + saved + ": the plug-in could not save it (" + said + ")" +
                    (why.empty() ? "" : ": " + why);
         }
         const std::string name = action.name.empty() ? action.control : action.name;
@@ -79,6 +82,16 @@ private:
                "; nothing was planted";
     }
 
+    // The name of the preset the user asked to save.
+    const std::string &savedPreset() const
+    {
+        for (const PresetUse &preset : job_.presets)
+            if (preset.saving)
+                return preset.path;
+        return modeler_.lastFileAnswer();
+    }
+
+    const PlantJob &job_;
     const Planting &planting_;
     host::Modeler &modeler_;
     std::vector<std::string> warnings_;
@@ -89,10 +102,18 @@ private:
 
 void runViewJob(const ViewJob &job)
 {
+    RunFiles files;
+    for (const std::string &input : job.inputs)
+        files.read("the input " + input, input);
+    files.written("-o " + job.picturePng, job.picturePng);
+    files.check();
     checkWritable(job.picturePng);
     host::Object object;
-    readInputs(job.inputs, object, job.up);
-    writePicture(job.picturePng, object, job.layers, job.picture);
+    readInputs(job.inputs, object, job.up, files);
+    files.check(); // and the files the inputs named
+    meshio::OutputSet outputs;
+    writePicture(outputs, job.picturePng, object, job.layers, job.picture);
+    outputs.commit();
 }
 
 PlantResult runPlantJob(const PlantJob &job)
@@ -103,7 +124,7 @@ PlantResult runPlantJob(const PlantJob &job)
     panels.setScript(job.actions);
     Planting planting(job, object, panels);
     host::Modeler &modeler = planting.modeler();
-    ReplayGuard guard(planting);
+    ReplayGuard guard(job, planting);
     modeler.setMessageSink([&guard](host::MessageKind kind, const char *first, const char *second) {
         guard.message(kind, first, second);
     });
@@ -143,9 +164,11 @@ PlantResult runPlantJob(const PlantJob &job)
         throw std::runtime_error("nothing was planted: " + outcome.nothingPlanted +
                                  " (--allow-empty writes the output all the same)");
     if (preview)
-        preview->write(job.previewPng);
-    if (!result.confirmed || job.output.empty())
+        preview->write(planting.outputs(), job.previewPng);
+    if (!result.confirmed || job.output.empty()) {
+        planting.outputs().commit();
         return result;
+    }
     const meshio::WrittenCounts written = planting.write();
     result.points = written.points;
     result.polygons = written.polygons;

@@ -4,6 +4,7 @@
 #include "app/job_steps.h"
 #include "app/nothing_planted.h"
 #include "app/panel_options.h"
+#include "app/preset_checks.h"
 #include "app/selection.h"
 #include "host/clock.h"
 
@@ -72,9 +73,10 @@ std::vector<std::pair<std::string, std::string>> provenanceOf(const PlantJob &jo
     return made;
 }
 
-// Writes the mesh, showing how far it has come on `bar` when there is one.
-meshio::WrittenCounts writeMeshShowingProgress(const std::string &path, const host::Object &object,
-                                               meshio::WriteOptions options, std::unique_ptr<host::ProgressDisplay> bar)
+// Writes the mesh into `outputs`, showing how far it has come on `bar` when there is one.
+meshio::WrittenCounts writeMeshShowingProgress(meshio::OutputSet &outputs, const std::string &path,
+                                               const host::Object &object, meshio::WriteOptions options,
+                                               std::unique_ptr<host::ProgressDisplay> bar)
 {
     constexpr std::uint32_t kSteps = 1000;
     if (bar) {
@@ -85,7 +87,7 @@ meshio::WrittenCounts writeMeshShowingProgress(const std::string &path, const ho
     }
     try {
         const meshio::WrittenCounts written =
-            during("writing " + path, [&] { return meshio::writeMesh(path, object, options); });
+            during("writing " + path, [&] { return meshio::writeMesh(outputs, path, object, options); });
         if (bar)
             bar->finish();
         return written;
@@ -96,14 +98,33 @@ meshio::WrittenCounts writeMeshShowingProgress(const std::string &path, const ho
     }
 }
 
+// The name the plug-in is given to save a preset in: a temporary file among the run's
+// outputs, put in place of the preset's file with the others.
+std::string stagedPreset(meshio::OutputSet &outputs, const std::string &name)
+{
+    std::string staged;
+    try {
+        staged = outputs.reserve(presetFileName(name));
+    } catch (const meshio::MeshIoError &error) {
+        const std::string why = whySaveFailed(name);
+        throw std::runtime_error("--save-preset " + name + ": " + (why.empty() ? error.what() : why));
+    }
+    if (staged.find(".zts") == std::string::npos) // cut short: the plug-in would add it
+        throw UsageError("--save-preset " + name + ": too long a name to save a preset under");
+    return staged;
+}
+
 } // namespace
 
 Planting::Planting(const PlantJob &job, host::Object &object, toolkit::PanelToolkit &panels)
     : job_(job), object_(object), panels_(panels), library_(pinClockAndFindPlugin(job)), modeler_(object)
 {
     modeler_.setContentDirectory(job.contentDirectory);
-    for (const auto &answer : job.fileAnswers)
-        modeler_.queueFileAnswer(answer);
+    for (std::size_t i = 0; i < job.fileAnswers.size(); ++i) {
+        const std::optional<std::string> &answer = job.fileAnswers[i];
+        const bool saving = answer && i < job.presets.size() && job.presets[i].saving;
+        modeler_.queueFileAnswer(saving && !job.interactive ? stagedPreset(outputs_, *answer) : answer);
+    }
     modeler_.setPanelServices(panels.services());
     panels.onOpened = [this](const toolkit::PanelView &view) { panelOpened(view); };
     panels.onClosing = [this](const toolkit::PanelView &view) { closing_ = view; };
@@ -115,7 +136,9 @@ void Planting::panelOpened(const toolkit::PanelView &view)
     if (job_.panelReport.empty())
         return;
     try {
-        writeText(job_.panelReport, view.describe());
+        writeText(outputs_, job_.panelReport, view.describe());
+        if (job_.interactive) // the window's report is there while its panel is open
+            outputs_.commit();
     } catch (const std::exception &error) {
         reportFailure_ = std::string("--panel-report: ") + error.what();
     }
@@ -144,19 +167,20 @@ std::string Planting::plantedSurface() const
     return surface != nullptr ? surface->text : "";
 }
 
-meshio::WrittenCounts Planting::write(std::unique_ptr<host::ProgressDisplay> display) const
+meshio::WrittenCounts Planting::write(std::unique_ptr<host::ProgressDisplay> display)
 {
     meshio::WriteOptions options = job_.writing;
     options.plantedSurface = plantedSurface();
     options.provenance = provenanceOf(job_, closing_, clock_);
-    const meshio::WrittenCounts written =
-        writeMeshShowingProgress(job_.output, object_, std::move(options), std::move(display));
-    warn(written.warnings);
-    if (!job_.picturePng.empty()) {
+    if (!job_.picturePng.empty()) { // first: a picture that fails has cost no mesh written
         view::PictureOptions picture = job_.picture;
         picture.plantedSurface = plantedSurface();
-        writePicture(job_.picturePng, object_, job_.writing.layers, picture);
+        writePicture(outputs_, job_.picturePng, object_, job_.writing.layers, picture);
     }
+    const meshio::WrittenCounts written =
+        writeMeshShowingProgress(outputs_, job_.output, object_, std::move(options), std::move(display));
+    warn(written.warnings);
+    outputs_.commit();
     return written;
 }
 

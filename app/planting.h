@@ -3,14 +3,18 @@
 // job's content folder, file answers and panels); each run scatters the points to plant
 // on when asked, runs the command and takes the points out again; the panel report is
 // written as the panel opens, and the panel as it closes names the planted surface
-// ("S_NAME") and the options the output keeps; writing puts the output and then its
-// picture.
+// ("S_NAME") and the options the output keeps; writing draws the picture and writes the
+// output. On the command line a run's files (the panel report, the preset saved, the
+// preview, the picture, the mesh and what is written beside it) are one transaction:
+// each is made complete among the planting's outputs, and they are put in place together
+// when it writes (or when the caller commits them); the window writes each at once.
 #pragma once
 
 #include "app/plant_job.h"
 #include "host/loader.h"
 #include "host/modeler.h"
 #include "host/progress.h"
+#include "meshio/output_set.h"
 #include "toolkit/panel_toolkit.h"
 
 #include <cstdint>
@@ -40,15 +44,18 @@ public:
     // Throws UsageError for scattering asked for wrongly.
     Outcome run();
 
+    // The files made so far, to be put in place together.
+    meshio::OutputSet &outputs() { return outputs_; }
+
     // Why the panel report could not be written when the panel last opened; empty when it was.
     const std::string &reportFailure() const { return reportFailure_; }
     // The surface the blades were planted with, as the panel last closed.
     std::string plantedSurface() const;
 
-    // Writes the output, showing how far it has come on `display` (the terminal's bar when
-    // null and standard error is a terminal), tells what it could not say, then draws the
-    // picture of what was written when the job asks for one.
-    meshio::WrittenCounts write(std::unique_ptr<host::ProgressDisplay> display = host::makeTerminalProgress()) const;
+    // Draws the picture of what is written when the job asks for one, writes the output,
+    // showing how far it has come on `display` (the terminal's bar when null and standard
+    // error is a terminal), tells what it could not say, and puts every file made in place.
+    meshio::WrittenCounts write(std::unique_ptr<host::ProgressDisplay> display = host::makeTerminalProgress());
 
 private:
     void panelOpened(const toolkit::PanelView &view);
@@ -58,6 +65,7 @@ private:
     toolkit::PanelToolkit &panels_;
     host::PluginLibrary library_;
     host::Modeler modeler_;
+    meshio::OutputSet outputs_;
     toolkit::PanelView closing_;
     std::int64_t clock_ = 0;
     std::string reportFailure_;

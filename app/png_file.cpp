@@ -18,9 +18,10 @@ void flushNothing(png_structp) {}
 
 } // namespace
 
-void writePng(const std::string &path, const std::vector<std::uint8_t> &rgb, int width, int height)
+void writePng(meshio::OutputSet &outputs, const std::string &path, const std::vector<std::uint8_t> &rgb, int width,
+              int height)
 {
-    meshio::AtomicFile file(path);
+    meshio::AtomicFile &file = outputs.add(path);
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
     if (info == nullptr || setjmp(png_jmpbuf(png))) {
@@ -35,7 +36,7 @@ void writePng(const std::string &path, const std::vector<std::uint8_t> &rgb, int
         png_write_row(png, const_cast<png_bytep>(&rgb[static_cast<std::size_t>(y) * width * 3]));
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
-    file.commit();
+    file.complete();
 }
 
 } // namespace tuft::app

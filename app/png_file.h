@@ -1,5 +1,7 @@
-// Writes RGB pixels as a PNG file, replacing the file only once it is complete.
+// Writes RGB pixels as a PNG file, among a run's outputs.
 #pragma once
+
+#include "meshio/output_set.h"
 
 #include <cstdint>
 #include <string>
@@ -7,7 +9,9 @@
 
 namespace tuft::app {
 
-// Rows top first, three bytes a pixel. Throws meshio::MeshIoError when it cannot write.
-void writePng(const std::string &path, const std::vector<std::uint8_t> &rgb, int width, int height);
+// Rows top first, three bytes a pixel; the file is added complete to `outputs`. Throws
+// meshio::MeshIoError when it cannot write.
+void writePng(meshio::OutputSet &outputs, const std::string &path, const std::vector<std::uint8_t> &rgb, int width,
+              int height);
 
 } // namespace tuft::app

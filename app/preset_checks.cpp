@@ -47,6 +47,11 @@ std::string presetProblem(const std::string &path)
     return {};
 }
 
+std::string presetFileName(const std::string &name)
+{
+    return name.find(".zts") == std::string::npos ? name + ".zts" : name;
+}
+
 void checkPresetName(const std::string &name)
 {
     if (name.empty())
@@ -57,7 +62,7 @@ void checkPresetName(const std::string &name)
 
 std::string whySaveFailed(const std::string &name)
 {
-    const std::string file = name.find(".zts") == std::string::npos ? name + ".zts" : name;
+    const std::string file = presetFileName(name);
     const std::string folder = folderOf(file);
     if (!isFolder(folder))
         return "the folder " + folder + " does not exist";

@@ -10,6 +10,10 @@ namespace tuft::app {
 // holding no values); empty when it can.
 std::string presetProblem(const std::string &path);
 
+// The file a preset of that name is saved in: ".zts" added, as the plug-in adds it, to a
+// name that has none.
+std::string presetFileName(const std::string &name);
+
 // Throws UsageError for a --save-preset name that cannot name a preset file: empty, or
 // a folder.
 void checkPresetName(const std::string &name);

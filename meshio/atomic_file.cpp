@@ -235,10 +235,21 @@ void AtomicFile::complete()
     }
 }
 
+std::string AtomicFile::handOver()
+{
+    writer_.reset();
+    files::finishFile(fd_);
+    fd_ = -1;
+    handedOver_ = true;
+    return temporary_;
+}
+
 void AtomicFile::commit()
 {
     complete();
-    const int error = files::replaceTarget(temporary_, target_);
+    int error = handedOver_ ? files::flushNamedFile(temporary_) : 0;
+    if (error == 0)
+        error = files::replaceTarget(temporary_, target_);
     if (error != 0) {
         files::removeFile(temporary_);
         temporary_.clear();

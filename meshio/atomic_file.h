@@ -31,6 +31,9 @@ public:
     // Writes what is left, closes and puts the file in the target's place, with the
     // permissions the target had; throws MeshIoError on failure.
     void commit();
+    // Closes the temporary file, empty, for another writer to fill by its name, and
+    // returns that name; commit() flushes to the disk what the file then holds.
+    std::string handOver();
 
 private:
     class Writer;
@@ -39,6 +42,7 @@ private:
     std::string path_, temporary_;
     files::Target target_;
     int fd_ = -1;
+    bool handedOver_ = false;
     std::unique_ptr<Writer> writer_;
 };
 

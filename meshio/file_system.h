@@ -38,6 +38,11 @@ struct Target {
 // of it missing).
 std::string realPath(const std::string &path);
 
+// What tells files apart: two names of one file (links followed) give the same identity:
+// for a file that exists, its device and file number (on Windows its volume and file
+// index); for one that does not yet, its path with its folder resolved.
+std::string fileIdentity(const std::string &path);
+
 // Follows `path` through symbolic links to the file that is to be written, and says what
 // is there. Returns an empty string, or why that file cannot be replaced (a folder, a
 // file the user may not write).
@@ -58,6 +63,8 @@ long long writeSome(int fd, const char *data, std::size_t size);
 // Writes what the system holds of a file's data through to the disk (so that a power cut
 // after the file has replaced another cannot leave it empty); 0 or an error number.
 int flushFile(int fd);
+// The same for a file another writer wrote, by its name.
+int flushNamedFile(const std::string &name);
 // Closes a written file, reporting late write errors; 0 or an error number.
 int finishFile(int fd);
 // Puts the temporary file in the target's place in one step, and the folder's new entry

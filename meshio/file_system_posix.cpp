@@ -97,6 +97,17 @@ std::string inspectTarget(const std::string &path, Target &target)
     return {};
 }
 
+std::string fileIdentity(const std::string &path)
+{
+    struct stat facts;
+    if (stat(path.c_str(), &facts) == 0)
+        return "file " + std::to_string(facts.st_dev) + ":" + std::to_string(facts.st_ino);
+    Target target; // a link that leads nowhere yet: the file it would make
+    inspectTarget(path, target);
+    const std::string folder = folderOf(target.path), real = realPath(folder.empty() ? "." : folder);
+    return "path " + (real.empty() ? folder : real + "/") + target.path.substr(folder.size());
+}
+
 int createTemporary(const Target &target, std::string &name)
 {
     name = temporaryStem(target.path) + "XXXXXX";
@@ -141,6 +152,16 @@ long long writeSome(int fd, const char *data, std::size_t size)
 }
 
 int flushFile(int fd) { return fsync(fd) == 0 ? 0 : errno; }
+
+int flushNamedFile(const std::string &name)
+{
+    const int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    const int error = flushFile(fd);
+    close(fd);
+    return error;
+}
 
 int finishFile(int fd) { return close(fd) == 0 ? 0 : errno; }
 

@@ -4,6 +4,7 @@
 #include "host/windows_error.h"
 
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -89,6 +90,24 @@ std::string inspectTarget(const std::string &path, Target &target)
     return {};
 }
 
+std::string fileIdentity(const std::string &path)
+{
+    const HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        BY_HANDLE_FILE_INFORMATION facts;
+        const bool known = GetFileInformationByHandle(file, &facts) != 0;
+        CloseHandle(file);
+        if (known)
+            return "file " + std::to_string(facts.dwVolumeSerialNumber) + ":" +
+                   std::to_string((std::uint64_t(facts.nFileIndexHigh) << 32) | facts.nFileIndexLow);
+    }
+    std::string real = realPath(path);
+    for (char &c : real) // NTFS names are the same in either case
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return "path " + real;
+}
+
 int createTemporary(const Target &target, std::string &name)
 {
     for (int attempt = 0; attempt < kNameTries; ++attempt) {
@@ -131,6 +150,16 @@ std::string realPath(const std::string &path)
     const std::string resolved = real;
     std::free(real);
     return resolved;
+}
+
+int flushNamedFile(const std::string &name)
+{
+    const int fd = _open(name.c_str(), _O_WRONLY | _O_BINARY | _O_NOINHERIT); // _commit needs write access
+    if (fd < 0)
+        return errno;
+    const int error = flushFile(fd);
+    _close(fd);
+    return error;
 }
 
 int finishFile(int fd) { return _close(fd) == 0 ? 0 : errno; }

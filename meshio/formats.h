@@ -10,6 +10,8 @@
 
 namespace tuft::meshio {
 
+class OutputSet;
+
 // The text of a material library an OBJ file names (as the file writes the name); throws
 // MeshIoError saying why it cannot be had. An empty function reads no libraries.
 using LibraryReader = std::function<std::string(const std::string &objPath, const std::string &library)>;
@@ -39,13 +41,14 @@ struct MaterialLibraries {
     std::string content; // of that library
 };
 
-WrittenCounts writeObj(const std::string &path, const std::vector<const host::Layer *> &layers,
+// The writers add their files to `outputs`, each complete, for the caller to commit.
+WrittenCounts writeObj(OutputSet &outputs, const std::string &path, const std::vector<const host::Layer *> &layers,
                        const host::Object &object, const WriteOptions &options, const MaterialLibraries &libraries);
-WrittenCounts writePly(const std::string &path, const std::vector<const host::Layer *> &layers,
+WrittenCounts writePly(OutputSet &outputs, const std::string &path, const std::vector<const host::Layer *> &layers,
                        const host::Object &object, const WriteOptions &options);
 
 // glTF 2.0: `binary` for .glb, else .gltf with its data in a .bin beside it.
-WrittenCounts writeGltf(const std::string &path, const std::vector<const host::Layer *> &layers,
+WrittenCounts writeGltf(OutputSet &outputs, const std::string &path, const std::vector<const host::Layer *> &layers,
                         const host::Object &object, const WriteOptions &options, bool binary);
 
 // The libraries of an OBJ file: the object's, and one beside the file with materials

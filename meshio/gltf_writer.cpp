@@ -7,6 +7,7 @@
 #include "meshio/atomic_file.h"
 #include "meshio/export_layer.h"
 #include "meshio/formats.h"
+#include "meshio/output_set.h"
 #include "meshio/parallel_text.h"
 #include "meshio/writing.h"
 
@@ -14,6 +15,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstring>
 #include <limits>
 #include <map>
@@ -22,6 +24,22 @@
 namespace tuft::meshio {
 
 namespace {
+
+// A file name as a URI reference: every byte but the unreserved ones percent-encoded, so
+// that a space, '#', '%' or a newline in the name reads back as itself.
+std::string uriOf(const std::string &name)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string uri;
+    for (const char c : name) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (std::isalnum(byte) != 0 || c == '-' || c == '.' || c == '_' || c == '~')
+            uri += c;
+        else
+            uri += {'%', kHex[byte >> 4], kHex[byte & 15]};
+    }
+    return uri;
+}
 
 using Json = nlohmann::ordered_json;
 
@@ -251,7 +269,7 @@ void writeChunkHeader(AtomicFile &file, std::uint32_t length, const char (&type)
 
 } // namespace
 
-WrittenCounts writeGltf(const std::string &path, const std::vector<const host::Layer *> &chosen,
+WrittenCounts writeGltf(OutputSet &outputs, const std::string &path, const std::vector<const host::Layer *> &chosen,
                         const host::Object &object, const WriteOptions &options, bool binary)
 {
     WrittenCounts counts;
@@ -270,17 +288,16 @@ WrittenCounts writeGltf(const std::string &path, const std::vector<const host::L
     if (skipped > 0)
         counts.warnings.push_back(path + ": " + std::to_string(skipped) +
                                   " polygons of fewer than three points not written: glTF triangles cannot hold them");
-    const std::string binaryPath = path.substr(0, path.find_last_of('.')) + ".bin";
-    const std::string binaryUri = binary ? std::string() : host::fileNameOf(binaryPath);
+    const std::string binaryPath = companionPath(path, ".bin");
+    const std::string binaryUri = binary ? std::string() : uriOf(host::fileNameOf(binaryPath));
     std::size_t binaryLength = 0;
     std::string json = describe(object, layers, options, file, binaryUri, binaryLength).dump();
     ProgressCount progress(options.progress, items);
 
-    AtomicFile out(path);
-    std::unique_ptr<AtomicFile> separate; // the .bin of a .gltf
-    if (!binary && binaryLength > 0)
-        separate = std::make_unique<AtomicFile>(binaryPath);
-    AtomicFile &data = separate ? *separate : out;
+    // A .gltf's .bin is added first, to be in place before the file that names it.
+    AtomicFile *separate = !binary && binaryLength > 0 ? &outputs.add(binaryPath) : nullptr;
+    AtomicFile &out = outputs.add(path);
+    AtomicFile &data = separate != nullptr ? *separate : out;
     if (binary) {
         json.append((4 - json.size() % 4) % 4, ' ');
         const std::uint32_t total =
@@ -298,13 +315,9 @@ WrittenCounts writeGltf(const std::string &path, const std::vector<const host::L
     for (const LayerParts &layer : layers)
         for (const SurfacePart &part : layer.parts)
             writer.primitive(layer.layer, part);
-    // Both whole before either takes its place.
     out.complete();
-    if (separate) {
+    if (separate != nullptr)
         separate->complete();
-        separate->commit();
-    }
-    out.commit();
     return counts;
 }
 

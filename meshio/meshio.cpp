@@ -3,12 +3,15 @@
 #include "host/paths.h"
 #include "meshio/export_layer.h"
 #include "meshio/formats.h"
+#include "meshio/output_set.h"
 #include "meshio/reading.h"
+#include "meshio/writing.h"
 #include "sdk/modeler_host.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 
 namespace tuft::meshio {
 
@@ -84,17 +87,31 @@ Format formatOf(const std::string &path)
     throw MeshIoError(path + ": unknown mesh format (expected .obj, .ply, .glb or .gltf)");
 }
 
-ReadWarnings readByFormat(const std::string &path, Format format, host::Object &object, int layer)
+// A reader of the files a mesh file names that notes their paths in `read`, when given.
+LibraryReader noting(LibraryReader reader, std::vector<std::string> *read)
 {
-    const auto buffers = [](const std::string &gltf, const std::string &uri) {
-        return fileBeside(gltf, uri, ~std::uint64_t(0));
+    if (read == nullptr)
+        return reader;
+    return [reader, read](const std::string &naming, const std::string &name) {
+        std::string text = reader(naming, name);
+        read->push_back(besidePath(naming, name));
+        return text;
     };
+}
+
+ReadWarnings readByFormat(const std::string &path, Format format, host::Object &object, int layer,
+                          std::vector<std::string> *companions)
+{
+    const LibraryReader buffers =
+        noting([](const std::string &gltf, const std::string &uri) { return fileBeside(gltf, uri, ~std::uint64_t(0)); },
+               companions);
     switch (format) {
     case Format::kPly:
         return readPly(path, readInputFile(path, "ply"), object, layer);
     case Format::kObj:
         return readObj(
-            path, [&path](const LineSink &sink) { readInputLines(path, sink); }, object, layer, materialLibraryText);
+            path, [&path](const LineSink &sink) { readInputLines(path, sink); }, object, layer,
+            noting(materialLibraryText, companions));
     case Format::kGlb:
         return readGltf(path, readInputFile(path, "glTF"), object, layer, true, buffers);
     case Format::kGltf:
@@ -136,19 +153,54 @@ bool knownFormat(const std::string &path)
     }
 }
 
-ReadWarnings readMesh(const std::string &path, host::Object &object, int layer, UpAxis up)
+std::vector<std::string> companionsOf(const std::string &path)
+{
+    switch (formatOf(path)) {
+    case Format::kObj:
+        return {companionPath(path, ".mtl"), companionPath(path, "-surfaces.mtl")};
+    case Format::kGltf:
+        return {companionPath(path, ".bin")};
+    case Format::kPly:
+    case Format::kGlb:
+        break;
+    }
+    return {};
+}
+
+std::string outputNameProblem(const std::string &path)
+{
+    if (formatOf(path) != Format::kObj)
+        return {};
+    const std::string library = host::fileNameOf(companionPath(path, ".mtl"));
+    const auto unreadable = [](unsigned char c) { return c <= ' ' || c == '#' || c == 0x7F; };
+    if (std::none_of(library.begin(), library.end(), unreadable))
+        return {};
+    std::string shown; // control characters as \xHH
+    for (const unsigned char c : excerpt(library, 200)) {
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, c < ' ' || c == 0x7F ? "\\x%02X" : "%c", c);
+        shown += escaped;
+    }
+    return "its material library would be \"" + shown +
+           "\", which an OBJ file's mtllib line cannot name (readers end a name at a space and take '#' for a "
+           "comment): choose a name without spaces, '#' or control characters";
+}
+
+ReadWarnings readMesh(const std::string &path, host::Object &object, int layer, UpAxis up,
+                      std::vector<std::string> *companions)
 {
     const Format format = formatOf(path);
     const host::Layer *existing = object.findLayer(layer);
     const std::size_t firstPoint = existing != nullptr ? existing->mesh.pointCount() : 0;
-    ReadWarnings warnings = readByFormat(path, format, object, layer);
+    ReadWarnings warnings = readByFormat(path, format, object, layer, companions);
     const bool gltf = format == Format::kGlb || format == Format::kGltf; // Y-up by definition
     if (up == UpAxis::kZ && !gltf)
         turnFromZUp(object.layer(layer)->mesh, firstPoint);
     return warnings;
 }
 
-WrittenCounts writeMesh(const std::string &path, const host::Object &object, const WriteOptions &options)
+WrittenCounts writeMesh(OutputSet &outputs, const std::string &path, const host::Object &object,
+                        const WriteOptions &options)
 {
     const std::vector<const host::Layer *> chosen = chosenLayers(object, options.layers);
     checkFinite(path, object, chosen);
@@ -157,14 +209,22 @@ WrittenCounts writeMesh(const std::string &path, const host::Object &object, con
     const Format format = formatOf(path);
     switch (format) {
     case Format::kPly:
-        return writePly(path, chosen, object, options);
+        return writePly(outputs, path, chosen, object, options);
     case Format::kObj:
-        return writeObj(path, chosen, object, options, materialLibrariesFor(path, object, chosen, options));
+        return writeObj(outputs, path, chosen, object, options, materialLibrariesFor(path, object, chosen, options));
     case Format::kGlb:
     case Format::kGltf:
-        return writeGltf(path, chosen, object, options, format == Format::kGlb);
+        return writeGltf(outputs, path, chosen, object, options, format == Format::kGlb);
     }
     return {};
+}
+
+WrittenCounts writeMesh(const std::string &path, const host::Object &object, const WriteOptions &options)
+{
+    OutputSet outputs;
+    WrittenCounts written = writeMesh(outputs, path, object, options);
+    outputs.commit();
+    return written;
 }
 
 WrittenCounts writeMesh(const std::string &path, const host::Object &object, LayerChoice layers, PlyEncoding encoding,

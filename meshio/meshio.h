@@ -12,6 +12,8 @@
 
 namespace tuft::meshio {
 
+class OutputSet;
+
 // A file that could not be read or written; the message names the file and what was wrong.
 class MeshIoError : public std::runtime_error {
 public:
@@ -32,7 +34,10 @@ using ReadWarnings = std::vector<std::string>;
 // what it holds. OBJ materials (else groups) become surface names; extra float
 // properties of PLY vertices become weight maps of their names. Nothing is added when
 // the file is bad: MeshIoError names the file, the line or byte, and what was wrong.
-ReadWarnings readMesh(const std::string &path, host::Object &object, int layer, UpAxis up = UpAxis::kY);
+// `companions`, when given, gets the paths of the files it named and that were read
+// (material libraries, glTF buffers).
+ReadWarnings readMesh(const std::string &path, host::Object &object, int layer, UpAxis up = UpAxis::kY,
+                      std::vector<std::string> *companions = nullptr);
 
 // What a written file could not say as the object does (values two UV maps disagree on,
 // polygons the format cannot hold), a line a kind. Warnings never stop a write.
@@ -71,8 +76,20 @@ struct WriteOptions {
 // completely written. An OBJ file names its materials' libraries: those the input
 // named, and one written beside it for surfaces no library defines.
 WrittenCounts writeMesh(const std::string &path, const host::Object &object, const WriteOptions &options);
+// The same, its files (the mesh and what is written beside it) added to `outputs`
+// complete, to be put in place when the caller commits them.
+WrittenCounts writeMesh(OutputSet &outputs, const std::string &path, const host::Object &object,
+                        const WriteOptions &options);
 WrittenCounts writeMesh(const std::string &path, const host::Object &object, LayerChoice layers,
                         PlyEncoding encoding = PlyEncoding::kBinary, const WriteProgress &progress = {});
+
+// The files written beside an output of that name, as paths: a .gltf's buffer, an OBJ
+// file's material library under either name it may take.
+std::vector<std::string> companionsOf(const std::string &path);
+// Why an output of that name could not be read back whole, empty when it can: an OBJ
+// file names its material library, named after it, on an "mtllib" line, where readers
+// end a name at white space and take '#' for a comment.
+std::string outputNameProblem(const std::string &path);
 
 // The layers a choice writes: the current one, or every layer holding geometry.
 std::vector<const host::Layer *> chosenLayers(const host::Object &object, LayerChoice choice);

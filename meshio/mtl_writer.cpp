@@ -2,6 +2,7 @@
 // one written beside the file for the surfaces none of them defines.
 #include "host/paths.h"
 #include "host/surface_colours.h"
+#include "meshio/file_system.h"
 #include "meshio/formats.h"
 #include "meshio/writing.h"
 
@@ -12,13 +13,6 @@
 namespace tuft::meshio {
 
 namespace {
-
-std::string withoutExtension(const std::string &path)
-{
-    const std::size_t dot = path.find_last_of('.');
-    const std::size_t slash = host::lastSeparator(path);
-    return dot == std::string::npos || (slash != std::string::npos && dot < slash) ? path : path.substr(0, dot);
-}
 
 // The surfaces the written polygons use, in the order of the object's surfaces.
 std::vector<std::uint32_t> usedSurfaces(const host::Object &object, const std::vector<const host::Layer *> &layers)
@@ -39,6 +33,15 @@ std::string colourLine(const float (&rgb)[3])
     char text[96];
     std::snprintf(text, sizeof text, "Kd %.3f %.3f %.3f\n", rgb[0], rgb[1], rgb[2]);
     return text;
+}
+
+// Whether one of the libraries an OBJ file at `objPath` names, as readers find them beside
+// it, is the file `path`.
+bool namesFile(const std::string &objPath, const std::vector<std::string> &libraries, const std::string &path)
+{
+    const std::string folder = host::folderOf(companionPath(objPath, "")), identity = files::fileIdentity(path);
+    return std::any_of(libraries.begin(), libraries.end(),
+                       [&](const std::string &library) { return files::fileIdentity(folder + library) == identity; });
 }
 
 } // namespace
@@ -66,11 +69,10 @@ MaterialLibraries materialLibrariesFor(const std::string &objPath, const host::O
     if (content.empty())
         return libraries;
     // Beside the OBJ file, named after it, never in the place of a library the input named.
-    std::string library = host::fileNameOf(withoutExtension(objPath)) + ".mtl";
-    const auto &named = object.materialLibraries;
-    if (std::find(named.begin(), named.end(), library) != named.end())
-        library = host::fileNameOf(withoutExtension(objPath)) + "-surfaces.mtl";
-    libraries.path = host::folderOf(objPath) + library;
+    libraries.path = companionPath(objPath, ".mtl");
+    if (namesFile(objPath, object.materialLibraries, libraries.path))
+        libraries.path = companionPath(objPath, "-surfaces.mtl");
+    const std::string library = host::fileNameOf(libraries.path);
     libraries.content = "# the surfaces of " + host::fileNameOf(objPath) + ", written by tuftsprout\n" + content;
     names += (names.empty() ? "" : " ") + library;
     return libraries;

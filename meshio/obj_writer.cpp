@@ -5,6 +5,7 @@
 #include "meshio/atomic_file.h"
 #include "meshio/export_layer.h"
 #include "meshio/formats.h"
+#include "meshio/output_set.h"
 #include "meshio/parallel_text.h"
 #include "meshio/writing.h"
 
@@ -170,21 +171,20 @@ void writeLayer(AtomicFile &file, ProgressCount &progress, const ExportLayer &la
 
 } // namespace
 
-WrittenCounts writeObj(const std::string &path, const std::vector<const host::Layer *> &chosen,
+WrittenCounts writeObj(OutputSet &outputs, const std::string &path, const std::vector<const host::Layer *> &chosen,
                        const host::Object &object, const WriteOptions &options, const MaterialLibraries &libraries)
 {
-    // The library written with the file is replaced with it, or not at all.
-    std::unique_ptr<AtomicFile> library;
     if (!libraries.path.empty()) {
-        library = std::make_unique<AtomicFile>(libraries.path);
-        library->write(libraries.content.data(), libraries.content.size());
+        AtomicFile &library = outputs.add(libraries.path);
+        library.write(libraries.content.data(), libraries.content.size());
+        library.complete();
     }
     const FileChannels channels = fileChannels(object, chosen, options);
     std::uint64_t elements = 0; // points, their UVs and normals, and polygons
     for (const host::Layer *layer : chosen)
         elements += layer->mesh.pointCount() * (1 + channels.uvs + channels.normals) + layer->mesh.polygonCount();
     ProgressCount progress(options.progress, elements);
-    AtomicFile file(path);
+    AtomicFile &file = outputs.add(path);
     const std::string heading =
         "# planted by tuftsprout\n" + (libraries.names.empty() ? "" : "mtllib " + libraries.names + "\n");
     file.write(heading.data(), heading.size());
@@ -196,13 +196,7 @@ WrittenCounts writeObj(const std::string &path, const std::vector<const host::La
         written.polygons += layer->mesh.polygonCount();
     }
     written.points = base.points;
-    // Both are whole before either takes its place.
     file.complete();
-    if (library) {
-        library->complete();
-        library->commit();
-    }
-    file.commit();
     return written;
 }
 

@@ -5,6 +5,7 @@
 #include "meshio/atomic_file.h"
 #include "meshio/export_layer.h"
 #include "meshio/formats.h"
+#include "meshio/output_set.h"
 #include "meshio/parallel_text.h"
 #include "meshio/writing.h"
 #include "sdk/modeler_host.h"
@@ -210,7 +211,7 @@ std::string headerOf(const Layout &layout, bool ascii, std::size_t vertices, std
 
 } // namespace
 
-WrittenCounts writePly(const std::string &path, const std::vector<const host::Layer *> &layers,
+WrittenCounts writePly(OutputSet &outputs, const std::string &path, const std::vector<const host::Layer *> &layers,
                        const host::Object &object, const WriteOptions &options)
 {
     const Layout layout{weightMaps(object, layers), fileChannels(object, layers, options)};
@@ -231,7 +232,7 @@ WrittenCounts writePly(const std::string &path, const std::vector<const host::La
     }
     const bool byteCounts = largestPolygon <= 255;
     const bool ascii = options.plyEncoding == PlyEncoding::kAscii;
-    AtomicFile file(path);
+    AtomicFile &file = outputs.add(path);
     const std::string header = headerOf(layout, ascii, vertexCount, counts.polygons, byteCounts);
     file.write(header.data(), header.size());
     ProgressCount progress(options.progress, vertexCount + counts.polygons);
@@ -239,7 +240,7 @@ WrittenCounts writePly(const std::string &path, const std::vector<const host::La
         writeAsciiBody(file, progress, vertices, layout);
     else
         writeBinaryBody(file, progress, vertices, layout, byteCounts);
-    file.commit();
+    file.complete();
     return counts;
 }
 

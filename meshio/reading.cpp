@@ -109,7 +109,7 @@ void readInputLines(const std::string &path, const std::function<void(std::strin
     }
 }
 
-std::string fileBeside(const std::string &namingPath, const std::string &encoded, std::uint64_t largest)
+std::string besidePath(const std::string &namingPath, const std::string &encoded)
 {
     std::string name;
     for (std::size_t i = 0; i < encoded.size(); ++i) {
@@ -132,7 +132,12 @@ std::string fileBeside(const std::string &namingPath, const std::string &encoded
     if (!real.empty() && !realFolder.empty() && !isWithin(real, realFolder))
         throw MeshIoError(excerpt(name) + ": it leads to " + excerpt(real, 200) + ", which is not in the folder of " +
                           namingPath + " or below it");
-    return readInputFile(path, {}, largest);
+    return path;
+}
+
+std::string fileBeside(const std::string &namingPath, const std::string &name, std::uint64_t largest)
+{
+    return readInputFile(besidePath(namingPath, name), {}, largest);
 }
 
 std::string materialLibraryText(const std::string &objPath, const std::string &library)

@@ -27,9 +27,11 @@ std::string readInputFile(const std::string &path, std::string_view magic = {},
 void readInputLines(const std::string &path,
                     const std::function<void(std::string_view text, std::size_t firstLine)> &take);
 
-// A file another file names (a material library, a buffer): a regular file in the naming
-// file's folder or below it, never elsewhere, of at most `largest` bytes. `name` may be
-// percent-encoded, as a URI.
+// The path of a file another file names (a material library, a buffer): in the naming
+// file's folder or below it, never elsewhere (links followed); throws MeshIoError when it
+// leads elsewhere. `name` may be percent-encoded, as a URI.
+std::string besidePath(const std::string &namingPath, const std::string &name);
+// That file's content: a regular file of at most `largest` bytes.
 std::string fileBeside(const std::string &namingPath, const std::string &name, std::uint64_t largest);
 // The text of a material library an OBJ file names: a file beside it, 16 MB at most.
 std::string materialLibraryText(const std::string &objPath, const std::string &library);

@@ -15,7 +15,7 @@ namespace {
 constexpr std::size_t kLongestName = 4096;
 
 // A fixed table the signal handler can walk without taking locks or memory.
-constexpr int kTemporarySlots = 8;
+constexpr int kTemporarySlots = 16;
 enum SlotState { kFree, kClaimed, kReady };
 struct TemporarySlot {
     std::atomic<int> state{kFree};

@@ -1,5 +1,8 @@
 #include "meshio/writing.h"
 
+#include "host/paths.h"
+#include "meshio/file_system.h"
+
 namespace tuft::meshio {
 
 std::string oneWord(const std::string &name, const char *fallback)
@@ -9,6 +12,16 @@ std::string oneWord(const std::string &name, const char *fallback)
         if (c == ' ' || c == '\t' || c == '\r' || c == '\n')
             c = '_';
     return result;
+}
+
+std::string companionPath(const std::string &outputPath, const std::string &ending)
+{
+    files::Target target;
+    files::inspectTarget(outputPath, target);
+    const std::string &path = target.path;
+    const std::size_t dot = path.find_last_of('.'), slash = host::lastSeparator(path);
+    const bool extended = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    return (extended ? path.substr(0, dot) : path) + ending;
 }
 
 std::string objName(const std::string &name)

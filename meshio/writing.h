@@ -15,6 +15,10 @@ std::string oneWord(const std::string &name, const char *fallback);
 // starts with '#', which readers take for a comment ("#1 Grass" is "_#1_Grass").
 std::string objName(const std::string &name);
 
+// The file written beside an output (a .gltf's .bin, an OBJ's .mtl): in the folder of the
+// file actually written (links followed), named after it with `ending` for its extension.
+std::string companionPath(const std::string &outputPath, const std::string &ending);
+
 // Counts the elements a writer has written and tells whoever asked.
 class ProgressCount {
 public:

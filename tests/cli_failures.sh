@@ -33,10 +33,18 @@ posix() { [ -z "${TUFT_WINDOWS:-}" ]; }
 # AddressSanitizer reserves terabytes of address space: a limit on it stops the program at its start.
 sanitized() { grep -qa __asan_init "$tuftsprout"; }
 
+# The files of the current folder and below, and the checksums of those that can be read.
+snapshot() {
+    find . ! -name . ! -name out.txt ! -name err.txt ! -name status.txt 2> /dev/null | sort
+    find . -type f -readable ! -name out.txt ! -name err.txt ! -name status.txt -print0 2> /dev/null |
+        sort -z | xargs -0 -r sha256sum 2> /dev/null
+}
+
 # check CLASS STATUS PATTERN SETUP ARGUMENTS [USER]
 # Runs `tuftsprout plant ARGUMENTS` (words split as the shell splits them; `command=view
 # check ...` runs view instead) in a fresh folder after SETUP; USER "user" runs it without
-# root's powers. STATUS may be a choice ("0|1"); after a failure nothing may have changed.
+# root's powers. STATUS may be a choice ("0|1"); after a failure nothing may have changed:
+# no file made, none removed, none with other bytes.
 check() {
     local class=$1 status=$2 pattern=$3 setup=$4 arguments=$5 user=${6:-}
     if [ "$user" = user ] && ! posix; then return; fi
@@ -48,7 +56,7 @@ check() {
         printf 'the target as it was\n' > k.obj
         chmod 666 k.obj
         eval "$setup"
-        ls -A | sort > ../before.txt
+        snapshot > ../before.txt
         if [ "$user" = user ]; then
             eval "as_user $tuftsprout ${command:-plant} $arguments" > out.txt 2> err.txt
         else
@@ -65,9 +73,9 @@ check() {
     if [ "$got" != 0 ]; then
         [ "$(cat "$folder/k.obj" 2>/dev/null)" = "the target as it was" ] ||
             fail "$class: plant $arguments changed the target"
-        (cd "$folder" && ls -A | grep -vxE 'out.txt|err.txt|status.txt' | sort) > "$work/after.txt"
+        (cd "$folder" && snapshot) > "$work/after.txt"
         cmp -s "$work/before.txt" "$work/after.txt" ||
-            fail "$class: plant $arguments left files behind: $(comm -13 "$work/before.txt" "$work/after.txt" | tr '\n' ' ')"
+            fail "$class: plant $arguments changed files or left files behind: $(diff "$work/before.txt" "$work/after.txt" | grep '^[<>]' | tr '\n' ' ')"
     fi
 }
 
@@ -82,8 +90,8 @@ check $c 1 'p.zts: it is empty' ': > p.zts' '-o k.obj --load-preset p.zts'
 check $c 1 'p.zts: it is a folder' 'mkdir p.zts' '-o k.obj --load-preset p.zts'
 check $c 1 'p.zts: it is not a preset' 'printf "\x7fELF\x02\x01\x01binary" > p.zts' '-o k.obj --load-preset p.zts'
 check $c 1 'p.zts: it holds no values' 'printf "ZELTUFTSPROUT\r\n" > p.zts' '-o k.obj --load-preset p.zts'
-check $c 1 'could not save it.*Permission denied' 'mkdir ro && chmod 555 ro' '-o k.obj --save-preset ro/p' user
-check $c 1 'could not save it.*folder nope does not exist' '' '-o k.obj --save-preset nope/p'
+check $c 1 'save-preset ro/p: .*Permission denied' 'mkdir ro && chmod 555 ro' '-o k.obj --save-preset ro/p' user
+check $c 1 'save-preset nope/p: the folder nope does not exist' '' '-o k.obj --save-preset nope/p'
 check $c 2 'f: that is a folder' 'mkdir f' '-o k.obj --save-preset f'
 check $c 2 'f/: that is a folder' '' '-o k.obj --save-preset f/'
 check $c 2 'needs a file name' '' '-o k.obj --save-preset ""'
@@ -233,6 +241,96 @@ overflowing='{"asset":{"version":"2.0"},"nodes":[{"mesh":0,"scale":[1e308,1,1],"
 "bufferViews":[{"buffer":0,"byteLength":36}],"accessors":[{"bufferView":0,"componentType":5126,"count":3,"type":"VEC3"}]}'
 check $c 1 'o.gltf: node 0 places vertex 1 at no finite position' "echo '$overflowing' > o.gltf" 'o.gltf -o k.obj'
 posix && command=view check $c 1 'o.gltf: node 0 places vertex 1' "echo '$overflowing' > o.gltf" 'o.gltf -o p.png'
+
+# --- a run's outputs as one -------------------------------------------------------------
+# Every file a run writes (the mesh and what is written beside it, the picture, the
+# preview, the preset, the panel report) is complete before any replaces its target: a
+# failure at any of them leaves every one as it was (check compares them all).
+c=outputs-as-one
+olds='for f in m.obj m.mtl p.png v.png s.zts r.txt; do printf "old %s\n" $f > $f; done'
+check $c 1 'nothing was planted' "$olds" '-o m.obj --number 0 --picture p.png --preview v.png --save-preset s --panel-report r.txt'
+check $c 1 'nothing was planted' '' '-o m.obj --number 0 --picture p.png --preview v.png --save-preset s --panel-report r.txt'
+if posix; then
+    # The picture meets the size limit after the mesh is made, and the mesh after the picture.
+    check $c 1 'cannot write p.png: File too large' "$olds; ulimit -f 75" '-o m.obj --picture p.png'
+    check $c 1 'cannot write m.obj: File too large' "$olds; ulimit -f 2000" \
+        '-o m.obj --number 30000 --picture p.png --picture-size 64x64 --preview v.png --save-preset s --panel-report r.txt'
+    check $c 1 'cannot write p.png: File too large' "$olds; ulimit -f 75" '-o m.gltf --picture p.png'
+    # A picture whose buffers do not fit: a message, and the mesh not replaced.
+    sanitized || check $c '0|1' '^wrote m.obj|cannot render a picture.*memory' "$olds; ulimit -v 4000000" \
+        '-o m.obj --picture p.png --picture-size 8192x8192'
+fi
+check $c 0 'wrote m.obj' "$olds" '-o m.obj --picture p.png --picture-size 64x64 --preview v.png --save-preset s --panel-report r.txt'
+for f in m.obj m.mtl p.png v.png s.zts r.txt; do
+    grep -q "^old " "$work/case-$cases/$f" && fail "$c: a run that succeeded left $f as it was"
+done
+[ -z "$(find "$work/case-$cases" -name '*.tuftsprout-*')" ] || fail "$c: a temporary file left behind"
+
+# --- outputs that name inputs or each other ---------------------------------------------
+# Files are told apart by what they are (links followed), not by their names; refused
+# before anything is read. The mesh written may replace the mesh it was planted on (and
+# what it writes beside it the files that mesh named), a preset saved the preset loaded.
+c=outputs-naming-inputs
+tri='cp ../tri.obj in.obj'
+lib='printf "mtllib ./o.mtl\nv 0 0 0\nv 1 0 0\nv 0 0 1\nusemtl red\nf 1 3 2\n" > in.obj && printf "newmtl red\nKd 1 0 0\n" > o.mtl'
+bin='printf "{\"asset\":{\"version\":\"2.0\"},\"buffers\":[{\"byteLength\":4,\"uri\":\"o.bin\"}]}" > in.gltf && printf abcd > o.bin'
+while IFS='|' read -r status pattern setup arguments; do
+    check $c "$status" "$pattern" "$setup" "$arguments"
+done <<CASES
+2|--picture in.obj would replace the input in.obj|$tri|in.obj -o out.obj --picture in.obj
+2|-o k.obj and --picture k.obj are one file|$tri|in.obj -o k.obj --picture k.obj
+2|-o k.obj and --picture p.png are one file|ln -s k.obj p.png|-o k.obj --picture p.png
+2|-o k.obj and --preview h.png are one file|ln k.obj h.png|-o k.obj --preview h.png
+2|--save-preset r and --panel-report r.zts are one file||-o k.obj --save-preset r --panel-report r.zts
+2|--panel-report in.obj would replace the input in.obj|$tri|in.obj -o k.obj --panel-report in.obj
+2|--preview ./sub/../in.obj would replace the input in.obj|$tri; mkdir sub|in.obj -o k.obj --preview ./sub/../in.obj
+2|-o in.obj would replace --bg-layer in.obj|$tri|-o in.obj --bg-layer in.obj
+2|--picture p.png would replace --load-preset p.png|preset 7 0.4 > p.png|-o k.obj --load-preset p.png --picture p.png
+2|-o new.obj and --picture ./new.obj are one file||-o new.obj --picture ./new.obj
+2|the file o.mtl written beside -o o.obj would replace the file ./o.mtl that in.obj names|$lib|in.obj -o o.obj
+2|the file o.bin written beside -o o.gltf would replace the file o.bin that in.gltf names|$bin|in.gltf -o o.gltf
+2|--picture o.mtl would replace the file ./o.mtl that in.obj names|$lib|in.obj -o k.obj --picture o.mtl
+2|the file k.mtl written beside -o k.obj would replace the input k.mtl|$tri; cp in.obj k.mtl; ln -sf in.obj x.obj|x.obj k.mtl -o k.obj
+0|wrote in.obj|$tri|in.obj -o in.obj
+0|wrote k.obj|preset 7 0.4 > p.zts|-o k.obj --load-preset p.zts --save-preset p.zts
+CASES
+posix && command=view check $c 2 '-o in.obj would replace the input in.obj' "$tri" 'in.obj -o in.obj'
+posix && command=view check $c 2 '-o o.mtl would replace the file ./o.mtl that in.obj names' "$lib" 'in.obj -o o.mtl'
+# Planted over its own input, whose library the output names again and never replaces.
+check $c 0 'wrote in.obj' "$(printf '%s' "$lib" | sed 's/o\.mtl/in.mtl/g')" 'in.obj -o in.obj'
+[ "$(cat "$work/case-$cases/in.mtl")" = "$(printf 'newmtl red\nKd 1 0 0')" ] || fail "$c: the input's own library replaced"
+grep -q '^mtllib ./in.mtl in-surfaces.mtl$' "$work/case-$cases/in.obj" || fail "$c: the output does not name both libraries"
+
+# --- companions and names ---------------------------------------------------------------
+# What is written beside a file goes beside the file actually written (through a link),
+# named so that it reads back; OBJ names an mtllib line cannot carry are refused.
+c=companions-and-names
+if posix; then
+    for output in o.gltf o.obj; do
+        check $c 0 "wrote $output" "mkdir sub && ln -s sub/real.${output#o.} $output" "-o $output --number 3"
+        folder="$work/case-$cases"
+        companion=$([ "$output" = o.gltf ] && echo bin || echo mtl)
+        [ -f "$folder/sub/real.$companion" ] && [ ! -e "$folder/o.$companion" ] ||
+            fail "$c: -o $output through a link: its .$companion not beside the file written"
+        (cd "$folder" && "$tuftsprout" plant "sub/real.${output#o.}" -o back.ply --cancel > /dev/null 2> back.txt) &&
+            ! grep -q warning "$folder/back.txt" || fail "$c: sub/real.${output#o.} does not read back: $(cat "$folder/back.txt")"
+    done
+fi
+while IFS='|' read -r name; do
+    check $c 2 'material library would be .*choose a name without spaces' '' "-o $name --number 3"
+done <<'CASES'
+"my grass.obj"
+"a#1.obj"
+"$(printf 'new\nline.obj')"
+"$(printf 'tab\t.obj')"
+CASES
+for name in 'my grass#1.gltf' "$(printf 'new\nline%%.gltf')" 'my grass#1.ply'; do
+    check $c 0 'wrote' '' '-o "$name" --number 3'
+    (cd "$work/case-$cases" && "$tuftsprout" plant "$name" -o back.obj --cancel > /dev/null 2> back.txt) ||
+        fail "$c: -o $name does not read back: $(cat "$work/case-$cases/back.txt")"
+done
+grep -q '"uri":"new%0Aline%25.bin"' "$work/case-$((cases - 1))/$(printf 'new\nline%%.gltf')" ||
+    fail "$c: a glTF buffer's name not percent-encoded"
 
 # --- durability -------------------------------------------------------------------------
 # Every file written is on the disk before it replaces its target, and its folder's new
