@@ -43,6 +43,11 @@ std::string realPath(const std::string &path);
 // index); for one that does not yet, its path with its folder resolved.
 std::string fileIdentity(const std::string &path);
 
+// The file `path` names, its symbolic links followed (each relative one from its own
+// folder), as a path that stays relative when they are; `path` when they cannot be
+// followed, and on Windows, where a link is replaced rather than followed.
+std::string linkedFile(const std::string &path);
+
 // Follows `path` through symbolic links to the file that is to be written, and says what
 // is there. Returns an empty string, or why that file cannot be replaced (a folder, a
 // file the user may not write).

@@ -23,9 +23,33 @@ std::string folderOf(const std::string &path)
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
+// Follows `path` through its symbolic links, each relative one from its own folder;
+// returns an empty string, or why they cannot be followed.
+std::string followLinks(std::string &path)
+{
+    struct stat facts;
+    for (int hops = 0; lstat(path.c_str(), &facts) == 0 && S_ISLNK(facts.st_mode); ++hops) {
+        if (hops == kMostLinks)
+            return "it is a symbolic link that leads round in a circle";
+        char linked[PATH_MAX];
+        const ssize_t length = readlink(path.c_str(), linked, sizeof linked - 1);
+        if (length < 0)
+            return errorText(errno);
+        const std::string next(linked, static_cast<std::size_t>(length));
+        path = next.empty() || next[0] == '/' ? next : folderOf(path) + next;
+    }
+    return {};
+}
+
 } // namespace
 
 std::string errorText(int error) { return std::strerror(error); }
+
+std::string linkedFile(const std::string &path)
+{
+    std::string followed = path;
+    return followLinks(followed).empty() ? followed : path;
+}
 
 std::string realPath(const std::string &path)
 {
@@ -71,17 +95,10 @@ std::string inspectTarget(const std::string &path, Target &target)
 {
     target = Target{};
     target.path = path;
+    const std::string unfollowed = followLinks(target.path);
+    if (!unfollowed.empty())
+        return unfollowed;
     struct stat facts;
-    for (int hops = 0; lstat(target.path.c_str(), &facts) == 0 && S_ISLNK(facts.st_mode); ++hops) {
-        if (hops == kMostLinks)
-            return "it is a symbolic link that leads round in a circle";
-        char linked[PATH_MAX];
-        const ssize_t length = readlink(target.path.c_str(), linked, sizeof linked - 1);
-        if (length < 0)
-            return errorText(errno);
-        const std::string next(linked, static_cast<std::size_t>(length));
-        target.path = next.empty() || next[0] == '/' ? next : folderOf(target.path) + next;
-    }
     if (stat(target.path.c_str(), &facts) != 0)
         return errno == ENOENT ? std::string() : errorText(errno);
     if (S_ISDIR(facts.st_mode))

@@ -142,6 +142,8 @@ long long writeSome(int fd, const char *data, std::size_t size)
 
 int flushFile(int fd) { return _commit(fd) == 0 ? 0 : errno; }
 
+std::string linkedFile(const std::string &path) { return path; }
+
 std::string realPath(const std::string &path)
 {
     char *real = _fullpath(nullptr, path.c_str(), 0);

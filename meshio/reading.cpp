@@ -126,8 +126,9 @@ std::string besidePath(const std::string &namingPath, const std::string &encoded
                           " bytes, longer than a file's may be");
     if (!host::staysInFolder(name))
         throw MeshIoError(excerpt(name) + ": it is not in the folder of " + namingPath + " or below it");
-    // Links are followed, but where they lead must be in the folder too.
-    const std::string folder = host::folderOf(namingPath), path = folder + name;
+    // Links are followed, but where they lead must be in the folder too: the folder of the
+    // naming file itself, as its own links lead (where a file written through them put it).
+    const std::string folder = host::folderOf(files::linkedFile(namingPath)), path = folder + name;
     const std::string realFolder = files::realPath(folder.empty() ? "." : folder), real = files::realPath(path);
     if (!real.empty() && !realFolder.empty() && !isWithin(real, realFolder))
         throw MeshIoError(excerpt(name) + ": it leads to " + excerpt(real, 200) + ", which is not in the folder of " +

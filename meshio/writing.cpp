@@ -16,9 +16,7 @@ std::string oneWord(const std::string &name, const char *fallback)
 
 std::string companionPath(const std::string &outputPath, const std::string &ending)
 {
-    files::Target target;
-    files::inspectTarget(outputPath, target);
-    const std::string &path = target.path;
+    const std::string path = files::linkedFile(outputPath);
     const std::size_t dot = path.find_last_of('.'), slash = host::lastSeparator(path);
     const bool extended = dot != std::string::npos && (slash == std::string::npos || dot > slash);
     return (extended ? path.substr(0, dot) : path) + ending;

@@ -312,8 +312,10 @@ if posix; then
         companion=$([ "$output" = o.gltf ] && echo bin || echo mtl)
         [ -f "$folder/sub/real.$companion" ] && [ ! -e "$folder/o.$companion" ] ||
             fail "$c: -o $output through a link: its .$companion not beside the file written"
-        (cd "$folder" && "$tuftsprout" plant "sub/real.${output#o.}" -o back.ply --cancel > /dev/null 2> back.txt) &&
-            ! grep -q warning "$folder/back.txt" || fail "$c: sub/real.${output#o.} does not read back: $(cat "$folder/back.txt")"
+        for written in "sub/real.${output#o.}" "$output"; do # the file, and through the link
+            (cd "$folder" && "$tuftsprout" plant "$written" -o back.ply --cancel > /dev/null 2> back.txt) &&
+                ! grep -q warning "$folder/back.txt" || fail "$c: $written does not read back: $(cat "$folder/back.txt")"
+        done
     done
 fi
 while IFS='|' read -r name; do
