@@ -452,7 +452,8 @@ int runPlant(CLI::App &plant, PlantOptions &o)
         o.job.writing.plyEncoding = tuft::meshio::PlyEncoding::kAscii;
     if (plant.count("--clock") > 0)
         o.job.clock = clockSeconds(o.clock);
-    if (plant.count("--blade-height") > 0)
+    if (const CLI::Option *height = plant.get_option_no_throw("--blade-height");
+        height != nullptr && height->count() > 0)
         o.job.bladeHeight = tuft::app::parseBladeHeight(o.bladeHeight);
     o.job.writing.generator = kVersion;
     setScatter(plant, o);
