@@ -1,4 +1,5 @@
 // tuftsprout: plants grass into a mesh with the ZEL_Tuftsprout plug-in.
+#include "app/blade_height.h"
 #include "app/drawing.h"
 #include "app/gui_session.h"
 #include "app/panel_options.h"
@@ -38,6 +39,8 @@ constexpr const char *kPlantHelp = R"(Examples:
       a blade on every polygon of the group Lawn, tilted toward its normal.
   tuftsprout plant field.ply -o meadow.ply --mode point --select points:all --set "(WeightMap)=on"
       a blade on every point whose ZTSW weight (a PLY vertex property) is above 0, sized by it.
+  tuftsprout plant bunny.obj -o furry.obj --mode polygon --select polygons:all --blade-height 4%
+      a blade on every polygon, each 4 % as tall as the bunny (whatever its units).
 
 Options are applied to the panel in the order given, each as a user's change, so a
 later option can undo an earlier one. Controls without a label are named P2(y), P2(z)
@@ -105,7 +108,7 @@ struct PlantOptions {
     tuft::scatter::ScatterOptions scatter;
     std::uint64_t scatterCount = 0;
     double scatterDensity = 0;
-    std::string savePreset, clock;
+    std::string savePreset, clock, bladeHeight;
     bool cancel = false, asciiPly = false;
 };
 
@@ -275,6 +278,11 @@ CLI::App *addPlantCommand(CLI::App &app, PlantOptions &o)
     plant->add_option("--preview", o.job.previewPng, "Also save the blade preview as it stood at OK (.png)");
     addPictureOptions(plant, o.job.picturePng, o.pictureSize, o.camera,
                       "Also draw a picture of what was written (.png), lit from above, from a three-quarter view");
+    plant->add_option(
+        "--blade-height", o.bladeHeight,
+        "Set \"Size\" so that the blade stands this tall: in the file's units (0.05), or as a "
+        "percentage (5%) of the height of what is selected (of the whole layer when that is flat), or of the "
+        "field in Ground mode");
     plant->add_flag("--cancel", o.cancel, "Press Cancel instead of OK: nothing is planted or written");
     plant->add_flag("--allow-empty", o.job.allowEmpty,
                     "Write the output even when the run plants nothing (otherwise that is a failure, exit 1)");
@@ -444,6 +452,9 @@ int runPlant(CLI::App &plant, PlantOptions &o)
         o.job.writing.plyEncoding = tuft::meshio::PlyEncoding::kAscii;
     if (plant.count("--clock") > 0)
         o.job.clock = clockSeconds(o.clock);
+    if (const CLI::Option *height = plant.get_option_no_throw("--blade-height");
+        height != nullptr && height->count() > 0)
+        o.job.bladeHeight = tuft::app::parseBladeHeight(o.bladeHeight);
     o.job.writing.generator = kVersion;
     setScatter(plant, o);
     pictureOptions(o.pictureSize, o.camera, o.job.picture);

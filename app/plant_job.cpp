@@ -1,5 +1,6 @@
 #include "app/plant_job.h"
 
+#include "app/blade_height.h"
 #include "app/drawing.h"
 #include "app/job_steps.h"
 #include "app/memory_estimate.h"
@@ -29,7 +30,9 @@ std::string messageLine(host::MessageKind kind, const char *first, const char *s
 // written, or a planting that would not fit in memory. Info messages go to standard error.
 class ReplayGuard {
 public:
-    ReplayGuard(const PlantJob &job, Planting &planting) : job_(job), planting_(planting), modeler_(planting.modeler())
+    // A quiet guard keeps the plug-in's info messages to itself.
+    ReplayGuard(const PlantJob &job, Planting &planting, bool quiet)
+        : job_(job), planting_(planting), modeler_(planting.modeler()), quiet_(quiet)
     {
     }
 
@@ -38,7 +41,7 @@ public:
         const std::string line = messageLine(kind, first, second);
         if (kind == host::MessageKind::kWarning)
             warnings_.push_back(line);
-        else
+        else if (!quiet_)
             std::fprintf(stderr, "%s\n", line.c_str());
     }
 
@@ -94,6 +97,7 @@ private:
     const PlantJob &job_;
     const Planting &planting_;
     host::Modeler &modeler_;
+    bool quiet_;
     std::vector<std::string> warnings_;
     std::string stop_;
 };
@@ -116,32 +120,31 @@ void runViewJob(const ViewJob &job)
     outputs.commit();
 }
 
-PlantResult runPlantJob(const PlantJob &job)
+namespace {
+
+// Runs the job's command once over `object`; what stopped it is thrown as the user is
+// told it. `panels` replays the job's actions; the caller may have hooked it already.
+Planting::Outcome runGuarded(const PlantJob &job, Planting &planting, toolkit::HeadlessPanels &panels,
+                             bool quiet = false)
 {
-    checkFiles(job);
-    host::Object object = readObject(job);
-    toolkit::HeadlessPanels panels;
-    panels.setScript(job.actions);
-    Planting planting(job, object, panels);
     host::Modeler &modeler = planting.modeler();
-    ReplayGuard guard(job, planting);
+    ReplayGuard guard(job, planting, quiet);
     modeler.setMessageSink([&guard](host::MessageKind kind, const char *first, const char *second) {
         guard.message(kind, first, second);
     });
     panels.afterAction = [&guard](const toolkit::UserAction &action) { return guard.afterAction(action); };
     panels.beforeOk = [&guard](const toolkit::PanelView &view) { return guard.beforeOk(view); };
-
-    // Without a window the preview draws into an offscreen context when its picture is
-    // wanted. Otherwise it draws with no context: its calls do nothing, its tables fill
-    // all the same, and the run is spared starting Mesa's shader compiler.
-    std::unique_ptr<PreviewCapture> preview;
-    if (!job.previewPng.empty()) {
-        preview = std::make_unique<PreviewCapture>(panels);
-        panels.onClosing = [&preview, keepView = panels.onClosing](const toolkit::PanelView &view) {
-            keepView(view);
-            preview->keep();
-        };
-    }
+    // The hooks end with the guard, however the run ends.
+    struct Unhook {
+        host::Modeler &modeler;
+        toolkit::HeadlessPanels &panels;
+        ~Unhook()
+        {
+            modeler.setMessageSink(nullptr);
+            panels.afterAction = nullptr;
+            panels.beforeOk = nullptr;
+        }
+    } unhook{modeler, panels};
 
     const Planting::Outcome outcome = planting.run();
     if (outcome.status != 0)
@@ -157,6 +160,63 @@ PlantResult runPlantJob(const PlantJob &job)
     if (!guard.warnings().empty())
         throw std::runtime_error("the plug-in warned \"" + guard.warnings().front() +
                                  "\" while planting; nothing was written");
+    return outcome;
+}
+
+// Runs a probe job over an empty object; gives the panel as it closed and the object.
+toolkit::PanelView runProbe(const PlantJob &probe, host::Object &object)
+{
+    toolkit::HeadlessPanels panels;
+    panels.setScript(probe.actions);
+    Planting planting(probe, object, panels);
+    toolkit::PanelView closing;
+    panels.onClosing = [&closing, keep = panels.onClosing](const toolkit::PanelView &view) {
+        keep(view);
+        closing = view;
+    };
+    runGuarded(probe, planting, panels, true);
+    return closing;
+}
+
+// The job with the panel's "Size" that makes the template as tall as it asks.
+PlantJob sizedForBladeHeight(const PlantJob &job, const host::Object &object)
+{
+    host::Object none = probeObject(job, object);
+    const toolkit::PanelView panel = runProbe(panelProbe(job), none);
+    const double height = askedBladeHeight(*job.bladeHeight, panel, object);
+    host::Object field = probeObject(job, object);
+    runProbe(templateProbe(job), field);
+    // At Size 1 a blade spans about 2; a billionth of that is rounding, not a height.
+    const double unit = heightOfLayer(field, kCurrentLayer);
+    if (!(unit > 1e-9))
+        throw UsageError("--blade-height: the blade as shaped has no height to scale");
+    return withSize(job, height / unit);
+}
+
+} // namespace
+
+PlantResult runPlantJob(const PlantJob &asked)
+{
+    checkFiles(asked);
+    host::Object object = readObject(asked);
+    const PlantJob job = asked.bladeHeight ? sizedForBladeHeight(asked, object) : asked;
+    toolkit::HeadlessPanels panels;
+    panels.setScript(job.actions);
+    Planting planting(job, object, panels);
+
+    // Without a window the preview draws into an offscreen context when its picture is
+    // wanted. Otherwise it draws with no context: its calls do nothing, its tables fill
+    // all the same, and the run is spared starting Mesa's shader compiler.
+    std::unique_ptr<PreviewCapture> preview;
+    if (!job.previewPng.empty()) {
+        preview = std::make_unique<PreviewCapture>(panels);
+        panels.onClosing = [&preview, keepView = panels.onClosing](const toolkit::PanelView &view) {
+            keepView(view);
+            preview->keep();
+        };
+    }
+
+    const Planting::Outcome outcome = runGuarded(job, planting, panels);
 
     PlantResult result;
     result.confirmed = outcome.confirmed;

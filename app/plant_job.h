@@ -20,6 +20,13 @@ struct PresetUse {
     bool saving;
 };
 
+// How tall the blade template is asked to be: in the file's units, or as a percentage of
+// the height of what is planted on.
+struct BladeHeight {
+    double value = 0;
+    bool percent = false;
+};
+
 struct PlantJob {
     // Meshes to read: the first into the current layer (planted on), the others into
     // layers 3, 4, ... beside it; none: an empty object.
@@ -46,6 +53,8 @@ struct PlantJob {
     // Points scattered over the selected polygons (all, when none are) and planted on in
     // Point mode, then taken out again; its seed comes from the clock.
     std::optional<scatter::ScatterOptions> scatter;
+    // The panel's "Size" set so that the template stands this tall, measured before the run.
+    std::optional<BladeHeight> bladeHeight;
 };
 
 struct PlantResult {

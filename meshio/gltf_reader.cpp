@@ -16,6 +16,7 @@
 #include <cstring>
 #include <map>
 #include <optional>
+#include <set>
 
 namespace tuft::meshio {
 
@@ -428,7 +429,7 @@ private:
     std::uint32_t surfaceOf(const Json &primitive)
     {
         if (!primitive.contains("material"))
-            return surface("Default", nullptr);
+            return surface(kNoMaterial, "Default", nullptr);
         const std::size_t index = whole(primitive.at("material"), "a primitive's material");
         const Json &materials = gltf_.at("materials");
         if (index >= materials.size())
@@ -441,14 +442,19 @@ private:
             for (int i = 0; i < 3; ++i)
                 look.diffuse[i] = gltf::unitNumber(
                     path_, material.at("pbrMetallicRoughness").at("baseColorFactor").at(i), "a baseColorFactor");
-        return surface(name, &look);
+        return surface(index, name, &look);
     }
 
-    std::uint32_t surface(const std::string &name, const host::Material *look)
+    // A surface a material: materials whose names repeat stay apart, the later ones
+    // named with a number ("Default 2"), since the object knows surfaces by name.
+    std::uint32_t surface(std::size_t material, const std::string &name, const host::Material *look)
     {
-        const auto found = surfaces_.emplace(name, static_cast<std::uint32_t>(surfaceNames_.size()));
+        const auto found = surfaces_.emplace(material, static_cast<std::uint32_t>(surfaceNames_.size()));
         if (found.second) {
-            surfaceNames_.push_back(name);
+            std::string unique = name;
+            for (int n = 2; !namesUsed_.insert(unique).second; ++n)
+                unique = name + " " + std::to_string(n);
+            surfaceNames_.push_back(unique);
             looks_.push_back(look != nullptr ? std::optional<host::Material>(*look) : std::nullopt);
         }
         return found.first->second;
@@ -489,7 +495,9 @@ private:
     gltf::Buffers buffers_;
     std::vector<float> normalValues_, uvValues_;
     std::vector<std::uint8_t> normalHas_, uvHas_;
-    std::map<std::string, std::uint32_t> surfaces_;
+    static constexpr std::size_t kNoMaterial = static_cast<std::size_t>(-1);
+    std::map<std::size_t, std::uint32_t> surfaces_; // by material index
+    std::set<std::string> namesUsed_;
     std::vector<std::string> surfaceNames_;
     std::vector<std::optional<host::Material>> looks_;
 };

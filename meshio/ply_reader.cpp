@@ -304,31 +304,76 @@ void readVertices(const std::string &path, const Element &element, Body &body, C
     content.verticesRead = true;
 }
 
+// The list property that holds an element's corners, or -1.
+int cornerListOf(const Element &element)
+{
+    for (std::size_t p = 0; p < element.properties.size(); ++p) {
+        const Property &property = element.properties[p];
+        if (property.list && (property.name == "vertex_indices" || property.name == "vertex_index"))
+            return static_cast<int>(p);
+    }
+    return -1;
+}
+
+constexpr std::uint32_t kRestart = UINT32_MAX; // a strip's -1: the next index starts a new strip
+
+// Calls `triangle(a, b, c)` for every triangle of the strips `indices`, split at kRestart.
+// Every other triangle of a strip is turned back to keep one winding; triangles with a
+// repeated corner, which join strips, are left out.
+template <typename Triangle> void forEachStripTriangle(const std::vector<std::uint32_t> &indices, Triangle triangle)
+{
+    std::size_t start = 0;
+    for (std::size_t k = 0; k < indices.size(); ++k) {
+        if (indices[k] == kRestart) {
+            start = k + 1;
+            continue;
+        }
+        if (k < start + 2)
+            continue;
+        const std::uint32_t a = indices[k - 2], b = indices[k - 1], c = indices[k];
+        if (a == b || b == c || a == c)
+            continue;
+        if ((k - start) % 2 == 0)
+            triangle(a, b, c);
+        else
+            triangle(b, a, c);
+    }
+}
+
+// Reads a "face" element (a polygon a record) or a "tristrips" element (triangle strips a
+// record, -1 between strips).
 void readFaces(const std::string &path, const Element &element, Body &body, Content &content)
 {
-    int listIndex = -1, surfaceIndex = -1;
+    const bool strips = element.name == "tristrips";
+    const int listIndex = cornerListOf(element);
+    int surfaceIndex = -1;
     std::string unread;
     for (std::size_t p = 0; p < element.properties.size(); ++p) {
         const Property &property = element.properties[p];
         const auto &names = kSurfaceProperties;
-        if (property.list && (property.name == "vertex_indices" || property.name == "vertex_index"))
-            listIndex = static_cast<int>(p);
-        else if (!property.list && !isFloat(property.type) && surfaceIndex < 0 &&
-                 std::find(std::begin(names), std::end(names), property.name) != std::end(names))
+        if (static_cast<int>(p) == listIndex)
+            continue;
+        if (!property.list && !isFloat(property.type) && surfaceIndex < 0 &&
+            std::find(std::begin(names), std::end(names), property.name) != std::end(names))
             surfaceIndex = static_cast<int>(p);
         else if (!property.name.empty())
             unread += (unread.empty() ? "" : ", ") + excerpt(property.name);
     }
     if (listIndex < 0)
-        throw MeshIoError(path + ": the face element has no vertex_indices list");
+        throw MeshIoError(path + ": the " + excerpt(element.name) + " element has no vertex_indices list");
     if (!content.verticesRead)
-        throw MeshIoError(path + ": faces come before the vertices");
+        throw MeshIoError(path + ": the " + excerpt(element.name) + " element comes before the vertices");
     if (!unread.empty())
-        content.unread.push_back("face: " + unread);
+        content.unread.push_back(element.name + ": " + unread);
     // The faces of earlier face elements, which numbered no surface, keep to "Default".
     if (surfaceIndex >= 0)
         content.faceSurface.resize(content.mesh.polygonCount(), kNoSurfaceNumber);
     std::vector<std::uint32_t> indices;
+    const auto addPolygon = [&](const std::uint32_t *corners, std::uint32_t count, std::uint32_t surface) {
+        content.mesh.addPolygon(MH_POLY_FACE, 0, corners, count);
+        if (!content.faceSurface.empty() || surfaceIndex >= 0)
+            content.faceSurface.push_back(surface);
+    };
     for (std::size_t i = 0; i < element.count; ++i) {
         body.beginRecord(element.name, i);
         std::uint32_t surface = kNoSurfaceNumber;
@@ -352,6 +397,10 @@ void readFaces(const std::string &path, const Element &element, Body &body, Cont
             indices.clear();
             for (std::size_t k = 0; k < count; ++k) {
                 const double index = body.read(property.type);
+                if (strips && index == -1) {
+                    indices.push_back(kRestart);
+                    continue;
+                }
                 if (!(index >= 0 && index < static_cast<double>(content.pointCount)) || index != std::floor(index))
                     body.fail("vertex index " + numberText(index) + " is outside 0 to " +
                               std::to_string(content.pointCount) + " - 1");
@@ -359,17 +408,24 @@ void readFaces(const std::string &path, const Element &element, Body &body, Cont
             }
         }
         body.endRecord();
-        if (indices.empty())
-            continue;
-        content.mesh.addPolygon(MH_POLY_FACE, 0, indices.data(), static_cast<std::uint32_t>(indices.size()));
-        if (!content.faceSurface.empty() || surfaceIndex >= 0)
-            content.faceSurface.push_back(surface);
+        if (strips) {
+            forEachStripTriangle(indices, [&](std::uint32_t a, std::uint32_t b, std::uint32_t c) {
+                const std::uint32_t corners[3] = {a, b, c};
+                addPolygon(corners, 3, surface);
+            });
+        } else if (!indices.empty()) {
+            addPolygon(indices.data(), static_cast<std::uint32_t>(indices.size()), surface);
+        }
     }
 }
 
-// Any other element is read past, and reported.
-void skipElement(const Element &element, Body &body, Content &content)
+// Any other element is read past, and reported; one that holds polygons in a way this
+// reader does not know is refused, since the object would lose its surface.
+void skipElement(const std::string &path, const Element &element, Body &body, Content &content)
 {
+    if (element.count > 0 && cornerListOf(element) >= 0)
+        throw MeshIoError(path + ": the \"" + excerpt(element.name) +
+                          "\" element lists vertex indices, but only \"face\" and \"tristrips\" elements can be read");
     for (std::size_t i = 0; i < element.count; ++i) {
         body.beginRecord(element.name, i);
         for (const Property &property : element.properties) {
@@ -416,10 +472,10 @@ ReadWarnings readPly(const std::string &path, const std::string &data, host::Obj
     for (const Element &element : header.elements) {
         if (element.name == "vertex")
             readVertices(path, element, body, content);
-        else if (element.name == "face")
+        else if (element.name == "face" || element.name == "tristrips")
             readFaces(path, element, body, content);
         else
-            skipElement(element, body, content);
+            skipElement(path, element, body, content);
     }
     attachToObject(path, object, content);
     appendToLayer(path, object, layerNumber, content.mesh);

@@ -3,6 +3,7 @@
 #include "sdk/modeler_host.h"
 #include "tests/scratch_directory.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -142,6 +143,86 @@ TEST_F(EndToEnd, WeightsFromAPlyPropertySizeThePointBlades)
         EXPECT_NEAR((base - V{double(planted[k]), 0, -double(planted[k])}).length(), 0, 1e-9);
         // The tip stands 0.6 (Size 0.4) above its point, times the weight.
         EXPECT_NEAR(at(mesh, b).y, 0.6 * weights[planted[k]], 1e-6) << k;
+    }
+}
+
+// A closed box `height` tall on a 1 x 1 base, its faces wound outward.
+void writeBox(const std::string &file, double height)
+{
+    std::ofstream out(file);
+    out.precision(17);
+    for (double y : {0.0, height})
+        out << "v 0 " << y << " 0\nv 1 " << y << " 0\nv 1 " << y << " 1\nv 0 " << y << " 1\n";
+    out << "f 1 2 3 4\nf 5 8 7 6\nf 1 5 6 2\nf 2 6 7 3\nf 3 7 8 4\nf 4 8 5 1\n";
+}
+
+TEST_F(EndToEnd, BladeHeightSizesTheBladesForTheModel)
+{
+    // A model in tenths and one in hundreds: the blades are 5 % of each.
+    for (double height : {0.15, 274.0}) {
+        writeBox(path("box.obj"), height);
+        ASSERT_EQ(tuftsprout("plant " + path("box.obj") + " -o " + path("furry.obj") +
+                             " --mode point --select points:all --blade-height 5% --set \"P3(y)=90\" --clock 7"),
+                  0)
+            << height;
+        host::Object furry;
+        meshio::readMesh(path("furry.obj"), furry, 1);
+        const host::Mesh &mesh = furry.findLayer(1)->mesh;
+        ASSERT_EQ(mesh.pointCount(), 8u + 8 * 11);
+        for (std::size_t b = 8; b < mesh.pointCount(); b += 11) {
+            const V base = (at(mesh, b + 9) + at(mesh, b + 10)) * 0.5;
+            EXPECT_NEAR(at(mesh, b).y - base.y, 0.05 * height, 1e-9 * height) << height << " " << b;
+        }
+    }
+    // In the file's units, and a share of the field in Ground mode.
+    const auto tallest = [&](const std::string &options) {
+        EXPECT_EQ(tuftsprout("plant -o " + path("lawn.obj") + " --clock 3 " + options), 0) << options;
+        host::Object lawn;
+        meshio::readMesh(path("lawn.obj"), lawn, 1);
+        double top = 0;
+        for (std::size_t i = 0; i < lawn.findLayer(1)->mesh.pointCount(); ++i)
+            top = std::max(top, lawn.findLayer(1)->mesh.position(i).y);
+        return top;
+    };
+    EXPECT_NEAR(tallest("--blade-height 0.2 --set \"P2(y)=40\""), 0.2, 1e-12);
+    // Roughness shrinks blades below the template's height, as it does at any Size.
+    const double rough = tallest("--field 3 --blade-height 10% --roughness 50");
+    EXPECT_LE(rough, 0.3 + 1e-12);
+    EXPECT_GT(rough, 0.25);
+    // A preset saved with the run keeps the Size the blades were planted with.
+    EXPECT_EQ(tuftsprout("plant -o " + path("lawn.obj") + " --blade-height 1.2 --save-preset " + path("tall.zts")), 0);
+    std::ifstream preset(path("tall.zts"));
+    std::string heading, number, division, size;
+    std::getline(preset, heading);
+    std::getline(preset, number);
+    std::getline(preset, division);
+    std::getline(preset, size);
+    EXPECT_NEAR(std::stod(size), 0.8, 1e-5); // the initial blade stands 1.5 times its Size
+}
+
+TEST_F(EndToEnd, BladeHeightsThatCannotBeMetAreUsageErrors)
+{
+    writeBox(path("box.obj"), 2);
+    std::ofstream(path("flat.obj")) << "v 0 0 0\nv 1 0 0\nv 0 0 1\nf 1 3 2\n";
+    const struct {
+        std::string arguments, message;
+    } cases[] = {
+        {"--blade-height abc", "\"abc\" is not a height above 0"},
+        {"--blade-height 0", "\"0\" is not a height above 0"},
+        {"--blade-height -5%", "\"-5%\" is not a height above 0"},
+        {"--blade-height nan%", "\"nan%\" is not a height above 0"},
+        {"--blade-height 5%%", "\"5%%\" is not a height above 0"},
+        {path("box.obj") + " --bg-layer " + path("box.obj") + " --blade-height 1", "\"BGLayer Object\""},
+        {path("flat.obj") + " --mode polygon --select polygons:all --blade-height 5%", "is flat (0 high)"},
+        {"--field 0 --blade-height 5%", "the field has no size"},
+        {"--set \"P3(y)=0.5\" --set \"P2(y)=0.5\" --blade-height 1", "no height to scale"}, // all at the base
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(WEXITSTATUS(tuftsprout("plant -o " + path("out.obj") + " " + c.arguments)), 2) << c.arguments;
+        EXPECT_FALSE(fs::exists(path("out.obj"))) << c.arguments;
+        std::ifstream log(path("log.txt"));
+        const std::string text((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+        EXPECT_NE(text.find(c.message), std::string::npos) << c.arguments << ": " << text;
     }
 }
 

@@ -181,6 +181,42 @@ TEST_F(MeshFiles, UvMapsMergeIntoOneChannelAndDisagreementsAreTold)
     EXPECT_THROW(meshio::writeMesh(file("none.obj"), object, options), meshio::MeshIoError);
 }
 
+TEST_F(MeshFiles, PlyTriangleStripsReadAsTrianglesOfOneWinding)
+{
+    // A zigzag in the XZ plane: two strips split by -1, the last triangle degenerate.
+    const std::string path =
+        file("strips.ply", "ply\nformat ascii 1.0\nelement vertex 5\nproperty float x\nproperty float y\n"
+                           "property float z\nelement tristrips 1\nproperty list int int vertex_indices\n"
+                           "property int material_index\nend_header\n0 0 0\n0 0 1\n1 0 0\n1 0 1\n2 0 0\n"
+                           "9 0 1 2 3 -1 2 3 4 4 3\n");
+    host::Object object;
+    EXPECT_TRUE(meshio::readMesh(path, object, 1).empty());
+    const host::Mesh &mesh = object.findLayer(1)->mesh;
+    ASSERT_EQ(mesh.polygonCount(), 3u);
+    const std::vector<std::vector<std::uint32_t>> expected = {{0, 1, 2}, {2, 1, 3}, {2, 3, 4}};
+    for (std::uint32_t p = 0; p < 3; ++p) {
+        const host::PolygonPoints points = mesh.pointsOf(p);
+        EXPECT_EQ(std::vector<std::uint32_t>(points.begin(), points.end()), expected[p]) << p;
+        const std::optional<host::Vec3> normal = host::polygonNormal(mesh, p);
+        ASSERT_TRUE(normal);
+        EXPECT_EQ(normal->y, 1.0) << p;
+        EXPECT_EQ(object.surfaceName(mesh.polygon(p).surface), "Surface 3");
+    }
+    // Polygons in an element no reader here knows are refused, not dropped.
+    const std::string other =
+        readError(file("quads.ply", "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\n"
+                                    "property float z\nelement quads 1\nproperty list uchar int vertex_indices\n"
+                                    "end_header\n0 0 0\n1 0 0\n0 0 1\n3 0 1 2\n"));
+    EXPECT_NE(other.find("quads.ply: the \"quads\" element lists vertex indices"), std::string::npos) << other;
+    // A -1 restarts only strips; in a face it is an index out of range.
+    EXPECT_NE(readError(file("minus.ply", "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\n"
+                                          "property float y\nproperty float z\nelement face 1\n"
+                                          "property list uchar int vertex_indices\nend_header\n0 0 0\n1 0 0\n"
+                                          "0 0 1\n3 0 -1 2\n"))
+                  .find("vertex index -1 is outside"),
+              std::string::npos);
+}
+
 TEST_F(MeshFiles, BadPlyFilesNameTheFileAndThePlace)
 {
     const std::string header = "ply\nformat ascii 1.0\nelement vertex 2\nproperty float x\nproperty float y\n"

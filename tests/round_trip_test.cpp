@@ -164,6 +164,27 @@ TEST_F(RoundTrip, TheObjKeepsItsLibrariesGroupsAndSmoothingAndNamesMaterialsForT
     EXPECT_EQ(back.tagName(mesh.findTag(host::kPartTag)->values[3]), "Cliff");
 }
 
+// A glTF file may give two materials one name (this program's own does, for a model
+// without materials and blades without a surface name): read back, they stay apart, so a
+// second planting leaves the earlier grass its own colour.
+TEST_F(RoundTrip, GltfMaterialsThatShareANameStayApart)
+{
+    std::ofstream(scratch / "flat.obj") << "v 0 0 0\nv 1 0 0\nv 0 0 1\nf 1 3 2\n";
+    plant("flat.obj -o once.glb --mode polygon --select polygons:all --clock 5");
+    plant("once.glb -o twice.glb --mode polygon --select polygons:0 --clock 5");
+    const host::Object back = read("twice.glb");
+    const host::Mesh &mesh = back.findLayer(1)->mesh;
+    ASSERT_EQ(mesh.polygonCount(), 1u + 9 + 9); // a blade is 9 triangles in glTF
+    const auto colour = [&](std::uint32_t polygon) {
+        return back.materials.at(back.surfaceName(mesh.polygon(polygon).surface)).diffuse[0];
+    };
+    EXPECT_NE(mesh.polygon(0).surface, mesh.polygon(1).surface);
+    EXPECT_NE(colour(0), colour(1)); // the ground's beige, the earlier grass's green
+    EXPECT_EQ(colour(1), colour(10));
+    EXPECT_EQ(back.surfaceName(mesh.polygon(0).surface), "Default");
+    EXPECT_EQ(back.surfaceName(mesh.polygon(1).surface), "Default 2");
+}
+
 TEST_F(RoundTrip, AZUpFileIsTurnedAsReadAndWritten)
 {
     plant("terrain.obj -o up.obj --up z --number 2 --clock 5");
