@@ -435,7 +435,9 @@ private:
         if (index >= materials.size())
             fail("material " + std::to_string(index) + " does not exist");
         const Json &material = materials.at(index);
-        const std::string name = material.value("name", "Material " + std::to_string(index));
+        std::string name = material.value("name", "");
+        if (name.empty())
+            name = "Material " + std::to_string(index);
         host::Material look{{0.8f, 0.8f, 0.8f}, {}};
         if (material.contains("pbrMetallicRoughness") &&
             material.at("pbrMetallicRoughness").contains("baseColorFactor"))

@@ -86,6 +86,7 @@ Json describe(const host::Object &object, const std::vector<LayerParts> &layers,
     Layout layout;
     Json meshes = Json::array(), nodes = Json::array(), materials = Json::array();
     std::map<std::uint32_t, std::size_t> materialOf;
+    const std::vector<std::string> fileNames = surfaceFileNames(object);
     for (std::size_t l = 0; l < layers.size(); ++l) {
         Json primitives = Json::array();
         for (const SurfacePart &primitive : layers[l].parts) {
@@ -109,8 +110,7 @@ Json describe(const host::Object &object, const std::vector<LayerParts> &layers,
             const auto material = materialOf.emplace(primitive.surface, materials.size());
             if (material.second) {
                 const float *rgb = host::surfaceColour(object, primitive.surface, options.plantedSurface);
-                const std::string &name = object.surfaceName(primitive.surface);
-                materials.push_back({{"name", name.empty() ? "Default" : name},
+                materials.push_back({{"name", fileNames[primitive.surface]},
                                      {"pbrMetallicRoughness",
                                       {{"baseColorFactor", {rgb[0], rgb[1], rgb[2], 1.0}},
                                        {"metallicFactor", 0.0},

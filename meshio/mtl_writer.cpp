@@ -55,8 +55,9 @@ MaterialLibraries materialLibrariesFor(const std::string &objPath, const host::O
         names += (names.empty() ? "" : " ") + library;
     std::string content;
     std::set<std::string> written;
+    const std::vector<std::string> fileNames = surfaceFileNames(object);
     for (std::uint32_t surface : usedSurfaces(object, layers)) {
-        const std::string name = objName(object.surfaceName(surface));
+        const std::string name = objName(fileNames[surface]);
         const auto material = object.materials.find(object.surfaceName(surface));
         const bool inALibrary = material != object.materials.end() && !material->second.library.empty();
         if (inALibrary || !written.insert(name).second)

@@ -67,16 +67,22 @@ template <typename PointValue> void writeChannel(AtomicFile &file, ProgressCount
     });
 }
 
-// The tags a polygon line stands under; a change writes the lines that say so.
+// The tags a polygon line stands under; a change writes the lines that say so. Polygons
+// without an object or group after some with one (the blades, planted after the input)
+// are an object and group of their own, named by their surface: they never join the
+// input's last object.
 struct Headings {
     const host::Object &object;
     const host::Mesh &mesh;
     const host::PolygonTag *part, *objectName, *smoothing;
+    std::vector<std::string> surfaces; // by surface index, as OBJ names
 
     Headings(const host::Object &o, const host::Mesh &m)
         : object(o), mesh(m), part(m.findTag(host::kPartTag)), objectName(m.findTag(host::kObjectTag)),
-          smoothing(m.findTag(host::kSmoothingTag))
+          smoothing(m.findTag(host::kSmoothingTag)), surfaces(surfaceFileNames(o))
     {
+        for (std::string &name : surfaces)
+            name = objName(name);
     }
 
     static bool changes(const host::PolygonTag *tag, std::size_t p)
@@ -86,17 +92,17 @@ struct Headings {
 
     void write(TextAppender &out, std::size_t p) const
     {
-        if (changes(objectName, p) && objectName->values[p] != 0) {
-            out.text("o ");
-            out.text(object.tagName(objectName->values[p]));
-            out.character('\n');
-        }
         const bool surfaceChanges = p == 0 || mesh.polygon(p).surface != mesh.polygon(p - 1).surface;
-        const std::string surface = objName(object.surfaceName(mesh.polygon(p).surface));
+        const std::string &surface = surfaces[mesh.polygon(p).surface];
+        if (changes(objectName, p) && objectName->values[p] != 0)
+            out.text("o " + object.tagName(objectName->values[p]) + "\n");
+        else if (changes(objectName, p) && p > 0)
+            out.text("o " + surface + "\n");
         if (part == nullptr && surfaceChanges) {
             out.text("g " + surface + "\n"); // as files without groups have always had it
         } else if (changes(part, p)) {
-            out.text(part->values[p] != 0 ? "g " + object.tagName(part->values[p]) + "\n" : "g\n");
+            const bool untagged = part->values[p] == 0;
+            out.text(!untagged ? "g " + object.tagName(part->values[p]) + "\n" : p > 0 ? "g " + surface + "\n" : "g\n");
         }
         if (changes(smoothing, p)) {
             out.text("s ");

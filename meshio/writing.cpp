@@ -3,6 +3,8 @@
 #include "host/paths.h"
 #include "meshio/file_system.h"
 
+#include <set>
+
 namespace tuft::meshio {
 
 std::string oneWord(const std::string &name, const char *fallback)
@@ -20,6 +22,20 @@ std::string companionPath(const std::string &outputPath, const std::string &endi
     const std::size_t dot = path.find_last_of('.'), slash = host::lastSeparator(path);
     const bool extended = dot != std::string::npos && (slash == std::string::npos || dot > slash);
     return (extended ? path.substr(0, dot) : path) + ending;
+}
+
+std::vector<std::string> surfaceFileNames(const host::Object &object)
+{
+    std::set<std::string> taken;
+    for (std::uint32_t s = 0; s < object.surfaceCount(); ++s)
+        taken.insert(object.surfaceName(s));
+    std::string grass = "Grass";
+    for (int n = 2; taken.count(grass) > 0; ++n)
+        grass = "Grass " + std::to_string(n);
+    std::vector<std::string> names;
+    for (std::uint32_t s = 0; s < object.surfaceCount(); ++s)
+        names.push_back(object.surfaceName(s).empty() ? grass : object.surfaceName(s));
+    return names;
 }
 
 std::string objName(const std::string &name)

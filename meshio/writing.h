@@ -5,11 +5,17 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tuft::meshio {
 
 // A name as one word, for formats whose names end at white space; `fallback` when empty.
 std::string oneWord(const std::string &name, const char *fallback);
+
+// The names the object's surfaces go by in a file, by surface index: their own, and for
+// blades planted without a surface name "Grass" (numbered when a surface of the object
+// has that name already), so the grass never shares the model's material.
+std::vector<std::string> surfaceFileNames(const host::Object &object);
 
 // A name for an OBJ or MTL statement (usemtl, newmtl): one word, and never one that
 // starts with '#', which readers take for a comment ("#1 Grass" is "_#1_Grass").

@@ -164,25 +164,50 @@ TEST_F(RoundTrip, TheObjKeepsItsLibrariesGroupsAndSmoothingAndNamesMaterialsForT
     EXPECT_EQ(back.tagName(mesh.findTag(host::kPartTag)->values[3]), "Cliff");
 }
 
-// A glTF file may give two materials one name (this program's own does, for a model
-// without materials and blades without a surface name): read back, they stay apart, so a
-// second planting leaves the earlier grass its own colour.
-TEST_F(RoundTrip, GltfMaterialsThatShareANameStayApart)
+// Blades planted without a surface name are "Grass", numbered past the input's own
+// surfaces, so the grass never shares the model's material. A glTF file may give two
+// materials one name (other programs' do): read back, they stay apart, so a second
+// planting leaves the earlier grass its own colour.
+TEST_F(RoundTrip, TheGrassHasAMaterialOfItsOwn)
 {
-    std::ofstream(scratch / "flat.obj") << "v 0 0 0\nv 1 0 0\nv 0 0 1\nf 1 3 2\n";
-    plant("flat.obj -o once.glb --mode polygon --select polygons:all --clock 5");
-    plant("once.glb -o twice.glb --mode polygon --select polygons:0 --clock 5");
+    std::ofstream(scratch / "flat.obj") << "v 0 0 0\nv 1 0 0\nv 0 0 1\no Ground_Grid\nf 1 3 2\n";
+    plant("flat.obj -o once.obj --mode polygon --select polygons:all --clock 5");
+    std::ifstream obj(scratch / "once.obj");
+    const std::string text((std::istreambuf_iterator<char>(obj)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("o Ground_Grid\ng Ground_Grid\nusemtl Ground_Grid\nf "), std::string::npos) << text;
+    EXPECT_NE(text.find("o Grass\ng Grass\nusemtl Grass\nf "), std::string::npos) << text;
+    std::ifstream mtl(scratch / "once.mtl");
+    const std::string library((std::istreambuf_iterator<char>(mtl)), std::istreambuf_iterator<char>());
+    EXPECT_NE(library.find("newmtl Ground_Grid\nKd 0.620"), std::string::npos) << library;
+    EXPECT_NE(library.find("newmtl Grass\nKd 0.260"), std::string::npos) << library;
+
+    // The terrain's library has a "Grass" of its own: the blades' is numbered past it.
+    plant("terrain.obj -o numbered.obj --number 3 --clock 5");
+    std::ifstream numbered(scratch / "numbered.obj"), numberedLibrary(scratch / "numbered.mtl");
+    EXPECT_NE(
+        std::string(std::istreambuf_iterator<char>(numbered), {}).find("\no Grass_2\ng Grass_2\nusemtl Grass_2\n"),
+        std::string::npos);
+    EXPECT_NE(std::string(std::istreambuf_iterator<char>(numberedLibrary), {}).find("newmtl Grass_2\nKd 0.260"),
+              std::string::npos);
+
+    plant("flat.obj -o once.gltf --mode polygon --select polygons:all --clock 5");
+    std::ifstream in(scratch / "once.gltf");
+    std::string json((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::size_t grass = json.find("\"name\":\"Grass\"");
+    ASSERT_NE(grass, std::string::npos) << json;
+    std::ofstream(scratch / "same.gltf") << json.replace(grass, 14, "\"name\":\"Ground_Grid\"");
+    plant("same.gltf -o twice.glb --mode polygon --select polygons:0 --clock 5");
     const host::Object back = read("twice.glb");
     const host::Mesh &mesh = back.findLayer(1)->mesh;
     ASSERT_EQ(mesh.polygonCount(), 1u + 9 + 9); // a blade is 9 triangles in glTF
     const auto colour = [&](std::uint32_t polygon) {
         return back.materials.at(back.surfaceName(mesh.polygon(polygon).surface)).diffuse[0];
     };
-    EXPECT_NE(mesh.polygon(0).surface, mesh.polygon(1).surface);
+    EXPECT_EQ(back.surfaceName(mesh.polygon(0).surface), "Ground_Grid");
+    EXPECT_EQ(back.surfaceName(mesh.polygon(1).surface), "Ground_Grid 2");
+    EXPECT_EQ(back.surfaceName(mesh.polygon(10).surface), "Grass");
     EXPECT_NE(colour(0), colour(1)); // the ground's beige, the earlier grass's green
     EXPECT_EQ(colour(1), colour(10));
-    EXPECT_EQ(back.surfaceName(mesh.polygon(0).surface), "Default");
-    EXPECT_EQ(back.surfaceName(mesh.polygon(1).surface), "Default 2");
 }
 
 TEST_F(RoundTrip, AZUpFileIsTurnedAsReadAndWritten)
