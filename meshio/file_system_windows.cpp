@@ -102,7 +102,11 @@ std::string fileIdentity(const std::string &path)
             return "file " + std::to_string(facts.dwVolumeSerialNumber) + ":" +
                    std::to_string((std::uint64_t(facts.nFileIndexHigh) << 32) | facts.nFileIndexLow);
     }
+    // A path too long to resolve is compared as it is spelled, never as "" (which would
+    // make every such file one).
     std::string real = realPath(path);
+    if (real.empty())
+        real = path;
     for (char &c : real) // NTFS names are the same in either case
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return "path " + real;

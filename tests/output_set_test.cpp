@@ -140,7 +140,11 @@ TEST_F(OutputFiles, NamesReadBackWhateverTheirCharacters)
 {
     const host::Object object = testing::sampleObject();
     std::size_t plainPolygons = 0; // glTF's triangles: read back from a plain name first
-    for (const std::string name : {"plain.gltf", "a b#1%.gltf", "new\nline.gltf", "é ü.gltf"}) {
+    std::vector<std::string> names = {"plain.gltf", "a b#1%.gltf", "é ü.gltf"};
+#ifndef _WIN32
+    names.push_back("new\nline.gltf"); // Windows names cannot hold control characters
+#endif
+    for (const std::string &name : names) {
         meshio::writeMesh(path(name), object, meshio::LayerChoice::kCurrent);
         host::Object back;
         std::vector<std::string> companions;
