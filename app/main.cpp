@@ -467,8 +467,10 @@ int runPlant(CLI::App &plant, PlantOptions &o)
     if (!result.confirmed)
         std::fprintf(stderr, "cancelled: nothing planted or written\n");
     else
-        std::fprintf(stderr, "wrote %s: %zu points, %zu polygons\n", o.job.output.c_str(), result.points,
-                     result.polygons);
+        std::fprintf(stderr, "wrote %s: %zu points, %zu polygons (%s)\n", o.job.output.c_str(), result.points,
+                     result.polygons, tuft::app::describeBlades(result.blades).c_str());
+    if (const std::string warning = tuft::app::bladeScaleWarning(result.blades); !warning.empty())
+        std::fprintf(stderr, "tuftsprout: warning: %s\n", warning.c_str());
     return 0;
 }
 

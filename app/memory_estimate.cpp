@@ -40,24 +40,26 @@ std::uint64_t bytesPerPoint(const host::Mesh *layer, bool withUv)
 
 } // namespace
 
+BladeElements bladeElements(const toolkit::PanelView &panel, const host::Object &object)
+{
+    if (isOn(panel, "BGLayer Object")) {
+        const host::Mesh *background = backgroundMesh(object);
+        if (background == nullptr)
+            return {};
+        return {background->pointCount(), background->polygonCount(), background->cornerCount()};
+    }
+    // A tip point and two edge points a segment; a tip triangle and a quad a further segment.
+    const std::uint64_t division = static_cast<std::uint64_t>(std::max(1, controlInteger(panel, "Division")));
+    return {2 * division + 1, division, 4 * division - 1};
+}
+
 std::uint64_t bytesToPlant(const toolkit::PanelView &panel, const host::Object &object)
 {
     const std::uint64_t blades = bladesToPlant(panel, object);
     const host::Mesh *layer = currentMesh(object);
-    std::uint64_t points, polygons, vertices;
-    if (isOn(panel, "BGLayer Object")) {
-        const host::Mesh *background = backgroundMesh(object);
-        points = background != nullptr ? background->pointCount() : 0;
-        polygons = background != nullptr ? background->polygonCount() : 0;
-        vertices = background != nullptr ? background->cornerCount() : 0;
-    } else {
-        const std::uint64_t division = static_cast<std::uint64_t>(std::max(1, controlInteger(panel, "Division")));
-        points = 2 * division + 1;
-        polygons = division;
-        vertices = 4 * division - 1;
-    }
-    const std::uint64_t perBlade = points * bytesPerPoint(layer, isOn(panel, "Add_UV")) +
-                                   polygons * sizeof(host::Polygon) + vertices * sizeof(std::uint32_t);
+    const BladeElements blade = bladeElements(panel, object);
+    const std::uint64_t perBlade = blade.points * bytesPerPoint(layer, isOn(panel, "Add_UV")) +
+                                   blade.polygons * sizeof(host::Polygon) + blade.vertices * sizeof(std::uint32_t);
     return blades * perBlade;
 }
 

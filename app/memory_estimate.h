@@ -10,6 +10,13 @@
 
 namespace tuft::app {
 
+// The elements of one blade as the panel makes it: the built blade's (Division segments),
+// or the background layer's mesh with "BGLayer Object" on.
+struct BladeElements {
+    std::uint64_t points = 0, polygons = 0, vertices = 0;
+};
+BladeElements bladeElements(const toolkit::PanelView &panel, const host::Object &object);
+
 // About how many bytes planting with the panel as it stands adds to the object.
 std::uint64_t bytesToPlant(const toolkit::PanelView &panel, const host::Object &object);
 // Bytes of memory the program can still use: what the machine has available (swap

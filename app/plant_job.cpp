@@ -178,6 +178,12 @@ toolkit::PanelView runProbe(const PlantJob &probe, host::Object &object)
     return closing;
 }
 
+std::size_t pointsOfCurrentLayer(const host::Object &object)
+{
+    const host::Layer *layer = object.findLayer(kCurrentLayer);
+    return layer != nullptr ? layer->mesh.pointCount() : 0;
+}
+
 // The job with the panel's "Size" that makes the template as tall as it asks.
 PlantJob sizedForBladeHeight(const PlantJob &job, const host::Object &object)
 {
@@ -216,10 +222,14 @@ PlantResult runPlantJob(const PlantJob &asked)
         };
     }
 
+    const std::size_t objectPoints = pointsOfCurrentLayer(object);
     const Planting::Outcome outcome = runGuarded(job, planting, panels);
 
     PlantResult result;
     result.confirmed = outcome.confirmed;
+    if (result.confirmed)
+        result.blades = summarizeBlades(object.layer(kCurrentLayer)->mesh, objectPoints,
+                                        bladeElements(planting.closingPanel(), object).points);
     if (!outcome.nothingPlanted.empty() && !job.allowEmpty)
         throw std::runtime_error("nothing was planted: " + outcome.nothingPlanted +
                                  " (--allow-empty writes the output all the same)");

@@ -2,6 +2,7 @@
 // and the output.
 #pragma once
 
+#include "app/blade_summary.h"
 #include "meshio/meshio.h"
 #include "scatter/scatter.h"
 #include "toolkit/headless.h"
@@ -61,6 +62,7 @@ struct PlantResult {
     bool confirmed = false; // OK was pressed
     std::size_t points = 0; // in what was written
     std::size_t polygons = 0;
+    BladeSummary blades; // what the run planted
 };
 
 // A problem with what the user asked for (exit status 2).

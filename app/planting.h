@@ -51,6 +51,8 @@ public:
     const std::string &reportFailure() const { return reportFailure_; }
     // The surface the blades were planted with, as the panel last closed.
     std::string plantedSurface() const;
+    // The panel as it last closed.
+    const toolkit::PanelView &closingPanel() const { return closing_; }
 
     // Draws the picture of what is written when the job asks for one, writes the output,
     // showing how far it has come on `display` (the terminal's bar when null and standard

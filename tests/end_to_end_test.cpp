@@ -200,6 +200,43 @@ TEST_F(EndToEnd, BladeHeightSizesTheBladesForTheModel)
     EXPECT_NEAR(std::stod(size), 0.8, 1e-5); // the initial blade stands 1.5 times its Size
 }
 
+// The line that reports a planting says how many blades, how big, on how big an object;
+// grass out of scale with its object is told, with what sizes it.
+TEST_F(EndToEnd, TheSummarySaysHowBigTheBladesAreAndWarnsWhenOutOfScale)
+{
+    const auto log = [&] {
+        std::ifstream in(path("log.txt"));
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    };
+    const struct {
+        double height;
+        std::string options, said, warned;
+    } cases[] = {
+        {274, "--blade-height 5%", "(8 blades, 13.7 tall, on an object 274 across)", ""},
+        {0.15, "", "(8 blades, 0.6 tall, on an object 1 across)", "are taller than half the object (1 across)"},
+        {1000, "", "(8 blades, 0.6 tall, on an object 1000 across)",
+         "are under a thousandth of the object (1000 across)"},
+        {2, "--roughness 50", "blades, 0.", ""},
+    };
+    for (const auto &c : cases) {
+        writeBox(path("box.obj"), c.height);
+        ASSERT_EQ(tuftsprout("plant " + path("box.obj") + " -o " + path("furry.obj") +
+                             " --mode point --select points:all --clock 7 " + c.options),
+                  0);
+        const std::string said = log();
+        EXPECT_NE(said.find(c.said), std::string::npos) << said;
+        if (c.warned.empty())
+            EXPECT_EQ(said.find("warning"), std::string::npos) << said;
+        else
+            EXPECT_NE(
+                said.find("warning: the blades (up to 0.6) " + c.warned + ": --blade-height 5% sizes them for it"),
+                std::string::npos)
+                << said;
+    }
+    EXPECT_EQ(tuftsprout("plant -o " + path("lawn.obj") + " --number 3 --clock 3"), 0);
+    EXPECT_NE(log().find("(3 blades, 0.6 tall)"), std::string::npos) << log();
+}
+
 TEST_F(EndToEnd, BladeHeightsThatCannotBeMetAreUsageErrors)
 {
     writeBox(path("box.obj"), 2);

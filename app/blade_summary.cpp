@@ -1,0 +1,80 @@
+#include "app/blade_summary.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <limits>
+
+namespace tuft::app {
+
+namespace {
+
+// The longest side of the box around points [first, end).
+double longestSide(const host::Mesh &mesh, std::size_t first, std::size_t end)
+{
+    if (first >= end)
+        return 0;
+    host::Vec3 low = mesh.position(first), high = low;
+    for (std::size_t i = first + 1; i < end; ++i) {
+        const host::Vec3 &p = mesh.position(i);
+        low = {std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z)};
+        high = {std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z)};
+    }
+    return std::max({high.x - low.x, high.y - low.y, high.z - low.z});
+}
+
+std::string number(double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.4g", value);
+    return text;
+}
+
+} // namespace
+
+BladeSummary summarizeBlades(const host::Mesh &layer, std::size_t objectPoints, std::uint64_t bladePoints)
+{
+    BladeSummary summary;
+    summary.object = longestSide(layer, 0, std::min(objectPoints, layer.pointCount()));
+    if (bladePoints == 0 || layer.pointCount() <= objectPoints)
+        return summary;
+    summary.blades = (layer.pointCount() - objectPoints) / bladePoints;
+    summary.smallest = std::numeric_limits<double>::infinity();
+    for (std::size_t b = 0; b < summary.blades; ++b) {
+        const std::size_t first = objectPoints + b * bladePoints;
+        const double size = longestSide(layer, first, first + bladePoints);
+        summary.smallest = std::min(summary.smallest, size);
+        summary.largest = std::max(summary.largest, size);
+    }
+    if (summary.blades == 0)
+        summary.smallest = 0;
+    return summary;
+}
+
+std::string describeBlades(const BladeSummary &summary)
+{
+    if (summary.blades == 0)
+        return "no blades";
+    std::string text = std::to_string(summary.blades) + (summary.blades == 1 ? " blade, " : " blades, ");
+    text += number(summary.smallest) == number(summary.largest)
+                ? number(summary.largest) + " tall"
+                : number(summary.smallest) + " to " + number(summary.largest) + " tall";
+    if (summary.object > 0)
+        text += ", on an object " + number(summary.object) + " across";
+    return text;
+}
+
+std::string bladeScaleWarning(const BladeSummary &summary)
+{
+    if (summary.blades == 0 || !(summary.object > 0))
+        return {};
+    const std::string blades = "the blades (up to " + number(summary.largest) + ")";
+    const std::string object = "the object (" + number(summary.object) + " across)";
+    const std::string remedy = ": --blade-height 5% sizes them for it";
+    if (summary.largest > 0.5 * summary.object)
+        return blades + " are taller than half " + object + remedy;
+    if (summary.largest < 0.001 * summary.object)
+        return blades + " are under a thousandth of " + object + remedy;
+    return {};
+}
+
+} // namespace tuft::app

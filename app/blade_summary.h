@@ -1,0 +1,31 @@
+// What a planting made, for the line that reports it: how many blades, how big, and how
+// big the object they stand on; and a warning when the two are out of scale, as grass
+// sized for metres is on a model in centimetres.
+#pragma once
+
+#include "host/mesh.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace tuft::app {
+
+struct BladeSummary {
+    std::size_t blades = 0;
+    double smallest = 0, largest = 0; // a blade's size: the longest side of its box
+    double object = 0;                // the longest side of the object's box; 0 for no object
+};
+
+// The blades are the layer's points after the object's first `objectPoints`,
+// `bladePoints` to a blade, in planting order.
+BladeSummary summarizeBlades(const host::Mesh &layer, std::size_t objectPoints, std::uint64_t bladePoints);
+
+// "100 blades, 0.31 to 0.6 tall, on an object 10 across"; "no blades" when none.
+std::string describeBlades(const BladeSummary &summary);
+
+// Why the blades look out of scale (taller than half the object, or under a thousandth of
+// it), with what sizes them for it; empty when they do not, or there is no object.
+std::string bladeScaleWarning(const BladeSummary &summary);
+
+} // namespace tuft::app
