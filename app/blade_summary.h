@@ -13,7 +13,7 @@ namespace tuft::app {
 
 struct BladeSummary {
     std::size_t blades = 0;
-    double smallest = 0, largest = 0; // a blade's size: the longest side of its box
+    double smallest = 0, largest = 0; // how tall a blade stands (its extent along Y)
     double object = 0;                // the longest side of the object's box; 0 for no object
 };
 
