@@ -53,19 +53,6 @@ PlantJob userActionsWithoutSaving(const PlantJob &job)
     return probe;
 }
 
-// The Y extent of the points `included` picks out of a mesh; 0 for none.
-template <typename Included> double heightOfPoints(const host::Mesh &mesh, Included included)
-{
-    double low = std::numeric_limits<double>::infinity(), high = -low;
-    for (std::size_t i = 0; i < mesh.pointCount(); ++i) {
-        if (!included(i))
-            continue;
-        low = std::min(low, mesh.position(i).y);
-        high = std::max(high, mesh.position(i).y);
-    }
-    return high >= low ? high - low : 0.0;
-}
-
 // The height of the selected polygons' points or the selected points, as the selection
 // mode says; 0 when none are.
 double heightOfSelected(const host::Object &object)
@@ -80,10 +67,11 @@ double heightOfSelected(const host::Object &object)
             if (mesh.polygon(p).flags & 1u)
                 for (std::uint32_t point : mesh.pointsOf(p))
                     used[point] = 1;
-        return heightOfPoints(mesh, [&](std::size_t i) { return used[i] != 0; });
+        return heightOfPoints(mesh, 0, mesh.pointCount(), [&](std::size_t i) { return used[i] != 0; });
     }
     if (object.selectionMode == host::SelectionMode::kPoints && mesh.selectedPointCount() > 0)
-        return heightOfPoints(mesh, [&](std::size_t i) { return (mesh.pointFlags(i) & 1u) != 0; });
+        return heightOfPoints(mesh, 0, mesh.pointCount(),
+                              [&](std::size_t i) { return (mesh.pointFlags(i) & 1u) != 0; });
     return 0.0;
 }
 
@@ -150,7 +138,8 @@ host::Object probeObject(const PlantJob &job, const host::Object &object)
 double heightOfLayer(const host::Object &object, int layer)
 {
     const host::Layer *found = object.findLayer(layer);
-    return found != nullptr ? heightOfPoints(found->mesh, [](std::size_t) { return true; }) : 0.0;
+    return found != nullptr ? heightOfPoints(found->mesh, 0, found->mesh.pointCount(), [](std::size_t) { return true; })
+                            : 0.0;
 }
 
 double askedBladeHeight(const BladeHeight &asked, const toolkit::PanelView &panel, const host::Object &object)

@@ -8,6 +8,8 @@
 #include "host/object.h"
 #include "toolkit/panel_toolkit.h"
 
+#include <algorithm>
+#include <limits>
 #include <string>
 
 namespace tuft::app {
@@ -25,6 +27,20 @@ PlantJob templateProbe(const PlantJob &job);
 // An empty object on which the probes' panel events judge as on the job's: in the same
 // selection mode (points, when the job scatters) and with the weight map "ZTSW".
 host::Object probeObject(const PlantJob &job, const host::Object &object);
+
+// The Y extent of the points in [first, end) that `included` picks; 0 for none.
+template <typename Included>
+double heightOfPoints(const host::Mesh &mesh, std::size_t first, std::size_t end, Included included)
+{
+    double low = std::numeric_limits<double>::infinity(), high = -low;
+    for (std::size_t i = first; i < end; ++i) {
+        if (!included(i))
+            continue;
+        low = std::min(low, mesh.position(i).y);
+        high = std::max(high, mesh.position(i).y);
+    }
+    return high >= low ? high - low : 0.0;
+}
 
 // How tall the geometry of a layer stands (its extent along Y); 0 for none.
 double heightOfLayer(const host::Object &object, int layer);

@@ -1,5 +1,7 @@
 #include "app/blade_summary.h"
 
+#include "app/blade_height.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <limits>
@@ -7,17 +9,6 @@
 namespace tuft::app {
 
 namespace {
-
-// How tall points [first, end) stand: their extent along Y, up.
-double heightOf(const host::Mesh &mesh, std::size_t first, std::size_t end)
-{
-    double low = std::numeric_limits<double>::infinity(), high = -low;
-    for (std::size_t i = first; i < end; ++i) {
-        low = std::min(low, mesh.position(i).y);
-        high = std::max(high, mesh.position(i).y);
-    }
-    return high >= low ? high - low : 0.0;
-}
 
 // The longest side of the box around points [first, end).
 double longestSide(const host::Mesh &mesh, std::size_t first, std::size_t end)
@@ -52,7 +43,7 @@ BladeSummary summarizeBlades(const host::Mesh &layer, std::size_t objectPoints, 
     summary.smallest = std::numeric_limits<double>::infinity();
     for (std::size_t b = 0; b < summary.blades; ++b) {
         const std::size_t first = objectPoints + b * bladePoints;
-        const double size = heightOf(layer, first, first + bladePoints);
+        const double size = heightOfPoints(layer, first, first + bladePoints, [](std::size_t) { return true; });
         summary.smallest = std::min(summary.smallest, size);
         summary.largest = std::max(summary.largest, size);
     }
