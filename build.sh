@@ -24,18 +24,38 @@ install_packages() {
     done
     [ ${#missing[@]} -eq 0 ] && return 0
     export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
+    update_package_lists
     apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# The 32-bit OpenGL library the i386 plug-in links against.
+# Debian's mirrors are sometimes caught mid-sync ("File has unexpected size"): a list
+# that failed is fetched again after a pause, a few times, before going on with what came.
+update_package_lists() {
+    local attempt
+    for attempt in 1 2 3; do
+        apt-get update -qq && return 0
+        echo "build.sh: apt-get update failed (attempt $attempt of 3)" >&2
+        [ "$attempt" -lt 3 ] && sleep $((attempt * 20))
+    done
+    return 0
+}
+
+# The 32-bit OpenGL library the i386 plug-in links against. The i386 lists come from the
+# same mirrors; when they are out of step with the 64-bit ones even after fresh tries,
+# the i386 step says so and is skipped rather than stopping every other step.
 install_i386_gl() {
     if ! dpkg --print-foreign-architectures | grep -qx i386; then
         dpkg --add-architecture i386
-        apt-get update -qq
+        update_package_lists
     fi
-    dpkg-query -W -f='${Status}' libgl-dev:i386 2>/dev/null | grep -q "install ok installed" ||
-        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends --no-remove libgl-dev:i386
+    local attempt
+    for attempt in 1 2; do
+        dpkg-query -W -f='${Status}' libgl-dev:i386 2>/dev/null | grep -q "install ok installed" && return 0
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends --no-remove libgl-dev:i386 &&
+            return 0
+        [ "$attempt" -lt 2 ] && { sleep 30; update_package_lists; }
+    done
+    return 1
 }
 
 # BUILD PRESET [CMAKE CACHE SETTINGS...]
@@ -83,7 +103,8 @@ fuzz_target_briefly() {
     cp tests/fixtures/hostile/*.$target "$work" 2>/dev/null || true
     if [ "$target" = gltf ]; then cp tests/fixtures/hostile/*.glb "$work" 2>/dev/null || true; fi
     [ -f "tests/fuzz/$target.dict" ] && dictionary=(-dict="tests/fuzz/$target.dict")
-    "build/fuzz/tests/fuzz/tuft_${target}_fuzz" -max_total_time="$seconds" -print_final_stats=1 "${dictionary[@]}" \
+    "build/fuzz/tests/fuzz/tuft_${target}_fuzz" -max_total_time="$seconds" -print_final_stats=1 \
+        -artifact_prefix="build/fuzz/$target-" "${dictionary[@]}" \
         "$work" > "build/fuzz/$target.log" 2>&1 || status=$?
     rm -rf "$work"
     if [ $status -ne 0 ]; then
@@ -199,6 +220,11 @@ step_release() {
 # The i386 build always compiles (the host interface's layout is proven by its compiler);
 # its check runs natively where the kernel can, or else under qemu-i386.
 step_i386() {
+    if [ "$have_i386_gl" != yes ]; then
+        tally i386 0 0 1
+        why_skipped[i386]="Debian's i386 package lists could not be brought in step with the 64-bit ones, so libgl-dev:i386 is missing"
+        return 0
+    fi
     local emulator=qemu-i386
     [ "$can_i386" = yes ] && emulator=
     built i386 i386 "-DCMAKE_CROSSCOMPILING_EMULATOR=$emulator" || return 0
@@ -262,18 +288,20 @@ print_summary() {
 # Every step runs, whatever the ones before it did; the summary says how each went.
 test_all() {
     install_packages "${base_packages[@]}" "${test_packages[@]}"
-    install_i386_gl
-    install_packages "${wine_packages[@]}"
+    have_i386_gl=yes
+    install_i386_gl || have_i386_gl=no
+    local wine_why=""
+    install_packages "${wine_packages[@]}" || install_packages wine wine64 || wine_why="; Wine could not be installed from Debian's mirrors"
     install_gltf_validator
     probe_machine
-    local win32_why="this kernel cannot run i386 programs, and Wine's 32-bit loader is one"
-    [ "$can_i386" = yes ] && win32_why="Wine's 32-bit loader does not start here"
+    local win32_why="this kernel cannot run i386 programs, and Wine's 32-bit loader is one$wine_why"
+    [ "$can_i386" = yes ] && win32_why="Wine's 32-bit loader does not start here$wine_why"
 
     step_house
     step_release
     step_i386
     step_windows windows32 mingw i686-w64-mingw32 "$can_wine32" "$win32_why"
-    step_windows windows64 mingw64 x86_64-w64-mingw32 "$can_wine64" "Wine's 64-bit loader does not start here"
+    step_windows windows64 mingw64 x86_64-w64-mingw32 "$can_wine64" "Wine's 64-bit loader does not start here$wine_why"
     step_sanitize
     step_thread
     step_fuzz

@@ -37,6 +37,7 @@ run_target() {
     local dictionary=()
     [ -f "tests/fuzz/$target.dict" ] && dictionary=(-dict="tests/fuzz/$target.dict")
     "build/fuzz/tests/fuzz/tuft_${target}_fuzz" -print_final_stats=1 -timeout=25 -rss_limit_mb=2048 \
+        -artifact_prefix=build/fuzz/long-"$target"- \
         "${dictionary[@]}" "$work" > "$log" 2>&1 &
     pid=$!
     while kill -0 "$pid" 2>/dev/null && [ "$used" -lt $((minutes * 60)) ]; do
