@@ -4,7 +4,10 @@
 #include "app/gui_session.h"
 
 #include "app/job_steps.h"
+#include "app/panel_options.h"
 #include "app/planting.h"
+#include "app/selection.h"
+#include "app/window_choices.h"
 #include "app/window_services.h"
 #include "toolkit/window_panels.h"
 #include "view/renderer.h"
@@ -12,13 +15,16 @@
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
+#include <FL/Fl_Choice.H>
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Gl_Window.H>
+#include <FL/Fl_Group.H>
 #include <FL/fl_ask.H>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
@@ -124,13 +130,37 @@ void alert(const std::string &text)
     fl_alert("%s", text.c_str());
 }
 
+// A label as a menu item shows it: FLTK reads '/' as a submenu, '&' as a shortcut and
+// '\\' as an escape.
+std::string menuText(const std::string &label)
+{
+    std::string text;
+    for (char c : label) {
+        if (c == '/' || c == '\\')
+            text += '\\';
+        else if (c == '&')
+            text += '&';
+        text += c;
+    }
+    return text;
+}
+
+constexpr int kNarrowest = 660; // the main window, its buttons and "Plant on" whole
+
 class Session {
 public:
-    explicit Session(const PlantJob &job) : job_(job), object_(readObject(job)), planting_(job, object_, panels_)
+    explicit Session(const PlantJob &job)
+        : job_(job), object_(readObject(job)), planting_(job_, object_, panels_),
+          targets_(plantingTargets(object_, kCurrentLayer))
     {
         installWindowServices(planting_.modeler());
-        panels_.setInitialActions(job.actions);
+        panels_.placePanel = [this](int w, int h) { return placePanel(w, h); };
         buildWindow();
+        if (windowPicksTarget(job))
+            startOn(firstTarget(targets_));
+        else
+            panels_.setInitialActions(job.actions);
+        updateControls();
     }
 
     int run()
@@ -145,9 +175,13 @@ public:
 private:
     void buildWindow()
     {
-        constexpr int kWidth = 960, kHeight = 680, kBar = 40;
+        constexpr int kWidth = 960, kHeight = 712, kBar = 72; // the bar: buttons, then the status line
         window_ = std::make_unique<Fl_Double_Window>(kWidth, kHeight, "tuftsprout");
         viewport_ = new Viewport(0, 0, kWidth, kHeight - kBar);
+        // The bar below: its buttons keep their places when the window narrows (the empty
+        // room to their right gives), and the status line narrows with it.
+        auto *bar = new Fl_Group(0, kHeight - kBar, kWidth, kBar);
+        auto *room = new Fl_Box(kNarrowest, kHeight - kBar, kWidth - kNarrowest, 34);
         const auto button = [this](int x, const char *label, void (Session::*act)()) {
             auto *made = new Fl_Button(x, kHeight - kBar + 6, 100, 28, label);
             buttonActions_.push_back(std::make_unique<ButtonAction>(ButtonAction{this, act}));
@@ -162,8 +196,16 @@ private:
         button(8, "Run again", &Session::runCommand);
         undo_ = button(116, "Undo", &Session::undo);
         save_ = button(224, "Save", &Session::saveButton);
-        status_ = new Fl_Box(340, kHeight - kBar + 6, kWidth - 348, 28);
-        status_->align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE);
+        target_ = new Fl_Choice(404, kHeight - kBar + 6, 230, 28, "Plant on");
+        for (const PlantingTarget &target : targets_)
+            target_->add(menuText(target.label).c_str(), 0, nullptr, nullptr, 0);
+        target_->callback([](Fl_Widget *, void *data) { static_cast<Session *>(data)->pickTarget(); }, this);
+        target_->when(FL_WHEN_RELEASE | FL_WHEN_NOT_CHANGED); // a second scatter may ask another density
+        target_->value(-1);
+        status_ = new Fl_Box(8, kHeight - 34, kWidth - 16, 28);
+        bar->end();
+        bar->resizable(room);
+        status_->align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE | FL_ALIGN_CLIP);
         window_->end();
         window_->resizable(viewport_);
         window_->callback([](Fl_Widget *, void *data) { static_cast<Session *>(data)->close(); }, this);
@@ -172,6 +214,69 @@ private:
     }
 
     host::Mesh &layer() { return object_.layer(kCurrentLayer)->mesh; }
+
+    // The first target, picked for the person: the panel opens on it with the command
+    // line's other options.
+    void startOn(std::size_t index)
+    {
+        const PlantingTarget &target = targets_[index];
+        if (!target.selection.empty())
+            applySelection(object_, kCurrentLayer, target.selection);
+        job_.selection = target.selection;
+        std::vector<toolkit::UserAction> actions{{toolkit::UserAction::Type::kSet, "Mode", modeItem(target.mode)}};
+        actions.insert(actions.end(), job_.actions.begin(), job_.actions.end());
+        panels_.setInitialActions(actions);
+        target_->value(static_cast<int>(index));
+        pickedTarget_ = target.label;
+    }
+
+    // A target picked below the viewport: its selection made, its mode set for the
+    // panel, and the command run on it.
+    void pickTarget()
+    {
+        const PlantingTarget &target = targets_.at(static_cast<std::size_t>(target_->value()));
+        std::optional<scatter::ScatterOptions> scattering;
+        if (target.scatter) {
+            const char *answer = fl_input("Points per unit of area, scattered over every polygon:", "100");
+            char *end = nullptr;
+            const double density = answer != nullptr ? std::strtod(answer, &end) : 0;
+            if (answer == nullptr || end == answer || *end != '\0' || !(density > 0) || density > 1e12) {
+                if (answer != nullptr)
+                    alert(std::string("Not a density: \"") + answer + "\" (a number of points per unit of area)");
+                return;
+            }
+            scattering = scatter::ScatterOptions{};
+            scattering->density = density;
+        }
+        try {
+            if (!target.selection.empty())
+                applySelection(object_, kCurrentLayer, target.selection);
+        } catch (const std::exception &error) {
+            alert(error.what());
+            return;
+        }
+        job_.selection = target.selection;
+        job_.scatter = scattering;
+        pickedTarget_ = target.label;
+        panels_.setInitialActions({{toolkit::UserAction::Type::kSet, "Mode", modeItem(target.mode)}});
+        updateControls();
+        runCommand();
+    }
+
+    // The panel to the right of the main window, which moves or narrows to make room.
+    std::pair<int, int> placePanel(int panelW, int panelH)
+    {
+        ScreenRect screen{};
+        Fl::screen_work_area(screen.x, screen.y, screen.w, screen.h, window_->x(), window_->y());
+        const SideBySide placed =
+            placeBeside(screen, {window_->x(), window_->y(), window_->w(), window_->h()}, panelW, panelH, kNarrowest);
+        const ScreenRect &moved = placed.window;
+        if (moved.x != window_->x() || moved.w != window_->w()) {
+            window_->resize(moved.x, moved.y, moved.w, moved.h);
+            Fl::check(); // settled before the panel opens beside it
+        }
+        return {placed.panelX, placed.panelY};
+    }
 
     // One use of the command; Cancel, or a failure, leaves the object as it was.
     void runCommand()
@@ -259,7 +364,9 @@ private:
         const host::Mesh &mesh = object_.layer(kCurrentLayer)->mesh;
         statusText_ = std::to_string(mesh.pointCount()) + " points, " + std::to_string(mesh.polygonCount()) +
                       " polygons" + (unsaved_ ? " (not saved)" : "");
-        status_->label(statusText_.c_str());
+        statusLine_ = statusText_ + " - planting on: " + pickedTarget_;
+        status_->label(statusLine_.c_str());
+        status_->tooltip(statusLine_.c_str());
         if (undo_ != nullptr)
             undos_.empty() ? undo_->deactivate() : undo_->activate();
         if (save_ != nullptr)
@@ -276,10 +383,14 @@ private:
         host::SelectionMode selection;
     };
 
-    const PlantJob &job_;
+    PlantJob job_; // its selection and scatter follow the target picked
     host::Object object_;
     toolkit::WindowPanels panels_;
     Planting planting_;
+    std::vector<PlantingTarget> targets_;
+    std::string pickedTarget_ = "what the command line chose";
+    Fl_Choice *target_ = nullptr;
+    std::string statusLine_;
     std::unique_ptr<Fl_Double_Window> window_;
     Viewport *viewport_ = nullptr;
     Fl_Button *undo_ = nullptr, *save_ = nullptr;

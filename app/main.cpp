@@ -297,12 +297,16 @@ CLI::App *addGuiCommand(CLI::App &app, PlantOptions &o)
   tuftsprout gui -o grass.obj
   tuftsprout gui hill.obj -o hill.obj --mode polygon --select polygons:all --number 500
 
-The window shows the object; the panel opens at once, as running the command in a
-modeler would, with the options as its first values. OK plants, Cancel leaves the
-object alone. Then look: drag to orbit, right-drag (or Shift-drag) to pan, the wheel
-to zoom. "Run again" opens the panel once more (it remembers its last values), "Undo"
-takes back the last planting, "Save" writes the output (and --picture, if given).
-Closing with planting not yet saved asks first. Needs a display (DISPLAY), or xvfb-run.)");
+The window shows the object; the panel opens at once beside it, as running the command
+in a modeler would, with the options as its first values. Given a mesh and no --mode,
+--select, --scatter or --load-preset, it opens in Polygon mode on every polygon. OK
+plants, Cancel leaves the object alone. Then look: drag to orbit, right-drag (or
+Shift-drag) to pan, the wheel to zoom. "Plant on" picks what to plant on next (the
+field, every polygon or point, a surface's polygons, points scattered by density) and
+opens the panel on it. "Run again" opens the panel once more (it remembers its last
+values), "Undo" takes back the last planting, "Save" writes the output (and --picture,
+if given). Closing with planting not yet saved asks first. Needs a display (DISPLAY),
+or xvfb-run.)");
     addMeshOptions(gui, o);
     addScatterOptions(gui, o);
     addPictureOptions(gui, o.job.picturePng, o.pictureSize, o.camera,

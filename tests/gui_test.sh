@@ -108,17 +108,30 @@ running() { kill -0 "$app" 2>/dev/null; }
 vertices() { grep -c '^v ' "$1"; }
 faces() { grep -c '^f ' "$1"; }
 
-viewport=960x640+0+0
+# The viewport as the main window now is (it narrows to make room for the panel beside it).
+viewport() {
+    eval "$(xdotool getwindowgeometry --shell "$MAIN")"
+    echo "${WIDTH}x$((HEIGHT - 72))+0+0"
+}
 # The main window's buttons, in the bar below the viewport.
 run_again() { click "$MAIN" 58 660; PANEL=$(window ZEL_Tuftsprout) || fail "Run again opened no panel"; sleep 0.5; }
 undo() { click "$MAIN" 166 660; }
 save() { click "$MAIN" 274 660; }
+# Picks from "Plant on" by moving KEYS from the item it shows (Up, Down), then Return.
+plant_on() {
+    click "$MAIN" 519 660
+    local key
+    for key in "$@"; do xdotool key "$key"; sleep 0.3; done
+    xdotool key Return
+    PANEL=$(window ZEL_Tuftsprout) || fail "picking what to plant on opened no panel"
+    sleep 0.5
+}
 
 printf 'v 0 0 0\nv 1 0 0\nv 0 0 1\nf 1 3 2\n' > tri.obj
 
 # 1. The panel: initial values, a slider moved by the mouse, OK; closing unsaved asks.
 stage="the panel"
-start tri.obj -o out.obj --panel-report panel.txt
+start tri.obj -o out.obj --panel-report panel.txt --mode ground
 for _ in $(seq 600); do [ -s panel.txt ] && break; sleep 0.1; done # written as the panel opens
 grep -q '^#3 "Number" NumControl value=100 normal$' panel.txt || fail "Number does not open at 100"
 grep -q '^#4 "Division" MiniSliderControl value=5 normal$' panel.txt || fail "Division does not open at 5"
@@ -158,20 +171,21 @@ finish
 # 3. The viewport: the input, grass added, Undo, Run again with another Number, Save.
 stage="the viewport"
 printf 'v -1 0 -1\nv 2 0 -1\nv 2 0 2\nv -1 0 2\nf 1 4 3 2\n' > pad.obj
-start pad.obj -o lawn.obj --clock 1000
+start pad.obj -o lawn.obj --clock 1000 --mode ground
 dismiss "$PANEL" Escape # Cancel: the pad alone
 title_is "4 points, 1 polygons"
-shot "$MAIN" "$viewport" input.png
-convert -size 960x640 "xc:$(convert input.png -format '%[pixel:p{0,0}]' info:)" sky.png
+view=$(viewport)
+shot "$MAIN" "$view" input.png
+convert -size "${view%%+*}" "xc:$(convert input.png -format '%[pixel:p{0,0}]' info:)" sky.png
 [ "$(differ input.png sky.png)" -gt 60000 ] || fail "the viewport does not show the pad"
 run_again
 dismiss "$PANEL" Return
 title_is "1104 points, 501 polygons (not saved)"
-shot "$MAIN" "$viewport" planted.png
+shot "$MAIN" "$view" planted.png
 [ "$(differ input.png planted.png)" -gt 2000 ] || fail "OK added no grass to the viewport"
 undo
 title_is "4 points, 1 polygons (not saved)"
-shot "$MAIN" "$viewport" undone.png
+shot "$MAIN" "$view" undone.png
 [ "$(differ input.png undone.png)" = 0 ] || fail "Undo did not bring the first picture back"
 run_again
 click "$PANEL" 179 297 # the Number field
@@ -179,7 +193,7 @@ xdotool key ctrl+a type 400
 sleep 0.3
 dismiss "$PANEL" Return
 title_is "4404 points, 2001 polygons (not saved)"
-shot "$MAIN" "$viewport" more.png
+shot "$MAIN" "$view" more.png
 [ "$(differ planted.png more.png)" -gt 2000 ] || fail "Run again with 400 blades drew the same picture"
 save
 title_is "4404 points, 2001 polygons"
@@ -190,7 +204,31 @@ press "$MAIN" Escape # saved: closes without asking
 finish
 [ "$status" = 0 ] || fail "closing the saved window exited $status"
 
-# 4. Nothing planted: closing neither asks nor writes.
+# 4. Given a mesh and nothing chosen: Polygon mode on every polygon, the panel beside the
+#    viewport; then "Plant on" every point.
+stage="what to plant on"
+start pad.obj -o picked.obj --clock 1000 --panel-report picked.txt
+for _ in $(seq 600); do [ -s picked.txt ] && break; sleep 0.1; done
+grep -q '"Mode" ChoiceControl value=2 ' picked.txt || fail "the panel did not open in Polygon mode: $(grep Mode picked.txt)"
+eval "$(xdotool getwindowgeometry --shell "$MAIN")"
+main_right=$((X + WIDTH))
+eval "$(xdotool getwindowgeometry --shell "$PANEL")"
+[ "$X" -ge "$main_right" ] || fail "the panel (from x $X) covers the viewport (to x $main_right)"
+dismiss "$PANEL" Return
+title_is "15 points, 6 polygons (not saved)" # the pad and a blade on it
+rm picked.txt
+plant_on Down # every point
+for _ in $(seq 600); do [ -s picked.txt ] && break; sleep 0.1; done
+grep -q '"Mode" ChoiceControl value=1 ' picked.txt || fail "every point did not open Point mode: $(grep Mode picked.txt)"
+dismiss "$PANEL" Return
+title_is "180 points, 81 polygons (not saved)" # one on each of the 15 points, the blade's too
+save
+title_is "180 points, 81 polygons"
+press "$MAIN" Escape
+finish
+[ "$status" = 0 ] && [ "$(vertices picked.obj)" = 180 ] || fail "picked.obj: exit $status, $(vertices picked.obj) points"
+
+# 5. Nothing planted: closing neither asks nor writes.
 stage="nothing planted"
 start -o cancelled.obj
 dismiss "$PANEL" Escape
@@ -198,7 +236,7 @@ press "$MAIN" Escape
 finish
 [ "$status" = 0 ] && [ ! -e cancelled.obj ] || fail "a cancelled session wrote a file or failed ($status)"
 
-# 5. Without a display: a clear error.
+# 6. Without a display: a clear error.
 stage="without a display"
 set +e
 DISPLAY= "$tuftsprout" gui -o x.obj 2>err.txt

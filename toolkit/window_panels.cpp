@@ -299,6 +299,10 @@ int WindowPanels::run(Panel &panel)
     window.callback([](Fl_Widget *, void *data) { *static_cast<Outcome *>(data) = {true, false}; }, &outcome);
     window.end();
     window.set_modal();
+    if (placePanel) {
+        const auto [x, y] = placePanel(window.w(), window.h());
+        window.position(x, y);
+    }
     window.show();
     if (onOpened)
         onOpened(view(panel));

@@ -5,6 +5,9 @@
 
 #include "toolkit/panel_toolkit.h"
 
+#include <functional>
+#include <utility>
+
 namespace tuft::toolkit {
 
 class WindowPanels final : public PanelToolkit {
@@ -13,6 +16,9 @@ public:
     // initial values a front end asks for. Errors end the open with Cancel.
     void setInitialActions(std::vector<UserAction> actions) { initial_ = std::move(actions); }
     const std::string &actionError() const { return actionError_; }
+    // Where a panel of that size is put on the screen when it opens; unset: where the
+    // window system puts it.
+    std::function<std::pair<int, int>(int width, int height)> placePanel;
     // A widget changed by the person at the window.
     void controlChangedByUser(Control &control);
 
