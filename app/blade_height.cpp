@@ -130,7 +130,9 @@ PlantJob templateProbe(const PlantJob &job)
 host::Object probeObject(const PlantJob &job, const host::Object &object)
 {
     host::Object probe;
-    probe.selectionMode = job.scatter ? host::SelectionMode::kPoints : object.selectionMode;
+    probe.selectionMode = job.followSurface ? host::SelectionMode::kPolygons // planted in Polygon mode
+                          : job.scatter     ? host::SelectionMode::kPoints
+                                            : object.selectionMode;
     probe.mapKey(MH_MAP_WEIGHT, "ZTSW", 1);
     return probe;
 }

@@ -1,6 +1,7 @@
 // tuftsprout: plants grass into a mesh with the ZEL_Tuftsprout plug-in.
 #include "app/blade_height.h"
 #include "app/drawing.h"
+#include "app/follow_surface.h"
 #include "app/gui_session.h"
 #include "app/panel_options.h"
 #include "app/picture_options.h"
@@ -41,6 +42,9 @@ constexpr const char *kPlantHelp = R"(Examples:
       a blade on every point whose ZTSW weight (a PLY vertex property) is above 0, sized by it.
   tuftsprout plant bunny.obj -o furry.obj --mode polygon --select polygons:all --blade-height 4%
       a blade on every polygon, each 4 % as tall as the bunny (whatever its units).
+  tuftsprout plant bunny.obj -o furry.obj --scatter 5000 --follow-surface
+      5000 blades scattered over the bunny, each tilted toward the surface where it stands
+      (without --follow-surface they all stand straight up, along +Y).
 
 Options are applied to the panel in the order given, each as a user's change, so a
 later option can undo an earlier one. Controls without a label are named P2(y), P2(z)
@@ -109,7 +113,7 @@ struct PlantOptions {
     std::uint64_t scatterCount = 0;
     double scatterDensity = 0;
     std::string savePreset, clock, bladeHeight;
-    bool cancel = false, asciiPly = false;
+    bool cancel = false, asciiPly = false, followSurface = false;
 };
 
 // --layers and --up, each turned into its choice once, as it is parsed.
@@ -283,6 +287,11 @@ CLI::App *addPlantCommand(CLI::App &app, PlantOptions &o)
         "Set \"Size\" so that the blade stands this tall: in the file's units (0.05), or as a "
         "percentage (5%) of the height of what is selected (of the whole layer when that is flat), or of the "
         "field in Ground mode");
+    plant->add_flag("--follow-surface", o.followSurface,
+                    "With --scatter or in Point mode: tilt each blade toward the surface's normal at its point "
+                    "(the polygon a scattered point lies on; for a mesh point the mean of its polygons' normals), "
+                    "as Polygon mode tilts blades toward their polygons; the plug-in plants them in Polygon mode on "
+                    "small temporary triangles, which are not written");
     plant->add_flag("--cancel", o.cancel, "Press Cancel instead of OK: nothing is planted or written");
     plant->add_flag("--allow-empty", o.job.allowEmpty,
                     "Write the output even when the run plants nothing (otherwise that is a failure, exit 1)");
@@ -463,6 +472,8 @@ int runPlant(CLI::App &plant, PlantOptions &o)
     setScatter(plant, o);
     pictureOptions(o.pictureSize, o.camera, o.job.picture);
     buildActions(plant, o);
+    if (o.followSurface)
+        tuft::app::followSurface(o.job);
     if (o.job.interactive)
         return tuft::app::runGuiSession(o.job);
     const tuft::app::PlantResult result = tuft::app::runPlantJob(o.job);

@@ -28,6 +28,12 @@ struct BladeHeight {
     bool percent = false;
 };
 
+// Point mode's blades planted in Polygon mode instead, to follow the surface; with
+// "(WeightMap)" on, the host sizes them by their points' "ZTSW" weights.
+struct FollowSurface {
+    bool sizedByWeight = false;
+};
+
 struct PlantJob {
     // Meshes to read: the first into the current layer (planted on), the others into
     // layers 3, 4, ... beside it; none: an empty object.
@@ -56,6 +62,9 @@ struct PlantJob {
     std::optional<scatter::ScatterOptions> scatter;
     // The panel's "Size" set so that the template stands this tall, measured before the run.
     std::optional<BladeHeight> bladeHeight;
+    // Blades on points tilted to the surface there: planted in Polygon mode on temporary
+    // triangles (followSurface in app/follow_surface.h sets the panel actions for it).
+    std::optional<FollowSurface> followSurface;
 };
 
 struct PlantResult {

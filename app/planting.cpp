@@ -1,6 +1,7 @@
 #include "app/planting.h"
 
 #include "app/drawing.h"
+#include "app/follow_surface.h"
 #include "app/job_steps.h"
 #include "app/nothing_planted.h"
 #include "app/panel_options.h"
@@ -150,13 +151,24 @@ Planting::Outcome Planting::run()
     std::optional<scatter::ScatterResult> scattered;
     if (job_.scatter)
         scattered = scatterForPlanting(job_, object_, clock_);
+    std::optional<SurfaceTemporaries> temporaries;
+    if (job_.followSurface)
+        temporaries = during("making the temporary polygons", [&] {
+            return addSurfaceTemporaries(object_, kCurrentLayer, *job_.followSurface,
+                                         scattered ? &*scattered : nullptr);
+        });
     const std::size_t before = elementsIn(object_);
     Outcome outcome;
     outcome.status = modeler_.activate(library_);
     outcome.confirmed = panels_.lastOpenResult() == 1;
-    if (outcome.confirmed && elementsIn(object_) == before)
-        outcome.nothingPlanted = whyNothingWasPlanted(closing_, object_);
-    if (scattered && outcome.status == 0 && outcome.confirmed && modeler_.failure().empty())
+    const bool ranThrough = outcome.status == 0 && outcome.confirmed && modeler_.failure().empty();
+    const bool added = elementsIn(object_) != before;
+    if (temporaries) // they have served, whatever came of the run
+        removeSurfaceTemporaries(object_, kCurrentLayer, *temporaries, ranThrough);
+    if (outcome.confirmed && !added)
+        outcome.nothingPlanted =
+            whyNothingWasPlanted(temporaries ? asPointModePanel(closing_, *job_.followSurface) : closing_, object_);
+    if (scattered && ranThrough)
         scatter::removeScatteredPoints(object_, kCurrentLayer, *scattered); // they have served
     return outcome;
 }

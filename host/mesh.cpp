@@ -191,6 +191,36 @@ void Mesh::erasePoints(std::size_t first, std::size_t count)
     }
 }
 
+void Mesh::erasePolygons(std::size_t first, std::size_t count)
+{
+    if (first > polygons_.size() || count > polygons_.size() - first)
+        throw std::out_of_range("erasing polygons " + std::to_string(first) + " to " + std::to_string(first + count) +
+                                " of " + std::to_string(polygons_.size()));
+    if (count == 0)
+        return;
+    // A polygon's corners follow those of the polygon before it.
+    const Polygon &last = polygons_[first + count - 1];
+    const std::size_t firstCorner = polygons_[first].firstVertex;
+    const std::size_t corners = last.firstVertex + last.vertexCount - firstCorner;
+    vertices_.erase(firstCorner, corners);
+    polygons_.erase(first, count);
+    for (std::size_t p = first; p < polygons_.size(); ++p)
+        polygons_[p].firstVertex -= static_cast<std::uint32_t>(corners);
+    for (PolygonTag &tag : tags_)
+        tag.values.erase(first, count);
+    for (PointMap &map : maps_) {
+        std::size_t kept = 0;
+        for (CornerValue corner : map.corners) {
+            if (corner.polygon >= first && corner.polygon < first + count)
+                continue;
+            if (corner.polygon >= first + count)
+                corner.polygon -= static_cast<std::uint32_t>(count);
+            map.corners[kept++] = corner;
+        }
+        map.corners.resize(kept);
+    }
+}
+
 std::uint32_t Mesh::addPoint(const Vec3 &position, std::uint8_t flags)
 {
     positions_.push_back(position);

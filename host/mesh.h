@@ -127,6 +127,10 @@ public:
     // to those, move down. A point a polygon uses is refused (std::invalid_argument), and
     // nothing is removed.
     void erasePoints(std::size_t first, std::size_t count);
+    // Removes polygons with their corners, tags and corner values, keeping their points;
+    // the polygons after them move down (std::out_of_range beyond the last, and nothing
+    // is removed).
+    void erasePolygons(std::size_t first, std::size_t count);
 
     std::uint32_t addPoint(const Vec3 &position, std::uint8_t flags = 0);
     // A polygon of points the mesh has (else std::out_of_range, and nothing is added).

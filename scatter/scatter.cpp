@@ -49,6 +49,7 @@ private:
 };
 
 struct Triangle {
+    std::uint32_t polygon; // the one it is part of
     std::uint32_t corner[3];
     double area;
     float density[3]; // the density map at the corners, 0..1
@@ -93,7 +94,7 @@ std::vector<Triangle> trianglesOf(const host::Mesh &mesh, const std::vector<floa
             continue;
         const host::PolygonPoints v = mesh.pointsOf(p);
         for (std::uint32_t k = 1; k + 1 < polygon.vertexCount; ++k) {
-            Triangle t{{v[0], v[k], v[k + 1]}, 0, {}, 0};
+            Triangle t{p, {v[0], v[k], v[k + 1]}, 0, {}, 0};
             t.area = triangleArea(mesh.position(v[0]), mesh.position(v[k]), mesh.position(v[k + 1]));
             for (int i = 0; i < 3; ++i) {
                 t.density[i] = std::clamp(density[t.corner[i]], 0.0f, 1.0f);
@@ -207,6 +208,7 @@ ScatterResult scatterPoints(host::Object &object, int layerNumber, const Scatter
     std::vector<host::Vec3> points;
     std::vector<float> weights;
     points.reserve(static_cast<std::size_t>(result.asked));
+    result.polygons.reserve(points.capacity());
     // Bounded work: where no room is left, the points made are all there are.
     const std::uint64_t attempts = 64 * result.asked + 1024;
     for (std::uint64_t attempt = 0; attempt < attempts && points.size() < result.asked; ++attempt) {
@@ -234,6 +236,7 @@ ScatterResult scatterPoints(host::Object &object, int layerNumber, const Scatter
         if (grid)
             grid->add(p);
         points.push_back(p);
+        result.polygons.push_back(t.polygon);
         weights.push_back(
             static_cast<float>(b[0] * size[t.corner[0]] + b[1] * size[t.corner[1]] + b[2] * size[t.corner[2]]));
     }

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tuft::scatter {
 
@@ -27,10 +28,11 @@ struct ScatterOptions {
 };
 
 struct ScatterResult {
-    std::uint64_t asked = 0;      // the points wanted
-    std::uint64_t made = 0;       // the points added (fewer when spacing leaves no room)
-    std::uint32_t firstPoint = 0; // where they start in the layer's points
-    double area = 0;              // of the polygons scattered over, density applied
+    std::uint64_t asked = 0;             // the points wanted
+    std::uint64_t made = 0;              // the points added (fewer when spacing leaves no room)
+    std::uint32_t firstPoint = 0;        // where they start in the layer's points
+    double area = 0;                     // of the polygons scattered over, density applied
+    std::vector<std::uint32_t> polygons; // the polygon each point lies on, in the points' order
 };
 
 // Adds the points to the layer after its own, selected, with their "ZTSW" weights, and

@@ -128,17 +128,25 @@ cp "$fixtures/hill.ply" .
 cmp -s scattered.ply again.ply || fail "the same clock scattered differently"
 cmp -s scattered.ply other.ply && fail "another clock scattered the same"
 grep -aq "^element vertex $((121 + 200 * 11))\$" scattered.ply || fail "scatter points were left in the output"
+# Following the surface: the triangles planted on are not written either.
+"$tuftsprout" plant hill.ply -o followed.ply --scatter 200 --follow-surface --clock 1 2>/dev/null ||
+    fail "--scatter 200 --follow-surface"
+grep -aq "^element vertex $((121 + 200 * 11))\$" followed.ply || fail "--follow-surface left points in the output"
+grep -aq "^element face $((100 + 200 * 5))\$" followed.ply || fail "--follow-surface left polygons in the output"
+cmp -s scattered.ply followed.ply && fail "--follow-surface planted as upright blades do"
 "$tuftsprout" plant hill.ply -o spaced.ply --scatter 100000 --spacing 0.5 --density-map dense --size-map tall \
     --slope 40 --clock 1 2>spaced.txt || fail "--spacing: $(cat spaced.txt)"
 grep -q '^tuftsprout: [0-9]* of the 100000 points asked for fit 0.5 apart$' spaced.txt || fail "no word of how many fit: $(cat spaced.txt)"
 set +e
 for wrong in "--spacing 1" "--scatter 5 --mode ground" "--scatter 5 --select points:all" "--scatter 5 --density 2" \
-    "--scatter 5 --density-map nothing"; do
+    "--scatter 5 --density-map nothing" "--follow-surface" "--follow-surface --mode polygon --select polygons:all"; do
     "$tuftsprout" plant hill.ply -o wrong.ply $wrong 2>/dev/null
     [ $? = 2 ] || fail "plant hill.ply $wrong is no usage error"
 done
 set -e
 [ ! -e wrong.ply ] || fail "a usage error wrote a file"
+"$tuftsprout" plant hill.ply -o wrong.ply --follow-surface --mode ground 2>wrong.txt || true
+grep -q 'give it with --scatter or with Point mode' wrong.txt || fail "--follow-surface does not say where it applies: $(cat wrong.txt)"
 
 # Windows paths (TUFT_WINDOWS set: the program runs under Wine, whose drive Z: is /):
 # backslashes and a drive find the material library beside the input, and the files

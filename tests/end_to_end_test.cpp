@@ -70,6 +70,20 @@ void writeSphere(const std::string &file, int rings, int segments)
         out << "f " << south << " " << ring(rings - 1, s) << " " << ring(rings - 1, s + 1) << "\n";
 }
 
+// The blade of the initial options whose points start at `b`: tip, then right and left
+// edges; the base pair is last.
+V bladeBase(const host::Mesh &mesh, std::size_t b) { return (at(mesh, b + 9) + at(mesh, b + 10)) * 0.5; }
+V bladeTip(const host::Mesh &mesh, std::size_t b) { return at(mesh, b) - bladeBase(mesh, b); }
+
+// The blade's own up axis, from its tip and fourth right edge point (template coordinates
+// (0, 0.6, 0.6) and (0.0512, 0.216, 0.088) at Size 0.4).
+V bladeAxis(const host::Mesh &mesh, std::size_t b)
+{
+    const V across = (at(mesh, b + 9) - at(mesh, b + 10)).unit();
+    const V fourth = at(mesh, b + 7) - bladeBase(mesh, b) - across * 0.0512;
+    return ((fourth - bladeTip(mesh, b) * (0.088 / 0.6)) * (1 / 0.128)).unit();
+}
+
 TEST_F(EndToEnd, PolygonBladesStandOnCentresTiltedTowardNormals)
 {
     writeSphere(path("sphere.obj"), 6, 8);
@@ -97,17 +111,9 @@ TEST_F(EndToEnd, PolygonBladesStandOnCentresTiltedTowardNormals)
         const V normal = V{d1.y * d2.z - d1.z * d2.y, d1.z * d2.x - d1.x * d2.z, d1.x * d2.y - d1.y * d2.x}.unit();
         ASSERT_GT(normal.dot(centre - V{0, 3, 0}), 0) << "the test sphere is wound inward at " << p;
 
-        // The blade's points: tip, then right and left edges; the base pair is last.
         const std::size_t b = input.pointCount() + 11 * p;
-        const V baseMiddle = (at(output, b + 9) + at(output, b + 10)) * 0.5;
-        EXPECT_NEAR((baseMiddle - centre).length(), 0, 1e-9) << p;
-
-        // The blade's own up axis, from its tip and fourth right edge point (template
-        // coordinates (0, 0.6, 0.6) and (0.0512, 0.216, 0.088) at Size 0.4).
-        const V across = (at(output, b + 9) - at(output, b + 10)).unit();
-        const V tip = at(output, b) - baseMiddle;
-        const V fourth = at(output, b + 7) - baseMiddle - across * 0.0512;
-        const V up = ((fourth - tip * (0.088 / 0.6)) * (1 / 0.128)).unit();
+        EXPECT_NEAR((bladeBase(output, b) - centre).length(), 0, 1e-9) << p;
+        const V up = bladeAxis(output, b);
         // Tilted toward the normal: never further from it than an upright blade.
         EXPECT_GE(up.dot(normal), normal.y - 1e-9) << p;
         // Where the normal lies in a coordinate plane the two turns reach it exactly.
@@ -117,6 +123,93 @@ TEST_F(EndToEnd, PolygonBladesStandOnCentresTiltedTowardNormals)
         }
     }
     EXPECT_GE(inPlane, 16);
+}
+
+// Blades on the sphere's own points stand up without --follow-surface, some leaning into
+// it; with it, each stands on its point leaning out.
+TEST_F(EndToEnd, FollowSurfaceTiltsPointBladesOutOfTheSphere)
+{
+    writeSphere(path("sphere.obj"), 6, 8);
+    host::Object sphere;
+    meshio::readMesh(path("sphere.obj"), sphere, 1);
+    const host::Mesh &input = sphere.findLayer(1)->mesh;
+    for (const bool follow : {false, true}) {
+        SCOPED_TRACE(follow ? "--follow-surface" : "upright");
+        ASSERT_EQ(tuftsprout("plant " + path("sphere.obj") + " -o " + path("lawn.obj") +
+                             " --mode point --select points:all" + (follow ? " --follow-surface" : "")),
+                  0);
+        host::Object lawn;
+        meshio::readMesh(path("lawn.obj"), lawn, 1);
+        const host::Mesh &output = lawn.findLayer(1)->mesh;
+        ASSERT_EQ(output.pointCount(), input.pointCount() + 11 * input.pointCount());
+        ASSERT_EQ(output.polygonCount(), input.polygonCount() + 5 * input.pointCount());
+        int inward = 0;
+        for (std::size_t i = 0; i < input.pointCount(); ++i) {
+            const std::size_t b = input.pointCount() + 11 * i;
+            const V point = at(input, i), outward = (point - V{0, 3, 0}).unit();
+            EXPECT_NEAR((bladeBase(output, b) - point).length(), 0, 1e-9) << i;
+            inward += bladeTip(output, b).dot(outward) < 0;
+            if (!follow) {
+                EXPECT_NEAR(bladeAxis(output, b).y, 1, 1e-9) << i;
+                continue;
+            }
+            EXPECT_GT(bladeAxis(output, b).dot(outward), 0) << i;
+            // Polygon mode's two turns take the blade toward a horizontal normal off the XY
+            // and YZ planes only roughly (to +-Z), and its tip leans 45 degrees beyond its
+            // axis; there alone the tip may point in.
+            if (std::abs(outward.y) > 1e-6)
+                EXPECT_GT(bladeTip(output, b).dot(outward), 0) << i;
+        }
+        if (!follow) // as many as lie below the equator, about
+            EXPECT_GT(inward, 12);
+    }
+}
+
+// The plane y = 0.5 x + 0.25 z over [-2, 2] x [-2, 2], in n x n quads that face up.
+void writeTiltedPlane(const std::string &file, int n)
+{
+    std::ofstream out(file);
+    for (int j = 0; j <= n; ++j)
+        for (int i = 0; i <= n; ++i) {
+            const double x = -2 + 4.0 * i / n, z = -2 + 4.0 * j / n;
+            out << "v " << x << " " << 0.5 * x + 0.25 * z << " " << z << "\n";
+        }
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i) {
+            const int a = 1 + j * (n + 1) + i;
+            out << "f " << a << " " << a + n + 1 << " " << a + n + 2 << " " << a + 1 << "\n";
+        }
+}
+
+TEST_F(EndToEnd, FollowSurfaceTiltsScatteredBladesTowardATiltedPlane)
+{
+    writeTiltedPlane(path("plane.obj"), 4);
+    const V normal = V{-0.5, 1, -0.25}.unit();
+    host::Object plane;
+    meshio::readMesh(path("plane.obj"), plane, 1);
+    const host::Mesh &input = plane.findLayer(1)->mesh;
+    for (const bool follow : {false, true}) {
+        SCOPED_TRACE(follow ? "--follow-surface" : "upright");
+        ASSERT_EQ(tuftsprout("plant " + path("plane.obj") + " -o " + path("lawn.obj") + " --scatter 100 --clock 1" +
+                             (follow ? " --follow-surface" : "")),
+                  0);
+        host::Object lawn;
+        meshio::readMesh(path("lawn.obj"), lawn, 1);
+        const host::Mesh &output = lawn.findLayer(1)->mesh;
+        // Neither the scattered points nor the triangles planted on are left.
+        ASSERT_EQ(output.pointCount(), input.pointCount() + 11 * 100);
+        ASSERT_EQ(output.polygonCount(), input.polygonCount() + 5 * 100);
+        for (std::size_t k = 0; k < 100; ++k) {
+            const std::size_t b = input.pointCount() + 11 * k;
+            EXPECT_NEAR(bladeBase(output, b).dot(normal), 0, 1e-9) << k; // on the plane
+            if (follow) {
+                EXPECT_GT(bladeAxis(output, b).dot(normal), 0.99) << k;
+                EXPECT_GT(bladeTip(output, b).dot(normal), 0) << k;
+            } else {
+                EXPECT_NEAR(bladeAxis(output, b).y, 1, 1e-9) << k;
+            }
+        }
+    }
 }
 
 TEST_F(EndToEnd, WeightsFromAPlyPropertySizeThePointBlades)
@@ -144,6 +237,18 @@ TEST_F(EndToEnd, WeightsFromAPlyPropertySizeThePointBlades)
         // The tip stands 0.6 (Size 0.4) above its point, times the weight.
         EXPECT_NEAR(at(mesh, b).y, 0.6 * weights[planted[k]], 1e-6) << k;
     }
+    // With no polygon to follow, the blades face +Y: Polygon mode then plants what Point
+    // mode does, the host sizing them by the same weights.
+    ASSERT_EQ(tuftsprout("plant " + path("field.ply") + " -o " + path("followed.ply") +
+                         " --mode point --select points:all --set \"(WeightMap)=on\" --follow-surface"),
+              0);
+    host::Object followed;
+    meshio::readMesh(path("followed.ply"), followed, 1);
+    const host::Mesh &same = followed.findLayer(1)->mesh;
+    ASSERT_EQ(same.pointCount(), mesh.pointCount());
+    ASSERT_EQ(same.polygonCount(), mesh.polygonCount());
+    for (std::size_t i = 0; i < mesh.pointCount(); ++i)
+        EXPECT_NEAR((at(same, i) - at(mesh, i)).length(), 0, 1e-6) << i;
 }
 
 // A closed box `height` tall on a 1 x 1 base, its faces wound outward.

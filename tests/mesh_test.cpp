@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <stdexcept>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -190,6 +191,53 @@ TEST(Mesh, OnlyPointsNoPolygonUsesAreErasedAndPolygonsUseOnlyPointsItHas)
     EXPECT_EQ(mesh.polygonCount(), 2u);
     EXPECT_EQ(mesh.cornerCount(), 6u);
     EXPECT_EQ(mesh.findTag(kPartTag)->values.size(), 2u);
+}
+
+TEST(Mesh, ErasedPolygonsTakeTheirCornersTagsAndSeamsAndKeepTheirPoints)
+{
+    // Three triangles in a row, the middle one (a quad) erased; each polygon tagged with
+    // its number and given a seam on its first point.
+    Mesh mesh;
+    for (int i = 0; i < 7; ++i)
+        mesh.addPoint({double(i), 0, 0});
+    const std::uint32_t first[3] = {0, 1, 2}, middle[4] = {2, 3, 4, 1}, last[3] = {4, 5, 6};
+    mesh.addPolygon(MH_POLY_FACE, 0, first, 3);
+    mesh.addPolygon(MH_POLY_FACE, 1, middle, 4, MH_FLAG_SELECTED);
+    mesh.addPolygon(MH_POLY_FACE, 2, last, 3, MH_FLAG_SELECTED);
+    PolygonTag &tag = mesh.tagFor(kPartTag);
+    PointMap &uv = mesh.mapFor(3, MH_MAP_UV, 2);
+    for (std::uint32_t p = 0; p < 3; ++p) {
+        tag.values[p] = 10 + p;
+        const float seam[2] = {float(p), 0.5f};
+        mesh.setCornerValue(uv, p, mesh.pointsOf(p)[0], seam);
+    }
+
+    mesh.erasePolygons(1, 1);
+    ASSERT_EQ(mesh.polygonCount(), 2u);
+    EXPECT_EQ(mesh.pointCount(), 7u);
+    EXPECT_EQ(mesh.cornerCount(), 6u);
+    EXPECT_EQ(mesh.polygon(1).surface, 2u);
+    EXPECT_EQ(mesh.polygon(1).flags, MH_FLAG_SELECTED);
+    EXPECT_EQ(mesh.selectedPolygonCount(), 1u);
+    EXPECT_EQ(std::vector<std::uint32_t>(mesh.pointsOf(1).begin(), mesh.pointsOf(1).end()),
+              (std::vector<std::uint32_t>{4, 5, 6}));
+    EXPECT_EQ(mesh.findTag(kPartTag)->values[1], 12u);
+    const PointMap &kept = *mesh.findMap(3);
+    ASSERT_EQ(kept.corners.size(), 2u);
+    ASSERT_NE(kept.valueOn(1, 4), nullptr); // the last polygon's seam, under its new number
+    EXPECT_EQ(kept.valueOn(1, 4)[0], 2.0f);
+    EXPECT_EQ(kept.cornerValue(1, 2), nullptr);
+    // Its points, unused now, can go.
+    mesh.erasePoints(3, 1);
+    EXPECT_EQ(mesh.pointsOf(1)[0], 3u);
+
+    EXPECT_THROW(mesh.erasePolygons(1, 2), std::out_of_range);
+    EXPECT_THROW(mesh.erasePolygons(3, 0), std::out_of_range);
+    EXPECT_EQ(mesh.polygonCount(), 2u);
+    mesh.erasePolygons(0, 2);
+    EXPECT_EQ(mesh.cornerCount(), 0u);
+    EXPECT_TRUE(mesh.findMap(3)->corners.empty());
+    EXPECT_TRUE(mesh.findTag(kPartTag)->values.empty());
 }
 
 TEST(Mesh, NewellNormalNeedsThreePoints)

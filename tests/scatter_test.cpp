@@ -126,11 +126,16 @@ TEST(Scatter, PointsLieOnTheSurfaceOffItsSteepParts)
     const ScatterResult result = scatterPoints(object, 1, options);
     ASSERT_EQ(result.made, 5000u);
     const host::Mesh &mesh = object.findLayer(1)->mesh;
-    for (const host::Vec3 &p : scattered(object, result)) {
-        // The quad under the point, its fan's two triangles, and the polygon's lean.
+    const std::vector<host::Vec3> points = scattered(object, result);
+    ASSERT_EQ(result.polygons.size(), points.size());
+    for (std::size_t k = 0; k < points.size(); ++k) {
+        const host::Vec3 &p = points[k];
+        // The quad under the point, which the result names, its fan's two triangles, and
+        // the polygon's lean.
         const int i = std::min(n - 1, static_cast<int>((p.x + half) / step));
         const int j = std::min(n - 1, static_cast<int>((p.z + half) / step));
         const std::uint32_t polygon = static_cast<std::uint32_t>(j * n + i);
+        EXPECT_EQ(result.polygons[k], polygon) << p.x << " " << p.z;
         const host::PolygonPoints v = mesh.pointsOf(polygon);
         double nearest = 1e9;
         for (int t = 1; t <= 2; ++t) {
