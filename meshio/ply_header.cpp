@@ -82,7 +82,9 @@ public:
                 element(words);
             else if (keyword == "property")
                 property(words, line);
-            else if (!keyword.empty() && keyword != "ply" && keyword != "comment" && keyword != "obj_info")
+            else if (keyword == "comment")
+                header_.comments.push_back(words.rest());
+            else if (!keyword.empty() && keyword != "ply" && keyword != "obj_info")
                 fail("unknown keyword \"" + excerpt(keyword) + "\"");
         }
         if (!formatSeen)

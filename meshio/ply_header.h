@@ -66,6 +66,7 @@ enum class Format { kAscii, kBinaryLittle, kBinaryBig };
 struct Header {
     Format format = Format::kAscii;
     std::vector<Element> elements;
+    std::vector<std::string> comments; // each "comment" line's text after the keyword
     std::size_t bodyStart = 0;
     std::size_t lines = 0;
 };

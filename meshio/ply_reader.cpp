@@ -3,14 +3,17 @@
 // value has its type's form and range, and kept values are finite. Extra float
 // properties of a vertex are weight maps of that name; s/t or u/v a UV map.
 #include "meshio/formats.h"
+#include "meshio/ply_body.h"
 #include "meshio/ply_header.h"
 #include "meshio/reading.h"
 #include "meshio/text_scan.h"
 #include "sdk/modeler_host.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <unordered_map>
 
@@ -19,155 +22,6 @@ namespace tuft::meshio {
 namespace {
 
 using namespace ply;
-
-// Reads values from the body, ASCII or binary, and says where a fault lies: the line in
-// ASCII, the byte in binary.
-class Body {
-public:
-    Body(const std::string &path, const std::string &data, std::size_t start, std::size_t headerLines, Format format)
-        : path_(path), data_(data), position_(start), line_(headerLines), format_(format)
-    {
-    }
-
-    // Starts the next element instance (a line in ASCII).
-    void beginRecord(const std::string &element, std::size_t index)
-    {
-        element_ = &element;
-        index_ = index;
-        recordStart_ = position_;
-        if (format_ != Format::kAscii)
-            return;
-        while (position_ < data_.size()) {
-            const std::size_t end = data_.find('\n', position_);
-            const std::size_t stop = end == std::string::npos ? data_.size() : end;
-            ++line_;
-            text_ = std::string_view(data_).substr(position_, stop - position_);
-            position_ = stop == data_.size() ? stop : stop + 1;
-            if (text_.find_first_not_of(" \t\r") != std::string_view::npos) {
-                cursor_ = 0;
-                return;
-            }
-        }
-        fail("the file ends early");
-    }
-
-    void endRecord()
-    {
-        if (format_ == Format::kAscii && text_.find_first_not_of(" \t\r", cursor_) != std::string_view::npos)
-            fail("more values than the header declares");
-    }
-
-    double read(Type type) { return format_ == Format::kAscii ? readText(type) : readBinary(type); }
-
-    // A list's length: a whole number, and no more items than the file can still hold.
-    std::size_t readCount(const Property &property)
-    {
-        const double count = read(property.countType);
-        if (count < 0)
-            fail("a list of " + numberText(count) + " items");
-        // In ASCII the items stand on the record's line, in binary anywhere after it.
-        const std::size_t room =
-            format_ == Format::kAscii ? (text_.size() - cursor_ + 1) / 2 : remaining() / sizeOf(property.type);
-        if (count > static_cast<double>(room))
-            fail("a list of " + numberText(count) + " items runs past the end of the file");
-        return static_cast<std::size_t>(count);
-    }
-
-    [[noreturn]] void fail(const std::string &what) const
-    {
-        std::string where = path_ + ": ";
-        if (format_ == Format::kAscii)
-            where += "line " + std::to_string(line_) + ": ";
-        else
-            where += "byte " + std::to_string(recordStart_) + ": ";
-        if (element_ != nullptr)
-            where += *element_ + " " + std::to_string(index_) + ": ";
-        throw MeshIoError(where + what);
-    }
-
-    std::size_t remaining() const { return data_.size() - position_; }
-
-private:
-    double readBinary(Type type)
-    {
-        const std::size_t size = sizeOf(type);
-        if (size > remaining())
-            fail("the file ends early");
-        unsigned char bytes[8];
-        std::memcpy(bytes, data_.data() + position_, size);
-        position_ += size;
-        if (format_ == Format::kBinaryBig)
-            std::reverse(bytes, bytes + size);
-        switch (type) {
-        case Type::kInt8:
-            return static_cast<std::int8_t>(bytes[0]);
-        case Type::kUint8:
-            return bytes[0];
-        case Type::kInt16:
-            return as<std::int16_t>(bytes);
-        case Type::kUint16:
-            return as<std::uint16_t>(bytes);
-        case Type::kInt32:
-            return as<std::int32_t>(bytes);
-        case Type::kUint32:
-            return as<std::uint32_t>(bytes);
-        case Type::kFloat32:
-            return as<float>(bytes);
-        case Type::kFloat64:
-            return as<double>(bytes);
-        }
-        return 0.0;
-    }
-
-    template <typename T> static double as(const unsigned char *bytes)
-    {
-        T value;
-        std::memcpy(&value, bytes, sizeof value);
-        return static_cast<double>(value);
-    }
-
-    // A value as text: a number of the property's kind, an integer type's within its range.
-    double readText(Type type)
-    {
-        const std::size_t start = text_.find_first_not_of(" \t\r", cursor_);
-        if (start == std::string_view::npos)
-            fail("fewer values than the header declares");
-        std::size_t end = text_.find_first_of(" \t\r", start);
-        if (end == std::string_view::npos)
-            end = text_.size();
-        cursor_ = end;
-        const std::string_view word = text_.substr(start, end - start);
-        if (isFloat(type)) {
-            double value = 0.0;
-            const auto parsed = std::from_chars(word.data(), word.data() + word.size(), value);
-            if (parsed.ptr != word.data() + word.size() ||
-                (parsed.ec != std::errc() && parsed.ec != std::errc::result_out_of_range))
-                fail("\"" + excerpt(word) + "\" is not a number");
-            if (parsed.ec == std::errc())
-                return value;
-            // Beyond a double's range: too small is 0, too large infinite (refused where it is kept).
-            const std::size_t exponent = word.find_first_of("eE");
-            return exponent != std::string_view::npos && word.substr(exponent + 1, 1) == "-" ? 0.0 : HUGE_VAL;
-        }
-        long long value = 0;
-        double lowest, highest;
-        rangeOf(type, lowest, highest);
-        if (!WordScanner::integer(word, value) || value < lowest || value > highest)
-            fail("\"" + excerpt(word) + "\" is not a whole number from " + numberText(lowest) + " to " +
-                 numberText(highest));
-        return static_cast<double>(value);
-    }
-
-    const std::string &path_;
-    const std::string &data_;
-    std::size_t position_;
-    std::size_t line_;
-    Format format_;
-    std::string_view text_;
-    std::size_t cursor_ = 0, recordStart_ = 0;
-    const std::string *element_ = nullptr;
-    std::size_t index_ = 0;
-};
 
 // The vertex properties that pair up into a UV map, in the order of preference; the
 // first pair a file has is the map "UV", any other "UV2", "UV3", ...
@@ -192,6 +46,7 @@ struct Content {
     std::size_t pointCount = 0;
     bool verticesRead = false;
     std::vector<std::uint32_t> faceSurface; // a surface number a face once any face has one (kNoSurfaceNumber: none)
+    std::vector<std::array<float, 3>> materialColours;        // by surface number, from a "material" element
     std::vector<std::pair<std::string, std::size_t>> skipped; // elements read past
     std::vector<std::string> unread;                          // properties read past, "element: names"
 };
@@ -419,6 +274,43 @@ void readFaces(const std::string &path, const Element &element, Body &body, Cont
     }
 }
 
+// A "material" element: the diffuse colour of each surface number, as bytes (0 to 255)
+// or as numbers from 0 to 1.
+void readMaterials(const Element &element, Body &body, Content &content)
+{
+    const char *const channels[3] = {"diffuse_red", "diffuse_green", "diffuse_blue"};
+    for (std::size_t i = 0; i < element.count; ++i) {
+        body.beginRecord(element.name, i);
+        std::array<float, 3> colour{0.8f, 0.8f, 0.8f};
+        for (const Property &property : element.properties) {
+            if (property.list) {
+                skipList(body, property);
+                continue;
+            }
+            const double value = body.read(property.type);
+            for (int c = 0; c < 3; ++c)
+                if (property.name == channels[c])
+                    colour[c] = static_cast<float>(std::clamp(isFloat(property.type) ? value : value / 255, 0.0, 1.0));
+        }
+        body.endRecord();
+        content.materialColours.push_back(colour);
+    }
+}
+
+// The names header comments give surface numbers: "material N NAME".
+std::unordered_map<std::uint32_t, std::string> materialNames(const std::vector<std::string> &comments)
+{
+    std::unordered_map<std::uint32_t, std::string> names;
+    for (const std::string &comment : comments) {
+        unsigned long number = 0;
+        int end = 0;
+        if (std::sscanf(comment.c_str(), "material %lu %n", &number, &end) == 1 && end > 0 &&
+            static_cast<std::size_t>(end) < comment.size() && number < kNoSurfaceNumber)
+            names.emplace(static_cast<std::uint32_t>(number), comment.substr(static_cast<std::size_t>(end)));
+    }
+    return names;
+}
+
 // Any other element is read past, and reported; one that holds polygons in a way this
 // reader does not know is refused, since the object would lose its surface.
 void skipElement(const std::string &path, const Element &element, Body &body, Content &content)
@@ -441,19 +333,28 @@ void skipElement(const std::string &path, const Element &element, Body &body, Co
 }
 
 // Surfaces and maps are registered only once the whole file has been read. Faces that
-// number their surfaces are on "Surface N"; the others on "Default".
-void attachToObject(const std::string &path, host::Object &object, Content &content)
+// number their surfaces are on the surface a comment names for that number, or else
+// "Surface N", coloured as the material element says; the others on "Default".
+void attachToObject(const std::string &path, const Header &header, host::Object &object, Content &content)
 {
     std::unordered_map<std::uint32_t, std::uint32_t> surfaces;
+    const std::unordered_map<std::uint32_t, std::string> names = materialNames(header.comments);
+    const auto surfaceNumbered = [&](std::uint32_t number) {
+        const auto named = names.find(number);
+        const std::string name = named != names.end() ? named->second : "Surface " + std::to_string(number);
+        if (number < content.materialColours.size()) {
+            const std::array<float, 3> &rgb = content.materialColours[number];
+            object.materials[name] = host::Material{{rgb[0], rgb[1], rgb[2]}, ""};
+        }
+        return object.surfaceIndex(name);
+    };
     const std::uint32_t fallback = object.surfaceIndex("Default");
     for (std::size_t f = 0; f < content.mesh.polygonCount(); ++f) {
         std::uint32_t surface = fallback;
         if (!content.faceSurface.empty() && content.faceSurface[f] != kNoSurfaceNumber) {
             const std::uint32_t number = content.faceSurface[f];
             const auto found = surfaces.find(number);
-            surface = found != surfaces.end()
-                          ? found->second
-                          : surfaces[number] = object.surfaceIndex("Surface " + std::to_string(number));
+            surface = found != surfaces.end() ? found->second : surfaces[number] = surfaceNumbered(number);
         }
         content.mesh.setPolygonSurface(f, surface);
     }
@@ -474,10 +375,12 @@ ReadWarnings readPly(const std::string &path, const std::string &data, host::Obj
             readVertices(path, element, body, content);
         else if (element.name == "face" || element.name == "tristrips")
             readFaces(path, element, body, content);
+        else if (element.name == "material")
+            readMaterials(element, body, content);
         else
             skipElement(path, element, body, content);
     }
-    attachToObject(path, object, content);
+    attachToObject(path, header, object, content);
     appendToLayer(path, object, layerNumber, content.mesh);
     ReadWarnings warnings;
     for (const auto &[name, count] : content.skipped)

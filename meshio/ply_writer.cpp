@@ -1,7 +1,9 @@
 // PLY output, binary little-endian or ASCII: double positions, float weight maps, the UV
-// channel as s and t, normals as nx, ny and nz; faces as vertex_indices lists. PLY keeps
-// values per vertex only, so a point whose corners differ (a seam) is written once more
-// for each other value it takes.
+// channel as s and t, normals as nx, ny and nz; faces as vertex_indices lists with a
+// material_index into a "material" element of diffuse colours, each material named on a
+// header comment ("comment material 1 Grass"). PLY keeps values per vertex only, so a
+// point whose corners differ (a seam) is written once more for each other value it takes.
+#include "host/surface_colours.h"
 #include "meshio/atomic_file.h"
 #include "meshio/export_layer.h"
 #include "meshio/formats.h"
@@ -11,6 +13,8 @@
 #include "sdk/modeler_host.h"
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <unordered_map>
@@ -67,9 +71,42 @@ std::vector<std::pair<std::string, std::uint32_t>> weightMaps(const host::Object
     return weights;
 }
 
+// The surfaces the faces are on, as the file's materials: their names and colours, and
+// each surface's material number.
+struct Materials {
+    std::vector<std::string> names;
+    std::vector<std::array<std::uint8_t, 3>> colours;
+    std::vector<std::uint32_t> numberOf; // by surface index
+    int indexBytes = 1;                  // of a face's material_index: 1, 2 or 4
+};
+
+Materials materialsOf(const host::Object &object, const std::vector<const host::Layer *> &layers,
+                      const std::string &plantedSurface)
+{
+    Materials materials;
+    materials.numberOf.assign(object.surfaceCount(), 0);
+    const std::vector<std::string> fileNames = surfaceFileNames(object);
+    for (std::uint32_t surface : usedSurfaces(object, layers)) {
+        materials.numberOf[surface] = static_cast<std::uint32_t>(materials.names.size());
+        std::string name = fileNames[surface];
+        std::replace_if(
+            name.begin(), name.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+        materials.names.push_back(name);
+        const float *rgb = host::surfaceColour(object, surface, plantedSurface);
+        std::array<std::uint8_t, 3> colour{};
+        for (int i = 0; i < 3; ++i)
+            colour[i] = static_cast<std::uint8_t>(std::lround(std::clamp(rgb[i], 0.0f, 1.0f) * 255));
+        materials.colours.push_back(colour);
+    }
+    const std::size_t count = materials.names.size();
+    materials.indexBytes = count <= 256 ? 1 : count <= 65536 ? 2 : 4;
+    return materials;
+}
+
 struct Layout {
     std::vector<std::pair<std::string, std::uint32_t>> weights;
     FileChannels channels;
+    Materials materials;
 };
 
 // A layer and its vertices: its points, then a copy of a point for each other value its
@@ -134,12 +171,21 @@ void writeBinaryBody(AtomicFile &file, ProgressCount &progress, const std::vecto
                 const std::size_t slot = polygon.firstVertex + k;
                 out.value(base + layer.vertexTable.vertexOf(slot, mesh.cornerPoint(slot)));
             }
+            const std::uint32_t material = layout.materials.numberOf[polygon.surface];
+            if (layout.materials.indexBytes == 1)
+                out.value(static_cast<std::uint8_t>(material));
+            else if (layout.materials.indexBytes == 2)
+                out.value(static_cast<std::uint16_t>(material));
+            else
+                out.value(material);
             if ((i + 1) % kLinesPerChunk == 0)
                 progress.add(kLinesPerChunk);
         }
         progress.add(mesh.polygonCount() % kLinesPerChunk);
         base += static_cast<std::uint32_t>(layer.vertexTable.count());
     }
+    for (const auto &colour : layout.materials.colours)
+        out.bytes(colour.data(), colour.size());
     out.flush();
 }
 
@@ -181,12 +227,18 @@ void writeAsciiBody(AtomicFile &file, ProgressCount &progress, const std::vector
                     out.character(' ');
                     out.number(base + layer.vertexTable.vertexOf(slot, mesh.cornerPoint(slot)));
                 }
+                out.character(' ');
+                out.number(layout.materials.numberOf[polygon.surface]);
                 out.character('\n');
             }
         };
         writeInChunks(file, progress, mesh.polygonCount(), formatFaces);
         base += layer.vertexTable.count();
     }
+    std::string colours;
+    for (const auto &colour : layout.materials.colours)
+        colours += std::to_string(colour[0]) + " " + std::to_string(colour[1]) + " " + std::to_string(colour[2]) + "\n";
+    file.write(colours.data(), colours.size());
 }
 
 std::string headerOf(const Layout &layout, bool ascii, std::size_t vertices, std::size_t faces, bool byteCounts)
@@ -194,6 +246,9 @@ std::string headerOf(const Layout &layout, bool ascii, std::size_t vertices, std
     std::string header = "ply\nformat ";
     header += ascii ? "ascii 1.0\n" : "binary_little_endian 1.0\n";
     header += "comment planted by tuftsprout\n";
+    const Materials &materials = layout.materials;
+    for (std::size_t m = 0; m < materials.names.size(); ++m)
+        header += "comment material " + std::to_string(m) + " " + materials.names[m] + "\n";
     header += "element vertex " + std::to_string(vertices) + "\n";
     header += "property double x\nproperty double y\nproperty double z\n";
     for (const auto &weight : layout.weights)
@@ -204,9 +259,14 @@ std::string headerOf(const Layout &layout, bool ascii, std::size_t vertices, std
         header += "property float nx\nproperty float ny\nproperty float nz\n";
     header += "element face " + std::to_string(faces) + "\n";
     // Vertex counts fit a byte in nearly every mesh; the rare larger polygon needs more.
-    header += byteCounts ? "property list uchar uint vertex_indices\nend_header\n"
-                         : "property list uint uint vertex_indices\nend_header\n";
-    return header;
+    header += byteCounts ? "property list uchar uint vertex_indices\n" : "property list uint uint vertex_indices\n";
+    if (!materials.names.empty()) {
+        const char *indexType = materials.indexBytes == 1 ? "uchar" : materials.indexBytes == 2 ? "ushort" : "uint";
+        header += std::string("property ") + indexType + " material_index\n";
+        header += "element material " + std::to_string(materials.names.size()) + "\n";
+        header += "property uchar diffuse_red\nproperty uchar diffuse_green\nproperty uchar diffuse_blue\n";
+    }
+    return header + "end_header\n";
 }
 
 } // namespace
@@ -214,7 +274,8 @@ std::string headerOf(const Layout &layout, bool ascii, std::size_t vertices, std
 WrittenCounts writePly(OutputSet &outputs, const std::string &path, const std::vector<const host::Layer *> &layers,
                        const host::Object &object, const WriteOptions &options)
 {
-    const Layout layout{weightMaps(object, layers), fileChannels(object, layers, options)};
+    const Layout layout{weightMaps(object, layers), fileChannels(object, layers, options),
+                        materialsOf(object, layers, options.plantedSurface)};
     WrittenCounts counts;
     std::vector<LayerVertices> vertices;
     vertices.reserve(layers.size());

@@ -38,6 +38,19 @@ std::vector<std::string> surfaceFileNames(const host::Object &object)
     return names;
 }
 
+std::vector<std::uint32_t> usedSurfaces(const host::Object &object, const std::vector<const host::Layer *> &layers)
+{
+    std::vector<std::uint8_t> used(object.surfaceCount(), 0);
+    for (const host::Layer *layer : layers)
+        for (std::size_t p = 0; p < layer->mesh.polygonCount(); ++p)
+            used[layer->mesh.polygon(p).surface] = 1;
+    std::vector<std::uint32_t> surfaces;
+    for (std::uint32_t s = 0; s < used.size(); ++s)
+        if (used[s])
+            surfaces.push_back(s);
+    return surfaces;
+}
+
 std::string objName(const std::string &name)
 {
     const std::string word = oneWord(name, "Default");

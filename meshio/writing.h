@@ -17,6 +17,9 @@ std::string oneWord(const std::string &name, const char *fallback);
 // has that name already), so the grass never shares the model's material.
 std::vector<std::string> surfaceFileNames(const host::Object &object);
 
+// The surfaces the layers' polygons use, in the order of the object's surfaces.
+std::vector<std::uint32_t> usedSurfaces(const host::Object &object, const std::vector<const host::Layer *> &layers);
+
 // A name for an OBJ or MTL statement (usemtl, newmtl): one word, and never one that
 // starts with '#', which readers take for a comment ("#1 Grass" is "_#1_Grass").
 std::string objName(const std::string &name);
