@@ -110,6 +110,16 @@ for out in textured.obj textured.ply; do
 done
 grep -q '^mtllib terrain.mtl textured.mtl$' textured.obj || fail "textured.obj does not name both material libraries"
 
+# A mesh without materials: its faces and the grass are two materials in every format,
+# as assimp reads them.
+printf 'v 0 0 0\nv 1 0 0\nv 0 0 1\nf 1 3 2\n' > bare.obj
+for out in bare-out.obj bare-out.ply bare-out.glb; do
+    "$tuftsprout" plant bare.obj -o "$out" --number 5 --clock 1 2>/dev/null || fail "planting on bare.obj into $out"
+    info=$(assimp info "$out" 2>&1 | grep -v '%$')
+    grep -qE '^Materials: +2$' <<<"$info" || fail "assimp does not find two materials in $out: $info"
+done
+grep -aq '^comment material 1 Grass$' bare-out.ply || fail "bare-out.ply does not name the grass's material"
+
 # What a file holds that the object cannot keep: a warning a kind, with its count, and
 # the output all the same.
 printf 'v 0 0 0\nv 1 0 0\nv 0 0 1\nf 1 3 2\ncurv 0 1 1 2\nparm u 0 1\nbevel on\n' > odd.obj

@@ -1,4 +1,5 @@
 // Mesh files in and out.
+#include "host/surface_colours.h"
 #include "meshio/atomic_file.h"
 #include "meshio/meshio.h"
 #include "meshio/parallel_text.h"
@@ -64,9 +65,12 @@ void expectSameGeometry(const host::Mesh &a, const host::Mesh &b)
         EXPECT_EQ(a.cornerPoint(i), b.cornerPoint(i));
 }
 
-TEST_F(MeshFiles, PlyRoundTripsInBothEncodingsWithWeightsAndUvs)
+TEST_F(MeshFiles, PlyRoundTripsInBothEncodingsWithWeightsUvsAndSurfaces)
 {
-    const host::Object original = testing::sampleObject();
+    host::Object original = testing::sampleObject();
+    // A third polygon on the blades' surface, planted without a name: it is "Grass".
+    const std::uint32_t grass[3] = {1, 2, 4};
+    original.layer(1)->mesh.addPolygon(MH_POLY_FACE, original.surfaceIndex(""), grass, 3);
     for (meshio::PlyEncoding encoding : {meshio::PlyEncoding::kBinary, meshio::PlyEncoding::kAscii}) {
         const std::string path = file(encoding == meshio::PlyEncoding::kAscii ? "text.ply" : "binary.ply");
         meshio::writeMesh(path, original, meshio::LayerChoice::kCurrent, encoding);
@@ -82,6 +86,17 @@ TEST_F(MeshFiles, PlyRoundTripsInBothEncodingsWithWeightsAndUvs)
             back.findLayer(1)->mesh.findMap(static_cast<std::uint32_t>(back.findMapKey(MH_MAP_UV, "UV")));
         ASSERT_NE(uv, nullptr);
         EXPECT_EQ(uv->values[2 * 3 + 1], 1 - 0.1f * 3);
+        // Every face on its surface, by name, in its colour (as a byte).
+        const host::Mesh &mesh = back.findLayer(1)->mesh;
+        const char *const names[] = {"Ground", "Blade", "Grass"};
+        for (std::size_t p = 0; p < 3; ++p) {
+            const std::string &name = back.surfaceName(mesh.polygon(p).surface);
+            EXPECT_EQ(name, names[p]);
+            const float *rgb = host::surfaceColour(original, original.findLayer(1)->mesh.polygon(p).surface, "");
+            ASSERT_EQ(back.materials.count(name), 1u) << name;
+            for (int c = 0; c < 3; ++c)
+                EXPECT_NEAR(back.materials.at(name).diffuse[c], rgb[c], 0.5 / 255) << name << " " << c;
+        }
     }
 }
 
@@ -356,10 +371,8 @@ TEST_F(MeshFiles, PlyTextWritesIndicesAsWholeNumbers)
     const std::string path = file("indices.ply");
     meshio::writeMesh(path, object, meshio::LayerChoice::kCurrent, meshio::PlyEncoding::kAscii);
     std::ifstream in(path);
-    std::string line, last;
-    while (std::getline(in, line))
-        last = line;
-    EXPECT_EQ(last, "3 0 99999 100000");
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("\n3 0 99999 100000 0\n"), std::string::npos); // its surface, the file's material 0
     host::Object back;
     meshio::readMesh(path, back, 1);
     expectSameGeometry(mesh, back.findLayer(1)->mesh);
