@@ -1,5 +1,6 @@
 // tuftsprout: plants grass into a mesh with the ZEL_Tuftsprout plug-in.
 #include "app/blade_height.h"
+#include "app/cli_options.h"
 #include "app/drawing.h"
 #include "app/follow_surface.h"
 #include "app/gui_session.h"
@@ -52,52 +53,17 @@ and P3(z). Exit status: 0 done, 1 failure, 2 usage error.
 Environment: TUFT_THREADS=N formats OBJ and text PLY output on N threads (default: every
 core); the file is the same whatever N.)";
 
+using tuft::app::addLayersOption;
+using tuft::app::addPanelOption;
+using tuft::app::addUpOption;
+using tuft::app::clockSeconds;
+using tuft::app::finiteNumber;
+using tuft::app::number;
 using tuft::app::PanelOption;
 
 void addAction(std::vector<UserAction> &actions, const std::string &control, const std::string &value)
 {
     actions.push_back({UserAction::Type::kSet, tuft::app::controlAddress(control), value, control});
-}
-
-// Seconds since 1970 as --clock gives them: a whole number that the clock can hold.
-std::int64_t clockSeconds(const std::string &text)
-{
-    std::int64_t seconds = 0;
-    const auto parsed = std::from_chars(text.data(), text.data() + text.size(), seconds);
-    if (parsed.ec == std::errc::result_out_of_range)
-        throw tuft::app::UsageError("--clock " + text + ": beyond the clock's range (" +
-                                    std::to_string(std::numeric_limits<std::int64_t>::min()) + " to " +
-                                    std::to_string(std::numeric_limits<std::int64_t>::max()) + " seconds)");
-    if (text.empty() || parsed.ec != std::errc() || parsed.ptr != text.data() + text.size())
-        throw tuft::app::UsageError("--clock " + text + ": not a whole number of seconds");
-    return seconds;
-}
-
-// The shortest text that reads back as the same double.
-std::string number(double value)
-{
-    char text[32];
-    return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
-}
-
-// A number option's check: finite (CLI11's own ranges let nan through) and from `least`
-// to `most`, or above `least` when `aboveLeast`; the message names the option.
-CLI::Validator finiteNumber(double least, double most, bool aboveLeast = false)
-{
-    const double largest = std::numeric_limits<double>::max();
-    std::string range = least == -largest ? "" : (aboveLeast ? "above " : "from ") + number(least);
-    if (most != largest)
-        range += (range.empty() ? "up to " : aboveLeast ? " and up to " : " to ") + number(most);
-    return CLI::Validator(
-        [=](std::string &text) -> std::string {
-            double value = 0;
-            if (!CLI::detail::lexical_cast(text, value) || !std::isfinite(value))
-                return "\"" + text + "\" is not a finite number";
-            if (value < least || value > most || (aboveLeast && value == least))
-                return text + " is out of range: a number " + range;
-            return {};
-        },
-        range.empty() ? "NUMBER" : "NUMBER " + range);
 }
 
 // --scatter's most points, and --density's most a unit of area.
@@ -115,62 +81,6 @@ struct PlantOptions {
     std::string savePreset, clock, bladeHeight;
     bool cancel = false, asciiPly = false, followSurface = false;
 };
-
-// --layers and --up, each turned into its choice once, as it is parsed.
-void addLayersOption(CLI::App *command, tuft::meshio::LayerChoice &layers, const std::string &help)
-{
-    command
-        ->add_option_function<std::string>(
-            "--layers",
-            [&layers](const std::string &word) {
-                layers = word == "all" ? tuft::meshio::LayerChoice::kAll : tuft::meshio::LayerChoice::kCurrent;
-            },
-            help)
-        ->check(CLI::IsMember({"current", "all"}));
-}
-
-void addUpOption(CLI::App *command, tuft::meshio::UpAxis &up, const std::string &help)
-{
-    command
-        ->add_option_function<std::string>(
-            "--up",
-            [&up](const std::string &word) { up = word == "z" ? tuft::meshio::UpAxis::kZ : tuft::meshio::UpAxis::kY; },
-            help)
-        ->check(CLI::IsMember({"y", "z"}));
-}
-
-// One option of the panel table on a command; its value is kept as the panel's text.
-void addPanelOption(CLI::App *command, const PanelOption &option, std::map<std::string, std::string> &values)
-{
-    std::string &value = values[option.flag];
-    CLI::Option *added = nullptr;
-    switch (option.value) {
-    case PanelOption::Value::kInteger:
-        added = command->add_option_function<int>(
-            option.flag, [&value](int v) { value = std::to_string(v); }, option.help);
-        break;
-    case PanelOption::Value::kNumber:
-        added = command->add_option_function<double>(
-            option.flag, [&value](double v) { value = number(v); }, option.help);
-        break;
-    case PanelOption::Value::kSwitch:
-        added = command->add_flag_function(
-            option.flag, [&value](std::int64_t) { value = "on"; }, option.help);
-        break;
-    case PanelOption::Value::kMode:
-        added = command
-                    ->add_option_function<std::string>(
-                        option.flag, [&value](const std::string &v) { value = tuft::app::modeItem(v); }, option.help)
-                    ->check(CLI::IsMember({"ground", "point", "polygon"}));
-        break;
-    }
-    if (option.minimum < option.maximum)
-        added->check(option.value == PanelOption::Value::kNumber
-                         ? finiteNumber(option.minimum, option.maximum)
-                         : CLI::Range(static_cast<int>(option.minimum), static_cast<int>(option.maximum)));
-    else if (option.value == PanelOption::Value::kNumber)
-        added->check(finiteNumber(-std::numeric_limits<double>::max(), std::numeric_limits<double>::max()));
-}
 
 // The options that set panel controls, shared by plant and preview.
 void addPanelOptions(CLI::App *command, PlantOptions &o)

@@ -5,6 +5,8 @@
 #   docs/per-polygon.png and docs/scattered.png
 #                      the same count of blades on a mesh whose polygons are small on the
 #                      left: a blade per polygon, and scattered evenly by area
+#   docs/model.png     grass scattered over a closed model (a torus), sized to it with
+#                      --blade-height and tilted to its surface with --follow-surface
 #   docs/window.png    the window front end after OK; docs/panel.png its panel
 # The windows are shot under Xvfb (xvfb, xdotool and imagemagick installed).
 set -euo pipefail
@@ -35,8 +37,29 @@ grid() {
         }"
 }
 
+# A torus of N x M quads (radii R and r) about Y, written as OBJ with one surface.
+torus() {
+    awk -v n="$1" -v m="$2" -v R="$3" -v r="$4" '
+        BEGIN {
+            pi = atan2(0, -1)
+            for (j = 0; j < m; ++j)
+                for (i = 0; i < n; ++i) {
+                    u = 2 * pi * i / n; v = 2 * pi * j / m
+                    printf "v %.5f %.5f %.5f\n", (R + r * cos(v)) * cos(u), r * sin(v), (R + r * cos(v)) * sin(u)
+                }
+            print "usemtl Clay"
+            for (j = 0; j < m; ++j)
+                for (i = 0; i < n; ++i) {
+                    a = j * n + i + 1; b = j * n + (i + 1) % n + 1
+                    c = ((j + 1) % m) * n + (i + 1) % n + 1; d = ((j + 1) % m) * n + i + 1
+                    printf "f %d %d %d %d\n", a, d, c, b
+                }
+        }'
+}
+
 grid 64 6 "1.8 * exp(-(x*x + z*z) / 9) + 0.25 * sin(0.9 * x) * cos(0.7 * z)" "t" Hill > "$work/hill.obj"
 grid 24 2 "0" "t * t" Ground > "$work/warped.obj"
+torus 96 48 30 12 > "$work/torus.obj"
 
 common=(--clock 20261208 --roughness 45 --rotation 360 --set "S_NAME=Grass")
 "$tuftsprout" plant -o "$work/lawn.glb" --number 6000 --field 2 --size 0.3 "${common[@]}" \
@@ -47,13 +70,15 @@ common=(--clock 20261208 --roughness 45 --rotation 360 --set "S_NAME=Grass")
     --size 0.25 "${common[@]}" --picture docs/per-polygon.png --picture-size 600x600 --camera top
 "$tuftsprout" plant "$work/warped.obj" -o "$work/scattered.glb" --scatter 576 --size 0.25 "${common[@]}" \
     --picture docs/scattered.png --picture-size 600x600 --camera top
+"$tuftsprout" plant "$work/torus.obj" -o "$work/model.glb" --density 0.6 --follow-surface --blade-height 6% \
+    "${common[@]}" --picture docs/model.png --picture-size 1200x700 --camera 30,35
 
 Xvfb -displayfd 3 -screen 0 1280x900x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
 xvfb=$!
 for _ in $(seq 300); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(head -1 "$work/display")"
 for _ in $(seq 300); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-(cd "$work" && exec "$tuftsprout" gui hill.obj -o window.obj --number 3000 --field 3 --division 6 "${common[@]}") &
+(cd "$work" && exec "$tuftsprout" gui hill.obj -o window.obj --mode ground --number 3000 --field 3 --division 6 "${common[@]}") &
 app=$!
 main=$(timeout 30 xdotool search --sync --onlyvisible --name '^tuftsprout(: .*)?$' | head -1)
 panel=$(timeout 30 xdotool search --sync --onlyvisible --name '^ZEL_Tuftsprout$' | head -1)
@@ -64,4 +89,5 @@ xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) sleep 0.2 key Return
 # The title says "(not saved)" once the planted grass is on the screen.
 for _ in $(seq 600); do [[ "$(xdotool getwindowname "$main")" == *"(not saved)" ]] && break; sleep 0.1; done
 import -window "$main" docs/window.png
-echo "wrote docs/lawn.png, docs/hill.png, docs/per-polygon.png, docs/scattered.png, docs/panel.png, docs/window.png"
+echo "wrote docs/lawn.png, docs/hill.png, docs/per-polygon.png, docs/scattered.png, docs/model.png, docs/panel.png,"\
+     "docs/window.png"

@@ -115,9 +115,14 @@ grep -q '^mtllib terrain.mtl textured.mtl$' textured.obj || fail "textured.obj d
 printf 'v 0 0 0\nv 1 0 0\nv 0 0 1\nf 1 3 2\n' > bare.obj
 for out in bare-out.obj bare-out.ply bare-out.glb; do
     "$tuftsprout" plant bare.obj -o "$out" --number 5 --clock 1 2>/dev/null || fail "planting on bare.obj into $out"
+done
+for out in bare-out.obj bare-out.glb; do
     info=$(assimp info "$out" 2>&1 | grep -v '%$')
     grep -qE '^Materials: +2$' <<<"$info" || fail "assimp does not find two materials in $out: $info"
 done
+# (assimp reads a PLY file's materials, though it puts every face on the first.)
+assimp dump bare-out.ply bare-ply.xml >/dev/null 2>&1 || fail "assimp cannot dump bare-out.ply"
+grep -q '<MaterialList num="2">' bare-ply.xml || fail "assimp does not find two materials in bare-out.ply"
 grep -aq '^comment material 1 Grass$' bare-out.ply || fail "bare-out.ply does not name the grass's material"
 
 # What a file holds that the object cannot keep: a warning a kind, with its count, and

@@ -157,11 +157,13 @@ TEST_F(EndToEnd, FollowSurfaceTiltsPointBladesOutOfTheSphere)
             // Polygon mode's two turns take the blade toward a horizontal normal off the XY
             // and YZ planes only roughly (to +-Z), and its tip leans 45 degrees beyond its
             // axis; there alone the tip may point in.
-            if (std::abs(outward.y) > 1e-6)
+            if (std::abs(outward.y) > 1e-6) {
                 EXPECT_GT(bladeTip(output, b).dot(outward), 0) << i;
+            }
         }
-        if (!follow) // as many as lie below the equator, about
+        if (!follow) { // as many as lie below the equator, about
             EXPECT_GT(inward, 12);
+        }
     }
 }
 

@@ -1,0 +1,101 @@
+#include "app/cli_options.h"
+
+#include "app/plant_job.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace tuft::app {
+
+std::int64_t clockSeconds(const std::string &text)
+{
+    std::int64_t seconds = 0;
+    const auto parsed = std::from_chars(text.data(), text.data() + text.size(), seconds);
+    if (parsed.ec == std::errc::result_out_of_range)
+        throw UsageError("--clock " + text + ": beyond the clock's range (" +
+                         std::to_string(std::numeric_limits<std::int64_t>::min()) + " to " +
+                         std::to_string(std::numeric_limits<std::int64_t>::max()) + " seconds)");
+    if (text.empty() || parsed.ec != std::errc() || parsed.ptr != text.data() + text.size())
+        throw UsageError("--clock " + text + ": not a whole number of seconds");
+    return seconds;
+}
+
+std::string number(double value)
+{
+    char text[32];
+    return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
+
+CLI::Validator finiteNumber(double least, double most, bool aboveLeast)
+{
+    const double largest = std::numeric_limits<double>::max();
+    std::string range = least == -largest ? "" : (aboveLeast ? "above " : "from ") + number(least);
+    if (most != largest)
+        range += (range.empty() ? "up to " : aboveLeast ? " and up to " : " to ") + number(most);
+    return CLI::Validator(
+        [=](std::string &text) -> std::string {
+            double value = 0;
+            if (!CLI::detail::lexical_cast(text, value) || !std::isfinite(value))
+                return "\"" + text + "\" is not a finite number";
+            if (value < least || value > most || (aboveLeast && value == least))
+                return text + " is out of range: a number " + range;
+            return {};
+        },
+        range.empty() ? "NUMBER" : "NUMBER " + range);
+}
+
+void addLayersOption(CLI::App *command, meshio::LayerChoice &layers, const std::string &help)
+{
+    command
+        ->add_option_function<std::string>(
+            "--layers",
+            [&layers](const std::string &word) {
+                layers = word == "all" ? meshio::LayerChoice::kAll : meshio::LayerChoice::kCurrent;
+            },
+            help)
+        ->check(CLI::IsMember({"current", "all"}));
+}
+
+void addUpOption(CLI::App *command, meshio::UpAxis &up, const std::string &help)
+{
+    command
+        ->add_option_function<std::string>(
+            "--up", [&up](const std::string &word) { up = word == "z" ? meshio::UpAxis::kZ : meshio::UpAxis::kY; },
+            help)
+        ->check(CLI::IsMember({"y", "z"}));
+}
+
+void addPanelOption(CLI::App *command, const PanelOption &option, std::map<std::string, std::string> &values)
+{
+    std::string &value = values[option.flag];
+    CLI::Option *added = nullptr;
+    switch (option.value) {
+    case PanelOption::Value::kInteger:
+        added = command->add_option_function<int>(
+            option.flag, [&value](int v) { value = std::to_string(v); }, option.help);
+        break;
+    case PanelOption::Value::kNumber:
+        added = command->add_option_function<double>(
+            option.flag, [&value](double v) { value = number(v); }, option.help);
+        break;
+    case PanelOption::Value::kSwitch:
+        added = command->add_flag_function(
+            option.flag, [&value](std::int64_t) { value = "on"; }, option.help);
+        break;
+    case PanelOption::Value::kMode:
+        added = command
+                    ->add_option_function<std::string>(
+                        option.flag, [&value](const std::string &v) { value = tuft::app::modeItem(v); }, option.help)
+                    ->check(CLI::IsMember({"ground", "point", "polygon"}));
+        break;
+    }
+    if (option.minimum < option.maximum)
+        added->check(option.value == PanelOption::Value::kNumber
+                         ? finiteNumber(option.minimum, option.maximum)
+                         : CLI::Range(static_cast<int>(option.minimum), static_cast<int>(option.maximum)));
+    else if (option.value == PanelOption::Value::kNumber)
+        added->check(finiteNumber(-std::numeric_limits<double>::max(), std::numeric_limits<double>::max()));
+}
+
+} // namespace tuft::app

@@ -1,0 +1,30 @@
+// The kinds of option the command line is made of: whole seconds, finite numbers in a
+// range, layer and axis choices, and the panel's controls as options.
+#pragma once
+
+#include "app/panel_options.h"
+#include "meshio/meshio.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+namespace tuft::app {
+
+// Seconds since 1970 as --clock gives them: a whole number that the clock can hold;
+// UsageError otherwise.
+std::int64_t clockSeconds(const std::string &text);
+// The shortest text that reads back as the same double.
+std::string number(double value);
+// A number option's check: finite (CLI11's own ranges let nan through) and from `least`
+// to `most`, or above `least` when `aboveLeast`; the message names the option.
+CLI::Validator finiteNumber(double least, double most, bool aboveLeast = false);
+// --layers and --up, each turned into its choice once, as it is parsed.
+void addLayersOption(CLI::App *command, meshio::LayerChoice &layers, const std::string &help);
+void addUpOption(CLI::App *command, meshio::UpAxis &up, const std::string &help);
+// One option of the panel table on a command; its value is kept as the panel's text.
+void addPanelOption(CLI::App *command, const PanelOption &option, std::map<std::string, std::string> &values);
+
+} // namespace tuft::app
