@@ -50,9 +50,7 @@ MaterialLibraries materialLibrariesFor(const std::string &objPath, const host::O
                                        const std::vector<const host::Layer *> &layers, const WriteOptions &options)
 {
     MaterialLibraries libraries;
-    std::string &names = libraries.names;
-    for (const std::string &library : object.materialLibraries)
-        names += (names.empty() ? "" : " ") + library;
+    libraries.names = object.materialLibraries;
     std::string content;
     std::set<std::string> written;
     const std::vector<std::string> fileNames = surfaceFileNames(object);
@@ -75,7 +73,7 @@ MaterialLibraries materialLibrariesFor(const std::string &objPath, const host::O
         libraries.path = companionPath(objPath, "-surfaces.mtl");
     const std::string library = host::fileNameOf(libraries.path);
     libraries.content = "# the surfaces of " + host::fileNameOf(objPath) + ", written by tuftsprout\n" + content;
-    names += (names.empty() ? "" : " ") + library;
+    libraries.names.push_back(library);
     return libraries;
 }
 
