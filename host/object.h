@@ -21,8 +21,19 @@ struct MapInfo {
 
 // A material a file defines for a surface of that name.
 struct Material {
-    float diffuse[3];    // the base colour, 0..1
-    std::string library; // the material library that defines it; empty when none does (glTF)
+    float diffuse[3]; // the base colour, 0..1
+    // The material library that defines it: its number in the object's libraries, from
+    // 1; 0 when none does (glTF).
+    std::size_t library;
+    // The statements of its block in that library, a line each, as read (comments and
+    // blank lines left out): for a copy that keeps what the host does not read.
+    std::string statements;
+};
+
+// A material library a file names: by that name, and the file the name leads to.
+struct MaterialLibrary {
+    std::string name; // as the OBJ file's "mtllib" line gives it
+    std::string path; // the file, from the naming file's folder
 };
 
 struct Layer {
@@ -64,7 +75,7 @@ public:
     Mesh clipboard;
     // The material libraries the files read named (OBJ "mtllib"), in order, and the
     // materials they define, by surface name.
-    std::vector<std::string> materialLibraries;
+    std::vector<MaterialLibrary> materialLibraries;
     std::map<std::string, Material> materials;
 
 private:

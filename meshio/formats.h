@@ -28,17 +28,17 @@ ReadWarnings readPly(const std::string &path, const std::string &data, host::Obj
 // glTF: `binary` for .glb; `files` gives a .gltf file's buffers beside it.
 ReadWarnings readGltf(const std::string &path, const std::string &data, host::Object &object, int layer, bool binary,
                       const LibraryReader &files);
-// Reads the materials (names and colours) of a library into the object; a library that
-// cannot be had or read is a warning, never a failure.
+// Reads the materials (names, colours and statements) of a library into the object; a
+// library that cannot be had or read is a warning, never a failure.
 void readMaterialLibrary(const std::string &objPath, const std::string &library, host::Object &object,
                          const LibraryReader &libraries, ReadWarnings &warnings);
 
 // The material libraries an OBJ file names, and the one written with it (when any
 // surface has no material in the others).
 struct MaterialLibraries {
-    std::string names;   // for the "mtllib" line; empty for none
-    std::string path;    // of the library written beside the OBJ file; empty for none
-    std::string content; // of that library
+    std::vector<std::string> names; // an "mtllib" line each
+    std::string path;               // of the library written beside the OBJ file; empty for none
+    std::string content;            // of that library
 };
 
 // The writers add their files to `outputs`, each complete, for the caller to commit.
@@ -51,8 +51,10 @@ WrittenCounts writePly(OutputSet &outputs, const std::string &path, const std::v
 WrittenCounts writeGltf(OutputSet &outputs, const std::string &path, const std::vector<const host::Layer *> &layers,
                         const host::Object &object, const WriteOptions &options, bool binary);
 
-// The libraries of an OBJ file: the object's, and one beside the file with materials
-// for the surfaces the layers use that no library of the object defines.
+// The libraries of an OBJ file: those of the object's that are beside it, and one
+// beside the file with the materials of the surfaces the layers use that none of those
+// defines: copied whole from the object's other libraries (their textures found from the
+// file's folder), else the surfaces' own colours.
 MaterialLibraries materialLibrariesFor(const std::string &objPath, const host::Object &object,
                                        const std::vector<const host::Layer *> &layers, const WriteOptions &options);
 

@@ -438,7 +438,7 @@ private:
         std::string name = material.value("name", "");
         if (name.empty())
             name = "Material " + std::to_string(index);
-        host::Material look{{0.8f, 0.8f, 0.8f}, {}};
+        host::Material look{{0.8f, 0.8f, 0.8f}, {}, {}};
         if (material.contains("pbrMetallicRoughness") &&
             material.at("pbrMetallicRoughness").contains("baseColorFactor"))
             for (int i = 0; i < 3; ++i)

@@ -74,7 +74,8 @@ struct WriteOptions {
 // Writes the current layer, or every layer holding geometry, to a file (by extension:
 // .obj, .ply (binary unless asked for text), .glb or .gltf). The file is replaced only once it is
 // completely written. An OBJ file names its materials' libraries: those the input
-// named, and one written beside it for surfaces no library defines.
+// named that are beside it, and one written beside it for the other surfaces (the
+// materials of the input's libraries elsewhere copied in whole).
 WrittenCounts writeMesh(const std::string &path, const host::Object &object, const WriteOptions &options);
 // The same, its files (the mesh and what is written beside it) added to `outputs`
 // complete, to be put in place when the caller commits them.

@@ -1,6 +1,7 @@
-// Material libraries (.mtl) as far as the host keeps them: each material's name and
-// its diffuse colour.
+// Material libraries (.mtl) as far as the host keeps them: each material's name, its
+// diffuse colour, and the statements of its block as they are, to be copied whole.
 #include "meshio/formats.h"
+#include "meshio/reading.h"
 #include "meshio/text_scan.h"
 
 #include <algorithm>
@@ -10,7 +11,18 @@ namespace tuft::meshio {
 
 namespace {
 
-std::map<std::string, host::Material> parseLibrary(const std::string &name, const std::string &text)
+// A statement from its keyword to the end of its line, without the blanks after it.
+std::string_view statementFrom(std::string_view keyword, std::string_view line)
+{
+    std::string_view statement = line.substr(static_cast<std::size_t>(keyword.data() - line.data()));
+    while (statement.back() == ' ' || statement.back() == '\t' || statement.back() == '\r')
+        statement.remove_suffix(1);
+    return statement;
+}
+
+// `name` as the OBJ file gives it, for messages; `library` its number in the object's.
+std::map<std::string, host::Material> parseLibrary(const std::string &name, std::size_t library,
+                                                   const std::string &text)
 {
     std::map<std::string, host::Material> materials;
     LineScanner lines(text);
@@ -24,8 +36,13 @@ std::map<std::string, host::Material> parseLibrary(const std::string &name, cons
             if (material.empty())
                 words.fail("newmtl needs a name");
             current = &materials[material];
-            *current = host::Material{{0.8f, 0.8f, 0.8f}, name};
-        } else if (keyword == "Kd" && current != nullptr) {
+            *current = host::Material{{0.8f, 0.8f, 0.8f}, library, {}};
+            continue;
+        }
+        if (keyword.empty() || current == nullptr)
+            continue;
+        current->statements.append(statementFrom(keyword, line)).push_back('\n');
+        if (keyword == "Kd") {
             double rgb[3];
             if (words.numbers(rgb, 3) != 3)
                 words.fail("Kd takes three numbers, r g b");
@@ -41,13 +58,18 @@ std::map<std::string, host::Material> parseLibrary(const std::string &name, cons
 void readMaterialLibrary(const std::string &objPath, const std::string &library, host::Object &object,
                          const LibraryReader &libraries, ReadWarnings &warnings)
 {
-    if (std::find(object.materialLibraries.begin(), object.materialLibraries.end(), library) ==
-        object.materialLibraries.end())
-        object.materialLibraries.push_back(library);
+    std::vector<host::MaterialLibrary> &known = object.materialLibraries;
+    const host::MaterialLibrary named{library, libraryPath(objPath, library)};
+    const auto found = std::find_if(known.begin(), known.end(), [&named](const host::MaterialLibrary &other) {
+        return other.name == named.name && other.path == named.path;
+    });
+    const std::size_t number = static_cast<std::size_t>(found - known.begin()) + 1;
+    if (found == known.end())
+        known.push_back(named);
     if (!libraries)
         return;
     try {
-        for (const auto &[name, material] : parseLibrary(library, libraries(objPath, library)))
+        for (const auto &[name, material] : parseLibrary(library, number, libraries(objPath, library)))
             object.materials[name] = material;
     } catch (const MeshIoError &error) {
         warnings.push_back(objPath + ": the material library is not read (" + error.what() +

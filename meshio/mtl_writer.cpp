@@ -1,14 +1,20 @@
-// The material library an OBJ file is written with: the libraries the input named, and
-// one written beside the file for the surfaces none of them defines.
+// The material libraries an OBJ file is written with: those the input named that are
+// beside the file, and one written beside it for the surfaces none of them defines, with
+// the materials of the input's other libraries copied in whole.
 #include "host/paths.h"
 #include "host/surface_colours.h"
 #include "meshio/file_system.h"
 #include "meshio/formats.h"
+#include "meshio/reading.h"
+#include "meshio/text_scan.h"
 #include "meshio/writing.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <filesystem>
 #include <set>
+#include <string_view>
 
 namespace tuft::meshio {
 
@@ -21,13 +27,82 @@ std::string colourLine(const float (&rgb)[3])
     return text;
 }
 
-// Whether one of the libraries an OBJ file at `objPath` names, as readers find them beside
-// it, is the file `path`.
-bool namesFile(const std::string &objPath, const std::vector<std::string> &libraries, const std::string &path)
+// The statements whose last word names an image: textures, bump and reflection maps.
+bool namesImage(std::string_view keyword)
 {
-    const std::string folder = host::folderOf(companionPath(objPath, "")), identity = files::fileIdentity(path);
-    return std::any_of(libraries.begin(), libraries.end(),
-                       [&](const std::string &library) { return files::fileIdentity(folder + library) == identity; });
+    std::string lower(keyword);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return lower.compare(0, 4, "map_") == 0 || lower == "bump" || lower == "disp" || lower == "decal" ||
+           lower == "refl" || lower == "norm";
+}
+
+// Where the image's file name starts in a statement: after the keyword and its options
+// ("-s 1 1 1", "-clamp on"), each with one argument or up to three numbers (-o, -s, -t)
+// or two (-mm); npos for a statement that names no image.
+std::size_t imageNameAt(std::string_view statement)
+{
+    static const std::string kNoFile;
+    WordScanner words(kNoFile, 0, statement);
+    if (!namesImage(words.word()))
+        return std::string::npos;
+    std::string_view word = words.word();
+    while (word.size() > 1 && word[0] == '-') {
+        const std::size_t most = word == "-mm" ? 2 : word == "-o" || word == "-s" || word == "-t" ? 3 : 1;
+        words.word(); // its first argument
+        word = words.word();
+        double number;
+        for (std::size_t taken = 1; taken < most && WordScanner::number(word, number); ++taken)
+            word = words.word();
+    }
+    return word.empty() ? std::string::npos : static_cast<std::size_t>(word.data() - statement.data());
+}
+
+// A folder as an absolute path, links followed where it exists.
+std::filesystem::path absoluteFolder(std::string folder)
+{
+    if (folder.empty())
+        folder = ".";
+    const std::string real = files::realPath(folder);
+    return std::filesystem::absolute(std::filesystem::u8path(real.empty() ? folder : real));
+}
+
+// An image a library in `libraryFolder` names, as a file in `objFolder` reaches it: an
+// absolute path as written, a relative one from the library's folder to the same file.
+std::string imageFrom(std::string_view image, const std::string &libraryFolder, const std::string &objFolder)
+{
+    const std::filesystem::path written = std::filesystem::u8path(image.begin(), image.end());
+    if (written.has_root_path())
+        return std::string(image);
+    const std::filesystem::path file = (absoluteFolder(libraryFolder) / written).lexically_normal();
+    const std::filesystem::path relative = file.lexically_relative(absoluteFolder(objFolder));
+    return (relative.empty() ? file : relative).generic_u8string(); // another drive: absolute
+}
+
+// A material of a library the OBJ file does not name (in `libraryFolder`): its
+// statements as read, their images named from the OBJ file's folder.
+std::string copiedMaterial(const host::Material &material, const std::string &libraryFolder,
+                           const std::string &objFolder)
+{
+    std::string block;
+    const std::string_view statements = material.statements;
+    for (std::size_t start = 0, end; start < statements.size(); start = end + 1) {
+        end = statements.find('\n', start);
+        const std::string_view statement = statements.substr(start, end - start);
+        const std::size_t image = imageNameAt(statement);
+        block.append(statement.substr(0, image));
+        if (image != std::string_view::npos)
+            block += imageFrom(statement.substr(image), libraryFolder, objFolder);
+        block += '\n';
+    }
+    return block;
+}
+
+// Whether an OBJ file at `objPath` finds the library beside it: the same file under the
+// same name.
+bool findsBeside(const std::string &objPath, const host::MaterialLibrary &library)
+{
+    return files::fileIdentity(libraryPath(objPath, library.name)) == files::fileIdentity(library.path);
 }
 
 } // namespace
@@ -36,32 +111,45 @@ MaterialLibraries materialLibrariesFor(const std::string &objPath, const host::O
                                        const std::vector<const host::Layer *> &layers, const WriteOptions &options)
 {
     MaterialLibraries libraries;
-    std::string &names = libraries.names;
-    for (const std::string &library : object.materialLibraries)
-        names += (names.empty() ? "" : " ") + library;
+    std::vector<std::uint8_t> named(object.materialLibraries.size() + 1, 0); // by library number
+    for (std::size_t i = 0; i < object.materialLibraries.size(); ++i) {
+        const host::MaterialLibrary &library = object.materialLibraries[i];
+        if (!findsBeside(objPath, library))
+            continue; // its materials are copied
+        named[i + 1] = 1;
+        if (std::find(libraries.names.begin(), libraries.names.end(), library.name) == libraries.names.end())
+            libraries.names.push_back(library.name);
+    }
+    const std::string objFolder = host::folderOf(companionPath(objPath, ""));
     std::string content;
     std::set<std::string> written;
     const std::vector<std::string> fileNames = surfaceFileNames(object);
     for (std::uint32_t surface : usedSurfaces(object, layers)) {
         const std::string name = objName(fileNames[surface]);
         const auto material = object.materials.find(object.surfaceName(surface));
-        const bool inALibrary = material != object.materials.end() && !material->second.library.empty();
-        if (inALibrary || !written.insert(name).second)
+        const std::size_t library = material != object.materials.end() ? material->second.library : 0;
+        if (named[library] || !written.insert(name).second)
             continue;
+        content += "\nnewmtl " + name + "\n";
+        if (library != 0) {
+            const std::string &path = object.materialLibraries[library - 1].path;
+            content += copiedMaterial(material->second, host::folderOf(path), objFolder);
+            continue;
+        }
         float rgb[3];
         std::copy_n(host::surfaceColour(object, surface, options.plantedSurface), 3, rgb);
-        content +=
-            "\nnewmtl " + name + "\n" + colourLine(rgb) + "Ka 0.000 0.000 0.000\nKs 0.000 0.000 0.000\nd 1\nillum 1\n";
+        content += colourLine(rgb) + "Ka 0.000 0.000 0.000\nKs 0.000 0.000 0.000\nd 1\nillum 1\n";
     }
     if (content.empty())
         return libraries;
-    // Beside the OBJ file, named after it, never in the place of a library the input named.
+    // Beside the OBJ file, named after it, never in the place of a library the file names.
     libraries.path = companionPath(objPath, ".mtl");
-    if (namesFile(objPath, object.materialLibraries, libraries.path))
-        libraries.path = companionPath(objPath, "-surfaces.mtl");
-    const std::string library = host::fileNameOf(libraries.path);
+    const std::string file = files::fileIdentity(libraries.path);
+    for (std::size_t i = 0; i < object.materialLibraries.size(); ++i)
+        if (named[i + 1] && files::fileIdentity(object.materialLibraries[i].path) == file)
+            libraries.path = companionPath(objPath, "-surfaces.mtl");
     libraries.content = "# the surfaces of " + host::fileNameOf(objPath) + ", written by tuftsprout\n" + content;
-    names += (names.empty() ? "" : " ") + library;
+    libraries.names.push_back(host::fileNameOf(libraries.path));
     return libraries;
 }
 

@@ -191,8 +191,9 @@ WrittenCounts writeObj(OutputSet &outputs, const std::string &path, const std::v
         elements += layer->mesh.pointCount() * (1 + channels.uvs + channels.normals) + layer->mesh.polygonCount();
     ProgressCount progress(options.progress, elements);
     AtomicFile &file = outputs.add(path);
-    const std::string heading =
-        "# planted by tuftsprout\n" + (libraries.names.empty() ? "" : "mtllib " + libraries.names + "\n");
+    std::string heading = "# planted by tuftsprout\n";
+    for (const std::string &name : libraries.names)
+        heading += "mtllib " + name + "\n";
     file.write(heading.data(), heading.size());
     LayerNumbers base;
     WrittenCounts written;

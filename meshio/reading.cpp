@@ -155,6 +155,15 @@ std::string materialLibraryText(const std::string &objPath, const std::string &l
     }
 }
 
+std::string libraryPath(const std::string &objPath, const std::string &library)
+{
+    try {
+        return besidePath(objPath, library);
+    } catch (const MeshIoError &) {
+        return host::folderOf(files::linkedFile(objPath)) + library;
+    }
+}
+
 std::string excerpt(std::string_view text, std::size_t most)
 {
     if (text.size() <= most)

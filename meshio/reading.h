@@ -35,6 +35,9 @@ std::string besidePath(const std::string &namingPath, const std::string &name);
 std::string fileBeside(const std::string &namingPath, const std::string &name, std::uint64_t largest);
 // The text of a material library an OBJ file names: a file beside it, 16 MB at most.
 std::string materialLibraryText(const std::string &objPath, const std::string &library);
+// The file an OBJ file's "mtllib" name leads to: besidePath's; for a name it refuses,
+// the name in the OBJ file's folder, where other readers look for it.
+std::string libraryPath(const std::string &objPath, const std::string &library);
 
 // At most `most` bytes of a value from a file, for a message: a longer one is cut (at a
 // character's start) and says how long it was.

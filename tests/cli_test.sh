@@ -108,7 +108,45 @@ for out in textured.obj textured.ply; do
     [ "$(grep -c '<TextureCoords' textured.xml)" = "$meshes" ] || fail "a mesh of $out has no UVs for assimp"
     [ "$(grep -c '<Normals' textured.xml)" = "$meshes" ] || fail "a mesh of $out has no normals for assimp"
 done
-grep -q '^mtllib terrain.mtl textured.mtl$' textured.obj || fail "textured.obj does not name both material libraries"
+[ "$(grep mtllib textured.obj)" = "$(printf 'mtllib terrain.mtl\nmtllib textured.mtl')" ] ||
+    fail "textured.obj does not name both material libraries, a line each: $(grep mtllib textured.obj)"
+
+# Materials travel: beside its input the output names the input's library again (a line
+# a library, as Blender and assimp read them) and leaves it alone; elsewhere the output's
+# own library holds the materials whole, the texture named from there, and nothing is
+# written in the input's folder.
+mkdir -p scene/tex elsewhere
+printf 'mtllib scene.mtl\nv 0 0 0\nv 1 0 0\nv 0 0 1\nv 1 0 1\nusemtl Lawn\nf 1 3 2\nusemtl Bark\nf 2 3 4\n' >scene/scene.obj
+printf 'newmtl Lawn\nKd 0.2 0.6 0.1\nNs 10\nmap_Kd -s 1 1 1 tex/grass.png\n\nnewmtl Bark\nKd 0.4 0.3 0.2\nillum 2\n' >scene/scene.mtl
+printf 'P3 1 1 255 0 255 0\n' >scene/tex/grass.png
+cp scene/scene.mtl library-as-it-was.mtl
+"$tuftsprout" plant scene/scene.obj -o scene/here.obj --number 3 --clock 1 2>/dev/null || fail "planting beside scene.obj"
+[ "$(grep mtllib scene/here.obj)" = "$(printf 'mtllib scene.mtl\nmtllib here.mtl')" ] ||
+    fail "here.obj does not name both libraries, a line each: $(grep mtllib scene/here.obj)"
+cmp -s scene/scene.mtl library-as-it-was.mtl || fail "planting beside scene.obj changed its library"
+input=$(cd scene && find . -type f -exec sha256sum {} + | sort)
+"$tuftsprout" plant scene/scene.obj -o elsewhere/there.obj --number 3 --clock 1 2>/dev/null || fail "planting elsewhere"
+[ "$(grep mtllib elsewhere/there.obj)" = 'mtllib there.mtl' ] ||
+    fail "there.obj names libraries it does not find: $(grep mtllib elsewhere/there.obj)"
+[ "$(grep -A4 '^newmtl Lawn$' elsewhere/there.mtl)" = \
+    "$(printf 'newmtl Lawn\nKd 0.2 0.6 0.1\nNs 10\nmap_Kd -s 1 1 1 ../scene/tex/grass.png\n')" ] &&
+    [ "$(grep -A2 '^newmtl Bark$' elsewhere/there.mtl)" = "$(printf 'newmtl Bark\nKd 0.4 0.3 0.2\nillum 2')" ] ||
+    fail "the materials are not copied whole: $(cat elsewhere/there.mtl)"
+cmp -s "elsewhere/$(sed -n 's/^map_Kd -s 1 1 1 //p' elsewhere/there.mtl)" scene/tex/grass.png ||
+    fail "the copied texture path does not lead to the texture"
+[ "$(cd scene && find . -type f -exec sha256sum {} + | sort)" = "$input" ] || fail "planting elsewhere wrote in scene/"
+if command -v assimp >/dev/null; then
+    for out in scene/here.obj elsewhere/there.obj; do
+        info=$(assimp info "$out" 2>&1)
+        for material in Lawn Bark Grass; do
+            grep -q "^ *'$material' (prop)" <<<"$info" || fail "assimp does not find $material in $out: $info"
+        done
+    done
+    grep -qx " *'../scene/tex/grass.png'" <<<"$(assimp info elsewhere/there.obj 2>&1)" ||
+        fail "assimp does not find the texture from there.obj"
+else
+    echo "cli: assimp is not installed: the materials are not read back by it"
+fi
 
 # A mesh without materials: its faces and the grass are two materials in every format,
 # as assimp reads them.
@@ -165,14 +203,16 @@ grep -q 'give it with --scatter or with Point mode' wrong.txt || fail "--follow-
 
 # Windows paths (TUFT_WINDOWS set: the program runs under Wine, whose drive Z: is /):
 # backslashes and a drive find the material library beside the input, and the files
-# written name their companions by file name alone.
+# written name their companions by file name alone (the input's library is in another
+# folder: its materials are copied into the output's).
 if [ -n "${TUFT_WINDOWS:-}" ]; then
     mkdir -p backslash/meshes && cp "$fixtures/terrain.obj" "$fixtures/terrain.mtl" backslash/meshes/
     windows="Z:$(pwd | tr / '\\')\\backslash"
     "$tuftsprout" plant "$windows\\meshes\\terrain.obj" -o "$windows\\t.obj" --number 5 2>err.txt ||
         fail "backslashed paths: $(cat err.txt)"
     [ ! -s err.txt ] || ! grep -q warning err.txt || fail "backslashed paths warned: $(cat err.txt)"
-    grep -qx 'mtllib terrain.mtl t.mtl' backslash/t.obj || fail "t.obj names its libraries wrongly: $(grep mtllib backslash/t.obj)"
+    [ "$(grep mtllib backslash/t.obj)" = 'mtllib t.mtl' ] || fail "t.obj names its libraries wrongly: $(grep mtllib backslash/t.obj)"
+    grep -qx 'Kd 0.45 0.42 0.4' backslash/t.mtl || fail "t.mtl lacks the terrain's Rock: $(cat backslash/t.mtl)"
     "$tuftsprout" plant -o "$windows\\g.gltf" --number 5 2>/dev/null
     grep -q '"uri":"g.bin"' backslash/g.gltf || fail "g.gltf names its buffer wrongly: $(grep -o '"uri":"[^"]*"' backslash/g.gltf)"
     printf 'mtllib ..\\secret.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n' > backslash/meshes/up.obj

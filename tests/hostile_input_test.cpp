@@ -647,7 +647,7 @@ TEST_F(HostileInput, NothingIsMisreadInSilence)
     const std::uint32_t corners[3] = {0, 1, 2};
     for (const char *name : {"#1 Grass", "#", "Grass #2"}) {
         const std::uint32_t surface = hashes.surfaceIndex(name);
-        hashes.materials[name] = host::Material{{0, 0.5f, 0}, {}};
+        hashes.materials[name] = host::Material{{0, 0.5f, 0}, {}, {}};
         mesh.addPolygon(MH_POLY_FACE, surface, corners, 3);
     }
     const std::string written = scratch / "hashes.obj";
