@@ -7,7 +7,8 @@
 #                      left: a blade per polygon, and scattered evenly by area
 #   docs/model.png     grass scattered over a closed model (a torus), sized to it with
 #                      --blade-height and tilted to its surface with --follow-surface
-#   docs/window.png    the window front end after OK; docs/panel.png its panel
+#   docs/window.png    the window front end after OK (on every polygon, as it starts on a
+#                      mesh); docs/panel.png its panel
 # The windows are shot under Xvfb (xvfb, xdotool and imagemagick installed).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -70,7 +71,7 @@ common=(--clock 20261208 --roughness 45 --rotation 360 --set "S_NAME=Grass")
     --size 0.25 "${common[@]}" --picture docs/per-polygon.png --picture-size 600x600 --camera top
 "$tuftsprout" plant "$work/warped.obj" -o "$work/scattered.glb" --scatter 576 --size 0.25 "${common[@]}" \
     --picture docs/scattered.png --picture-size 600x600 --camera top
-"$tuftsprout" plant "$work/torus.obj" -o "$work/model.glb" --density 0.6 --follow-surface --blade-height 6% \
+"$tuftsprout" plant "$work/torus.obj" -o "$work/model.glb" --density 1.5 --follow-surface --blade-height 6% \
     "${common[@]}" --picture docs/model.png --picture-size 1200x700 --camera 30,35
 
 Xvfb -displayfd 3 -screen 0 1280x900x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
@@ -78,7 +79,7 @@ xvfb=$!
 for _ in $(seq 300); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(head -1 "$work/display")"
 for _ in $(seq 300); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-(cd "$work" && exec "$tuftsprout" gui hill.obj -o window.obj --mode ground --number 3000 --field 3 --division 6 "${common[@]}") &
+(cd "$work" && exec "$tuftsprout" gui hill.obj -o window.obj --division 6 --size 0.3 "${common[@]}") &
 app=$!
 main=$(timeout 30 xdotool search --sync --onlyvisible --name '^tuftsprout(: .*)?$' | head -1)
 panel=$(timeout 30 xdotool search --sync --onlyvisible --name '^ZEL_Tuftsprout$' | head -1)
