@@ -156,10 +156,15 @@ public:
         installWindowServices(planting_.modeler());
         panels_.placePanel = [this](int w, int h) { return placePanel(w, h); };
         buildWindow();
-        if (windowPicksTarget(job))
+        if (windowPicksTarget(job)) {
             startOn(firstTarget(targets_));
-        else
+        } else {
             panels_.setInitialActions(job.actions);
+            const int selected = job.scatter ? -1 : targetSelected(targets_, job.selection);
+            target_->value(selected);
+            if (selected >= 0)
+                pickedTarget_ = targets_[static_cast<std::size_t>(selected)].label;
+        }
         updateControls();
     }
 

@@ -55,6 +55,14 @@ std::size_t firstTarget(const std::vector<PlantingTarget> &targets)
     return 0;
 }
 
+int targetSelected(const std::vector<PlantingTarget> &targets, const std::string &selection)
+{
+    for (std::size_t t = 0; t < targets.size(); ++t)
+        if (!selection.empty() && targets[t].selection == selection && !targets[t].scatter)
+            return static_cast<int>(t);
+    return -1;
+}
+
 SideBySide placeBeside(ScreenRect screen, ScreenRect window, int panelW, int panelH, int narrowest)
 {
     const int screenRight = screen.x + screen.w;

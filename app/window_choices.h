@@ -31,6 +31,9 @@ std::vector<PlantingTarget> plantingTargets(const host::Object &object, int laye
 // The target the window picks: every polygon, or every point when there is no polygon,
 // or else the field.
 std::size_t firstTarget(const std::vector<PlantingTarget> &targets);
+// The target that is the selection the command line made (--select), for the window to
+// show; -1 when none is.
+int targetSelected(const std::vector<PlantingTarget> &targets, const std::string &selection);
 
 struct ScreenRect {
     int x, y, w, h;

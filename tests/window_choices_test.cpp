@@ -32,6 +32,9 @@ TEST(WindowChoices, TargetsFollowWhatTheLayerHolds)
     EXPECT_EQ(targets[4].selection, "polygons:group:Blade");
     EXPECT_TRUE(targets.back().scatter);
     EXPECT_EQ(targets[app::firstTarget(targets)].selection, "polygons:all");
+    EXPECT_EQ(app::targetSelected(targets, "polygons:group:Blade"), 4);
+    EXPECT_EQ(app::targetSelected(targets, "points:0-2"), -1) << "a selection no target makes";
+    EXPECT_EQ(app::targetSelected(targets, ""), -1);
 
     // A surface no polygon of the layer uses is not offered.
     object.surfaceIndex("Unused");
