@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,10 +20,22 @@ struct MapInfo {
     int dimension;
 };
 
+// What a glTF material says besides the colour the rest of the system shows, kept to be
+// written back as it was read; glTF's defaults where the file says nothing.
+struct GltfLook {
+    double baseColor[4] = {1, 1, 1, 1}; // baseColorFactor, alpha last
+    double metallic = 1, roughness = 1;
+    double emissive[3] = {0, 0, 0};
+    std::string alphaMode = "OPAQUE"; // OPAQUE, MASK or BLEND
+    double alphaCutoff = 0.5;         // for MASK
+    bool doubleSided = false;
+};
+
 // A material a file defines for a surface of that name.
 struct Material {
-    float diffuse[3];    // the base colour, 0..1
-    std::string library; // the material library that defines it; empty when none does (glTF)
+    float diffuse[3];               // the base colour, 0..1
+    std::string library;            // the material library that defines it; empty when none does (glTF)
+    std::optional<GltfLook> gltf{}; // when a glTF file defined it
 };
 
 struct Layer {

@@ -71,11 +71,11 @@ std::size_t wholeNumberOr(const std::string &path, const Json &object, const cha
     return object.contains(key) ? wholeNumber(path, object.at(key), key) : fallback;
 }
 
-float unitNumber(const std::string &path, const Json &value, const std::string &what)
+double unitNumber(const std::string &path, const Json &value, const std::string &what)
 {
     if (!value.is_number() || !(value.get<double>() >= 0 && value.get<double>() <= 1))
         failIn(path, what + " is " + valueText(value) + ", not a number from 0 to 1");
-    return static_cast<float>(value.get<double>());
+    return value.get<double>();
 }
 
 std::string jsonOfGlb(const std::string &path, const std::string &data, std::optional<std::string> &binary)

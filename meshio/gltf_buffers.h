@@ -35,7 +35,7 @@ std::size_t wholeNumber(const std::string &path, const Json &value, const std::s
 // A member that may be left out: `fallback` then.
 std::size_t wholeNumberOr(const std::string &path, const Json &object, const char *key, std::size_t fallback);
 // A JSON number from 0 to 1 (a colour's share); anything else throws as above.
-float unitNumber(const std::string &path, const Json &value, const std::string &what);
+double unitNumber(const std::string &path, const Json &value, const std::string &what);
 
 // The JSON chunk of a binary glTF file; its binary chunk, if any, in `binary`. Throws
 // MeshIoError naming `path` and the byte of a fault.

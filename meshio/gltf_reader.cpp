@@ -1,10 +1,12 @@
 // glTF 2.0 input, binary (.glb) or JSON (.gltf) with its buffers beside it or in data
 // URIs: every mesh of the scene's nodes, placed by their transforms, each primitive's
 // triangles (strips and fans too) as polygons, NORMAL as a normal map, TEXCOORD_0 as the
-// UV map "UV", materials as surfaces. Every index, count and offset is checked against
-// what the buffers hold before it is used.
+// UV map "UV", materials as surfaces (their glTF factors kept with the object's
+// materials, to be written back). Every index, count and offset is checked against what
+// the buffers hold before it is used.
 #include "meshio/formats.h"
 #include "meshio/gltf_buffers.h"
+#include "meshio/gltf_materials.h"
 #include "meshio/reading.h"
 #include "sdk/modeler_host.h"
 
@@ -51,7 +53,7 @@ Matrix multiply(const Matrix &a, const Matrix &b)
 class GltfReader {
 public:
     GltfReader(const std::string &path, host::Object &object, const LibraryReader &files)
-        : path_(path), object_(object), buffers_(path, files)
+        : notKept(path), path_(path), object_(object), buffers_(path, files)
     {
     }
 
@@ -79,7 +81,7 @@ public:
     }
 
     host::Mesh mesh;
-    ReadWarnings warnings;
+    gltf::NotKept notKept; // what the file holds that the object cannot keep
 
 private:
     [[noreturn]] void fail(const std::string &what) const { throw MeshIoError(path_ + ": " + what); }
@@ -438,12 +440,7 @@ private:
         std::string name = material.value("name", "");
         if (name.empty())
             name = "Material " + std::to_string(index);
-        host::Material look{{0.8f, 0.8f, 0.8f}, {}};
-        if (material.contains("pbrMetallicRoughness") &&
-            material.at("pbrMetallicRoughness").contains("baseColorFactor"))
-            for (int i = 0; i < 3; ++i)
-                look.diffuse[i] = gltf::unitNumber(
-                    path_, material.at("pbrMetallicRoughness").at("baseColorFactor").at(i), "a baseColorFactor");
+        const host::Material look = gltf::readMaterial(path_, material, notKept);
         return surface(index, name, &look);
     }
 
@@ -516,7 +513,7 @@ ReadWarnings readGltf(const std::string &path, const std::string &data, host::Ob
         reader.read(data);
     reader.attachToObject();
     appendToLayer(path, object, layer, reader.mesh);
-    return reader.warnings;
+    return reader.notKept.warnings;
 }
 
 } // namespace tuft::meshio

@@ -1,12 +1,12 @@
 // glTF 2.0 output, binary (.glb) or JSON with a .bin beside it (.gltf): a node and a
-// mesh per written layer, a primitive and a material per surface, polygons as triangle
-// fans in their own vertex order. The JSON is written first, then the binary data is
-// streamed straight into the file in the order its views lie, formatted on every core.
+// mesh per written layer, a primitive and a material per surface (a material read from
+// glTF as it was read), polygons as triangle fans in their own vertex order. The JSON is written first, then the binary
+// data is streamed straight into the file in the order its views lie, formatted on every core.
 #include "host/paths.h"
-#include "host/surface_colours.h"
 #include "meshio/atomic_file.h"
 #include "meshio/export_layer.h"
 #include "meshio/formats.h"
+#include "meshio/gltf_materials.h"
 #include "meshio/output_set.h"
 #include "meshio/parallel_text.h"
 #include "meshio/writing.h"
@@ -80,49 +80,40 @@ private:
     std::size_t length_ = 0;
 };
 
+Json describePrimitive(const SurfacePart &primitive, const FileChannels &channels, Layout &layout,
+                       gltf::MaterialsOut &materials)
+{
+    Json attributes;
+    const std::size_t vertices = primitive.vertexTable.count();
+    attributes["POSITION"] = layout.accessor(layout.view(12 * vertices, kArrayBuffer), kFloat, vertices, "VEC3");
+    const float *low = primitive.bounds.low, *high = primitive.bounds.high;
+    layout.lastAccessor()["min"] = {low[0], low[1], low[2]};
+    layout.lastAccessor()["max"] = {high[0], high[1], high[2]};
+    if (channels.normals)
+        attributes["NORMAL"] = layout.accessor(layout.view(12 * vertices, kArrayBuffer), kFloat, vertices, "VEC3");
+    if (channels.uvs)
+        attributes["TEXCOORD_0"] = layout.accessor(layout.view(8 * vertices, kArrayBuffer), kFloat, vertices, "VEC2");
+    const std::size_t indexBytes = wideIndices(primitive) ? 4 : 2;
+    const std::size_t indices =
+        layout.accessor(layout.view(indexBytes * 3 * primitive.triangles, kElementArrayBuffer),
+                        wideIndices(primitive) ? kUnsignedInt : kUnsignedShort, 3 * primitive.triangles, "SCALAR");
+    return {
+        {"attributes", attributes}, {"indices", indices}, {"material", materials.of(primitive.surface)}, {"mode", 4}};
+}
+
 Json describe(const host::Object &object, const std::vector<LayerParts> &layers, const WriteOptions &options,
               const FileChannels &channels, const std::string &binaryUri, std::size_t &binaryLength)
 {
     Layout layout;
-    Json meshes = Json::array(), nodes = Json::array(), materials = Json::array();
-    std::map<std::uint32_t, std::size_t> materialOf;
-    const std::vector<std::string> fileNames = surfaceFileNames(object);
-    for (std::size_t l = 0; l < layers.size(); ++l) {
+    Json meshes = Json::array(), nodes = Json::array();
+    gltf::MaterialsOut materials(object, options.plantedSurface);
+    for (const LayerParts &layer : layers) {
         Json primitives = Json::array();
-        for (const SurfacePart &primitive : layers[l].parts) {
-            Json attributes;
-            const std::size_t vertices = primitive.vertexTable.count();
-            attributes["POSITION"] =
-                layout.accessor(layout.view(12 * vertices, kArrayBuffer), kFloat, vertices, "VEC3");
-            const float *low = primitive.bounds.low, *high = primitive.bounds.high;
-            layout.lastAccessor()["min"] = {low[0], low[1], low[2]};
-            layout.lastAccessor()["max"] = {high[0], high[1], high[2]};
-            if (channels.normals)
-                attributes["NORMAL"] =
-                    layout.accessor(layout.view(12 * vertices, kArrayBuffer), kFloat, vertices, "VEC3");
-            if (channels.uvs)
-                attributes["TEXCOORD_0"] =
-                    layout.accessor(layout.view(8 * vertices, kArrayBuffer), kFloat, vertices, "VEC2");
-            const std::size_t indexBytes = wideIndices(primitive) ? 4 : 2;
-            const std::size_t indices = layout.accessor(
-                layout.view(indexBytes * 3 * primitive.triangles, kElementArrayBuffer),
-                wideIndices(primitive) ? kUnsignedInt : kUnsignedShort, 3 * primitive.triangles, "SCALAR");
-            const auto material = materialOf.emplace(primitive.surface, materials.size());
-            if (material.second) {
-                const float *rgb = host::surfaceColour(object, primitive.surface, options.plantedSurface);
-                materials.push_back({{"name", fileNames[primitive.surface]},
-                                     {"pbrMetallicRoughness",
-                                      {{"baseColorFactor", {rgb[0], rgb[1], rgb[2], 1.0}},
-                                       {"metallicFactor", 0.0},
-                                       {"roughnessFactor", 1.0}}},
-                                     {"doubleSided", true}}); // a blade is one sheet
-            }
-            primitives.push_back(
-                {{"attributes", attributes}, {"indices", indices}, {"material", material.first->second}, {"mode", 4}});
-        }
+        for (const SurfacePart &part : layer.parts)
+            primitives.push_back(describePrimitive(part, channels, layout, materials));
         if (primitives.empty())
             continue;
-        const std::string name = "Layer " + std::to_string(layers[l].layer.layer().number);
+        const std::string name = "Layer " + std::to_string(layer.layer.layer().number);
         meshes.push_back({{"name", name}, {"primitives", primitives}});
         nodes.push_back({{"name", name}, {"mesh", meshes.size() - 1}});
     }
@@ -146,7 +137,7 @@ Json describe(const host::Object &object, const std::vector<LayerParts> &layers,
     if (!nodes.empty()) {
         gltf["nodes"] = nodes;
         gltf["meshes"] = meshes;
-        gltf["materials"] = materials;
+        gltf["materials"] = materials.materials();
         gltf["accessors"] = layout.accessors();
         gltf["bufferViews"] = layout.views();
         Json buffer = {{"byteLength", layout.length()}};

@@ -6,11 +6,13 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <set>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 namespace tuft {
 namespace {
@@ -230,6 +232,73 @@ TEST_F(RoundTrip, AZUpFileIsTurnedAsReadAndWritten)
     meshio::readMesh(scratch / "terrain.obj", object, 1, meshio::UpAxis::kZ);
     EXPECT_EQ(object.findLayer(1)->mesh.position(3).z, -0.9000000000000001);
     EXPECT_EQ(object.findLayer(1)->mesh.position(4).y, 1.0);
+}
+
+// A user's glTF model (tests/gltf/model.py: the nodes "Rock" and "Pond", the materials
+// "Stone" and "Water") planted on and written again keeps what the model says.
+class GltfModel : public RoundTrip {
+public:
+    void model(const std::string &arguments) const
+    {
+        const std::string command = "python3 " + std::string(TUFT_FIXTURES) + "/../gltf/model.py " + arguments;
+        ASSERT_EQ(std::system(("cd " + scratch.path().string() + " && " + command).c_str()), 0) << command;
+    }
+
+    // The JSON of a .glb or .gltf file.
+    nlohmann::json json(const std::string &name) const
+    {
+        std::ifstream in(scratch / name, std::ios::binary);
+        std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (data.compare(0, 4, "glTF") == 0) {
+            std::uint32_t length;
+            std::memcpy(&length, data.data() + 12, 4);
+            data = data.substr(20, length);
+        }
+        return nlohmann::json::parse(data);
+    }
+
+    static const nlohmann::json &named(const nlohmann::json &list, const std::string &name)
+    {
+        for (const nlohmann::json &item : list)
+            if (item.value("name", "") == name)
+                return item;
+        ADD_FAILURE() << "nothing named " << name << " in " << list.dump();
+        static const nlohmann::json kNone = nlohmann::json::object();
+        return kNone;
+    }
+};
+
+// A material's value, or glTF's default for it.
+nlohmann::json factor(const nlohmann::json &material, const char *key, const nlohmann::json &fallback)
+{
+    const nlohmann::json &pbr = material.value("pbrMetallicRoughness", nlohmann::json::object());
+    return pbr.contains(key) ? pbr.at(key) : material.value(key, fallback);
+}
+
+TEST_F(GltfModel, MaterialsComeBackWithTheirFactorsAndTheGrassWithItsOwn)
+{
+    model("model.glb");
+    plant("model.glb -o back.glb --mode polygon --select polygons:0 --clock 5");
+    const nlohmann::json before = json("model.glb"), after = json("back.glb");
+    const std::vector<std::pair<const char *, nlohmann::json>> factors = {
+        {"baseColorFactor", {1, 1, 1, 1}}, {"metallicFactor", 1}, {"roughnessFactor", 1}, {"emissiveFactor", {0, 0, 0}},
+        {"alphaMode", "OPAQUE"},           {"alphaCutoff", 0.5},  {"doubleSided", false}};
+    for (const char *name : {"Stone", "Water"})
+        for (const auto &[key, fallback] : factors) {
+            const nlohmann::json was = factor(named(before["materials"], name), key, fallback);
+            const nlohmann::json is = factor(named(after["materials"], name), key, fallback);
+            EXPECT_EQ(was, is) << name << " " << key;
+        }
+    // Written only where glTF reads it: a cutoff for MASK alone.
+    EXPECT_FALSE(named(after["materials"], "Water").contains("alphaCutoff"));
+    const nlohmann::json grass = named(after["materials"], "Grass");
+    EXPECT_EQ(grass["doubleSided"], true);
+    EXPECT_EQ(grass["pbrMetallicRoughness"]["metallicFactor"], 0.0);
+    EXPECT_EQ(grass["pbrMetallicRoughness"]["roughnessFactor"], 1.0);
+    // The rest of the system sees the base colour.
+    const host::Object back = read("back.glb");
+    EXPECT_EQ(back.materials.at("Water").diffuse[2], 0.6f);
+    EXPECT_EQ(back.materials.at("Water").gltf->baseColor[3], 0.5);
 }
 
 } // namespace
