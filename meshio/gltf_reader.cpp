@@ -2,8 +2,8 @@
 // URIs: every mesh of the scene's nodes, placed by their transforms, each primitive's
 // triangles (strips and fans too) as polygons, NORMAL as a normal map, TEXCOORD_0 as the
 // UV map "UV", materials as surfaces (their glTF factors kept with the object's
-// materials, to be written back). Every index, count and offset is checked against what
-// the buffers hold before it is used.
+// materials, to be written back), the nodes' names as the polygons' object names. Every
+// index, count and offset is checked against what the buffers hold before it is used.
 #include "meshio/formats.h"
 #include "meshio/gltf_buffers.h"
 #include "meshio/gltf_materials.h"
@@ -150,7 +150,7 @@ private:
         }
         checkPlacedSize(roots);
         for (std::size_t node : roots)
-            readNode(node, identity(), 0);
+            readNode(node, identity(), 0, 0);
     }
 
     static constexpr std::size_t kNoParent = ~std::size_t(0);
@@ -242,7 +242,9 @@ private:
         return size;
     }
 
-    void readNode(std::size_t index, const Matrix &parent, int depth)
+    // A node's polygons are named after it, or after its nearest named ancestor
+    // (`parentName`, an index into objectNames_, 0 for none).
+    void readNode(std::size_t index, const Matrix &parent, int depth, std::uint32_t parentName)
     {
         const Json &nodes = gltf_.at("nodes");
         if (depth > kMostNodeDepth)
@@ -252,10 +254,13 @@ private:
         if (!std::all_of(world.begin(), world.end(), [](double v) { return std::isfinite(v); }))
             fail("node " + std::to_string(index) + ": its transform, with its parents', is not finite");
         node_ = index;
+        const std::string name = node.value("name", std::string());
+        const std::uint32_t named = name.empty() ? parentName : objectName(name);
+        nodeName_ = named;
         if (node.contains("mesh"))
             readMesh(whole(node.at("mesh"), "a node's mesh"), world);
         for (const Json &child : node.value("children", Json::array()))
-            readNode(whole(child, "a node's child"), world, depth + 1);
+            readNode(whole(child, "a node's child"), world, depth + 1, named);
     }
 
     static Matrix localMatrix(const Json &node)
@@ -390,6 +395,7 @@ private:
             for (std::uint32_t corner : corners)
                 points[n++] = first + corner;
             mesh.addPolygon(MH_POLY_FACE, surface, points, n);
+            polygonNames_.push_back(nodeName_);
         };
         const std::size_t count = indices.size();
         switch (mode) {
@@ -426,6 +432,14 @@ private:
         default:
             fail("a primitive of the unknown mode " + std::to_string(mode));
         }
+    }
+
+    std::uint32_t objectName(const std::string &name)
+    {
+        const auto found = objectIndex_.emplace(name, static_cast<std::uint32_t>(objectNames_.size()));
+        if (found.second)
+            objectNames_.push_back(name);
+        return found.first->second;
     }
 
     std::uint32_t surfaceOf(const Json &primitive)
@@ -471,6 +485,14 @@ public:
         }
         for (std::size_t p = 0; p < mesh.polygonCount(); ++p)
             mesh.setPolygonSurface(p, surfaces[mesh.polygon(p).surface]);
+        if (objectNames_.size() > 1) { // the nodes' names, as an OBJ file's objects
+            std::vector<std::uint32_t> names(objectNames_.size(), 0);
+            for (std::size_t i = 1; i < names.size(); ++i)
+                names[i] = object_.tagNameIndex(objectNames_[i]);
+            host::PolygonTag &tag = mesh.tagFor(host::kObjectTag);
+            for (std::size_t p = 0; p < mesh.polygonCount(); ++p)
+                tag.values[p] = names[polygonNames_[p]];
+        }
         const std::size_t points = mesh.pointCount();
         if (!normalHas_.empty()) {
             normalValues_.resize(3 * points, 0.0f);
@@ -490,6 +512,10 @@ private:
     Json gltf_;
     std::size_t jsonBytes_ = 0;
     std::size_t node_ = 0; // the node being placed, for messages
+    std::uint32_t nodeName_ = 0;
+    std::vector<std::string> objectNames_{std::string()}; // the nodes' names; 0 is none
+    std::map<std::string, std::uint32_t> objectIndex_;
+    std::vector<std::uint32_t> polygonNames_; // by polygon
     std::optional<std::string> binary_;
     gltf::Buffers buffers_;
     std::vector<float> normalValues_, uvValues_;

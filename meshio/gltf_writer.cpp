@@ -1,7 +1,9 @@
 // glTF 2.0 output, binary (.glb) or JSON with a .bin beside it (.gltf): a node and a
-// mesh per written layer, a primitive and a material per surface (a material read from
-// glTF as it was read), polygons as triangle fans in their own vertex order. The JSON is written first, then the binary
-// data is streamed straight into the file in the order its views lie, formatted on every core.
+// mesh per written layer and object name (the polygons' host::kObjectTag, a glTF node's
+// name as read), a primitive and a material per surface (a material read from glTF as
+// it was read), polygons as triangle fans in their own vertex order. The JSON is written
+// first, then the binary data is streamed straight into the file in the order its views
+// lie, formatted on every core.
 #include "host/paths.h"
 #include "meshio/atomic_file.h"
 #include "meshio/export_layer.h"
@@ -108,14 +110,18 @@ Json describe(const host::Object &object, const std::vector<LayerParts> &layers,
     Json meshes = Json::array(), nodes = Json::array();
     gltf::MaterialsOut materials(object, options.plantedSurface);
     for (const LayerParts &layer : layers) {
-        Json primitives = Json::array();
-        for (const SurfacePart &part : layer.parts)
-            primitives.push_back(describePrimitive(part, channels, layout, materials));
-        if (primitives.empty())
-            continue;
-        const std::string name = "Layer " + std::to_string(layer.layer.layer().number);
-        meshes.push_back({{"name", name}, {"primitives", primitives}});
-        nodes.push_back({{"name", name}, {"mesh", meshes.size() - 1}});
+        // A node and mesh for each object name, the polygons of none under the layer's.
+        const std::vector<SurfacePart> &parts = layer.parts;
+        for (std::size_t first = 0, end = 0; first < parts.size(); first = end) {
+            Json primitives = Json::array();
+            for (; end < parts.size() && parts[end].objectName == parts[first].objectName; ++end)
+                primitives.push_back(describePrimitive(parts[end], channels, layout, materials));
+            const std::string name = parts[first].objectName != 0
+                                         ? object.tagName(parts[first].objectName)
+                                         : "Layer " + std::to_string(layer.layer.layer().number);
+            meshes.push_back({{"name", name}, {"primitives", primitives}});
+            nodes.push_back({{"name", name}, {"mesh", meshes.size() - 1}});
+        }
     }
     Json asset = {{"version", "2.0"}, {"generator", options.generator.empty() ? "tuftsprout" : options.generator}};
     if (!options.provenance.empty()) {
@@ -147,6 +153,18 @@ Json describe(const host::Object &object, const std::vector<LayerParts> &layers,
     }
     binaryLength = nodes.empty() ? 0 : layout.length();
     return gltf;
+}
+
+// Parts of one object name next to one another (a node's primitives), names in the order
+// of their first part, each name's parts in their own order.
+void groupByObjectName(std::vector<SurfacePart> &parts)
+{
+    std::map<std::uint32_t, std::size_t> rank;
+    for (const SurfacePart &part : parts)
+        rank.emplace(part.objectName, rank.size());
+    std::stable_sort(parts.begin(), parts.end(), [&rank](const SurfacePart &a, const SurfacePart &b) {
+        return rank.at(a.objectName) < rank.at(b.objectName);
+    });
 }
 
 // Streams a primitive's binary data, view after view, each padded to four bytes.
@@ -270,6 +288,7 @@ WrittenCounts writeGltf(OutputSet &outputs, const std::string &path, const std::
     for (const host::Layer *layer : chosen) {
         ExportLayer exported(object, *layer, options, file, UpAxis::kY, counts.warnings); // glTF is Y-up
         std::vector<SurfacePart> parts = exported.surfaceParts(skipped);
+        groupByObjectName(parts);
         layers.push_back({std::move(exported), std::move(parts)});
         counts.points += layer->mesh.pointCount();
         counts.polygons += layer->mesh.polygonCount();

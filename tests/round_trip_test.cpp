@@ -301,5 +301,48 @@ TEST_F(GltfModel, MaterialsComeBackWithTheirFactorsAndTheGrassWithItsOwn)
     EXPECT_EQ(back.materials.at("Water").gltf->baseColor[3], 0.5);
 }
 
+TEST_F(GltfModel, NamedNodesComeBackAsNodesOfTheirNamesAndAsObjects)
+{
+    model("model.glb");
+    plant("model.glb -o back.glb --mode polygon --select polygons:0 --clock 5");
+    const nlohmann::json after = json("back.glb");
+    // A node and mesh for each name; the blades under their layer's, as ever.
+    const std::vector<std::pair<std::string, std::string>> nodes = {
+        {"Rock", "Stone"}, {"Pond", "Water"}, {"Layer 1", "Grass"}};
+    ASSERT_EQ(after["nodes"].size(), nodes.size()) << after["nodes"].dump();
+    for (std::size_t n = 0; n < nodes.size(); ++n) {
+        const nlohmann::json &node = after["nodes"][n];
+        EXPECT_EQ(node["name"], nodes[n].first);
+        const nlohmann::json &primitives = after["meshes"][node["mesh"].get<std::size_t>()]["primitives"];
+        ASSERT_EQ(primitives.size(), 1u) << nodes[n].first;
+        EXPECT_EQ(after["materials"][primitives[0]["material"].get<std::size_t>()]["name"], nodes[n].second);
+    }
+    // Read, the names are the polygons' object names, which OBJ writes as its objects.
+    const host::Object back = read("back.glb");
+    const host::Mesh &mesh = back.findLayer(1)->mesh;
+    const host::PolygonTag *names = mesh.findTag(host::kObjectTag);
+    ASSERT_NE(names, nullptr);
+    EXPECT_EQ(back.tagName(names->values[0]), "Rock");
+    EXPECT_EQ(back.tagName(names->values[1]), "Pond");
+    EXPECT_EQ(back.tagName(names->values[2]), "Layer 1");
+    plant("model.glb -o back.obj --mode polygon --select polygons:0 --clock 5");
+    std::ifstream obj(scratch / "back.obj");
+    const std::string text((std::istreambuf_iterator<char>(obj)), std::istreambuf_iterator<char>());
+    for (const char *line : {"\no Rock\ng Stone\n", "\no Pond\ng Water\n", "\no Grass\ng Grass\n"})
+        EXPECT_NE(text.find(line), std::string::npos) << line << text;
+
+    // A node without a name is its nearest named ancestor's.
+    model("model.gltf");
+    nlohmann::json nested = json("model.gltf");
+    nested["nodes"][1].erase("name");
+    nested["nodes"].push_back({{"name", "Lake"}, {"children", {1}}});
+    nested["scenes"][0]["nodes"] = {0, 2};
+    std::ofstream(scratch / "nested.gltf") << nested.dump();
+    const host::Object lake = read("nested.gltf");
+    const host::PolygonTag *lakeNames = lake.findLayer(1)->mesh.findTag(host::kObjectTag);
+    ASSERT_NE(lakeNames, nullptr);
+    EXPECT_EQ(lake.tagName(lakeNames->values[1]), "Lake");
+}
+
 } // namespace
 } // namespace tuft
