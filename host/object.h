@@ -20,6 +20,27 @@ struct MapInfo {
     int dimension;
 };
 
+// A glTF texture's image: bytes the file embedded in a buffer, a data: URI as the file
+// had it, or a file beside the one read.
+struct GltfImage {
+    std::string name;
+    std::string mimeType; // of embedded bytes
+    std::string bytes;    // embedded in a buffer view
+    std::string dataUri;
+    std::string path; // of the file, absolute
+};
+
+// A texture's sampler: filters and wraps as glTF numbers them, filters 0 where none is given.
+struct GltfSampler {
+    long magFilter = 0, minFilter = 0;
+    long wrapS = 10497, wrapT = 10497; // repeat
+};
+
+struct GltfTexture {
+    std::shared_ptr<const GltfImage> image; // one for the materials that share it
+    std::optional<GltfSampler> sampler;
+};
+
 // What a glTF material says besides the colour the rest of the system shows, kept to be
 // written back as it was read; glTF's defaults where the file says nothing.
 struct GltfLook {
@@ -29,6 +50,7 @@ struct GltfLook {
     std::string alphaMode = "OPAQUE"; // OPAQUE, MASK or BLEND
     double alphaCutoff = 0.5;         // for MASK
     bool doubleSided = false;
+    std::optional<GltfTexture> baseColorTexture; // on TEXCOORD_0
 };
 
 // A material a file defines for a surface of that name.

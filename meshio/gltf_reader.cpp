@@ -1,9 +1,10 @@
 // glTF 2.0 input, binary (.glb) or JSON (.gltf) with its buffers beside it or in data
 // URIs: every mesh of the scene's nodes, placed by their transforms, each primitive's
 // triangles (strips and fans too) as polygons, NORMAL as a normal map, TEXCOORD_0 as the
-// UV map "UV", materials as surfaces (their glTF factors kept with the object's
-// materials, to be written back), the nodes' names as the polygons' object names. Every
-// index, count and offset is checked against what the buffers hold before it is used.
+// UV map "UV", materials as surfaces (their glTF factors and base-colour texture kept
+// with the object's materials, to be written back), the nodes' names as the polygons'
+// object names. Every index, count and offset is checked against what the buffers hold
+// before it is used.
 #include "meshio/formats.h"
 #include "meshio/gltf_buffers.h"
 #include "meshio/gltf_materials.h"
@@ -53,7 +54,8 @@ Matrix multiply(const Matrix &a, const Matrix &b)
 class GltfReader {
 public:
     GltfReader(const std::string &path, host::Object &object, const LibraryReader &files)
-        : notKept(path), path_(path), object_(object), buffers_(path, files)
+        : notKept(path), path_(path), object_(object), buffers_(path, files),
+          textures_(path, gltf_, buffers_, static_cast<bool>(files), notKept)
     {
     }
 
@@ -454,7 +456,7 @@ private:
         std::string name = material.value("name", "");
         if (name.empty())
             name = "Material " + std::to_string(index);
-        const host::Material look = gltf::readMaterial(path_, material, notKept);
+        const host::Material look = gltf::readMaterial(path_, material, textures_, notKept);
         return surface(index, name, &look);
     }
 
@@ -518,6 +520,7 @@ private:
     std::vector<std::uint32_t> polygonNames_; // by polygon
     std::optional<std::string> binary_;
     gltf::Buffers buffers_;
+    gltf::TextureReader textures_;
     std::vector<float> normalValues_, uvValues_;
     std::vector<std::uint8_t> normalHas_, uvHas_;
     static constexpr std::size_t kNoMaterial = static_cast<std::size_t>(-1);

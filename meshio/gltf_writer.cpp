@@ -1,9 +1,10 @@
 // glTF 2.0 output, binary (.glb) or JSON with a .bin beside it (.gltf): a node and a
 // mesh per written layer and object name (the polygons' host::kObjectTag, a glTF node's
 // name as read), a primitive and a material per surface (a material read from glTF as
-// it was read), polygons as triangle fans in their own vertex order. The JSON is written
-// first, then the binary data is streamed straight into the file in the order its views
-// lie, formatted on every core.
+// it was read, its texture's image embedded after the primitives' data), polygons as
+// triangle fans in their own vertex order. The JSON is written first, then the binary
+// data is streamed straight into the file in the order its views lie, formatted on every
+// core.
 #include "host/paths.h"
 #include "meshio/atomic_file.h"
 #include "meshio/export_layer.h"
@@ -17,7 +18,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cstring>
 #include <limits>
 #include <map>
@@ -26,22 +26,6 @@
 namespace tuft::meshio {
 
 namespace {
-
-// A file name as a URI reference: every byte but the unreserved ones percent-encoded, so
-// that a space, '#', '%' or a newline in the name reads back as itself.
-std::string uriOf(const std::string &name)
-{
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string uri;
-    for (const char c : name) {
-        const unsigned char byte = static_cast<unsigned char>(c);
-        if (std::isalnum(byte) != 0 || c == '-' || c == '.' || c == '_' || c == '~')
-            uri += c;
-        else
-            uri += {'%', kHex[byte >> 4], kHex[byte & 15]};
-    }
-    return uri;
-}
 
 using Json = nlohmann::ordered_json;
 
@@ -62,7 +46,9 @@ class Layout {
 public:
     std::size_t view(std::size_t bytes, std::uint32_t target)
     {
-        views_.push_back({{"buffer", 0}, {"byteOffset", length_}, {"byteLength", bytes}, {"target", target}});
+        views_.push_back({{"buffer", 0}, {"byteOffset", length_}, {"byteLength", bytes}});
+        if (target != 0) // an image's view has none
+            views_.back()["target"] = target;
         length_ += (bytes + 3) / 4 * 4; // every view starts on a four-byte boundary
         return views_.size() - 1;
     }
@@ -103,12 +89,13 @@ Json describePrimitive(const SurfacePart &primitive, const FileChannels &channel
         {"attributes", attributes}, {"indices", indices}, {"material", materials.of(primitive.surface)}, {"mode", 4}};
 }
 
+// The file's JSON; the images `materials` embeds lie after the primitives' data.
 Json describe(const host::Object &object, const std::vector<LayerParts> &layers, const WriteOptions &options,
-              const FileChannels &channels, const std::string &binaryUri, std::size_t &binaryLength)
+              const FileChannels &channels, gltf::MaterialsOut &materials, const std::string &binaryUri,
+              std::size_t &binaryLength)
 {
     Layout layout;
     Json meshes = Json::array(), nodes = Json::array();
-    gltf::MaterialsOut materials(object, options.plantedSurface);
     for (const LayerParts &layer : layers) {
         // A node and mesh for each object name, the polygons of none under the layer's.
         const std::vector<SurfacePart> &parts = layer.parts;
@@ -143,7 +130,7 @@ Json describe(const host::Object &object, const std::vector<LayerParts> &layers,
     if (!nodes.empty()) {
         gltf["nodes"] = nodes;
         gltf["meshes"] = meshes;
-        gltf["materials"] = materials.materials();
+        materials.addTo(gltf, [&layout](std::size_t bytes) { return layout.view(bytes, 0); });
         gltf["accessors"] = layout.accessors();
         gltf["bufferViews"] = layout.views();
         Json buffer = {{"byteLength", layout.length()}};
@@ -196,6 +183,13 @@ public:
                 std::memcpy(out, st, 8);
             });
         indices(layer.mesh(), primitive);
+    }
+
+    // Bytes as they are (an image's).
+    void bytes(std::string_view data)
+    {
+        file_.write(data.data(), data.size());
+        pad(data.size());
     }
 
 private:
@@ -301,7 +295,8 @@ WrittenCounts writeGltf(OutputSet &outputs, const std::string &path, const std::
     const std::string binaryPath = companionPath(path, ".bin");
     const std::string binaryUri = binary ? std::string() : uriOf(host::fileNameOf(binaryPath));
     std::size_t binaryLength = 0;
-    std::string json = describe(object, layers, options, file, binaryUri, binaryLength).dump();
+    gltf::MaterialsOut materials(object, options.plantedSurface, path, binary, counts.warnings);
+    std::string json = describe(object, layers, options, file, materials, binaryUri, binaryLength).dump();
     ProgressCount progress(options.progress, items);
 
     // A .gltf's .bin is added first, to be in place before the file that names it.
@@ -325,6 +320,8 @@ WrittenCounts writeGltf(OutputSet &outputs, const std::string &path, const std::
     for (const LayerParts &layer : layers)
         for (const SurfacePart &part : layer.parts)
             writer.primitive(layer.layer, part);
+    for (const std::string_view image : materials.embedded())
+        writer.bytes(image);
     out.complete();
     if (separate != nullptr)
         separate->complete();

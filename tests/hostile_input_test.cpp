@@ -376,13 +376,14 @@ TEST_F(HostileInput, GltfIsCheckedAgainstItsBuffers)
                    {{"morph.glb", glb(morph, triangleData()), "morph targets, which this program does not read"}});
     // Numbers are what glTF says they are, or refused: never cast from a fraction, a
     // negative number or one out of the type's range.
-    const auto withMaterial = [](const std::string &material) {
-        std::string json = triangleJson("", R"(,"materials":[)" + material + "]");
+    const auto withMaterial = [](const std::string &material, const std::string &rest = "") {
+        std::string json = triangleJson("", R"(,"materials":[)" + material + "]" + rest);
         json.replace(json.find(R"("indices":1)"), 11, R"("indices":1,"material":0)");
         return glb(json, triangleData());
     };
     std::string negative = triangleJson();
     negative.replace(negative.find(R"("indices":1)"), 11, R"("indices":-1)");
+    const std::string textured = R"({"pbrMetallicRoughness":{"baseColorTexture":{"index":0}}})";
     expectRefusals(
         *this,
         {
@@ -405,6 +406,20 @@ TEST_F(HostileInput, GltfIsCheckedAgainstItsBuffers)
             {"cutoff.glb", withMaterial(R"({"alphaMode":"MASK","alphaCutoff":-1})"),
              "a material's alphaCutoff is -1, not a number from 0 up"},
             {"sides.glb", withMaterial(R"({"doubleSided":1})"), "a material's doubleSided is 1, not true or false"},
+            {"no-texture.glb", withMaterial(R"({"pbrMetallicRoughness":{"baseColorTexture":{"index":0}}})"),
+             "texture 0 does not exist"},
+            {"no-image.glb", withMaterial(textured, R"(,"textures":[{"source":1}],"images":[{"uri":"x.png"}])"),
+             "image 1 does not exist"},
+            {"untyped.glb", withMaterial(textured, R"(,"textures":[{"source":0}],"images":[{"bufferView":0}])"),
+             "image 0 is in a buffer view but has no mimeType"},
+            {"image-view.glb",
+             withMaterial(textured, R"(,"textures":[{"source":0}],"images":[{"bufferView":7,"mimeType":"image/png"}])"),
+             "image 0: buffer view 7 does not exist"},
+            {"wrap.glb",
+             withMaterial(
+                 textured,
+                 R"(,"textures":[{"source":0,"sampler":0}],"samplers":[{"wrapS":1}],"images":[{"uri":"data:image/png;base64,AAAA"}])"),
+             "a sampler's wrapS is 1, which glTF does not define"},
         });
     // A kilobyte claiming four billion elements takes no more than a little memory.
     EXPECT_LT(peakBytesReading(file("claim.glb", glb(triangleJson("", "", "4294967295"), triangleData()))), 100l << 20);

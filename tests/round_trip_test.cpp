@@ -1,5 +1,6 @@
 // A user's textured terrain comes back whole after grass is planted on it: positions,
 // polygon order, UVs and normals per corner, materials; and the blades carry their UVs.
+#include "meshio/gltf_buffers.h"
 #include "meshio/meshio.h"
 #include "sdk/modeler_host.h"
 #include "tests/scratch_directory.h"
@@ -257,6 +258,41 @@ public:
         return nlohmann::json::parse(data);
     }
 
+    // The bytes of an image of a written file: its data: URI's, else its buffer view's in
+    // the .glb's binary chunk or the .gltf's .bin.
+    std::string imageBytes(const std::string &name, std::size_t image) const
+    {
+        const nlohmann::json gltf = json(name), &source = gltf["images"][image];
+        if (source.contains("uri")) {
+            const std::string uri = source["uri"];
+            EXPECT_EQ(uri.rfind("data:", 0), 0u) << uri;
+            return meshio::gltf::dataOfUri(name, uri);
+        }
+        std::ifstream in(scratch / name, std::ios::binary);
+        std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (data.compare(0, 4, "glTF") == 0) {
+            std::uint32_t length;
+            std::memcpy(&length, data.data() + 12, 4);
+            data = data.substr(20 + length + 8);
+        } else {
+            std::ifstream bin(scratch / gltf["buffers"][0]["uri"].get<std::string>(), std::ios::binary);
+            data.assign(std::istreambuf_iterator<char>(bin), std::istreambuf_iterator<char>());
+        }
+        const nlohmann::json &view = gltf["bufferViews"][source["bufferView"].get<std::size_t>()];
+        return data.substr(view.value("byteOffset", 0), view["byteLength"].get<std::size_t>());
+    }
+
+    // The texture of a written material: its sampler, and the bytes of its image.
+    std::pair<nlohmann::json, std::string> textureOf(const std::string &name, const std::string &material) const
+    {
+        const nlohmann::json gltf = json(name);
+        const nlohmann::json &info = named(gltf["materials"], material)["pbrMetallicRoughness"]["baseColorTexture"];
+        EXPECT_EQ(info.value("texCoord", 0), 0);
+        const nlohmann::json &texture = gltf["textures"][info["index"].get<std::size_t>()];
+        return {gltf["samplers"][texture["sampler"].get<std::size_t>()],
+                imageBytes(name, texture["source"].get<std::size_t>())};
+    }
+
     static const nlohmann::json &named(const nlohmann::json &list, const std::string &name)
     {
         for (const nlohmann::json &item : list)
@@ -342,6 +378,51 @@ TEST_F(GltfModel, NamedNodesComeBackAsNodesOfTheirNamesAndAsObjects)
     const host::PolygonTag *lakeNames = lake.findLayer(1)->mesh.findTag(host::kObjectTag);
     ASSERT_NE(lakeNames, nullptr);
     EXPECT_EQ(lake.tagName(lakeNames->values[1]), "Lake");
+}
+
+TEST_F(GltfModel, ABaseColourTextureComesBackWithItsSamplerAndImageWhereverTheImageWas)
+{
+    model("model.glb");
+    model("model.gltf"); // the image beside it, in "stone texture.png"
+    model("--data-uri model-data.gltf");
+    const auto [sampler, png] = textureOf("model.glb", "Stone");
+    ASSERT_EQ(png.compare(0, 4, "\x89PNG"), 0);
+    // Embedded, the image stays in the file: in a .glb's binary chunk, a .gltf's .bin; a
+    // data: URI is kept as it was, but in a .glb, whose images are in its binary chunk.
+    for (const auto &[input, output] :
+         std::vector<std::pair<std::string, std::string>>{{"model.glb", "back.glb"},
+                                                          {"model.glb", "back.gltf"},
+                                                          {"model-data.gltf", "data.gltf"},
+                                                          {"model-data.gltf", "data.glb"}}) {
+        plant(input + " -o " + output + " --mode polygon --select polygons:0 --clock 5");
+        const auto [writtenSampler, writtenPng] = textureOf(output, "Stone");
+        EXPECT_EQ(writtenSampler, sampler) << output;
+        EXPECT_TRUE(writtenPng == png) << output;
+        EXPECT_FALSE(named(json(output)["materials"], "Water")["pbrMetallicRoughness"].contains("baseColorTexture"));
+    }
+    EXPECT_EQ(json("data.gltf")["images"][0]["uri"], json("model-data.gltf")["images"][0]["uri"]);
+    EXPECT_EQ(json("data.glb")["images"][0]["mimeType"], "image/png");
+    // An image beside the file is named from the output's folder: the same file.
+    fs::create_directory(scratch / "below");
+    for (const std::string output : {"beside.glb", "below/below.gltf"}) {
+        plant("model.gltf -o " + output + " --mode polygon --select polygons:0 --clock 5");
+        const nlohmann::json written = json(output);
+        EXPECT_EQ(written["images"][0]["uri"],
+                  output == "beside.glb" ? "stone%20texture.png" : "../stone%20texture.png");
+        EXPECT_EQ(written["images"][0]["name"], "stone");
+    }
+    // Read again, the texture is the same; from below, where the image is not beside the
+    // file (nor below it), it is not kept, and that is told.
+    const host::Object back = read("beside.glb");
+    const std::optional<host::GltfTexture> &texture = back.materials.at("Stone").gltf->baseColorTexture;
+    ASSERT_TRUE(texture);
+    EXPECT_EQ(fs::path(texture->image->path), fs::canonical(scratch / "stone texture.png"));
+    EXPECT_EQ(texture->sampler->wrapT, 33648);
+    host::Object below;
+    const meshio::ReadWarnings warnings = meshio::readMesh(scratch / "below/below.gltf", below, 1);
+    EXPECT_FALSE(below.materials.at("Stone").gltf->baseColorTexture);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("the image ../stone%20texture.png cannot be had"), std::string::npos) << warnings[0];
 }
 
 } // namespace
