@@ -5,6 +5,7 @@
 
 #include "host/object.h"
 #include "meshio/gltf_buffers.h"
+#include "meshio/gltf_not_kept.h"
 
 #include <nlohmann/json.hpp>
 
@@ -14,31 +15,11 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace tuft::meshio::gltf {
-
-// What a file holds that the object cannot keep, told once for each kind.
-class NotKept {
-public:
-    explicit NotKept(const std::string &path) : path_(path) {}
-    // `what` names the kind ("animations"): "<path>: animations are not kept".
-    void add(const std::string &what) { tell(what + " are not kept"); }
-    // A warning of its own, told once: "<path>: <text>".
-    void tell(const std::string &text)
-    {
-        if (told_.insert(text).second)
-            warnings.push_back(path_ + ": " + text);
-    }
-    ReadWarnings warnings;
-
-private:
-    std::string path_;
-    std::set<std::string> told_;
-};
 
 // The base-colour textures of a file's materials, each image read once and shared by the
 // materials that use it. An image in a file beside the read one is kept by its path (when

@@ -8,6 +8,7 @@
 #include "meshio/formats.h"
 #include "meshio/gltf_buffers.h"
 #include "meshio/gltf_materials.h"
+#include "meshio/gltf_not_kept.h"
 #include "meshio/reading.h"
 #include "sdk/modeler_host.h"
 
@@ -34,8 +35,6 @@ constexpr std::size_t kMostMessage = 200; // of the JSON library's own message, 
 // mesh placed by many nodes is many copies, but never without end.
 constexpr std::uint64_t kMostPlacedPerByte = 256;
 
-// Extensions a file may require: quantized attributes are read as any accessor is.
-const char *const kReadableExtensions[] = {"KHR_mesh_quantization"};
 const char *const kUnreadableExtensions[] = {"KHR_draco_mesh_compression", "EXT_meshopt_compression",
                                              "KHR_meshopt_compression"};
 
@@ -75,6 +74,7 @@ public:
         try {
             checkAsset();
             checkExtensions();
+            gltf::tellUnkeptParts(gltf_, notKept);
             buffers_.load(gltf_, binary_);
             readScene();
         } catch (const Json::exception &error) {
@@ -117,8 +117,7 @@ private:
         }
         if (gltf_.contains("extensionsRequired"))
             for (const Json &name : gltf_.at("extensionsRequired"))
-                if (std::find(std::begin(kReadableExtensions), std::end(kReadableExtensions), name) ==
-                    std::end(kReadableExtensions))
+                if (!gltf::readsExtension(name))
                     fail("it requires the extension " + gltf::valueText(name) + ", which this program does not read");
     }
 
@@ -313,6 +312,7 @@ private:
                     fail("a primitive is compressed with " + std::string(extension) +
                          ", which this program does not read");
         const Json &attributes = primitive.at("attributes");
+        gltf::tellUnkeptAttributes(attributes, notKept);
         if (!attributes.contains("POSITION"))
             fail("a primitive has no POSITION");
         const std::vector<double> positions =

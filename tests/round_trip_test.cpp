@@ -425,5 +425,28 @@ TEST_F(GltfModel, ABaseColourTextureComesBackWithItsSamplerAndImageWhereverTheIm
     EXPECT_NE(warnings[0].find("the image ../stone%20texture.png cannot be had"), std::string::npos) << warnings[0];
 }
 
+TEST_F(GltfModel, WhatCannotBeKeptIsToldOnceForEachKind)
+{
+    model("--unkept unkept.glb"); // both primitives coloured, both materials with normal textures
+    host::Object object;
+    const meshio::ReadWarnings warnings = meshio::readMesh(scratch / "unkept.glb", object, 1);
+    std::multiset<std::string> told;
+    for (const std::string &warning : warnings) {
+        const std::string prefix = scratch / "unkept.glb: ", suffix = " are not kept";
+        ASSERT_EQ(warning.rfind(prefix, 0), 0u) << warning;
+        ASSERT_EQ(warning.substr(warning.size() - suffix.size()), suffix) << warning;
+        told.insert(warning.substr(prefix.size(), warning.size() - prefix.size() - suffix.size()));
+    }
+    EXPECT_EQ(told, (std::multiset<std::string>{"animations", "cameras", "skins", "KHR_materials_* extensions",
+                                                "vertex colours", "normal textures"}));
+    // What is kept stays: the texture, the names.
+    EXPECT_TRUE(object.materials.at("Stone").gltf->baseColorTexture);
+    EXPECT_NE(object.findLayer(1)->mesh.findTag(host::kObjectTag), nullptr);
+    // A file without them is read without a word.
+    model("model.glb");
+    host::Object plain;
+    EXPECT_TRUE(meshio::readMesh(scratch / "model.glb", plain, 1).empty());
+}
+
 } // namespace
 } // namespace tuft

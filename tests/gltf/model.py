@@ -5,8 +5,8 @@ base-colour texture (with a sampler) of a 2x1 PNG; "Water" is blended and one-si
     model.py OUT.glb                the image in the binary chunk
     model.py OUT.gltf               the data in OUT.bin, the image in "stone texture.png" beside
     model.py --data-uri OUT.gltf    the image as a data: URI
-    model.py --unkept OUT           with an animation, a camera, a skin, a normal texture and
-                                    an extension, none of which the program keeps
+    model.py --unkept OUT           with an animation, a camera, a skin, vertex colours, normal
+                                    textures and an extension, none of which the program keeps
 """
 import base64
 import json
@@ -52,6 +52,8 @@ def main(arguments):
         with open(os.path.join(os.path.dirname(out), 'stone texture.png'), 'wb') as f:
             f.write(png())
     primitive = {'attributes': {'POSITION': 0, 'TEXCOORD_0': 1}, 'indices': 2}
+    if unkept:
+        primitive['attributes']['COLOR_0'] = 0
     gltf = {
         'asset': {'version': '2.0'},
         'scene': 0,
@@ -81,7 +83,8 @@ def main(arguments):
         gltf['cameras'] = [{'type': 'perspective', 'perspective': {'yfov': 1, 'znear': 0.1}}]
         gltf['animations'] = [{'channels': [], 'samplers': []}]
         gltf['skins'] = [{'joints': [2]}]
-        gltf['materials'][1]['normalTexture'] = {'index': 0}
+        for material in gltf['materials']:
+            material['normalTexture'] = {'index': 0}
         gltf['materials'][1]['extensions'] = {'KHR_materials_ior': {'ior': 1.33}}
         gltf['extensionsUsed'] = ['KHR_materials_ior']
     if binary:
