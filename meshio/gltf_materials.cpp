@@ -194,8 +194,7 @@ std::size_t MaterialsOut::of(std::uint32_t surface)
     const auto found = index_.find(surface);
     if (found != index_.end())
         return found->second;
-    Json material = describe(surface); // first: it may add textures
-    materials_.push_back(std::move(material));
+    materials_.push_back(describe(surface));
     return index_[surface] = materials_.size() - 1;
 }
 
