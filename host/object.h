@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,39 @@ struct MapInfo {
     int dimension;
 };
 
+// A glTF texture's image: bytes the file embedded in a buffer, a data: URI as the file
+// had it, or a file beside the one read.
+struct GltfImage {
+    std::string name;
+    std::string mimeType; // of embedded bytes
+    std::string bytes;    // embedded in a buffer view
+    std::string dataUri;
+    std::string path; // of the file, absolute
+};
+
+// A texture's sampler: filters and wraps as glTF numbers them, filters 0 where none is given.
+struct GltfSampler {
+    long magFilter = 0, minFilter = 0;
+    long wrapS = 10497, wrapT = 10497; // repeat
+};
+
+struct GltfTexture {
+    std::shared_ptr<const GltfImage> image; // one for the materials that share it
+    std::optional<GltfSampler> sampler;
+};
+
+// What a glTF material says besides the colour the rest of the system shows, kept to be
+// written back as it was read; glTF's defaults where the file says nothing.
+struct GltfLook {
+    double baseColor[4] = {1, 1, 1, 1}; // baseColorFactor, alpha last
+    double metallic = 1, roughness = 1;
+    double emissive[3] = {0, 0, 0};
+    std::string alphaMode = "OPAQUE"; // OPAQUE, MASK or BLEND
+    double alphaCutoff = 0.5;         // for MASK
+    bool doubleSided = false;
+    std::optional<GltfTexture> baseColorTexture; // on TEXCOORD_0
+};
+
 // A material a file defines for a surface of that name.
 struct Material {
     float diffuse[3]; // the base colour, 0..1
@@ -28,6 +62,7 @@ struct Material {
     // The statements of its block in that library, a line each, as read (comments and
     // blank lines left out): for a copy that keeps what the host does not read.
     std::string statements;
+    std::optional<GltfLook> gltf{}; // when a glTF file defined it
 };
 
 // A material library a file names: by that name, and the file the name leads to.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <set>
 
 namespace tuft::meshio {
@@ -246,21 +247,29 @@ VertexTable partVertices(const ExportLayer &layer, const SurfacePart &part)
 std::vector<SurfacePart> ExportLayer::surfaceParts(std::size_t &skipped) const
 {
     std::vector<SurfacePart> parts;
-    std::vector<std::size_t> ofSurface; // by surface: its part, from 1; 0 for none yet
+    const host::PolygonTag *names = mesh_.findTag(host::kObjectTag);
+    std::map<std::uint64_t, std::size_t> ofKey; // by object name and surface: its part
+    std::uint64_t lastKey = ~std::uint64_t(0);
+    std::size_t last = 0;
     for (std::uint32_t p = 0; p < mesh_.polygonCount(); ++p) {
         const host::Polygon &polygon = mesh_.polygon(p);
         if (polygon.vertexCount < 3) {
             ++skipped;
             continue;
         }
-        if (polygon.surface >= ofSurface.size())
-            ofSurface.resize(polygon.surface + 1, 0);
-        if (ofSurface[polygon.surface] == 0) {
-            parts.emplace_back();
-            parts.back().surface = polygon.surface;
-            ofSurface[polygon.surface] = parts.size();
+        const std::uint32_t name = names != nullptr ? names->values[p] : 0;
+        const std::uint64_t key = std::uint64_t(name) << 32 | polygon.surface;
+        if (key != lastKey) { // most polygons follow one of their own part
+            const auto found = ofKey.emplace(key, parts.size());
+            if (found.second) {
+                parts.emplace_back();
+                parts.back().surface = polygon.surface;
+                parts.back().objectName = name;
+            }
+            lastKey = key;
+            last = found.first->second;
         }
-        SurfacePart &part = parts[ofSurface[polygon.surface] - 1];
+        SurfacePart &part = parts[last];
         part.polygonNumbers.push_back(p);
         part.triangles += polygon.vertexCount - 2;
         part.corners += polygon.vertexCount;

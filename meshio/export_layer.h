@@ -91,9 +91,11 @@ private:
     std::size_t count_;
 };
 
-// A surface's polygons of three points or more, as a glTF primitive holds them.
+// A surface's polygons of three points or more, as a glTF primitive holds them: those of
+// one object name (the polygons' host::kObjectTag, 0 for none).
 struct SurfacePart {
     std::uint32_t surface;
+    std::uint32_t objectName = 0;
     std::vector<std::uint32_t> polygonNumbers; // in order
     std::uint64_t triangles = 0;
     std::uint64_t corners = 0;
@@ -175,8 +177,9 @@ public:
     // points with their own values, then a copy of a point for each other value its
     // corners take. Corners are numbered by their place in the mesh's vertex list.
     VertexTable pointsFirst() const;
-    // The surfaces' polygons of three points or more, surfaces in the order of their first
-    // polygon, each with its own vertices (glTF); `skipped` counts the smaller polygons.
+    // The surfaces' polygons of three points or more, apart for each object name, in the
+    // order of their first polygon, each with its own vertices (glTF); `skipped` counts
+    // the smaller polygons.
     std::vector<SurfacePart> surfaceParts(std::size_t &skipped) const;
     // The numbers of the UV and the normal channel in an OBJ file.
     ChannelNumbers uvNumbers() const;

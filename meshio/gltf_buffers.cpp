@@ -71,11 +71,11 @@ std::size_t wholeNumberOr(const std::string &path, const Json &object, const cha
     return object.contains(key) ? wholeNumber(path, object.at(key), key) : fallback;
 }
 
-float unitNumber(const std::string &path, const Json &value, const std::string &what)
+double unitNumber(const std::string &path, const Json &value, const std::string &what)
 {
     if (!value.is_number() || !(value.get<double>() >= 0 && value.get<double>() <= 1))
         failIn(path, what + " is " + valueText(value) + ", not a number from 0 to 1");
-    return static_cast<float>(value.get<double>());
+    return value.get<double>();
 }
 
 std::string jsonOfGlb(const std::string &path, const std::string &data, std::optional<std::string> &binary)
@@ -139,13 +139,8 @@ std::uint64_t Buffers::bytes() const
 
 std::string Buffers::bufferAt(const std::string &uri) const
 {
-    const std::string prefix = "data:";
-    if (uri.compare(0, prefix.size(), prefix) == 0) {
-        const std::size_t comma = uri.find(',');
-        if (comma == std::string::npos || uri.find(";base64") == std::string::npos || uri.find(";base64") > comma)
-            fail("a data uri that is not base64");
-        return fromBase64(uri.substr(comma + 1));
-    }
+    if (uri.compare(0, 5, "data:") == 0)
+        return dataOfUri(path_, uri);
     if (!files_)
         fail("a buffer in the file " + excerpt(uri) + ", which is not read here");
     try {
@@ -155,19 +150,20 @@ std::string Buffers::bufferAt(const std::string &uri) const
     }
 }
 
-std::string Buffers::fromBase64(const std::string &text) const
+std::string dataOfUri(const std::string &path, const std::string &uri)
 {
+    const std::size_t comma = uri.find(',');
+    if (comma == std::string::npos || uri.find(";base64") == std::string::npos || uri.find(";base64") > comma)
+        failIn(path, "a data uri that is not base64");
     static const std::string kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string out;
-    out.reserve(text.size() / 4 * 3);
+    out.reserve((uri.size() - comma) / 4 * 3);
     std::uint32_t bits = 0;
     int count = 0;
-    for (char c : text) {
-        if (c == '=')
-            break;
-        const std::size_t value = kAlphabet.find(c);
+    for (std::size_t i = comma + 1; i < uri.size() && uri[i] != '='; ++i) {
+        const std::size_t value = kAlphabet.find(uri[i]);
         if (value == std::string::npos)
-            fail("a data uri holds a character that is not base64");
+            failIn(path, "a data uri holds a character that is not base64");
         bits = (bits << 6) | static_cast<std::uint32_t>(value);
         if ((count += 6) >= 8) {
             count -= 8;
@@ -203,24 +199,19 @@ std::vector<double> Buffers::accessor(const Json &gltf, std::size_t index, std::
     if (!a.contains("bufferView"))
         fail(where + " has no buffer view: its values are nowhere in the file");
     std::vector<double> values;
-    const Json &view = gltf.at("bufferViews").at(whole(a.at("bufferView"), where + ": its bufferView"));
-    const std::size_t bufferIndex = whole(view.at("buffer"), where + ": its buffer view's buffer");
-    if (bufferIndex >= buffers_.size())
-        fail(where + ": its buffer does not exist");
-    const std::string &buffer = buffers_[bufferIndex];
-    const std::size_t viewOffset = wholeNumberOr(path_, view, "byteOffset", 0);
-    const std::size_t viewLength = whole(view.at("byteLength"), where + ": its buffer view's byteLength");
+    const std::size_t viewIndex = whole(a.at("bufferView"), where + ": its bufferView");
+    const std::string_view bytes = viewBytes(gltf, viewIndex, where);
+    const Json &view = gltf.at("bufferViews").at(viewIndex);
+    const std::size_t viewLength = bytes.size();
     const std::size_t stride = wholeNumberOr(path_, view, "byteStride", size * components);
     const std::size_t offset = wholeNumberOr(path_, a, "byteOffset", 0);
-    if (viewOffset > buffer.size() || viewLength > buffer.size() - viewOffset)
-        fail(where + ": its buffer view runs past the end of its buffer");
     const std::size_t element = size * components;
     if (count > 0 && (stride < element || offset > viewLength || element > viewLength - offset ||
                       count - 1 > (viewLength - offset - element) / stride))
         fail(where + ": " + std::to_string(count) + " elements run past the end of its buffer view");
     const bool normalized = a.value("normalized", false);
     values.resize(count * components);
-    const char *base = buffer.data() + viewOffset + offset;
+    const char *base = bytes.data() + offset;
     for (std::size_t i = 0; i < count; ++i)
         for (std::size_t c = 0; c < components; ++c) {
             const char *at = base + i * stride + c * size;
@@ -263,6 +254,23 @@ std::vector<double> Buffers::accessor(const Json &gltf, std::size_t index, std::
             values[i * components + c] = value;
         }
     return values;
+}
+
+std::string_view Buffers::viewBytes(const Json &gltf, std::size_t index, const std::string &where) const
+{
+    const Json &views = gltf.at("bufferViews");
+    if (index >= views.size())
+        fail(where + ": buffer view " + std::to_string(index) + " does not exist");
+    const Json &view = views.at(index);
+    const std::size_t bufferIndex = whole(view.at("buffer"), where + ": its buffer view's buffer");
+    if (bufferIndex >= buffers_.size())
+        fail(where + ": its buffer does not exist");
+    const std::string &buffer = buffers_[bufferIndex];
+    const std::size_t offset = wholeNumberOr(path_, view, "byteOffset", 0);
+    const std::size_t length = whole(view.at("byteLength"), where + ": its buffer view's byteLength");
+    if (offset > buffer.size() || length > buffer.size() - offset)
+        fail(where + ": its buffer view runs past the end of its buffer");
+    return std::string_view(buffer).substr(offset, length);
 }
 
 std::vector<double> Buffers::indices(const Json &gltf, std::size_t index) const

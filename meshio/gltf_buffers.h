@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tuft::meshio::gltf {
@@ -35,11 +36,15 @@ std::size_t wholeNumber(const std::string &path, const Json &value, const std::s
 // A member that may be left out: `fallback` then.
 std::size_t wholeNumberOr(const std::string &path, const Json &object, const char *key, std::size_t fallback);
 // A JSON number from 0 to 1 (a colour's share); anything else throws as above.
-float unitNumber(const std::string &path, const Json &value, const std::string &what);
+double unitNumber(const std::string &path, const Json &value, const std::string &what);
 
 // The JSON chunk of a binary glTF file; its binary chunk, if any, in `binary`. Throws
 // MeshIoError naming `path` and the byte of a fault.
 std::string jsonOfGlb(const std::string &path, const std::string &data, std::optional<std::string> &binary);
+
+// The bytes of a base64 data: URI; MeshIoError naming `path` for one of another kind, or
+// a character that is not base64.
+std::string dataOfUri(const std::string &path, const std::string &uri);
 
 class Buffers {
 public:
@@ -53,12 +58,13 @@ public:
     std::vector<double> accessor(const Json &gltf, std::size_t index, std::size_t components, const char *what) const;
     // An accessor of indices: unsigned integers, as glTF has them, never normalized.
     std::vector<double> indices(const Json &gltf, std::size_t index) const;
+    // The bytes of a buffer view, checked against its buffer; `where` leads a message.
+    std::string_view viewBytes(const Json &gltf, std::size_t index, const std::string &where) const;
 
 private:
     [[noreturn]] void fail(const std::string &what) const { throw MeshIoError(path_ + ": " + what); }
     std::size_t whole(const Json &value, const std::string &what) const { return wholeNumber(path_, value, what); }
     std::string bufferAt(const std::string &uri) const;
-    std::string fromBase64(const std::string &text) const;
 
     const std::string &path_;
     const LibraryReader &files_;

@@ -1,10 +1,14 @@
 // glTF 2.0 input, binary (.glb) or JSON (.gltf) with its buffers beside it or in data
 // URIs: every mesh of the scene's nodes, placed by their transforms, each primitive's
 // triangles (strips and fans too) as polygons, NORMAL as a normal map, TEXCOORD_0 as the
-// UV map "UV", materials as surfaces. Every index, count and offset is checked against
-// what the buffers hold before it is used.
+// UV map "UV", materials as surfaces (their glTF factors and base-colour texture kept
+// with the object's materials, to be written back), the nodes' names as the polygons'
+// object names. Every index, count and offset is checked against what the buffers hold
+// before it is used.
 #include "meshio/formats.h"
 #include "meshio/gltf_buffers.h"
+#include "meshio/gltf_materials.h"
+#include "meshio/gltf_not_kept.h"
 #include "meshio/reading.h"
 #include "sdk/modeler_host.h"
 
@@ -31,8 +35,6 @@ constexpr std::size_t kMostMessage = 200; // of the JSON library's own message, 
 // mesh placed by many nodes is many copies, but never without end.
 constexpr std::uint64_t kMostPlacedPerByte = 256;
 
-// Extensions a file may require: quantized attributes are read as any accessor is.
-const char *const kReadableExtensions[] = {"KHR_mesh_quantization"};
 const char *const kUnreadableExtensions[] = {"KHR_draco_mesh_compression", "EXT_meshopt_compression",
                                              "KHR_meshopt_compression"};
 
@@ -51,7 +53,8 @@ Matrix multiply(const Matrix &a, const Matrix &b)
 class GltfReader {
 public:
     GltfReader(const std::string &path, host::Object &object, const LibraryReader &files)
-        : path_(path), object_(object), buffers_(path, files)
+        : notKept(path), path_(path), object_(object), buffers_(path, files),
+          textures_(path, gltf_, buffers_, static_cast<bool>(files), notKept)
     {
     }
 
@@ -71,6 +74,7 @@ public:
         try {
             checkAsset();
             checkExtensions();
+            gltf::tellUnkeptParts(gltf_, notKept);
             buffers_.load(gltf_, binary_);
             readScene();
         } catch (const Json::exception &error) {
@@ -79,7 +83,7 @@ public:
     }
 
     host::Mesh mesh;
-    ReadWarnings warnings;
+    gltf::NotKept notKept; // what the file holds that the object cannot keep
 
 private:
     [[noreturn]] void fail(const std::string &what) const { throw MeshIoError(path_ + ": " + what); }
@@ -113,8 +117,7 @@ private:
         }
         if (gltf_.contains("extensionsRequired"))
             for (const Json &name : gltf_.at("extensionsRequired"))
-                if (std::find(std::begin(kReadableExtensions), std::end(kReadableExtensions), name) ==
-                    std::end(kReadableExtensions))
+                if (!gltf::readsExtension(name))
                     fail("it requires the extension " + gltf::valueText(name) + ", which this program does not read");
     }
 
@@ -148,7 +151,7 @@ private:
         }
         checkPlacedSize(roots);
         for (std::size_t node : roots)
-            readNode(node, identity(), 0);
+            readNode(node, identity(), 0, 0);
     }
 
     static constexpr std::size_t kNoParent = ~std::size_t(0);
@@ -240,7 +243,9 @@ private:
         return size;
     }
 
-    void readNode(std::size_t index, const Matrix &parent, int depth)
+    // A node's polygons are named after it, or after its nearest named ancestor
+    // (`parentName`, an index into objectNames_, 0 for none).
+    void readNode(std::size_t index, const Matrix &parent, int depth, std::uint32_t parentName)
     {
         const Json &nodes = gltf_.at("nodes");
         if (depth > kMostNodeDepth)
@@ -250,10 +255,13 @@ private:
         if (!std::all_of(world.begin(), world.end(), [](double v) { return std::isfinite(v); }))
             fail("node " + std::to_string(index) + ": its transform, with its parents', is not finite");
         node_ = index;
+        const std::string name = node.value("name", std::string());
+        const std::uint32_t named = name.empty() ? parentName : objectName(name);
+        nodeName_ = named;
         if (node.contains("mesh"))
             readMesh(whole(node.at("mesh"), "a node's mesh"), world);
         for (const Json &child : node.value("children", Json::array()))
-            readNode(whole(child, "a node's child"), world, depth + 1);
+            readNode(whole(child, "a node's child"), world, depth + 1, named);
     }
 
     static Matrix localMatrix(const Json &node)
@@ -304,6 +312,7 @@ private:
                     fail("a primitive is compressed with " + std::string(extension) +
                          ", which this program does not read");
         const Json &attributes = primitive.at("attributes");
+        gltf::tellUnkeptAttributes(attributes, notKept);
         if (!attributes.contains("POSITION"))
             fail("a primitive has no POSITION");
         const std::vector<double> positions =
@@ -388,6 +397,7 @@ private:
             for (std::uint32_t corner : corners)
                 points[n++] = first + corner;
             mesh.addPolygon(MH_POLY_FACE, surface, points, n);
+            polygonNames_.push_back(nodeName_);
         };
         const std::size_t count = indices.size();
         switch (mode) {
@@ -426,6 +436,14 @@ private:
         }
     }
 
+    std::uint32_t objectName(const std::string &name)
+    {
+        const auto found = objectIndex_.emplace(name, static_cast<std::uint32_t>(objectNames_.size()));
+        if (found.second)
+            objectNames_.push_back(name);
+        return found.first->second;
+    }
+
     std::uint32_t surfaceOf(const Json &primitive)
     {
         if (!primitive.contains("material"))
@@ -438,12 +456,7 @@ private:
         std::string name = material.value("name", "");
         if (name.empty())
             name = "Material " + std::to_string(index);
-        host::Material look{{0.8f, 0.8f, 0.8f}, {}, {}};
-        if (material.contains("pbrMetallicRoughness") &&
-            material.at("pbrMetallicRoughness").contains("baseColorFactor"))
-            for (int i = 0; i < 3; ++i)
-                look.diffuse[i] = gltf::unitNumber(
-                    path_, material.at("pbrMetallicRoughness").at("baseColorFactor").at(i), "a baseColorFactor");
+        const host::Material look = gltf::readMaterial(path_, material, textures_, notKept);
         return surface(index, name, &look);
     }
 
@@ -474,6 +487,14 @@ public:
         }
         for (std::size_t p = 0; p < mesh.polygonCount(); ++p)
             mesh.setPolygonSurface(p, surfaces[mesh.polygon(p).surface]);
+        if (objectNames_.size() > 1) { // the nodes' names, as an OBJ file's objects
+            std::vector<std::uint32_t> names(objectNames_.size(), 0);
+            for (std::size_t i = 1; i < names.size(); ++i)
+                names[i] = object_.tagNameIndex(objectNames_[i]);
+            host::PolygonTag &tag = mesh.tagFor(host::kObjectTag);
+            for (std::size_t p = 0; p < mesh.polygonCount(); ++p)
+                tag.values[p] = names[polygonNames_[p]];
+        }
         const std::size_t points = mesh.pointCount();
         if (!normalHas_.empty()) {
             normalValues_.resize(3 * points, 0.0f);
@@ -493,8 +514,13 @@ private:
     Json gltf_;
     std::size_t jsonBytes_ = 0;
     std::size_t node_ = 0; // the node being placed, for messages
+    std::uint32_t nodeName_ = 0;
+    std::vector<std::string> objectNames_{std::string()}; // the nodes' names; 0 is none
+    std::map<std::string, std::uint32_t> objectIndex_;
+    std::vector<std::uint32_t> polygonNames_; // by polygon
     std::optional<std::string> binary_;
     gltf::Buffers buffers_;
+    gltf::TextureReader textures_;
     std::vector<float> normalValues_, uvValues_;
     std::vector<std::uint8_t> normalHas_, uvHas_;
     static constexpr std::size_t kNoMaterial = static_cast<std::size_t>(-1);
@@ -516,7 +542,7 @@ ReadWarnings readGltf(const std::string &path, const std::string &data, host::Ob
         reader.read(data);
     reader.attachToObject();
     appendToLayer(path, object, layer, reader.mesh);
-    return reader.warnings;
+    return reader.notKept.warnings;
 }
 
 } // namespace tuft::meshio

@@ -1,12 +1,15 @@
 // glTF 2.0 output, binary (.glb) or JSON with a .bin beside it (.gltf): a node and a
-// mesh per written layer, a primitive and a material per surface, polygons as triangle
-// fans in their own vertex order. The JSON is written first, then the binary data is
-// streamed straight into the file in the order its views lie, formatted on every core.
+// mesh per written layer and object name (the polygons' host::kObjectTag, a glTF node's
+// name as read), a primitive and a material per surface (a material read from glTF as
+// it was read, its texture's image embedded after the primitives' data), polygons as
+// triangle fans in their own vertex order. The JSON is written first, then the binary
+// data is streamed straight into the file in the order its views lie, formatted on every
+// core.
 #include "host/paths.h"
-#include "host/surface_colours.h"
 #include "meshio/atomic_file.h"
 #include "meshio/export_layer.h"
 #include "meshio/formats.h"
+#include "meshio/gltf_materials.h"
 #include "meshio/output_set.h"
 #include "meshio/parallel_text.h"
 #include "meshio/writing.h"
@@ -15,7 +18,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cstring>
 #include <limits>
 #include <map>
@@ -24,22 +26,6 @@
 namespace tuft::meshio {
 
 namespace {
-
-// A file name as a URI reference: every byte but the unreserved ones percent-encoded, so
-// that a space, '#', '%' or a newline in the name reads back as itself.
-std::string uriOf(const std::string &name)
-{
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string uri;
-    for (const char c : name) {
-        const unsigned char byte = static_cast<unsigned char>(c);
-        if (std::isalnum(byte) != 0 || c == '-' || c == '.' || c == '_' || c == '~')
-            uri += c;
-        else
-            uri += {'%', kHex[byte >> 4], kHex[byte & 15]};
-    }
-    return uri;
-}
 
 using Json = nlohmann::ordered_json;
 
@@ -60,7 +46,9 @@ class Layout {
 public:
     std::size_t view(std::size_t bytes, std::uint32_t target)
     {
-        views_.push_back({{"buffer", 0}, {"byteOffset", length_}, {"byteLength", bytes}, {"target", target}});
+        views_.push_back({{"buffer", 0}, {"byteOffset", length_}, {"byteLength", bytes}});
+        if (target != 0) // an image's view has none
+            views_.back()["target"] = target;
         length_ += (bytes + 3) / 4 * 4; // every view starts on a four-byte boundary
         return views_.size() - 1;
     }
@@ -80,51 +68,47 @@ private:
     std::size_t length_ = 0;
 };
 
+Json describePrimitive(const SurfacePart &primitive, const FileChannels &channels, Layout &layout,
+                       gltf::MaterialsOut &materials)
+{
+    Json attributes;
+    const std::size_t vertices = primitive.vertexTable.count();
+    attributes["POSITION"] = layout.accessor(layout.view(12 * vertices, kArrayBuffer), kFloat, vertices, "VEC3");
+    const float *low = primitive.bounds.low, *high = primitive.bounds.high;
+    layout.lastAccessor()["min"] = {low[0], low[1], low[2]};
+    layout.lastAccessor()["max"] = {high[0], high[1], high[2]};
+    if (channels.normals)
+        attributes["NORMAL"] = layout.accessor(layout.view(12 * vertices, kArrayBuffer), kFloat, vertices, "VEC3");
+    if (channels.uvs)
+        attributes["TEXCOORD_0"] = layout.accessor(layout.view(8 * vertices, kArrayBuffer), kFloat, vertices, "VEC2");
+    const std::size_t indexBytes = wideIndices(primitive) ? 4 : 2;
+    const std::size_t indices =
+        layout.accessor(layout.view(indexBytes * 3 * primitive.triangles, kElementArrayBuffer),
+                        wideIndices(primitive) ? kUnsignedInt : kUnsignedShort, 3 * primitive.triangles, "SCALAR");
+    return {
+        {"attributes", attributes}, {"indices", indices}, {"material", materials.of(primitive.surface)}, {"mode", 4}};
+}
+
+// The file's JSON; the images `materials` embeds lie after the primitives' data.
 Json describe(const host::Object &object, const std::vector<LayerParts> &layers, const WriteOptions &options,
-              const FileChannels &channels, const std::string &binaryUri, std::size_t &binaryLength)
+              const FileChannels &channels, gltf::MaterialsOut &materials, const std::string &binaryUri,
+              std::size_t &binaryLength)
 {
     Layout layout;
-    Json meshes = Json::array(), nodes = Json::array(), materials = Json::array();
-    std::map<std::uint32_t, std::size_t> materialOf;
-    const std::vector<std::string> fileNames = surfaceFileNames(object);
-    for (std::size_t l = 0; l < layers.size(); ++l) {
-        Json primitives = Json::array();
-        for (const SurfacePart &primitive : layers[l].parts) {
-            Json attributes;
-            const std::size_t vertices = primitive.vertexTable.count();
-            attributes["POSITION"] =
-                layout.accessor(layout.view(12 * vertices, kArrayBuffer), kFloat, vertices, "VEC3");
-            const float *low = primitive.bounds.low, *high = primitive.bounds.high;
-            layout.lastAccessor()["min"] = {low[0], low[1], low[2]};
-            layout.lastAccessor()["max"] = {high[0], high[1], high[2]};
-            if (channels.normals)
-                attributes["NORMAL"] =
-                    layout.accessor(layout.view(12 * vertices, kArrayBuffer), kFloat, vertices, "VEC3");
-            if (channels.uvs)
-                attributes["TEXCOORD_0"] =
-                    layout.accessor(layout.view(8 * vertices, kArrayBuffer), kFloat, vertices, "VEC2");
-            const std::size_t indexBytes = wideIndices(primitive) ? 4 : 2;
-            const std::size_t indices = layout.accessor(
-                layout.view(indexBytes * 3 * primitive.triangles, kElementArrayBuffer),
-                wideIndices(primitive) ? kUnsignedInt : kUnsignedShort, 3 * primitive.triangles, "SCALAR");
-            const auto material = materialOf.emplace(primitive.surface, materials.size());
-            if (material.second) {
-                const float *rgb = host::surfaceColour(object, primitive.surface, options.plantedSurface);
-                materials.push_back({{"name", fileNames[primitive.surface]},
-                                     {"pbrMetallicRoughness",
-                                      {{"baseColorFactor", {rgb[0], rgb[1], rgb[2], 1.0}},
-                                       {"metallicFactor", 0.0},
-                                       {"roughnessFactor", 1.0}}},
-                                     {"doubleSided", true}}); // a blade is one sheet
-            }
-            primitives.push_back(
-                {{"attributes", attributes}, {"indices", indices}, {"material", material.first->second}, {"mode", 4}});
+    Json meshes = Json::array(), nodes = Json::array();
+    for (const LayerParts &layer : layers) {
+        // A node and mesh for each object name, the polygons of none under the layer's.
+        const std::vector<SurfacePart> &parts = layer.parts;
+        for (std::size_t first = 0, end = 0; first < parts.size(); first = end) {
+            Json primitives = Json::array();
+            for (; end < parts.size() && parts[end].objectName == parts[first].objectName; ++end)
+                primitives.push_back(describePrimitive(parts[end], channels, layout, materials));
+            const std::string name = parts[first].objectName != 0
+                                         ? object.tagName(parts[first].objectName)
+                                         : "Layer " + std::to_string(layer.layer.layer().number);
+            meshes.push_back({{"name", name}, {"primitives", primitives}});
+            nodes.push_back({{"name", name}, {"mesh", meshes.size() - 1}});
         }
-        if (primitives.empty())
-            continue;
-        const std::string name = "Layer " + std::to_string(layers[l].layer.layer().number);
-        meshes.push_back({{"name", name}, {"primitives", primitives}});
-        nodes.push_back({{"name", name}, {"mesh", meshes.size() - 1}});
     }
     Json asset = {{"version", "2.0"}, {"generator", options.generator.empty() ? "tuftsprout" : options.generator}};
     if (!options.provenance.empty()) {
@@ -146,7 +130,7 @@ Json describe(const host::Object &object, const std::vector<LayerParts> &layers,
     if (!nodes.empty()) {
         gltf["nodes"] = nodes;
         gltf["meshes"] = meshes;
-        gltf["materials"] = materials;
+        materials.addTo(gltf, [&layout](std::size_t bytes) { return layout.view(bytes, 0); });
         gltf["accessors"] = layout.accessors();
         gltf["bufferViews"] = layout.views();
         Json buffer = {{"byteLength", layout.length()}};
@@ -156,6 +140,18 @@ Json describe(const host::Object &object, const std::vector<LayerParts> &layers,
     }
     binaryLength = nodes.empty() ? 0 : layout.length();
     return gltf;
+}
+
+// Parts of one object name next to one another (a node's primitives), names in the order
+// of their first part, each name's parts in their own order.
+void groupByObjectName(std::vector<SurfacePart> &parts)
+{
+    std::map<std::uint32_t, std::size_t> rank;
+    for (const SurfacePart &part : parts)
+        rank.emplace(part.objectName, rank.size());
+    std::stable_sort(parts.begin(), parts.end(), [&rank](const SurfacePart &a, const SurfacePart &b) {
+        return rank.at(a.objectName) < rank.at(b.objectName);
+    });
 }
 
 // Streams a primitive's binary data, view after view, each padded to four bytes.
@@ -187,6 +183,13 @@ public:
                 std::memcpy(out, st, 8);
             });
         indices(layer.mesh(), primitive);
+    }
+
+    // Bytes as they are (an image's).
+    void bytes(std::string_view data)
+    {
+        file_.write(data.data(), data.size());
+        pad(data.size());
     }
 
 private:
@@ -279,6 +282,7 @@ WrittenCounts writeGltf(OutputSet &outputs, const std::string &path, const std::
     for (const host::Layer *layer : chosen) {
         ExportLayer exported(object, *layer, options, file, UpAxis::kY, counts.warnings); // glTF is Y-up
         std::vector<SurfacePart> parts = exported.surfaceParts(skipped);
+        groupByObjectName(parts);
         layers.push_back({std::move(exported), std::move(parts)});
         counts.points += layer->mesh.pointCount();
         counts.polygons += layer->mesh.polygonCount();
@@ -291,7 +295,8 @@ WrittenCounts writeGltf(OutputSet &outputs, const std::string &path, const std::
     const std::string binaryPath = companionPath(path, ".bin");
     const std::string binaryUri = binary ? std::string() : uriOf(host::fileNameOf(binaryPath));
     std::size_t binaryLength = 0;
-    std::string json = describe(object, layers, options, file, binaryUri, binaryLength).dump();
+    gltf::MaterialsOut materials(object, options.plantedSurface, path, binary, counts.warnings);
+    std::string json = describe(object, layers, options, file, materials, binaryUri, binaryLength).dump();
     ProgressCount progress(options.progress, items);
 
     // A .gltf's .bin is added first, to be in place before the file that names it.
@@ -315,6 +320,8 @@ WrittenCounts writeGltf(OutputSet &outputs, const std::string &path, const std::
     for (const LayerParts &layer : layers)
         for (const SurfacePart &part : layer.parts)
             writer.primitive(layer.layer, part);
+    for (const std::string_view image : materials.embedded())
+        writer.bytes(image);
     out.complete();
     if (separate != nullptr)
         separate->complete();

@@ -36,7 +36,7 @@ std::map<std::string, host::Material> parseLibrary(const std::string &name, std:
             if (material.empty())
                 words.fail("newmtl needs a name");
             current = &materials[material];
-            *current = host::Material{{0.8f, 0.8f, 0.8f}, library, {}};
+            *current = host::Material{{0.8f, 0.8f, 0.8f}, library, {}, {}};
             continue;
         }
         if (keyword.empty() || current == nullptr)

@@ -344,7 +344,7 @@ void attachToObject(const std::string &path, const Header &header, host::Object 
         const std::string name = named != names.end() ? named->second : "Surface " + std::to_string(number);
         if (number < content.materialColours.size()) {
             const std::array<float, 3> &rgb = content.materialColours[number];
-            object.materials[name] = host::Material{{rgb[0], rgb[1], rgb[2]}, 0, {}};
+            object.materials[name] = host::Material{{rgb[0], rgb[1], rgb[2]}, 0, {}, {}};
         }
         return object.surfaceIndex(name);
     };

@@ -28,6 +28,14 @@ std::string objName(const std::string &name);
 // file actually written (links followed), named after it with `ending` for its extension.
 std::string companionPath(const std::string &outputPath, const std::string &ending);
 
+// A file name as a URI reference: every byte but the unreserved ones percent-encoded, so
+// that a space, '#', '%' or a newline in the name reads back as itself.
+std::string uriOf(const std::string &name);
+// The URI of an existing file from the folder an output is written to: up with "..",
+// then down, each part as uriOf gives it; empty when it cannot be had (the file gone,
+// or on another drive).
+std::string relativeUri(const std::string &file, const std::string &outputPath);
+
 // Counts the elements a writer has written and tells whoever asked.
 class ProgressCount {
 public:

@@ -114,6 +114,28 @@ TEST_F(Exported, OneVertexPerPointUntilACornerHasValuesOfItsOwn)
     EXPECT_EQ(skipped, 0u);
 }
 
+TEST_F(Exported, PartsAreApartForEachObjectNameEvenOnOneSurface)
+{
+    const std::uint32_t ground = mesh.polygon(0).surface, triangle[3] = {0, 1, 2}, other[3] = {2, 3, 0};
+    mesh.addPolygon(MH_POLY_FACE, ground, triangle, 3); // 2: "Pond"
+    mesh.addPolygon(MH_POLY_FACE, ground, other, 3);    // 3: "Rock" again, after the other name
+    const std::uint32_t rock = object.tagNameIndex("Rock"), pond = object.tagNameIndex("Pond");
+    host::PolygonTag &names = mesh.tagFor(host::kObjectTag);
+    names.values[0] = rock;
+    names.values[2] = pond;
+    names.values[3] = rock;
+    std::size_t skipped = 0;
+    const std::vector<meshio::SurfacePart> parts = layer().surfaceParts(skipped);
+    ASSERT_EQ(parts.size(), 3u);
+    EXPECT_EQ(parts[0].objectName, rock);
+    EXPECT_EQ(parts[0].polygonNumbers, (std::vector<std::uint32_t>{0, 3}));
+    EXPECT_EQ(parts[1].objectName, 0u); // the blade, of no name
+    EXPECT_EQ(parts[2].objectName, pond);
+    EXPECT_EQ(parts[2].surface, ground);
+    EXPECT_EQ(parts[2].polygonNumbers, (std::vector<std::uint32_t>{2}));
+    EXPECT_EQ(parts[2].vertexTable.count(), 3u);
+}
+
 TEST_F(Exported, BoundsHoldEveryVertex)
 {
     std::size_t skipped = 0;

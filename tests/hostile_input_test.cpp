@@ -376,11 +376,14 @@ TEST_F(HostileInput, GltfIsCheckedAgainstItsBuffers)
                    {{"morph.glb", glb(morph, triangleData()), "morph targets, which this program does not read"}});
     // Numbers are what glTF says they are, or refused: never cast from a fraction, a
     // negative number or one out of the type's range.
-    std::string coloured =
-        triangleJson("", R"(,"materials":[{"pbrMetallicRoughness":{"baseColorFactor":[1e300,0,0,1]}}])");
-    coloured.replace(coloured.find(R"("indices":1)"), 11, R"("indices":1,"material":0)");
+    const auto withMaterial = [](const std::string &material, const std::string &rest = "") {
+        std::string json = triangleJson("", R"(,"materials":[)" + material + "]" + rest);
+        json.replace(json.find(R"("indices":1)"), 11, R"("indices":1,"material":0)");
+        return glb(json, triangleData());
+    };
     std::string negative = triangleJson();
     negative.replace(negative.find(R"("indices":1)"), 11, R"("indices":-1)");
+    const std::string textured = R"({"pbrMetallicRoughness":{"baseColorTexture":{"index":0}}})";
     expectRefusals(
         *this,
         {
@@ -390,7 +393,33 @@ TEST_F(HostileInput, GltfIsCheckedAgainstItsBuffers)
             {"fraction.glb", glb(triangleJson(R"(,"byteOffset":0.5)"), triangleData()),
              "byteOffset is 0.5, not a whole number"},
             {"negative.glb", glb(negative, triangleData()), "a primitive's indices is -1, not a whole number"},
-            {"colour.glb", glb(coloured, triangleData()), "a baseColorFactor is 1e+300, not a number from 0 to 1"},
+            {"colour.glb", withMaterial(R"({"pbrMetallicRoughness":{"baseColorFactor":[1e300,0,0,1]}})"),
+             "a baseColorFactor is 1e+300, not a number from 0 to 1"},
+            {"alpha.glb", withMaterial(R"({"pbrMetallicRoughness":{"baseColorFactor":[1,1,1,-0.5]}})"),
+             "a baseColorFactor is -0.5, not a number from 0 to 1"},
+            {"rough.glb", withMaterial(R"({"pbrMetallicRoughness":{"roughnessFactor":2}})"),
+             "a roughnessFactor is 2, not a number from 0 to 1"},
+            {"emissive.glb", withMaterial(R"({"emissiveFactor":[1,1]})"),
+             "an emissiveFactor is an array of 2, not an array of 3 numbers"},
+            {"shiny.glb", withMaterial(R"({"alphaMode":"SHINY"})"),
+             "a material's alphaMode is \"SHINY\", not OPAQUE, MASK or BLEND"},
+            {"cutoff.glb", withMaterial(R"({"alphaMode":"MASK","alphaCutoff":-1})"),
+             "a material's alphaCutoff is -1, not a number from 0 up"},
+            {"sides.glb", withMaterial(R"({"doubleSided":1})"), "a material's doubleSided is 1, not true or false"},
+            {"no-texture.glb", withMaterial(R"({"pbrMetallicRoughness":{"baseColorTexture":{"index":0}}})"),
+             "texture 0 does not exist"},
+            {"no-image.glb", withMaterial(textured, R"(,"textures":[{"source":1}],"images":[{"uri":"x.png"}])"),
+             "image 1 does not exist"},
+            {"untyped.glb", withMaterial(textured, R"(,"textures":[{"source":0}],"images":[{"bufferView":0}])"),
+             "image 0 is in a buffer view but has no mimeType"},
+            {"image-view.glb",
+             withMaterial(textured, R"(,"textures":[{"source":0}],"images":[{"bufferView":7,"mimeType":"image/png"}])"),
+             "image 0: buffer view 7 does not exist"},
+            {"wrap.glb",
+             withMaterial(
+                 textured,
+                 R"(,"textures":[{"source":0,"sampler":0}],"samplers":[{"wrapS":1}],"images":[{"uri":"data:image/png;base64,AAAA"}])"),
+             "a sampler's wrapS is 1, which glTF does not define"},
         });
     // A kilobyte claiming four billion elements takes no more than a little memory.
     EXPECT_LT(peakBytesReading(file("claim.glb", glb(triangleJson("", "", "4294967295"), triangleData()))), 100l << 20);

@@ -1,16 +1,19 @@
 // A user's textured terrain comes back whole after grass is planted on it: positions,
 // polygon order, UVs and normals per corner, materials; and the blades carry their UVs.
+#include "meshio/gltf_buffers.h"
 #include "meshio/meshio.h"
 #include "sdk/modeler_host.h"
 #include "tests/scratch_directory.h"
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <set>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 namespace tuft {
 namespace {
@@ -230,6 +233,219 @@ TEST_F(RoundTrip, AZUpFileIsTurnedAsReadAndWritten)
     meshio::readMesh(scratch / "terrain.obj", object, 1, meshio::UpAxis::kZ);
     EXPECT_EQ(object.findLayer(1)->mesh.position(3).z, -0.9000000000000001);
     EXPECT_EQ(object.findLayer(1)->mesh.position(4).y, 1.0);
+}
+
+// A user's glTF model (tests/gltf/model.py: the nodes "Rock" and "Pond", the materials
+// "Stone" and "Water") planted on and written again keeps what the model says.
+class GltfModel : public RoundTrip {
+public:
+    void model(const std::string &arguments) const
+    {
+        const std::string command = "python3 " + std::string(TUFT_FIXTURES) + "/../gltf/model.py " + arguments;
+        ASSERT_EQ(std::system(("cd " + scratch.path().string() + " && " + command).c_str()), 0) << command;
+    }
+
+    // The JSON of a .glb or .gltf file.
+    nlohmann::json json(const std::string &name) const
+    {
+        std::ifstream in(scratch / name, std::ios::binary);
+        std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (data.compare(0, 4, "glTF") == 0) {
+            std::uint32_t length;
+            std::memcpy(&length, data.data() + 12, 4);
+            data = data.substr(20, length);
+        }
+        return nlohmann::json::parse(data);
+    }
+
+    // The bytes of an image of a written file: its data: URI's, else its buffer view's in
+    // the .glb's binary chunk or the .gltf's .bin.
+    std::string imageBytes(const std::string &name, std::size_t image) const
+    {
+        const nlohmann::json gltf = json(name), &source = gltf["images"][image];
+        if (source.contains("uri")) {
+            const std::string uri = source["uri"];
+            EXPECT_EQ(uri.rfind("data:", 0), 0u) << uri;
+            return meshio::gltf::dataOfUri(name, uri);
+        }
+        std::ifstream in(scratch / name, std::ios::binary);
+        std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (data.compare(0, 4, "glTF") == 0) {
+            std::uint32_t length;
+            std::memcpy(&length, data.data() + 12, 4);
+            data = data.substr(20 + length + 8);
+        } else {
+            std::ifstream bin(scratch / gltf["buffers"][0]["uri"].get<std::string>(), std::ios::binary);
+            data.assign(std::istreambuf_iterator<char>(bin), std::istreambuf_iterator<char>());
+        }
+        const nlohmann::json &view = gltf["bufferViews"][source["bufferView"].get<std::size_t>()];
+        return data.substr(view.value("byteOffset", 0), view["byteLength"].get<std::size_t>());
+    }
+
+    // The texture of a written material: its sampler, and the bytes of its image.
+    std::pair<nlohmann::json, std::string> textureOf(const std::string &name, const std::string &material) const
+    {
+        const nlohmann::json gltf = json(name);
+        const nlohmann::json &info = named(gltf["materials"], material)["pbrMetallicRoughness"]["baseColorTexture"];
+        EXPECT_EQ(info.value("texCoord", 0), 0);
+        const nlohmann::json &texture = gltf["textures"][info["index"].get<std::size_t>()];
+        return {gltf["samplers"][texture["sampler"].get<std::size_t>()],
+                imageBytes(name, texture["source"].get<std::size_t>())};
+    }
+
+    static const nlohmann::json &named(const nlohmann::json &list, const std::string &name)
+    {
+        for (const nlohmann::json &item : list)
+            if (item.value("name", "") == name)
+                return item;
+        ADD_FAILURE() << "nothing named " << name << " in " << list.dump();
+        static const nlohmann::json kNone = nlohmann::json::object();
+        return kNone;
+    }
+};
+
+// A material's value, or glTF's default for it.
+nlohmann::json factor(const nlohmann::json &material, const char *key, const nlohmann::json &fallback)
+{
+    const nlohmann::json &pbr = material.value("pbrMetallicRoughness", nlohmann::json::object());
+    return pbr.contains(key) ? pbr.at(key) : material.value(key, fallback);
+}
+
+TEST_F(GltfModel, MaterialsComeBackWithTheirFactorsAndTheGrassWithItsOwn)
+{
+    model("model.glb");
+    plant("model.glb -o back.glb --mode polygon --select polygons:0 --clock 5");
+    const nlohmann::json before = json("model.glb"), after = json("back.glb");
+    const std::vector<std::pair<const char *, nlohmann::json>> factors = {
+        {"baseColorFactor", {1, 1, 1, 1}}, {"metallicFactor", 1}, {"roughnessFactor", 1}, {"emissiveFactor", {0, 0, 0}},
+        {"alphaMode", "OPAQUE"},           {"alphaCutoff", 0.5},  {"doubleSided", false}};
+    for (const char *name : {"Stone", "Water"})
+        for (const auto &[key, fallback] : factors) {
+            const nlohmann::json was = factor(named(before["materials"], name), key, fallback);
+            const nlohmann::json is = factor(named(after["materials"], name), key, fallback);
+            EXPECT_EQ(was, is) << name << " " << key;
+        }
+    // Written only where glTF reads it: a cutoff for MASK alone.
+    EXPECT_FALSE(named(after["materials"], "Water").contains("alphaCutoff"));
+    const nlohmann::json grass = named(after["materials"], "Grass");
+    EXPECT_EQ(grass["doubleSided"], true);
+    EXPECT_EQ(grass["pbrMetallicRoughness"]["metallicFactor"], 0.0);
+    EXPECT_EQ(grass["pbrMetallicRoughness"]["roughnessFactor"], 1.0);
+    // The rest of the system sees the base colour.
+    const host::Object back = read("back.glb");
+    EXPECT_EQ(back.materials.at("Water").diffuse[2], 0.6f);
+    EXPECT_EQ(back.materials.at("Water").gltf->baseColor[3], 0.5);
+}
+
+TEST_F(GltfModel, NamedNodesComeBackAsNodesOfTheirNamesAndAsObjects)
+{
+    model("model.glb");
+    plant("model.glb -o back.glb --mode polygon --select polygons:0 --clock 5");
+    const nlohmann::json after = json("back.glb");
+    // A node and mesh for each name; the blades under their layer's, as ever.
+    const std::vector<std::pair<std::string, std::string>> nodes = {
+        {"Rock", "Stone"}, {"Pond", "Water"}, {"Layer 1", "Grass"}};
+    ASSERT_EQ(after["nodes"].size(), nodes.size()) << after["nodes"].dump();
+    for (std::size_t n = 0; n < nodes.size(); ++n) {
+        const nlohmann::json &node = after["nodes"][n];
+        EXPECT_EQ(node["name"], nodes[n].first);
+        const nlohmann::json &primitives = after["meshes"][node["mesh"].get<std::size_t>()]["primitives"];
+        ASSERT_EQ(primitives.size(), 1u) << nodes[n].first;
+        EXPECT_EQ(after["materials"][primitives[0]["material"].get<std::size_t>()]["name"], nodes[n].second);
+    }
+    // Read, the names are the polygons' object names, which OBJ writes as its objects.
+    const host::Object back = read("back.glb");
+    const host::Mesh &mesh = back.findLayer(1)->mesh;
+    const host::PolygonTag *names = mesh.findTag(host::kObjectTag);
+    ASSERT_NE(names, nullptr);
+    EXPECT_EQ(back.tagName(names->values[0]), "Rock");
+    EXPECT_EQ(back.tagName(names->values[1]), "Pond");
+    EXPECT_EQ(back.tagName(names->values[2]), "Layer 1");
+    plant("model.glb -o back.obj --mode polygon --select polygons:0 --clock 5");
+    std::ifstream obj(scratch / "back.obj");
+    const std::string text((std::istreambuf_iterator<char>(obj)), std::istreambuf_iterator<char>());
+    for (const char *line : {"\no Rock\ng Stone\n", "\no Pond\ng Water\n", "\no Grass\ng Grass\n"})
+        EXPECT_NE(text.find(line), std::string::npos) << line << text;
+
+    // A node without a name is its nearest named ancestor's.
+    model("model.gltf");
+    nlohmann::json nested = json("model.gltf");
+    nested["nodes"][1].erase("name");
+    nested["nodes"].push_back({{"name", "Lake"}, {"children", {1}}});
+    nested["scenes"][0]["nodes"] = {0, 2};
+    std::ofstream(scratch / "nested.gltf") << nested.dump();
+    const host::Object lake = read("nested.gltf");
+    const host::PolygonTag *lakeNames = lake.findLayer(1)->mesh.findTag(host::kObjectTag);
+    ASSERT_NE(lakeNames, nullptr);
+    EXPECT_EQ(lake.tagName(lakeNames->values[1]), "Lake");
+}
+
+TEST_F(GltfModel, ABaseColourTextureComesBackWithItsSamplerAndImageWhereverTheImageWas)
+{
+    model("model.glb");
+    model("model.gltf"); // the image beside it, in "stone texture.png"
+    model("--data-uri model-data.gltf");
+    const auto [sampler, png] = textureOf("model.glb", "Stone");
+    ASSERT_EQ(png.compare(0, 4, "\x89PNG"), 0);
+    // Embedded, the image stays in the file: in a .glb's binary chunk, a .gltf's .bin; a
+    // data: URI is kept as it was, but in a .glb, whose images are in its binary chunk.
+    for (const auto &[input, output] :
+         std::vector<std::pair<std::string, std::string>>{{"model.glb", "back.glb"},
+                                                          {"model.glb", "back.gltf"},
+                                                          {"model-data.gltf", "data.gltf"},
+                                                          {"model-data.gltf", "data.glb"}}) {
+        plant(input + " -o " + output + " --mode polygon --select polygons:0 --clock 5");
+        const auto [writtenSampler, writtenPng] = textureOf(output, "Stone");
+        EXPECT_EQ(writtenSampler, sampler) << output;
+        EXPECT_TRUE(writtenPng == png) << output;
+        EXPECT_FALSE(named(json(output)["materials"], "Water")["pbrMetallicRoughness"].contains("baseColorTexture"));
+    }
+    EXPECT_EQ(json("data.gltf")["images"][0]["uri"], json("model-data.gltf")["images"][0]["uri"]);
+    EXPECT_EQ(json("data.glb")["images"][0]["mimeType"], "image/png");
+    // An image beside the file is named from the output's folder: the same file.
+    fs::create_directory(scratch / "below");
+    for (const std::string output : {"beside.glb", "below/below.gltf"}) {
+        plant("model.gltf -o " + output + " --mode polygon --select polygons:0 --clock 5");
+        const nlohmann::json written = json(output);
+        EXPECT_EQ(written["images"][0]["uri"],
+                  output == "beside.glb" ? "stone%20texture.png" : "../stone%20texture.png");
+        EXPECT_EQ(written["images"][0]["name"], "stone");
+    }
+    // Read again, the texture is the same; from below, where the image is not beside the
+    // file (nor below it), it is not kept, and that is told.
+    const host::Object back = read("beside.glb");
+    const std::optional<host::GltfTexture> &texture = back.materials.at("Stone").gltf->baseColorTexture;
+    ASSERT_TRUE(texture);
+    EXPECT_EQ(fs::path(texture->image->path), fs::canonical(scratch / "stone texture.png"));
+    EXPECT_EQ(texture->sampler->wrapT, 33648);
+    host::Object below;
+    const meshio::ReadWarnings warnings = meshio::readMesh(scratch / "below/below.gltf", below, 1);
+    EXPECT_FALSE(below.materials.at("Stone").gltf->baseColorTexture);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("the image ../stone%20texture.png cannot be had"), std::string::npos) << warnings[0];
+}
+
+TEST_F(GltfModel, WhatCannotBeKeptIsToldOnceForEachKind)
+{
+    model("--unkept unkept.glb"); // both primitives coloured, both materials with normal textures
+    host::Object object;
+    const meshio::ReadWarnings warnings = meshio::readMesh(scratch / "unkept.glb", object, 1);
+    std::multiset<std::string> told;
+    for (const std::string &warning : warnings) {
+        const std::string prefix = scratch / "unkept.glb: ", suffix = " are not kept";
+        ASSERT_EQ(warning.rfind(prefix, 0), 0u) << warning;
+        ASSERT_EQ(warning.substr(warning.size() - suffix.size()), suffix) << warning;
+        told.insert(warning.substr(prefix.size(), warning.size() - prefix.size() - suffix.size()));
+    }
+    EXPECT_EQ(told, (std::multiset<std::string>{"animations", "cameras", "skins", "KHR_materials_* extensions",
+                                                "vertex colours", "normal textures"}));
+    // What is kept stays: the texture, the names.
+    EXPECT_TRUE(object.materials.at("Stone").gltf->baseColorTexture);
+    EXPECT_NE(object.findLayer(1)->mesh.findTag(host::kObjectTag), nullptr);
+    // A file without them is read without a word.
+    model("model.glb");
+    host::Object plain;
+    EXPECT_TRUE(meshio::readMesh(scratch / "model.glb", plain, 1).empty());
 }
 
 } // namespace

@@ -30,7 +30,17 @@ plant -o one.glb --number 1 --clock 1
 plant -o two.gltf --number 2 --clock 4 --set Add_UV=on
 plant hill.ply -o scattered.glb --scatter 300 --spacing 0.05 --normals --clock 4
 plant -o one-z-up.glb --number 1 --clock 5 --up z
-node "$here/validate.js" "$validator" ./*.glb ./*.gltf || fail "the validator found errors or warnings"
+# A user's model with named nodes, materials and a base-colour texture (embedded, beside
+# the file, or a data: URI), planted on and written again, in the folder and below it.
+python3 "$here/model.py" model.glb && python3 "$here/model.py" model.gltf &&
+    python3 "$here/model.py" --data-uri model-data.gltf || fail "model.py cannot write the models"
+mkdir below
+plant model.glb -o model-back.gltf --mode polygon --select polygons:0 --clock 6
+plant model.gltf -o model-back.glb --mode polygon --select polygons:0 --clock 6
+plant model-data.gltf -o model-data-back.glb --mode polygon --select polygons:0 --clock 6
+plant model-data.gltf -o model-data-back.gltf --mode polygon --select polygons:0 --clock 6
+plant model.gltf -o below/model-below.gltf --mode polygon --select polygons:0 --clock 6
+node "$here/validate.js" "$validator" ./*.glb ./*.gltf below/*.gltf || fail "the validator found errors or warnings"
 # The validator lets a bound pass that it cannot see is wrong: every bound against the data.
 python3 "$here/bounds.py" ./*.glb ./*.gltf || fail "a file's bounds are not its data's"
 
