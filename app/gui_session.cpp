@@ -242,6 +242,7 @@ private:
         const PlantingTarget &target = targets_.at(static_cast<std::size_t>(target_->value()));
         std::optional<scatter::ScatterOptions> scattering;
         if (target.scatter) {
+            fl_message_title("Scatter");
             const char *answer = fl_input("Points per unit of area, scattered over every polygon:", "100");
             char *end = nullptr;
             const double density = answer != nullptr ? std::strtod(answer, &end) : 0;

@@ -118,11 +118,15 @@ run_again() { click "$MAIN" 58 660; PANEL=$(window ZEL_Tuftsprout) || fail "Run 
 undo() { click "$MAIN" 166 660; }
 save() { click "$MAIN" 274 660; }
 # Picks from "Plant on" by moving KEYS from the item it shows (Up, Down), then Return.
-plant_on() {
+pick() {
     click "$MAIN" 519 660
     local key
     for key in "$@"; do xdotool key "$key"; sleep 0.3; done
     xdotool key Return
+}
+# The same, when the pick opens the panel at once.
+plant_on() {
+    pick "$@"
     PANEL=$(window ZEL_Tuftsprout) || fail "picking what to plant on opened no panel"
     sleep 0.5
 }
@@ -227,6 +231,25 @@ title_is "180 points, 81 polygons"
 press "$MAIN" Escape
 finish
 [ "$status" = 0 ] && [ "$(vertices picked.obj)" = 180 ] || fail "picked.obj: exit $status, $(vertices picked.obj) points"
+
+# Points scattered by density, asked for in a box: 2 a unit of area over the 3 x 3 pad,
+# planted in Point mode and taken out again.
+start pad.obj -o scattered.obj --clock 1000
+dismiss "$PANEL" Escape
+pick Down Down Down # from every polygon to the scatter
+box=$(window Scatter) || fail "the scatter asked for no density"
+press "$box" ctrl+a
+xdotool type 2
+dismiss "$box" Return
+PANEL=$(window ZEL_Tuftsprout) || fail "the scatter opened no panel"
+sleep 0.5
+dismiss "$PANEL" Return
+title_is "202 points, 91 polygons (not saved)" # 18 blades, and none of the scattered points
+save
+title_is "202 points, 91 polygons"
+press "$MAIN" Escape
+finish
+[ "$status" = 0 ] || fail "closing after the scatter exited $status"
 
 # 5. Nothing planted: closing neither asks nor writes.
 stage="nothing planted"
