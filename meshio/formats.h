@@ -36,9 +36,10 @@ void readMaterialLibrary(const std::string &objPath, const std::string &library,
 // The material libraries an OBJ file names, and the one written with it (when any
 // surface has no material in the others).
 struct MaterialLibraries {
-    std::vector<std::string> names; // an "mtllib" line each
-    std::string path;               // of the library written beside the OBJ file; empty for none
-    std::string content;            // of that library
+    std::vector<std::string> names;    // an "mtllib" line each
+    std::string path;                  // of the library written beside the OBJ file; empty for none
+    std::string content;               // of that library
+    std::vector<std::string> warnings; // what the materials lose in OBJ
 };
 
 // The writers add their files to `outputs`, each complete, for the caller to commit.

@@ -98,6 +98,21 @@ std::string copiedMaterial(const host::Material &material, const std::string &li
     return block;
 }
 
+// A glTF material's base-colour texture as an MTL statement: an image file named from
+// the OBJ file's folder. An image the glTF file held itself has no file to name: empty,
+// and `embedded` is set.
+std::string textureLine(const host::Material &material, const std::string &objFolder, bool &embedded)
+{
+    if (!material.gltf || !material.gltf->baseColorTexture || !material.gltf->baseColorTexture->image)
+        return "";
+    const host::GltfImage &image = *material.gltf->baseColorTexture->image;
+    if (image.path.empty()) {
+        embedded = true;
+        return "";
+    }
+    return "map_Kd " + imageFrom(host::fileNameOf(image.path), host::folderOf(image.path), objFolder) + "\n";
+}
+
 // Whether an OBJ file at `objPath` finds the library beside it: the same file under the
 // same name.
 bool findsBeside(const std::string &objPath, const host::MaterialLibrary &library)
@@ -123,6 +138,7 @@ MaterialLibraries materialLibrariesFor(const std::string &objPath, const host::O
     const std::string objFolder = host::folderOf(companionPath(objPath, ""));
     std::string content;
     std::set<std::string> written;
+    std::vector<std::string> embedded; // materials whose texture the glTF file held
     const std::vector<std::string> fileNames = surfaceFileNames(object);
     for (std::uint32_t surface : usedSurfaces(object, layers)) {
         const std::string name = objName(fileNames[surface]);
@@ -139,7 +155,19 @@ MaterialLibraries materialLibrariesFor(const std::string &objPath, const host::O
         float rgb[3];
         std::copy_n(host::surfaceColour(object, surface, options.plantedSurface), 3, rgb);
         content += colourLine(rgb) + "Ka 0.000 0.000 0.000\nKs 0.000 0.000 0.000\nd 1\nillum 1\n";
+        if (material != object.materials.end()) {
+            bool inside = false;
+            content += textureLine(material->second, objFolder, inside);
+            if (inside)
+                embedded.push_back(name);
+        }
     }
+    if (!embedded.empty())
+        libraries.warnings.push_back(
+            objPath + ": the textures the glTF input held inside it (of " + std::to_string(embedded.size()) +
+            (embedded.size() == 1 ? " material, " : " materials, ") + embedded.front() +
+            (embedded.size() > 1 ? " and others" : "") +
+            ") are not written with an OBJ file, which names its images as files: write .glb or .gltf to keep them");
     if (content.empty())
         return libraries;
     // Beside the OBJ file, named after it, never in the place of a library the file names.

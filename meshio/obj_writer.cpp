@@ -197,6 +197,7 @@ WrittenCounts writeObj(OutputSet &outputs, const std::string &path, const std::v
     file.write(heading.data(), heading.size());
     LayerNumbers base;
     WrittenCounts written;
+    written.warnings.assign(libraries.warnings.begin(), libraries.warnings.end());
     for (const host::Layer *layer : chosen) {
         const ExportLayer exported(object, *layer, options, channels, options.up, written.warnings);
         writeLayer(file, progress, exported, chosen.size() > 1, base);

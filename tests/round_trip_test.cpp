@@ -425,6 +425,29 @@ TEST_F(GltfModel, ABaseColourTextureComesBackWithItsSamplerAndImageWhereverTheIm
     EXPECT_NE(warnings[0].find("the image ../stone%20texture.png cannot be had"), std::string::npos) << warnings[0];
 }
 
+TEST_F(GltfModel, AnObjFileNamesATextureFileAndTellsOfATextureThatWasInside)
+{
+    model("model.gltf"); // the image beside it
+    model("model.glb");  // the image inside
+    fs::create_directory(scratch / "below");
+    plant("model.gltf -o below/out.obj --mode polygon --select polygons:0 --clock 5");
+    std::ifstream library(scratch / "below/out.mtl");
+    const std::string text((std::istreambuf_iterator<char>(library)), std::istreambuf_iterator<char>());
+    const std::size_t stone = text.find("newmtl Stone\n");
+    ASSERT_NE(stone, std::string::npos) << text;
+    EXPECT_NE(text.find("map_Kd ../stone texture.png\n", stone), std::string::npos) << text;
+    EXPECT_EQ(text.find("map_Kd", text.find("newmtl Water\n")), std::string::npos) << text;
+
+    plant("model.glb -o inside.obj --mode polygon --select polygons:0 --clock 5");
+    std::ifstream log(scratch / "log.txt");
+    const std::string told((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+    EXPECT_NE(
+        told.find("inside.obj: the textures the glTF input held inside it (of 1 material, Stone) are not written"),
+        std::string::npos)
+        << told;
+    EXPECT_EQ(told.find("out.obj: the textures"), std::string::npos) << told;
+}
+
 TEST_F(GltfModel, WhatCannotBeKeptIsToldOnceForEachKind)
 {
     model("--unkept unkept.glb"); // both primitives coloured, both materials with normal textures
