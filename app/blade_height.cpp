@@ -60,7 +60,7 @@ double heightOfSelected(const host::Object &object)
     const host::Layer *layer = object.findLayer(kCurrentLayer);
     if (layer == nullptr)
         return 0.0;
-    const host::Mesh &mesh = layer->mesh;
+    const host::LayerMesh &mesh = layer->mesh;
     if (object.selectionMode == host::SelectionMode::kPolygons && mesh.selectedPolygonCount() > 0) {
         std::vector<std::uint8_t> used(mesh.pointCount(), 0);
         for (std::size_t p = 0; p < mesh.polygonCount(); ++p)

@@ -30,15 +30,15 @@ host::Object probeObject(const PlantJob &job, const host::Object &object);
 
 // The Y extent of the points in [first, end) that `included` picks; 0 for none.
 template <typename Included>
-double heightOfPoints(const host::Mesh &mesh, std::size_t first, std::size_t end, Included included)
+double heightOfPoints(const host::LayerMesh &mesh, std::size_t first, std::size_t end, Included included)
 {
     double low = std::numeric_limits<double>::infinity(), high = -low;
-    for (std::size_t i = first; i < end; ++i) {
+    mesh.forPositions(first, end, [&](std::size_t i, const host::Vec3 &p) {
         if (!included(i))
-            continue;
-        low = std::min(low, mesh.position(i).y);
-        high = std::max(high, mesh.position(i).y);
-    }
+            return;
+        low = std::min(low, p.y);
+        high = std::max(high, p.y);
+    });
     return high >= low ? high - low : 0.0;
 }
 

@@ -11,16 +11,15 @@ namespace tuft::app {
 namespace {
 
 // The longest side of the box around points [first, end).
-double longestSide(const host::Mesh &mesh, std::size_t first, std::size_t end)
+double longestSide(const host::LayerMesh &mesh, std::size_t first, std::size_t end)
 {
     if (first >= end)
         return 0;
     host::Vec3 low = mesh.position(first), high = low;
-    for (std::size_t i = first + 1; i < end; ++i) {
-        const host::Vec3 &p = mesh.position(i);
+    mesh.forPositions(first + 1, end, [&](std::size_t, const host::Vec3 &p) {
         low = {std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z)};
         high = {std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z)};
-    }
+    });
     return std::max({high.x - low.x, high.y - low.y, high.z - low.z});
 }
 
@@ -33,7 +32,7 @@ std::string number(double value)
 
 } // namespace
 
-BladeSummary summarizeBlades(const host::Mesh &layer, std::size_t objectPoints, std::uint64_t bladePoints)
+BladeSummary summarizeBlades(const host::LayerMesh &layer, std::size_t objectPoints, std::uint64_t bladePoints)
 {
     BladeSummary summary;
     summary.object = longestSide(layer, 0, std::min(objectPoints, layer.pointCount()));

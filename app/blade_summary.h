@@ -3,7 +3,7 @@
 // sized for metres is on a model in centimetres.
 #pragma once
 
-#include "host/mesh.h"
+#include "host/layer_mesh.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -19,7 +19,7 @@ struct BladeSummary {
 
 // The blades are the layer's points after the object's first `objectPoints`,
 // `bladePoints` to a blade, in planting order.
-BladeSummary summarizeBlades(const host::Mesh &layer, std::size_t objectPoints, std::uint64_t bladePoints);
+BladeSummary summarizeBlades(const host::LayerMesh &layer, std::size_t objectPoints, std::uint64_t bladePoints);
 
 // "100 blades, 0.31 to 0.6 tall, on an object 10 across"; "no blades" when none.
 std::string describeBlades(const BladeSummary &summary);

@@ -38,7 +38,7 @@ host::Vec3 unitOrUp(const host::Vec3 &v)
 }
 
 // For every point, the sum of the unit normals of the polygons that use it.
-std::vector<host::Vec3> summedNormals(const host::Mesh &mesh)
+std::vector<host::Vec3> summedNormals(const host::LayerMesh &mesh)
 {
     std::vector<host::Vec3> sums(mesh.pointCount(), host::Vec3{0, 0, 0});
     for (std::uint32_t p = 0; p < mesh.polygonCount(); ++p)
@@ -53,9 +53,9 @@ std::vector<host::Vec3> summedNormals(const host::Mesh &mesh)
 
 // The weight Point mode plants a point with: its "ZTSW" value as the plug-in captures it,
 // printed with six decimals and read back; 0 where the point has none.
-float capturedWeight(const host::PointMap *ztsw, std::uint32_t point)
+float capturedWeight(const host::LayerMesh &mesh, long ztsw, std::uint32_t point)
 {
-    const float *value = ztsw != nullptr ? ztsw->pointValue(point) : nullptr;
+    const float *value = ztsw >= 0 ? mesh.pointValue(static_cast<std::uint32_t>(ztsw), point) : nullptr;
     if (value == nullptr)
         return 0.0f;
     char text[64];
@@ -85,7 +85,7 @@ std::array<host::Vec3, 3> triangleAbout(const host::Vec3 &centre, const host::Ve
 
 // Scales each blade about its base by its point's weight. Uniform scaling commutes with
 // the plug-in's turns, so this is Point mode's SCALE by the weight before them.
-void sizeBladesByWeight(host::Mesh &mesh, const SurfaceTemporaries &made)
+void sizeBladesByWeight(host::LayerMesh &mesh, const SurfaceTemporaries &made)
 {
     const std::size_t blades = made.bases.size();
     const std::size_t first = made.firstPoint + 3 * blades; // the blades follow the triangles
@@ -96,7 +96,7 @@ void sizeBladesByWeight(host::Mesh &mesh, const SurfaceTemporaries &made)
         const host::Vec3 &base = made.bases[b];
         const double w = made.sizes[b];
         for (std::size_t point = first + b * each; point < first + (b + 1) * each; ++point) {
-            const host::Vec3 &p = mesh.position(point);
+            const host::Vec3 p = mesh.position(point);
             mesh.setPosition(point,
                              {base.x + w * (p.x - base.x), base.y + w * (p.y - base.y), base.z + w * (p.z - base.z)});
         }
@@ -145,20 +145,19 @@ SurfaceTemporaries addSurfaceTemporaries(host::Object &object, int layerNumber, 
     host::Layer *layer = object.layer(layerNumber);
     if (layer == nullptr)
         throw std::invalid_argument("layer " + std::to_string(layerNumber) + " does not exist");
-    host::Mesh &mesh = layer->mesh;
+    host::LayerMesh &mesh = layer->mesh;
     SurfaceTemporaries made;
     made.selectionMode = object.selectionMode;
 
     // The points Point mode would plant on, in its order, and the surface's normal there.
     std::vector<host::Vec3> normals;
     if (object.selectionMode == host::SelectionMode::kPoints) {
-        const long key = object.findMapKey(MH_MAP_WEIGHT, "ZTSW");
-        const host::PointMap *ztsw = key < 0 ? nullptr : mesh.findMap(static_cast<std::uint32_t>(key));
+        const long ztsw = object.findMapKey(MH_MAP_WEIGHT, "ZTSW");
         const std::vector<host::Vec3> sums = summedNormals(mesh);
         for (std::uint32_t point = 0; point < mesh.pointCount(); ++point) {
             if (!(mesh.pointFlags(point) & MH_FLAG_SELECTED))
                 continue;
-            const float weight = capturedWeight(ztsw, point);
+            const float weight = capturedWeight(mesh, ztsw, point);
             if (follow.sizedByWeight && !(weight > 0))
                 continue;
             const bool isScattered = scattered != nullptr && point >= scattered->firstPoint &&
@@ -195,7 +194,7 @@ SurfaceTemporaries addSurfaceTemporaries(host::Object &object, int layerNumber, 
 
 void removeSurfaceTemporaries(host::Object &object, int layer, const SurfaceTemporaries &made, bool planted)
 {
-    host::Mesh &mesh = object.layer(layer)->mesh;
+    host::LayerMesh &mesh = object.layer(layer)->mesh;
     if (planted && !made.sizes.empty())
         sizeBladesByWeight(mesh, made);
     mesh.erasePolygons(made.firstPolygon, made.bases.size());

@@ -218,7 +218,7 @@ private:
         updateControls();
     }
 
-    host::Mesh &layer() { return object_.layer(kCurrentLayer)->mesh; }
+    host::LayerMesh &layer() { return object_.layer(kCurrentLayer)->mesh; }
 
     // The first target, picked for the person: the panel opens on it with the command
     // line's other options.
@@ -287,7 +287,7 @@ private:
     // One use of the command; Cancel, or a failure, leaves the object as it was.
     void runCommand()
     {
-        host::Mesh before = layer();
+        host::LayerMesh before = layer();
         const host::SelectionMode selection = object_.selectionMode;
         try {
             const Planting::Outcome outcome = planting_.run();
@@ -367,7 +367,7 @@ private:
 
     void updateControls()
     {
-        const host::Mesh &mesh = object_.layer(kCurrentLayer)->mesh;
+        const host::LayerMesh &mesh = object_.layer(kCurrentLayer)->mesh;
         statusText_ = std::to_string(mesh.pointCount()) + " points, " + std::to_string(mesh.polygonCount()) +
                       " polygons" + (unsaved_ ? " (not saved)" : "");
         statusLine_ = statusText_ + " - planting on: " + pickedTarget_;
@@ -385,7 +385,7 @@ private:
     void showStatusInTitle() { window_->copy_label(("tuftsprout: " + statusText_).c_str()); }
 
     struct Undo {
-        host::Mesh mesh;
+        host::LayerMesh mesh;
         host::SelectionMode selection;
     };
 

@@ -15,7 +15,7 @@ constexpr std::uint64_t kRunOverhead = std::uint64_t(96) << 20;
 // How many blades the run will plant at most.
 std::uint64_t bladesToPlant(const toolkit::PanelView &panel, const host::Object &object)
 {
-    const host::Mesh *mesh = currentMesh(object);
+    const host::LayerMesh *mesh = currentMesh(object);
     switch (controlInteger(panel, "Mode")) {
     case kGround:
         return static_cast<std::uint64_t>(std::max(0, controlInteger(panel, "Number")));
@@ -29,13 +29,31 @@ std::uint64_t bladesToPlant(const toolkit::PanelView &panel, const host::Object 
 }
 
 // A point's bytes in a layer: position, flags, and a value and flag in every map.
-std::uint64_t bytesPerPoint(const host::Mesh *layer, bool withUv)
+std::uint64_t bytesPerPoint(const host::LayerMesh *layer, bool withUv)
 {
     std::uint64_t bytes = sizeof(host::Vec3) + 1;
     if (layer != nullptr)
-        for (const host::PointMap &map : layer->pointMaps())
+        for (const host::LayerMap &map : layer->maps())
             bytes += 4 * map.dimension + 1;
     return bytes + (withUv ? 2 * 4 + 1 : 0);
+}
+
+// Whether each blade is a copy of its own: a blade whose normals turn with it. Other
+// blades are instances of one, and cost their placement's numbers.
+bool bladesAreCopies(const toolkit::PanelView &panel, const host::Object &object)
+{
+    const host::LayerMesh *background = isOn(panel, "BGLayer Object") ? backgroundMesh(object) : nullptr;
+    if (background == nullptr)
+        return false;
+    const std::vector<host::LayerMap> maps = background->maps();
+    return std::any_of(maps.begin(), maps.end(), [](const host::LayerMap &map) { return map.type == host::kNormalMap; });
+}
+
+// A placement: a scale (three numbers), a turn about Y (two) and a move (three); Polygon
+// mode turns about X and Z as well.
+std::uint64_t bytesPerPlacement(const toolkit::PanelView &panel)
+{
+    return sizeof(double) * (controlInteger(panel, "Mode") == kPolygon ? 12 : 8);
 }
 
 } // namespace
@@ -43,7 +61,7 @@ std::uint64_t bytesPerPoint(const host::Mesh *layer, bool withUv)
 BladeElements bladeElements(const toolkit::PanelView &panel, const host::Object &object)
 {
     if (isOn(panel, "BGLayer Object")) {
-        const host::Mesh *background = backgroundMesh(object);
+        const host::LayerMesh *background = backgroundMesh(object);
         if (background == nullptr)
             return {};
         return {background->pointCount(), background->polygonCount(), background->cornerCount()};
@@ -56,7 +74,9 @@ BladeElements bladeElements(const toolkit::PanelView &panel, const host::Object 
 std::uint64_t bytesToPlant(const toolkit::PanelView &panel, const host::Object &object)
 {
     const std::uint64_t blades = bladesToPlant(panel, object);
-    const host::Mesh *layer = currentMesh(object);
+    const host::LayerMesh *layer = currentMesh(object);
+    if (!bladesAreCopies(panel, object))
+        return blades * bytesPerPlacement(panel);
     const BladeElements blade = bladeElements(panel, object);
     const std::uint64_t perBlade = blade.points * bytesPerPoint(layer, isOn(panel, "Add_UV")) +
                                    blade.polygons * sizeof(host::Polygon) + blade.vertices * sizeof(std::uint32_t);
@@ -71,6 +91,24 @@ std::string sizeText(std::uint64_t bytes)
     else
         std::snprintf(text, sizeof text, "%.0f MB", double(bytes) / (1 << 20));
     return text;
+}
+
+std::string layerShortfall(const toolkit::PanelView &panel, const host::Object &object)
+{
+    constexpr std::uint64_t kMost = 0xFFFFFFFFu; // elements are numbered in 32 bits
+    const std::uint64_t blades = bladesToPlant(panel, object);
+    const BladeElements blade = bladeElements(panel, object);
+    const host::LayerMesh *layer = currentMesh(object);
+    const auto after = [&](std::uint64_t has, std::uint64_t each) { return has + blades * each; };
+    const std::pair<std::uint64_t, const char *> counts[] = {
+        {after(layer ? layer->pointCount() : 0, blade.points), "points"},
+        {after(layer ? layer->polygonCount() : 0, blade.polygons), "polygons"},
+        {after(layer ? layer->cornerCount() : 0, blade.vertices), "polygon corners"}};
+    for (const auto &[count, what] : counts)
+        if (count > kMost)
+            return "planting would make " + std::to_string(count) + " " + what + " in one layer, more than a layer holds (" +
+                   std::to_string(kMost) + "): plant fewer blades, or fewer divisions";
+    return {};
 }
 
 std::string memoryShortfall(const toolkit::PanelView &panel, const host::Object &object)

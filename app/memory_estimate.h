@@ -26,6 +26,9 @@ std::uint64_t availableMemory();
 // "1.5 GB", "640 MB": a byte count for people.
 std::string sizeText(std::uint64_t bytes);
 
+// Why the blades would not fit in the current layer, whose elements are numbered in 32
+// bits; empty when they fit.
+std::string layerShortfall(const toolkit::PanelView &panel, const host::Object &object);
 // Why the run would not fit in memory, with what it needs and what there is; empty
 // when it fits (or the system does not say what there is).
 std::string memoryShortfall(const toolkit::PanelView &panel, const host::Object &object);

@@ -7,9 +7,9 @@ namespace tuft::app {
 
 std::string whyNothingWasPlanted(const toolkit::PanelView &panel, const host::Object &object)
 {
-    const host::Mesh *layer = currentMesh(object);
+    const host::LayerMesh *layer = currentMesh(object);
     const bool byBackground = isOn(panel, "BGLayer Object");
-    const host::Mesh *background = backgroundMesh(object);
+    const host::LayerMesh *background = backgroundMesh(object);
     if (byBackground && (background == nullptr || background->empty()))
         return "\"BGLayer Object\" plants copies of the background layer, and it is empty";
     switch (controlInteger(panel, "Mode")) {
@@ -21,9 +21,9 @@ std::string whyNothingWasPlanted(const toolkit::PanelView &panel, const host::Ob
         if (!isOn(panel, "(WeightMap)"))
             break;
         const long key = object.findMapKey(MH_MAP_WEIGHT, "ZTSW");
-        if (key < 0 || layer->findMap(static_cast<std::uint32_t>(key)) == nullptr) {
+        if (key < 0 || !layer->findMap(static_cast<std::uint32_t>(key))) {
             std::string others;
-            for (const host::PointMap &map : layer->pointMaps())
+            for (const host::LayerMap &map : layer->maps())
                 if (object.mapInfo(map.key).type == MH_MAP_WEIGHT)
                     others += (others.empty() ? "" : ", ") + object.mapInfo(map.key).name;
             return "\"(WeightMap)\" sizes blades by the weight map \"ZTSW\", and the layer has none" +

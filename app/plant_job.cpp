@@ -55,6 +55,8 @@ public:
     std::string beforeOk(const toolkit::PanelView &view)
     {
         if (stopped().empty())
+            stop_ = layerShortfall(view, modeler_.object());
+        if (stopped().empty())
             stop_ = memoryShortfall(view, modeler_.object());
         return stopped();
     }

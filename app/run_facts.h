@@ -17,10 +17,10 @@ int controlInteger(const toolkit::PanelView &panel, const char *label);
 bool isOn(const toolkit::PanelView &panel, const char *label);
 
 // The layer planted on, and the background layer; null when there is none.
-const host::Mesh *currentMesh(const host::Object &object);
-const host::Mesh *backgroundMesh(const host::Object &object);
+const host::LayerMesh *currentMesh(const host::Object &object);
+const host::LayerMesh *backgroundMesh(const host::Object &object);
 
-std::size_t selectedPoints(const host::Mesh &mesh);
-std::size_t selectedPolygons(const host::Mesh &mesh);
+std::size_t selectedPoints(const host::LayerMesh &mesh);
+std::size_t selectedPolygons(const host::LayerMesh &mesh);
 
 } // namespace tuft::app

@@ -50,7 +50,7 @@ void applySelection(host::Object &object, int layerNumber, const std::string &re
         throw UsageError("--select takes points:WHICH or polygons:WHICH, not \"" + request + "\"");
     const std::string which = request.substr(colon + 1);
     const bool polygons = kind == "polygons";
-    host::Mesh &mesh = object.layer(layerNumber)->mesh;
+    host::LayerMesh &mesh = object.layer(layerNumber)->mesh;
     std::vector<bool> chosen(polygons ? mesh.polygonCount() : mesh.pointCount(), false);
 
     if (which == "all") {
@@ -59,7 +59,7 @@ void applySelection(host::Object &object, int layerNumber, const std::string &re
         const std::string group = which.substr(6);
         bool found = false;
         for (std::size_t p = 0; p < mesh.polygonCount(); ++p) {
-            const host::Polygon &polygon = mesh.polygon(p);
+            const host::Polygon polygon = mesh.polygon(p);
             if (object.surfaceName(polygon.surface) != group)
                 continue;
             found = true;

@@ -29,7 +29,7 @@ std::vector<PlantingTarget> plantingTargets(const host::Object &object, int laye
     const host::Layer *found = object.findLayer(layer);
     if (found == nullptr)
         return targets;
-    const host::Mesh &mesh = found->mesh;
+    const host::LayerMesh &mesh = found->mesh;
     if (mesh.polygonCount() > 0)
         targets.push_back({"Every polygon", "polygons:all", "polygon"});
     if (mesh.pointCount() > 0)

@@ -40,11 +40,10 @@ void pasteIntoFilledLayer(benchmark::State &state)
 {
     host::Object object;
     host::Modeler modeler(object);
-    const host::Mesh one = blade();
-    host::Mesh &target = object.layer(1)->mesh;
+    object.clipboard.append(blade());
+    host::LayerMesh &target = object.layer(1)->mesh;
     for (std::int64_t i = 0; i < state.range(0); ++i)
-        target.append(one);
-    object.clipboard = one;
+        target.append(object.clipboard);
     MhCommandSequence *sequence = modeler.commandSequence();
     const int setLayer = sequence->lookup(sequence->data, "SETLAYER");
     const int paste = sequence->lookup(sequence->data, "PASTE");
@@ -100,7 +99,7 @@ BENCHMARK(groundRunWithProgressBar)->Arg(100000)->Unit(benchmark::kMillisecond);
 // A grid of selected points (and, for polygons, a selected quad on each cell).
 void selectedGrid(host::Object &object, std::int64_t count, bool polygons)
 {
-    host::Mesh &mesh = object.layer(1)->mesh;
+    host::Mesh &mesh = object.layer(1)->mesh.flat();
     const auto side = static_cast<std::int64_t>(std::ceil(std::sqrt(double(count)))) + 1;
     for (std::int64_t i = 0; i < side * side; ++i)
         mesh.addPoint({double(i % side), 0.01 * double(i % 7), double(i / side)}, polygons ? 0 : MH_FLAG_SELECTED);

@@ -17,7 +17,7 @@ using namespace tuft;
 host::Object lawn(std::int64_t blades)
 {
     host::Object object;
-    host::Mesh &mesh = object.layer(1)->mesh;
+    host::Mesh &mesh = object.layer(1)->mesh.flat();
     const std::uint32_t grass = object.surfaceIndex("Grass");
     const int side = static_cast<int>(std::ceil(std::sqrt(double(blades))));
     for (std::int64_t b = 0; b < blades; ++b) {

@@ -17,7 +17,7 @@ host::Object rollingHills()
 {
     constexpr int n = 224;
     host::Object object;
-    host::Mesh &mesh = object.layer(1)->mesh;
+    host::Mesh &mesh = object.layer(1)->mesh.flat();
     for (int j = 0; j <= n; ++j)
         for (int i = 0; i <= n; ++i) {
             const double x = -50 + 100.0 * i / n, z = -50 + 100.0 * j / n;

@@ -151,7 +151,7 @@ int Modeler::runCommand(int code, int count, const MhArgRecord *records)
     }
     if (active_ == nullptr)
         return kNoLayer;
-    Mesh &mesh = active_->mesh;
+    LayerMesh &mesh = active_->mesh;
     Vec3 centre;
     switch (code) {
     case kCopy:

@@ -1,5 +1,6 @@
 #include "host/mesh.h"
 
+#include "host/placement.h"
 #include "host/trigonometry.h"
 
 #include <algorithm>
@@ -298,20 +299,14 @@ PolygonTag &Mesh::tagFor(std::uint32_t type)
 
 void Mesh::translate(const Vec3 &offset)
 {
-    for (Vec3 &p : positions_) {
-        p.x += offset.x;
-        p.y += offset.y;
-        p.z += offset.z;
-    }
+    for (Vec3 &p : positions_)
+        movePoint(p, offset);
 }
 
 void Mesh::scale(const Vec3 &f, const Vec3 &c)
 {
-    for (Vec3 &p : positions_) {
-        p.x = c.x + (p.x - c.x) * f.x;
-        p.y = c.y + (p.y - c.y) * f.y;
-        p.z = c.z + (p.z - c.z) * f.z;
-    }
+    for (Vec3 &p : positions_)
+        scalePoint(p, f, c);
     // A normal follows the surface by the scale's cofactors, which keep it on the side
     // the polygons' winding faces, mirrored or not.
     turnNormals(maps_, [&f](float *n) {
@@ -323,20 +318,21 @@ void Mesh::scale(const Vec3 &f, const Vec3 &c)
     });
 }
 
-void Mesh::rotate(int axis, double degrees, const Vec3 &c)
+Turn turnOf(double degrees)
 {
     const double radians = degrees * (3.141592653589793 / 180.0);
-    const double cs = portableCos(radians);
-    const double sn = portableSin(radians);
+    return {portableCos(radians), portableSin(radians)};
+}
+
+void Mesh::rotate(int axis, double degrees, const Vec3 &c)
+{
+    const Turn t = turnOf(degrees);
+    const double cs = t.cs, sn = t.sn;
     // One loop per axis: the axis is chosen once, not for every point.
     switch (axis) {
-    case 0: // left-hand rule: +90 about X takes +Y to -Z, about Z it takes +Y to +X
-        for (Vec3 &p : positions_) {
-            const double y = p.y - c.y;
-            const double z = p.z - c.z;
-            p.y = c.y + y * cs + z * sn;
-            p.z = c.z - y * sn + z * cs;
-        }
+    case 0:
+        for (Vec3 &p : positions_)
+            turnAboutX(p, t, c);
         turnNormals(maps_, [&](float *n) {
             const double y = n[1], z = n[2];
             n[1] = static_cast<float>(y * cs + z * sn);
@@ -344,12 +340,8 @@ void Mesh::rotate(int axis, double degrees, const Vec3 &c)
         });
         break;
     case 1:
-        for (Vec3 &p : positions_) {
-            const double x = p.x - c.x;
-            const double z = p.z - c.z;
-            p.x = c.x + x * cs - z * sn;
-            p.z = c.z + x * sn + z * cs;
-        }
+        for (Vec3 &p : positions_)
+            turnAboutY(p, t, c);
         turnNormals(maps_, [&](float *n) {
             const double x = n[0], z = n[2];
             n[0] = static_cast<float>(x * cs - z * sn);
@@ -357,12 +349,8 @@ void Mesh::rotate(int axis, double degrees, const Vec3 &c)
         });
         break;
     default:
-        for (Vec3 &p : positions_) {
-            const double x = p.x - c.x;
-            const double y = p.y - c.y;
-            p.x = c.x + x * cs + y * sn;
-            p.y = c.y - x * sn + y * cs;
-        }
+        for (Vec3 &p : positions_)
+            turnAboutZ(p, t, c);
         turnNormals(maps_, [&](float *n) {
             const double x = n[0], y = n[1];
             n[0] = static_cast<float>(x * cs + y * sn);

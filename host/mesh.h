@@ -4,7 +4,9 @@
 
 #include "host/flat_array.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <vector>
 
@@ -69,18 +71,51 @@ struct PolygonTag {
     FlatArray<std::uint32_t> values; // one a polygon
 };
 
-// A polygon's points, in order.
+// A polygon's points, in order: its stored corners, each moved on by `offset` (the place
+// in its layer of the piece that holds the polygon).
 class PolygonPoints {
 public:
-    PolygonPoints(const std::uint32_t *first, std::uint32_t count) : first_(first), count_(count) {}
+    class Iterator {
+    public:
+        using iterator_category = std::forward_iterator_tag;
+        using value_type = std::uint32_t;
+        using difference_type = std::ptrdiff_t;
+        using pointer = void;
+        using reference = std::uint32_t;
+        Iterator(const std::uint32_t *at, std::uint32_t offset) : at_(at), offset_(offset) {}
+        std::uint32_t operator*() const { return *at_ + offset_; }
+        Iterator &operator++()
+        {
+            ++at_;
+            return *this;
+        }
+        Iterator operator++(int)
+        {
+            Iterator was = *this;
+            ++at_;
+            return was;
+        }
+        bool operator==(const Iterator &other) const { return at_ == other.at_; }
+        bool operator!=(const Iterator &other) const { return at_ != other.at_; }
+
+    private:
+        const std::uint32_t *at_;
+        std::uint32_t offset_;
+    };
+
+    PolygonPoints(const std::uint32_t *first, std::uint32_t count, std::uint32_t offset = 0)
+        : first_(first), count_(count), offset_(offset)
+    {
+    }
     std::uint32_t size() const { return count_; }
-    std::uint32_t operator[](std::uint32_t k) const { return first_[k]; }
-    const std::uint32_t *begin() const { return first_; }
-    const std::uint32_t *end() const { return first_ + count_; }
+    std::uint32_t operator[](std::uint32_t k) const { return first_[k] + offset_; }
+    Iterator begin() const { return {first_, offset_}; }
+    Iterator end() const { return {first_ + count_, offset_}; }
 
 private:
     const std::uint32_t *first_;
     std::uint32_t count_;
+    std::uint32_t offset_;
 };
 
 // The mesh keeps its own invariants: every map holds a value (or none) for every point,
@@ -107,6 +142,7 @@ public:
     }
     // The point of the corner at that place among all polygons' corners.
     std::uint32_t cornerPoint(std::size_t corner) const { return vertices_[corner]; }
+    const std::uint32_t *cornerPoints() const { return vertices_.data(); }
     // The maps, in the order they were made on this mesh.
     const std::vector<PointMap> &pointMaps() const { return maps_; }
     const std::vector<PolygonTag> &polygonTags() const { return tags_; }

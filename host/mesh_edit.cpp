@@ -14,8 +14,9 @@ struct Modeler::MeshEditState {
     std::size_t points, polygons, vertices;
     struct Undo {
         Layer *layer;
-        std::uint32_t key, index;
-        std::uint8_t had;
+        LayerMap map;
+        std::uint32_t index;
+        bool had;
         float old[4];
     };
     std::vector<Undo> journal;
@@ -26,7 +27,7 @@ struct Modeler::MeshEditState {
 
     static MeshEditState &of(void *state) { return *static_cast<MeshEditState *>(state); }
 
-    Mesh *mesh() { return layer != nullptr ? &layer->mesh : nullptr; }
+    LayerMesh *mesh() { return layer != nullptr ? &layer->mesh : nullptr; }
     Object &object() { return host->object_; }
 
     static void fillPointInfo(MhPointInfo &out, const Layer &owner, std::uint32_t index)
@@ -35,7 +36,7 @@ struct Modeler::MeshEditState {
         out.userData = nullptr;
         out.layer = owner.number;
         out.flags = owner.mesh.pointFlags(index);
-        const Vec3 &p = owner.mesh.position(index);
+        const Vec3 p = owner.mesh.position(index);
         out.position[0] = p.x;
         out.position[1] = p.y;
         out.position[2] = p.z;
@@ -53,22 +54,17 @@ struct Modeler::MeshEditState {
 
     void rollBack()
     {
-        for (auto undo = journal.rbegin(); undo != journal.rend(); ++undo) {
-            PointMap *map = undo->layer->mesh.findMap(undo->key);
-            if (map == nullptr || undo->index >= map->has.size())
-                continue;
-            map->has[undo->index] = undo->had;
-            std::memcpy(&map->values[std::size_t(undo->index) * map->dimension], undo->old,
-                        sizeof(float) * map->dimension);
-        }
-        if (Mesh *target = mesh())
+        for (auto undo = journal.rbegin(); undo != journal.rend(); ++undo)
+            if (undo->index < undo->layer->mesh.pointCount())
+                undo->layer->mesh.setPointValue(undo->map, undo->index, undo->old, undo->had);
+        if (LayerMesh *target = mesh())
             target->truncate(points, polygons, vertices);
     }
 
     static int count(void *state, int layer, int mode, bool polygons)
     {
         MeshEditState &edit = of(state);
-        const Mesh *target = edit.mesh();
+        const LayerMesh *target = edit.mesh();
         if (target == nullptr || layer != MH_LAYER_PRIMARY)
             return 0;
         if (mode != MH_COUNT_SELECTED)
@@ -103,9 +99,9 @@ struct Modeler::MeshEditState {
         MeshEditState &edit = *this;
         if (edit.layer == nullptr || layer != MH_LAYER_PRIMARY || callback == nullptr)
             return 0;
-        const Mesh &mesh = edit.layer->mesh;
+        const LayerMesh &mesh = edit.layer->mesh;
         for (std::size_t i = 0; i < mesh.polygonCount(); ++i) {
-            const Polygon &polygon = mesh.polygon(i);
+            const Polygon polygon = mesh.polygon(i);
             const PolygonPoints points = mesh.pointsOf(i);
             edit.polygonVertices.resize(points.size());
             for (std::uint32_t v = 0; v < points.size(); ++v)
@@ -158,7 +154,7 @@ struct Modeler::MeshEditState {
     MhPointId add(const double position[3])
     {
         MeshEditState &edit = *this;
-        Mesh *target = edit.mesh();
+        LayerMesh *target = edit.mesh();
         if (target == nullptr || position == nullptr || target->pointCount() > kIndexMask)
             return nullptr;
         const std::uint32_t index = target->addPoint({position[0], position[1], position[2]});
@@ -175,7 +171,7 @@ struct Modeler::MeshEditState {
     MhPolygonId add(std::uint32_t type, const char *surface, int count, const MhPointId *points)
     {
         MeshEditState &edit = *this;
-        Mesh *target = edit.mesh();
+        LayerMesh *target = edit.mesh();
         if (target == nullptr || count < 1 || points == nullptr || target->polygonCount() > kIndexMask)
             return nullptr;
         std::vector<std::uint32_t> indices(static_cast<std::size_t>(count));
@@ -207,13 +203,14 @@ struct Modeler::MeshEditState {
         const long key = edit.object().mapKey(type, name, dimension);
         if (key < 0)
             return 0;
-        PointMap &map = found->layer->mesh.mapFor(static_cast<std::uint32_t>(key), type, dimension);
-        float *slot = &map.values[std::size_t(found->index) * dimension];
-        Undo undo{found->layer, static_cast<std::uint32_t>(key), found->index, map.has[found->index], {}};
-        std::memcpy(undo.old, slot, sizeof(float) * dimension);
+        LayerMesh &mesh = found->layer->mesh;
+        const LayerMap map{static_cast<std::uint32_t>(key), type, dimension};
+        const float *was = mesh.pointValue(map.key, found->index);
+        Undo undo{found->layer, map, found->index, was != nullptr, {0, 0, 0, 0}};
+        if (was != nullptr)
+            std::memcpy(undo.old, was, sizeof(float) * dimension);
         edit.journal.push_back(undo);
-        std::memcpy(slot, values, sizeof(float) * dimension);
-        map.has[found->index] = 1;
+        mesh.setPointValue(map, found->index, values);
         return 1;
     }
 
@@ -230,10 +227,12 @@ struct Modeler::MeshEditState {
         const auto found = findPoint(edit.object(), id);
         if (!found || edit.selectedMap < 0 || values == nullptr)
             return 0;
-        const PointMap *map = found->layer->mesh.findMap(static_cast<std::uint32_t>(edit.selectedMap));
-        if (map == nullptr || !map->has[found->index])
+        const LayerMesh &mesh = found->layer->mesh;
+        const auto map = mesh.findMap(static_cast<std::uint32_t>(edit.selectedMap));
+        const float *value = map ? mesh.pointValue(map->key, found->index) : nullptr;
+        if (value == nullptr)
             return 0;
-        std::memcpy(values, &map->values[std::size_t(found->index) * map->dimension], sizeof(float) * map->dimension);
+        std::memcpy(values, value, sizeof(float) * map->dimension);
         return 1;
     }
 };

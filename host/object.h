@@ -1,7 +1,7 @@
 // The edited object: numbered layers, surfaces, point maps, selection, clipboard.
 #pragma once
 
-#include "host/mesh.h"
+#include "host/layer_mesh.h"
 
 #include <cstdint>
 #include <map>
@@ -74,7 +74,7 @@ struct MaterialLibrary {
 struct Layer {
     int number;
     int slot; // dense index, stable for the object's life; part of element ids
-    Mesh mesh;
+    LayerMesh mesh;
 };
 
 class Object {
@@ -107,7 +107,7 @@ public:
     int currentLayer = 1;        // the user's primary layer
     std::vector<int> background; // background layers, in order
     SelectionMode selectionMode = SelectionMode::kPoints;
-    Mesh clipboard;
+    LayerMesh clipboard;
     // The material libraries the files read named (OBJ "mtllib"), in order, and the
     // materials they define, by surface name.
     std::vector<MaterialLibrary> materialLibraries;

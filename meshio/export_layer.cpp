@@ -11,24 +11,19 @@ namespace tuft::meshio {
 
 namespace {
 
-bool isWrittenUv(const host::Object &object, const host::PointMap &map, const WriteOptions &options)
+bool isWrittenUv(const host::Object &object, const host::LayerMap &map, const WriteOptions &options)
 {
     if (map.type != MH_MAP_UV || map.dimension != 2)
         return false;
     return options.uvMap.empty() || object.mapInfo(map.key).name == options.uvMap;
 }
 
-bool holdsValues(const host::PointMap &map)
+std::optional<host::LayerMap> firstNormalMap(const host::LayerMesh &mesh)
 {
-    return !map.corners.empty() || std::find(map.has.begin(), map.has.end(), 1) != map.has.end();
-}
-
-const host::PointMap *firstNormalMap(const host::Mesh &mesh)
-{
-    for (const host::PointMap &map : mesh.pointMaps())
-        if (map.type == host::kNormalMap && map.dimension == 3 && holdsValues(map))
-            return &map;
-    return nullptr;
+    for (const host::LayerMap &map : mesh.maps())
+        if (map.type == host::kNormalMap && map.dimension == 3 && mesh.holdsValues(map.key))
+            return map;
+    return std::nullopt;
 }
 
 bool differs(const float *a, const float *b, int dimension)
@@ -51,9 +46,9 @@ FileChannels fileChannels(const host::Object &object, const std::vector<const ho
     FileChannels file;
     file.normals = options.normals;
     for (const host::Layer *layer : layers)
-        for (const host::PointMap &map : layer->mesh.pointMaps()) {
-            file.uvs |= isWrittenUv(object, map, options) && holdsValues(map);
-            file.normals |= map.type == host::kNormalMap && map.dimension == 3 && holdsValues(map);
+        for (const host::LayerMap &map : layer->mesh.maps()) {
+            file.uvs |= isWrittenUv(object, map, options) && layer->mesh.holdsValues(map.key);
+            file.normals |= map.type == host::kNormalMap && map.dimension == 3 && layer->mesh.holdsValues(map.key);
         }
     return file;
 }
@@ -63,18 +58,18 @@ ExportLayer::ExportLayer(const host::Object &object, const host::Layer &layer, c
     : object_(object), layer_(layer), mesh_(layer.mesh), file_(file), zUp_(up == UpAxis::kZ)
 {
     if (file.uvs) {
-        for (const host::PointMap &map : mesh_.pointMaps())
+        for (const host::LayerMap &map : mesh_.maps())
             if (isWrittenUv(object, map, options))
-                uvMaps_.push_back(&map);
-        std::sort(uvMaps_.begin(), uvMaps_.end(), [](auto *a, auto *b) { return a->key < b->key; });
+                uvMaps_.push_back(map);
+        std::sort(uvMaps_.begin(), uvMaps_.end(), [](const auto &a, const auto &b) { return a.key < b.key; });
         if (uvMaps_.size() > 1)
             mergeUvMaps(warnings);
-        for (const host::PointMap *map : uvMaps_)
-            uvSeams_ |= !map->corners.empty();
+        for (const host::LayerMap &map : uvMaps_)
+            uvSeams_ |= mesh_.hasCornerValues(map.key);
     }
     if (file.normals) {
         normalMap_ = firstNormalMap(mesh_);
-        normalSeams_ = normalMap_ != nullptr && !normalMap_->corners.empty();
+        normalSeams_ = normalMap_ && mesh_.hasCornerValues(normalMap_->key);
         computeSmoothNormals();
     }
 }
@@ -87,21 +82,22 @@ void ExportLayer::mergeUvMaps(WriteWarnings &warnings)
     mergedUv_.assign(2 * points, 0.0f);
     mergedHas_.assign(points, 0);
     std::set<std::pair<std::uint32_t, std::uint32_t>> told;
-    std::vector<const host::PointMap *> giver(points, nullptr);
-    for (const host::PointMap *map : uvMaps_)
+    constexpr std::uint32_t kNoGiver = ~std::uint32_t(0);
+    std::vector<std::uint32_t> giver(points, kNoGiver); // the key of the map that gave the value
+    for (const host::LayerMap &map : uvMaps_)
         for (std::uint32_t i = 0; i < points; ++i) {
-            const float *value = map->pointValue(i);
+            const float *value = mesh_.pointValue(map.key, i);
             if (value == nullptr)
                 continue;
-            if (giver[i] == nullptr) {
-                giver[i] = map;
+            if (giver[i] == kNoGiver) {
+                giver[i] = map.key;
                 mergedHas_[i] = 1;
                 mergedUv_[2 * i] = value[0];
                 mergedUv_[2 * i + 1] = value[1];
-            } else if (differs(value, &mergedUv_[2 * i], 2) && told.insert({giver[i]->key, map->key}).second) {
-                warnings.push_back("the UV maps \"" + object_.mapInfo(giver[i]->key).name + "\" and \"" +
-                                   object_.mapInfo(map->key).name + "\" give some points different values; \"" +
-                                   object_.mapInfo(giver[i]->key).name + "\", made first, is written");
+            } else if (differs(value, &mergedUv_[2 * i], 2) && told.insert({giver[i], map.key}).second) {
+                warnings.push_back("the UV maps \"" + object_.mapInfo(giver[i]).name + "\" and \"" +
+                                   object_.mapInfo(map.key).name + "\" give some points different values; \"" +
+                                   object_.mapInfo(giver[i]).name + "\", made first, is written");
             }
         }
 }
@@ -121,15 +117,15 @@ const float *ExportLayer::pointUv(std::uint32_t point) const
         return nullptr;
     if (!mergedHas_.empty())
         return mergedHas_[point] ? &mergedUv_[2 * std::size_t(point)] : nullptr;
-    return uvMaps_.front()->pointValue(point);
+    return mesh_.pointValue(uvMaps_.front().key, point);
 }
 
 const float *ExportLayer::cornerUv(std::uint32_t polygon, std::uint32_t point) const
 {
     if (!uvSeams_)
         return pointUv(point);
-    for (const host::PointMap *map : uvMaps_)
-        if (const float *own = map->corners.empty() ? nullptr : map->cornerValue(polygon, point))
+    for (const host::LayerMap &map : uvMaps_)
+        if (const float *own = mesh_.cornerValue(map.key, polygon, point))
             return own;
     return pointUv(point);
 }
@@ -138,7 +134,7 @@ const float *ExportLayer::pointNormal(std::uint32_t point) const
 {
     if (!file_.normals)
         return nullptr;
-    if (const float *own = normalMap_ != nullptr ? normalMap_->pointValue(point) : nullptr)
+    if (const float *own = normalMap_ ? mesh_.pointValue(normalMap_->key, point) : nullptr)
         return own;
     const std::uint32_t vertex = smoothVertices_->firstOf(point);
     return vertex == Welding<std::uint32_t>::kNone ? nullptr : &smooth_[3 * std::size_t(vertex)];
@@ -148,8 +144,8 @@ const float *ExportLayer::cornerNormal(std::uint32_t polygon, std::uint32_t poin
 {
     if (!file_.normals)
         return nullptr;
-    if (normalMap_ != nullptr) {
-        if (const float *own = normalMap_->valueOn(polygon, point))
+    if (normalMap_) {
+        if (const float *own = mesh_.valueOn(normalMap_->key, polygon, point))
             return own;
     }
     const std::uint32_t vertex = smoothVertices_->find(point, mesh_.polygon(polygon).surface);
@@ -190,7 +186,7 @@ VertexTable ExportLayer::pointsFirst() const
         welding.add(point, pointValues(point));
     std::vector<std::uint32_t> cornerVertex(mesh_.cornerCount());
     for (std::uint32_t p = 0; p < mesh_.polygonCount(); ++p) {
-        const host::Polygon &polygon = mesh_.polygon(p);
+        const host::Polygon polygon = mesh_.polygon(p);
         for (std::uint32_t k = 0; k < polygon.vertexCount; ++k) {
             const std::uint32_t point = mesh_.cornerPoint(polygon.firstVertex + k);
             cornerVertex[polygon.firstVertex + k] = welding.of(point, cornerValues(p, point));
@@ -206,10 +202,10 @@ namespace {
 // vertex for each (point, UV, normal), in the order first used.
 VertexTable partVertices(const ExportLayer &layer, const SurfacePart &part)
 {
-    const host::Mesh &mesh = layer.mesh();
+    const host::LayerMesh &mesh = layer.mesh();
     std::uint32_t lo = std::numeric_limits<std::uint32_t>::max(), hi = 0;
     for (std::uint32_t p : part.polygonNumbers) {
-        const host::Polygon &polygon = mesh.polygon(p);
+        const host::Polygon polygon = mesh.polygon(p);
         for (std::uint32_t k = 0; k < polygon.vertexCount; ++k) {
             lo = std::min(lo, mesh.cornerPoint(polygon.firstVertex + k));
             hi = std::max(hi, mesh.cornerPoint(polygon.firstVertex + k));
@@ -219,7 +215,7 @@ VertexTable partVertices(const ExportLayer &layer, const SurfacePart &part)
         std::vector<bool> used(hi - lo + 1, false);
         std::size_t distinct = 0;
         for (std::uint32_t p : part.polygonNumbers) {
-            const host::Polygon &polygon = mesh.polygon(p);
+            const host::Polygon polygon = mesh.polygon(p);
             for (std::uint32_t k = 0; k < polygon.vertexCount; ++k) {
                 const std::uint32_t point = mesh.cornerPoint(polygon.firstVertex + k) - lo;
                 distinct += !used[point];
@@ -233,7 +229,7 @@ VertexTable partVertices(const ExportLayer &layer, const SurfacePart &part)
     std::vector<std::uint32_t> cornerVertex;
     cornerVertex.reserve(part.corners);
     for (std::uint32_t p : part.polygonNumbers) {
-        const host::Polygon &polygon = mesh.polygon(p);
+        const host::Polygon polygon = mesh.polygon(p);
         for (std::uint32_t k = 0; k < polygon.vertexCount; ++k) {
             const std::uint32_t point = mesh.cornerPoint(polygon.firstVertex + k);
             cornerVertex.push_back(welding.of(point, layer.cornerValues(p, point)));
@@ -247,17 +243,17 @@ VertexTable partVertices(const ExportLayer &layer, const SurfacePart &part)
 std::vector<SurfacePart> ExportLayer::surfaceParts(std::size_t &skipped) const
 {
     std::vector<SurfacePart> parts;
-    const host::PolygonTag *names = mesh_.findTag(host::kObjectTag);
+    const bool named = mesh_.hasTag(host::kObjectTag);
     std::map<std::uint64_t, std::size_t> ofKey; // by object name and surface: its part
     std::uint64_t lastKey = ~std::uint64_t(0);
     std::size_t last = 0;
     for (std::uint32_t p = 0; p < mesh_.polygonCount(); ++p) {
-        const host::Polygon &polygon = mesh_.polygon(p);
+        const host::Polygon polygon = mesh_.polygon(p);
         if (polygon.vertexCount < 3) {
             ++skipped;
             continue;
         }
-        const std::uint32_t name = names != nullptr ? names->values[p] : 0;
+        const std::uint32_t name = named ? mesh_.tagValue(host::kObjectTag, p) : 0;
         const std::uint64_t key = std::uint64_t(name) << 32 | polygon.surface;
         if (key != lastKey) { // most polygons follow one of their own part
             const auto found = ofKey.emplace(key, parts.size());
@@ -314,7 +310,7 @@ ExportLayer::numbers(int dimension, bool seams, const PointValue &pointValue, co
     // Each corner's own value, where it differs from its point's; and whether any corner has none.
     bool zeroWanted = false;
     for (std::uint32_t p = 0; p < mesh_.polygonCount(); ++p) {
-        const host::Polygon &polygon = mesh_.polygon(p);
+        const host::Polygon polygon = mesh_.polygon(p);
         for (std::uint32_t k = 0; k < polygon.vertexCount; ++k) {
             const std::uint32_t point = mesh_.cornerPoint(polygon.firstVertex + k);
             const float *own = seams ? cornerValue(p, point) : nullptr;

@@ -140,7 +140,7 @@ public:
 
     const host::Object &object() const { return object_; }
     const host::Layer &layer() const { return layer_; }
-    const host::Mesh &mesh() const { return mesh_; }
+    const host::LayerMesh &mesh() const { return mesh_; }
     const FileChannels &channels() const { return file_; }
 
     // A point where the file has it.
@@ -198,7 +198,7 @@ public:
         sums.reserve(3 * mesh_.pointCount());
         std::vector<std::uint32_t> corners;
         for (std::uint32_t p = 0; p < mesh_.polygonCount(); ++p) {
-            const host::Polygon &polygon = mesh_.polygon(p);
+            const host::Polygon polygon = mesh_.polygon(p);
             if (polygon.vertexCount < 3)
                 continue;
             corners.clear();
@@ -229,13 +229,13 @@ private:
 
     const host::Object &object_;
     const host::Layer &layer_;
-    const host::Mesh &mesh_;
+    const host::LayerMesh &mesh_;
     const FileChannels file_;
     const bool zUp_;
-    std::vector<const host::PointMap *> uvMaps_; // in the order they were made
+    std::vector<host::LayerMap> uvMaps_; // by key
     std::vector<float> mergedUv_;                // when several maps: two a point
     std::vector<std::uint8_t> mergedHas_;
-    const host::PointMap *normalMap_ = nullptr;
+    std::optional<host::LayerMap> normalMap_;
     // Smooth normals, a vertex per point and surface.
     std::optional<Welding<std::uint32_t>> smoothVertices_;
     std::vector<float> smooth_; // three a vertex

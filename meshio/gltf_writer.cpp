@@ -208,7 +208,7 @@ private:
         pad(table.count() * size);
     }
 
-    void indices(const host::Mesh &mesh, const SurfacePart &primitive)
+    void indices(const host::LayerMesh &mesh, const SurfacePart &primitive)
     {
         const std::size_t size = wideIndices(primitive) ? 4 : 2;
         // Each polygon's first corner among the part's corners.
@@ -224,7 +224,7 @@ private:
             primitive.polygonNumbers.size(), kItemsPerChunk,
             [&](std::size_t first, std::size_t end, TextAppender &out) {
                 for (std::size_t i = first; i < end; ++i) {
-                    const host::Polygon &polygon = mesh.polygon(primitive.polygonNumbers[i]);
+                    const host::Polygon polygon = mesh.polygon(primitive.polygonNumbers[i]);
                     const auto vertexOf = [&](std::uint32_t k) -> std::uint32_t {
                         const std::size_t corner = firstCorner.empty() ? 0 : firstCorner[i] + k;
                         return primitive.vertexTable.vertexOf(corner, mesh.cornerPoint(polygon.firstVertex + k));

@@ -29,26 +29,39 @@ std::string extensionOf(const std::string &path)
     return extension;
 }
 
+bool isFinite(const host::Vec3 &p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
+
 // A file never holds what is not a number: refused before anything is written.
 void checkFinite(const std::string &path, const host::Object &object, const std::vector<const host::Layer *> &layers)
 {
+    const auto notFinite = [&](const host::Layer *layer, std::size_t point) {
+        return MeshIoError("cannot write " + path + ": point " + std::to_string(point) + " of layer " +
+                           std::to_string(layer->number) + " is not at a finite position");
+    };
     for (const host::Layer *layer : layers) {
-        const host::Mesh &mesh = layer->mesh;
-        for (std::size_t i = 0; i < mesh.pointCount(); ++i) {
-            const host::Vec3 &p = mesh.position(i);
-            if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z))
-                throw MeshIoError("cannot write " + path + ": point " + std::to_string(i) + " of layer " +
-                                  std::to_string(layer->number) + " is not at a finite position");
-        }
-        for (const host::PointMap &map : mesh.pointMaps()) {
-            const auto finite = [](float v) { return std::isfinite(v); };
-            bool good = std::all_of(map.values.begin(), map.values.end(), finite);
-            for (const host::CornerValue &corner : map.corners)
-                good = good && std::all_of(corner.value, corner.value + map.dimension, finite);
-            if (!good)
-                throw MeshIoError("cannot write " + path + ": the map \"" + object.mapInfo(map.key).name +
-                                  "\" of layer " + std::to_string(layer->number) +
-                                  " holds a value that is not a finite number");
+        for (const host::LayerMesh::Piece &piece : layer->mesh.pieces()) {
+            const host::Mesh &mesh = piece.mesh ? *piece.mesh : *piece.run->blade;
+            if (piece.mesh) {
+                for (std::size_t i = 0; i < mesh.pointCount(); ++i)
+                    if (!isFinite(mesh.position(i)))
+                        throw notFinite(layer, piece.firstPoint + i);
+            } else {
+                const std::size_t n = mesh.pointCount();
+                for (std::size_t k = 0; k < piece.run->count; ++k)
+                    for (std::uint32_t j = 0; j < n; ++j)
+                        if (!isFinite(piece.run->place(k, j)))
+                            throw notFinite(layer, piece.firstPoint + k * n + j);
+            }
+            for (const host::PointMap &map : mesh.pointMaps()) {
+                const auto finite = [](float v) { return std::isfinite(v); };
+                bool good = std::all_of(map.values.begin(), map.values.end(), finite);
+                for (const host::CornerValue &corner : map.corners)
+                    good = good && std::all_of(corner.value, corner.value + map.dimension, finite);
+                if (!good)
+                    throw MeshIoError("cannot write " + path + ": the map \"" + object.mapInfo(map.key).name +
+                                      "\" of layer " + std::to_string(layer->number) +
+                                      " holds a value that is not a finite number");
+            }
         }
     }
 }
@@ -195,7 +208,7 @@ ReadWarnings readMesh(const std::string &path, host::Object &object, int layer, 
     ReadWarnings warnings = readByFormat(path, format, object, layer, companions);
     const bool gltf = format == Format::kGlb || format == Format::kGltf; // Y-up by definition
     if (up == UpAxis::kZ && !gltf)
-        turnFromZUp(object.layer(layer)->mesh, firstPoint);
+        turnFromZUp(object.layer(layer)->mesh.flat(), firstPoint);
     return warnings;
 }
 

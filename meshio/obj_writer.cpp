@@ -72,44 +72,50 @@ template <typename PointValue> void writeChannel(AtomicFile &file, ProgressCount
 // are an object and group of their own, named by their surface: they never join the
 // input's last object.
 struct Headings {
+    // A polygon tag's values, when the layer has the tag.
+    struct Column {
+        const host::LayerMesh &mesh;
+        std::uint32_t type;
+        bool present;
+        std::uint32_t operator[](std::size_t p) const { return mesh.tagValue(type, p); }
+    };
     const host::Object &object;
-    const host::Mesh &mesh;
-    const host::PolygonTag *part, *objectName, *smoothing;
+    const host::LayerMesh &mesh;
+    const Column part, objectName, smoothing;
     std::vector<std::string> surfaces; // by surface index, as OBJ names
 
-    Headings(const host::Object &o, const host::Mesh &m)
-        : object(o), mesh(m), part(m.findTag(host::kPartTag)), objectName(m.findTag(host::kObjectTag)),
-          smoothing(m.findTag(host::kSmoothingTag)), surfaces(surfaceFileNames(o))
+    Headings(const host::Object &o, const host::LayerMesh &m)
+        : object(o), mesh(m), part(column(m, host::kPartTag)), objectName(column(m, host::kObjectTag)),
+          smoothing(column(m, host::kSmoothingTag)), surfaces(surfaceFileNames(o))
     {
         for (std::string &name : surfaces)
             name = objName(name);
     }
 
-    static bool changes(const host::PolygonTag *tag, std::size_t p)
-    {
-        return tag != nullptr && (p == 0 || tag->values[p] != tag->values[p - 1]);
-    }
+    static Column column(const host::LayerMesh &mesh, std::uint32_t type) { return {mesh, type, mesh.hasTag(type)}; }
+
+    static bool changes(const Column &tag, std::size_t p) { return tag.present && (p == 0 || tag[p] != tag[p - 1]); }
 
     void write(TextAppender &out, std::size_t p) const
     {
         const bool surfaceChanges = p == 0 || mesh.polygon(p).surface != mesh.polygon(p - 1).surface;
         const std::string &surface = surfaces[mesh.polygon(p).surface];
-        if (changes(objectName, p) && objectName->values[p] != 0)
-            out.text("o " + object.tagName(objectName->values[p]) + "\n");
+        if (changes(objectName, p) && objectName[p] != 0)
+            out.text("o " + object.tagName(objectName[p]) + "\n");
         else if (changes(objectName, p) && p > 0)
             out.text("o " + surface + "\n");
-        if (part == nullptr && surfaceChanges) {
+        if (!part.present && surfaceChanges) {
             out.text("g " + surface + "\n"); // as files without groups have always had it
         } else if (changes(part, p)) {
-            const bool untagged = part->values[p] == 0;
-            out.text(!untagged ? "g " + object.tagName(part->values[p]) + "\n" : p > 0 ? "g " + surface + "\n" : "g\n");
+            const bool untagged = part[p] == 0;
+            out.text(!untagged ? "g " + object.tagName(part[p]) + "\n" : p > 0 ? "g " + surface + "\n" : "g\n");
         }
         if (changes(smoothing, p)) {
             out.text("s ");
-            if (smoothing->values[p] == 0)
+            if (smoothing[p] == 0)
                 out.text("off");
             else
-                out.number(std::uint64_t(smoothing->values[p]));
+                out.number(std::uint64_t(smoothing[p]));
             out.character('\n');
         }
         if (surfaceChanges)
@@ -121,14 +127,14 @@ struct LayerNumbers {
     std::uint64_t points = 0, uvs = 0, normals = 0;
 };
 
-void writePolygons(AtomicFile &file, ProgressCount &progress, const host::Object &object, const host::Mesh &mesh,
+void writePolygons(AtomicFile &file, ProgressCount &progress, const host::Object &object, const host::LayerMesh &mesh,
                    const ChannelNumbers *uvs, const ChannelNumbers *normals, const LayerNumbers &base)
 {
     const Headings headings(object, mesh);
     writeInChunks(file, progress, mesh.polygonCount(), [&](std::size_t first, std::size_t end, TextAppender &out) {
         for (std::size_t p = first; p < end; ++p) {
             headings.write(out, p);
-            const host::Polygon &polygon = mesh.polygon(p);
+            const host::Polygon polygon = mesh.polygon(p);
             const host::PolygonPoints v = mesh.pointsOf(p);
             const bool pointsOnly = polygon.vertexCount == 1; // "p" takes no UVs or normals
             out.character(polygon.vertexCount >= 3 ? 'f' : polygon.vertexCount == 2 ? 'l' : 'p');
@@ -154,8 +160,8 @@ void writePolygons(AtomicFile &file, ProgressCount &progress, const host::Object
 
 void writeLayer(AtomicFile &file, ProgressCount &progress, const ExportLayer &layer, bool named, LayerNumbers &base)
 {
-    const host::Mesh &mesh = layer.mesh();
-    if (named && mesh.findTag(host::kObjectTag) == nullptr) {
+    const host::LayerMesh &mesh = layer.mesh();
+    if (named && !mesh.hasTag(host::kObjectTag)) {
         const std::string header = "o Layer" + std::to_string(layer.layer().number) + "\n";
         file.write(header.data(), header.size());
     }

@@ -64,7 +64,7 @@ std::vector<std::pair<std::string, std::uint32_t>> weightMaps(const host::Object
         const host::MapInfo &info = object.mapInfo(static_cast<std::uint32_t>(key));
         bool used = false;
         for (const host::Layer *layer : layers)
-            used |= layer->mesh.findMap(static_cast<std::uint32_t>(key)) != nullptr;
+            used |= layer->mesh.findMap(static_cast<std::uint32_t>(key)).has_value();
         if (used && info.type == MH_MAP_WEIGHT && info.dimension == 1)
             weights.emplace_back(info.name, static_cast<std::uint32_t>(key));
     }
@@ -120,11 +120,10 @@ struct LayerVertices {
 void extrasOf(const LayerVertices &layer, const Layout &layout, std::size_t vertex, std::vector<float> &extra)
 {
     extra.clear();
-    const host::Mesh &mesh = layer.layer.mesh();
+    const host::LayerMesh &mesh = layer.layer.mesh();
     const std::uint32_t point = layer.vertexTable.pointOf(vertex);
     for (const auto &weight : layout.weights) {
-        const host::PointMap *map = mesh.findMap(weight.second);
-        const float *value = map != nullptr ? map->pointValue(point) : nullptr;
+        const float *value = mesh.pointValue(weight.second, point);
         extra.push_back(value != nullptr ? *value : 0.0f);
     }
     if (!layout.channels.uvs && !layout.channels.normals)
@@ -160,9 +159,9 @@ void writeBinaryBody(AtomicFile &file, ProgressCount &progress, const std::vecto
     }
     std::uint32_t base = 0;
     for (const LayerVertices &layer : layers) {
-        const host::Mesh &mesh = layer.layer.mesh();
+        const host::LayerMesh &mesh = layer.layer.mesh();
         for (std::size_t i = 0; i < mesh.polygonCount(); ++i) {
-            const host::Polygon &polygon = mesh.polygon(i);
+            const host::Polygon polygon = mesh.polygon(i);
             if (byteCounts)
                 out.value(static_cast<std::uint8_t>(polygon.vertexCount));
             else
@@ -217,10 +216,10 @@ void writeAsciiBody(AtomicFile &file, ProgressCount &progress, const std::vector
     }
     std::uint64_t base = 0;
     for (const LayerVertices &layer : layers) {
-        const host::Mesh &mesh = layer.layer.mesh();
+        const host::LayerMesh &mesh = layer.layer.mesh();
         const auto formatFaces = [&](std::size_t first, std::size_t end, TextAppender &out) {
             for (std::size_t i = first; i < end; ++i) {
-                const host::Polygon &polygon = mesh.polygon(i);
+                const host::Polygon polygon = mesh.polygon(i);
                 out.number(polygon.vertexCount);
                 for (std::uint32_t k = 0; k < polygon.vertexCount; ++k) {
                     const std::size_t slot = polygon.firstVertex + k;

@@ -57,18 +57,17 @@ struct Triangle {
 };
 
 // A weight map's value at each point of the layer (`fallback` where a point has none).
-std::vector<float> weightsOf(const host::Object &object, const host::Mesh &mesh, const std::string &name,
+std::vector<float> weightsOf(const host::Object &object, const host::LayerMesh &mesh, const std::string &name,
                              float fallback)
 {
     std::vector<float> values(mesh.pointCount(), fallback);
     if (name.empty())
         return values;
     const long key = object.findMapKey(MH_MAP_WEIGHT, name);
-    const host::PointMap *map = key < 0 ? nullptr : mesh.findMap(static_cast<std::uint32_t>(key));
-    if (map == nullptr)
+    if (key < 0 || !mesh.findMap(static_cast<std::uint32_t>(key)))
         throw std::invalid_argument("the layer has no weight map \"" + name + "\"");
     for (std::uint32_t i = 0; i < values.size(); ++i)
-        if (const float *value = map->pointValue(i))
+        if (const float *value = mesh.pointValue(static_cast<std::uint32_t>(key), i))
             values[i] = *value;
     return values;
 }
@@ -81,12 +80,12 @@ double triangleArea(const host::Vec3 &a, const host::Vec3 &b, const host::Vec3 &
 }
 
 // The selected polygons no steeper than the slope, as fans of triangles.
-std::vector<Triangle> trianglesOf(const host::Mesh &mesh, const std::vector<float> &density, double maxSlope)
+std::vector<Triangle> trianglesOf(const host::LayerMesh &mesh, const std::vector<float> &density, double maxSlope)
 {
     const double leastUp = host::portableCos(std::min(maxSlope, 180.0) * kPi / 180.0);
     std::vector<Triangle> triangles;
     for (std::uint32_t p = 0; p < mesh.polygonCount(); ++p) {
-        const host::Polygon &polygon = mesh.polygon(p);
+        const host::Polygon polygon = mesh.polygon(p);
         if (!(polygon.flags & MH_FLAG_SELECTED) || polygon.vertexCount < 3)
             continue;
         const std::optional<host::Vec3> normal = host::polygonNormal(mesh, p);
@@ -174,7 +173,7 @@ ScatterResult scatterPoints(host::Object &object, int layerNumber, const Scatter
     host::Layer *layer = object.layer(layerNumber);
     if (layer == nullptr)
         throw std::invalid_argument("layer " + std::to_string(layerNumber) + " does not exist");
-    host::Mesh &mesh = layer->mesh;
+    host::LayerMesh &mesh = layer->mesh;
     const std::vector<float> density = weightsOf(object, mesh, options.densityMap, 1.0f);
     const std::vector<float> size = weightsOf(object, mesh, options.sizeMap, 1.0f);
     const std::vector<Triangle> triangles = trianglesOf(mesh, density, options.maxSlope);
@@ -226,7 +225,7 @@ ScatterResult scatterPoints(host::Object &object, int layerNumber, const Scatter
             continue;
         host::Vec3 p{0, 0, 0};
         for (int i = 0; i < 3; ++i) {
-            const host::Vec3 &c = mesh.position(t.corner[i]);
+            const host::Vec3 c = mesh.position(t.corner[i]);
             p.x += b[i] * c.x;
             p.y += b[i] * c.y;
             p.z += b[i] * c.z;
@@ -248,12 +247,10 @@ ScatterResult scatterPoints(host::Object &object, int layerNumber, const Scatter
     const long key = object.mapKey(MH_MAP_WEIGHT, "ZTSW", 1);
     if (key < 0)
         throw std::invalid_argument("the object has a map \"ZTSW\" that is no weight map");
-    host::PointMap &ztsw = mesh.mapFor(static_cast<std::uint32_t>(key), MH_MAP_WEIGHT, 1);
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        const std::uint32_t point = mesh.addPoint(points[i], MH_FLAG_SELECTED);
-        ztsw.values[point] = weights[i];
-        ztsw.has[point] = 1;
-    }
+    const host::LayerMap ztsw{static_cast<std::uint32_t>(key), MH_MAP_WEIGHT, 1};
+    mesh.makeMap(ztsw);
+    for (std::size_t i = 0; i < points.size(); ++i)
+        mesh.setPointValue(ztsw, mesh.addPoint(points[i], MH_FLAG_SELECTED), &weights[i]);
     object.selectionMode = host::SelectionMode::kPoints;
     return result;
 }

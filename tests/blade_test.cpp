@@ -17,7 +17,7 @@ void plantOne(PluginTest &test, std::vector<UserAction> options)
 TEST_F(Blade, WorkedExampleDivisionFive)
 {
     plantOne(*this, {set("Add_UV", "on"), set("S_NAME", "Grass")});
-    const host::Mesh &mesh = layer(1);
+    const host::LayerMesh &mesh = layer(1);
     ASSERT_EQ(mesh.pointCount(), 11u);
     ASSERT_EQ(mesh.polygonCount(), 5u);
     const double expected[11][3] = {
@@ -44,15 +44,14 @@ TEST_F(Blade, WorkedExampleDivisionFive)
     }
     const long key = object.findMapKey(MH_MAP_UV, "UV_Name");
     ASSERT_GE(key, 0);
-    const host::PointMap *uv = mesh.findMap(static_cast<std::uint32_t>(key));
-    ASSERT_NE(uv, nullptr);
     const double expectedUv[11][2] = {{0.5, 0.75},   {0.519, 0.72}, {0.481, 0.72}, {0.536, 0.63},
                                       {0.464, 0.63}, {0.551, 0.48}, {0.449, 0.48}, {0.564, 0.27},
                                       {0.436, 0.27}, {0.575, 0},    {0.425, 0}};
-    for (int i = 0; i < 11; ++i) {
-        EXPECT_TRUE(uv->has[i]);
-        EXPECT_NEAR(uv->values[2 * i], expectedUv[i][0], 1e-6) << i;
-        EXPECT_NEAR(uv->values[2 * i + 1], expectedUv[i][1], 1e-6) << i;
+    for (std::uint32_t i = 0; i < 11; ++i) {
+        const float *uv = mesh.pointValue(static_cast<std::uint32_t>(key), i);
+        ASSERT_NE(uv, nullptr) << i;
+        EXPECT_NEAR(uv[0], expectedUv[i][0], 1e-6) << i;
+        EXPECT_NEAR(uv[1], expectedUv[i][1], 1e-6) << i;
     }
 }
 
@@ -63,7 +62,7 @@ TEST_F(Blade, DivisionOneAndEight)
     EXPECT_EQ(layer(1).polygonCount(), 1u);
     object.layer(1)->mesh.clear();
     plantOne(*this, {set("Division", "8"), set("Add_UV", "on")});
-    const host::Mesh &mesh = layer(1);
+    const host::LayerMesh &mesh = layer(1);
     EXPECT_EQ(mesh.pointCount(), 17u);
     EXPECT_EQ(mesh.polygonCount(), 8u);
     const host::Polygon &last = mesh.polygon(mesh.polygonCount() - 1);
@@ -73,11 +72,11 @@ TEST_F(Blade, DivisionOneAndEight)
 TEST_F(Blade, OneSliderMovesOneCoordinateOfTheCurve)
 {
     plantOne(*this, {});
-    const host::Mesh initial = layer(1);
+    const host::LayerMesh initial = layer(1);
     object.layer(1)->mesh.clear();
     // P3(z) owns the tip's lean alone: the blade's x and y stay, only z changes.
     plantOne(*this, {set("#16", "20")});
-    const host::Mesh &leaned = layer(1);
+    const host::LayerMesh &leaned = layer(1);
     bool zChanged = false;
     for (std::size_t i = 0; i < initial.pointCount(); ++i) {
         EXPECT_EQ(leaned.position(i).x, initial.position(i).x) << i;
@@ -90,12 +89,14 @@ TEST_F(Blade, OneSliderMovesOneCoordinateOfTheCurve)
 TEST_F(Blade, DivisionOneTakesUvPairsZeroOneAndThree)
 {
     plantOne(*this, {set("Division", "1"), set("Add_UV", "on")});
-    const host::PointMap *uv = layer(1).findMap(static_cast<std::uint32_t>(object.findMapKey(MH_MAP_UV, "UV_Name")));
-    ASSERT_NE(uv, nullptr);
+    const long key = object.findMapKey(MH_MAP_UV, "UV_Name");
+    ASSERT_GE(key, 0);
     const float expected[3][2] = {{0.5f, 0.75f}, {0.575f, 0.0f}, {0.425f, 0.0f}};
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_NEAR(uv->values[2 * i], expected[i][0], 1e-6) << i;
-        EXPECT_NEAR(uv->values[2 * i + 1], expected[i][1], 1e-6) << i;
+    for (std::uint32_t i = 0; i < 3; ++i) {
+        const float *uv = layer(1).pointValue(static_cast<std::uint32_t>(key), i);
+        ASSERT_NE(uv, nullptr);
+        EXPECT_NEAR(uv[0], expected[i][0], 1e-6) << i;
+        EXPECT_NEAR(uv[1], expected[i][1], 1e-6) << i;
     }
 }
 

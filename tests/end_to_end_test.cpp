@@ -27,7 +27,7 @@ struct V {
     V unit() const { return *this * (1 / length()); }
 };
 
-V at(const host::Mesh &mesh, std::size_t i) { return {mesh.position(i).x, mesh.position(i).y, mesh.position(i).z}; }
+V at(const host::LayerMesh &mesh, std::size_t i) { return {mesh.position(i).x, mesh.position(i).y, mesh.position(i).z}; }
 
 class EndToEnd : public ::testing::Test {
 public:
@@ -72,12 +72,12 @@ void writeSphere(const std::string &file, int rings, int segments)
 
 // The blade of the initial options whose points start at `b`: tip, then right and left
 // edges; the base pair is last.
-V bladeBase(const host::Mesh &mesh, std::size_t b) { return (at(mesh, b + 9) + at(mesh, b + 10)) * 0.5; }
-V bladeTip(const host::Mesh &mesh, std::size_t b) { return at(mesh, b) - bladeBase(mesh, b); }
+V bladeBase(const host::LayerMesh &mesh, std::size_t b) { return (at(mesh, b + 9) + at(mesh, b + 10)) * 0.5; }
+V bladeTip(const host::LayerMesh &mesh, std::size_t b) { return at(mesh, b) - bladeBase(mesh, b); }
 
 // The blade's own up axis, from its tip and fourth right edge point (template coordinates
 // (0, 0.6, 0.6) and (0.0512, 0.216, 0.088) at Size 0.4).
-V bladeAxis(const host::Mesh &mesh, std::size_t b)
+V bladeAxis(const host::LayerMesh &mesh, std::size_t b)
 {
     const V across = (at(mesh, b + 9) - at(mesh, b + 10)).unit();
     const V fourth = at(mesh, b + 7) - bladeBase(mesh, b) - across * 0.0512;
@@ -93,8 +93,8 @@ TEST_F(EndToEnd, PolygonBladesStandOnCentresTiltedTowardNormals)
     host::Object sphere, lawn;
     meshio::readMesh(path("sphere.obj"), sphere, 1);
     meshio::readMesh(path("lawn.obj"), lawn, 1);
-    const host::Mesh &input = sphere.findLayer(1)->mesh;
-    const host::Mesh &output = lawn.findLayer(1)->mesh;
+    const host::LayerMesh &input = sphere.findLayer(1)->mesh;
+    const host::LayerMesh &output = lawn.findLayer(1)->mesh;
     ASSERT_EQ(output.pointCount(), input.pointCount() + 11 * input.polygonCount());
     int inPlane = 0;
     for (std::size_t p = 0; p < input.polygonCount(); ++p) {
@@ -132,7 +132,7 @@ TEST_F(EndToEnd, FollowSurfaceTiltsPointBladesOutOfTheSphere)
     writeSphere(path("sphere.obj"), 6, 8);
     host::Object sphere;
     meshio::readMesh(path("sphere.obj"), sphere, 1);
-    const host::Mesh &input = sphere.findLayer(1)->mesh;
+    const host::LayerMesh &input = sphere.findLayer(1)->mesh;
     for (const bool follow : {false, true}) {
         SCOPED_TRACE(follow ? "--follow-surface" : "upright");
         ASSERT_EQ(tuftsprout("plant " + path("sphere.obj") + " -o " + path("lawn.obj") +
@@ -140,7 +140,7 @@ TEST_F(EndToEnd, FollowSurfaceTiltsPointBladesOutOfTheSphere)
                   0);
         host::Object lawn;
         meshio::readMesh(path("lawn.obj"), lawn, 1);
-        const host::Mesh &output = lawn.findLayer(1)->mesh;
+        const host::LayerMesh &output = lawn.findLayer(1)->mesh;
         ASSERT_EQ(output.pointCount(), input.pointCount() + 11 * input.pointCount());
         ASSERT_EQ(output.polygonCount(), input.polygonCount() + 5 * input.pointCount());
         int inward = 0;
@@ -189,7 +189,7 @@ TEST_F(EndToEnd, FollowSurfaceTiltsScatteredBladesTowardATiltedPlane)
     const V normal = V{-0.5, 1, -0.25}.unit();
     host::Object plane;
     meshio::readMesh(path("plane.obj"), plane, 1);
-    const host::Mesh &input = plane.findLayer(1)->mesh;
+    const host::LayerMesh &input = plane.findLayer(1)->mesh;
     for (const bool follow : {false, true}) {
         SCOPED_TRACE(follow ? "--follow-surface" : "upright");
         ASSERT_EQ(tuftsprout("plant " + path("plane.obj") + " -o " + path("lawn.obj") + " --scatter 100 --clock 1" +
@@ -197,7 +197,7 @@ TEST_F(EndToEnd, FollowSurfaceTiltsScatteredBladesTowardATiltedPlane)
                   0);
         host::Object lawn;
         meshio::readMesh(path("lawn.obj"), lawn, 1);
-        const host::Mesh &output = lawn.findLayer(1)->mesh;
+        const host::LayerMesh &output = lawn.findLayer(1)->mesh;
         // Neither the scattered points nor the triangles planted on are left.
         ASSERT_EQ(output.pointCount(), input.pointCount() + 11 * 100);
         ASSERT_EQ(output.polygonCount(), input.polygonCount() + 5 * 100);
@@ -229,7 +229,7 @@ TEST_F(EndToEnd, WeightsFromAPlyPropertySizeThePointBlades)
               0);
     host::Object meadow;
     meshio::readMesh(path("meadow.ply"), meadow, 1);
-    const host::Mesh &mesh = meadow.findLayer(1)->mesh;
+    const host::LayerMesh &mesh = meadow.findLayer(1)->mesh;
     ASSERT_EQ(mesh.pointCount(), 6u + 3 * 11);
     const int planted[3] = {1, 3, 4};
     for (int k = 0; k < 3; ++k) {
@@ -246,7 +246,7 @@ TEST_F(EndToEnd, WeightsFromAPlyPropertySizeThePointBlades)
               0);
     host::Object followed;
     meshio::readMesh(path("followed.ply"), followed, 1);
-    const host::Mesh &same = followed.findLayer(1)->mesh;
+    const host::LayerMesh &same = followed.findLayer(1)->mesh;
     ASSERT_EQ(same.pointCount(), mesh.pointCount());
     ASSERT_EQ(same.polygonCount(), mesh.polygonCount());
     for (std::size_t i = 0; i < mesh.pointCount(); ++i)
@@ -274,7 +274,7 @@ TEST_F(EndToEnd, BladeHeightSizesTheBladesForTheModel)
             << height;
         host::Object furry;
         meshio::readMesh(path("furry.obj"), furry, 1);
-        const host::Mesh &mesh = furry.findLayer(1)->mesh;
+        const host::LayerMesh &mesh = furry.findLayer(1)->mesh;
         ASSERT_EQ(mesh.pointCount(), 8u + 8 * 11);
         for (std::size_t b = 8; b < mesh.pointCount(); b += 11) {
             const V base = (at(mesh, b + 9) + at(mesh, b + 10)) * 0.5;

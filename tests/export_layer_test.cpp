@@ -45,7 +45,7 @@ public:
     host::PointMap &uvMap() { return *mesh.findMap(static_cast<std::uint32_t>(object.findMapKey(MH_MAP_UV, "UV"))); }
 
     host::Object object = testing::sampleObject();
-    host::Mesh &mesh = object.layer(1)->mesh;
+    host::Mesh &mesh = object.layer(1)->mesh.flat();
     meshio::WriteOptions options;
     meshio::WriteWarnings warnings;
 };

@@ -18,7 +18,7 @@ using toolkit::UserAction;
 host::Object roof()
 {
     host::Object object;
-    host::Mesh &mesh = object.layer(1)->mesh;
+    host::Mesh &mesh = object.layer(1)->mesh.flat();
     for (const host::Vec3 &p : {host::Vec3{-1, 0, 0}, host::Vec3{-1, 0, 1}, host::Vec3{0, 1, 0}, host::Vec3{0, 1, 1},
                                 host::Vec3{1, 0, 0}, host::Vec3{1, 0, 1}, host::Vec3{5, 5, 5}})
         mesh.addPoint(p, MH_FLAG_SELECTED);
@@ -39,7 +39,7 @@ void expectNear(const host::Vec3 &a, const host::Vec3 &b, double within, const s
 TEST(FollowSurface, EveryPointGetsATriangleOnItFacingTheSurfaceAndNothingStaysBehind)
 {
     host::Object object = roof();
-    const host::Mesh &mesh = object.findLayer(1)->mesh;
+    const host::LayerMesh &mesh = object.findLayer(1)->mesh;
     const SurfaceTemporaries made = addSurfaceTemporaries(object, 1, FollowSurface{}, nullptr);
     ASSERT_EQ(made.bases.size(), 7u);
     EXPECT_EQ(object.selectionMode, host::SelectionMode::kPolygons);
@@ -73,7 +73,7 @@ TEST(FollowSurface, EveryPointGetsATriangleOnItFacingTheSurfaceAndNothingStaysBe
 TEST(FollowSurface, WeightsDecideWhichPointsGetBladesAndHowBigTheyStand)
 {
     host::Object object = roof();
-    host::Mesh &mesh = object.layer(1)->mesh;
+    host::Mesh &mesh = object.layer(1)->mesh.flat();
     host::PointMap &ztsw =
         mesh.mapFor(static_cast<std::uint32_t>(object.mapKey(MH_MAP_WEIGHT, "ZTSW", 1)), MH_MAP_WEIGHT, 1);
     const float weights[6] = {0.5f, 0, -1, 0.1234567f, 2, 1};

@@ -124,7 +124,7 @@ TEST_F(Ground, SameClockSecondGivesTheSameGrass)
 
 TEST_F(Ground, BackgroundLayerIsPlantedInsteadOfTheBlade)
 {
-    host::Mesh &background = object.layer(2)->mesh;
+    host::Mesh &background = object.layer(2)->mesh.flat();
     background.addPoint({0, 0, 0});
     background.addPoint({0, 1, 0});
     object.background = {2};

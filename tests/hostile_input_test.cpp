@@ -221,7 +221,7 @@ TEST_F(HostileInput, ObjIsReadStrictlyWithTheLineOfEveryFault)
     EXPECT_NE(warnings[0].find("kinds.obj: 1 display and render statements (\"bevel\") not read"), std::string::npos);
     EXPECT_NE(warnings[1].find("2 free-form curve and surface statements (\"curv\", \"parm\")"), std::string::npos);
     EXPECT_NE(warnings[2].find("1 statements of unknown kinds (\"vc\")"), std::string::npos);
-    const host::Mesh &mesh = object.findLayer(1)->mesh;
+    const host::LayerMesh &mesh = object.findLayer(1)->mesh;
     ASSERT_EQ(mesh.polygonCount(), 3u); // two segments of the line, one point
     EXPECT_EQ(mesh.polygon(0).vertexCount, 2u);
     EXPECT_EQ(mesh.polygon(2).vertexCount, 1u);
@@ -237,7 +237,7 @@ TEST_F(HostileInput, NumbersThatAreNotFiniteAreRefusedAndNeverWritten)
                               {"not-finite-weight.ply", "", "line 9: vertex 0: ZTSW is inf, not a finite number"},
                           });
     host::Object object = testing::sampleObject();
-    host::Mesh &mesh = object.layer(1)->mesh;
+    host::Mesh &mesh = object.layer(1)->mesh.flat();
     mesh.setPosition(2, {mesh.position(2).x, NAN, mesh.position(2).z});
     for (const char *name : {"out.obj", "out.ply"}) {
         const std::string path = file(name, "the old file");
@@ -279,15 +279,15 @@ TEST_F(HostileInput, LayoutOdditiesAreRefusedOrReadInLinearTime)
     }
     host::Object object;
     meshio::readMesh(file("wide.ply", header + "end_header\n0 0 0" + row + "\n1 1 1" + row + "\n"), object, 1);
-    EXPECT_EQ(object.findLayer(1)->mesh.pointMaps().size(), 3000u);
+    EXPECT_EQ(object.findLayer(1)->mesh.maps().size(), 3000u);
     const long key = object.findMapKey(MH_MAP_WEIGHT, "w2999");
     ASSERT_GE(key, 0);
-    EXPECT_EQ(object.findLayer(1)->mesh.findMap(static_cast<std::uint32_t>(key))->values[1], 2999.0f);
+    EXPECT_EQ(*object.findLayer(1)->mesh.pointValue(static_cast<std::uint32_t>(key), 1), 2999.0f);
     // Face elements with and without surface numbers: each face keeps its own (the
     // numbers once went to the wrong faces, and past the end of their list).
     host::Object faces;
     meshio::readMesh(fixture("face-elements-with-and-without-surfaces.ply"), faces, 1);
-    const host::Mesh &mesh = faces.findLayer(1)->mesh;
+    const host::LayerMesh &mesh = faces.findLayer(1)->mesh;
     ASSERT_EQ(mesh.polygonCount(), 4u);
     std::vector<std::string> surfaces;
     for (std::size_t f = 0; f < mesh.polygonCount(); ++f)
@@ -621,7 +621,7 @@ TEST_F(HostileInput, NothingIsMisreadInSilence)
         text += "3\r\nv 0 0 0\r\nv 0 1 0\r\nf 1 2 3\r\n";
         host::Object object;
         meshio::readMesh(file("crlf.obj", text), object, 1);
-        const host::Mesh &mesh = object.findLayer(1)->mesh;
+        const host::LayerMesh &mesh = object.findLayer(1)->mesh;
         ASSERT_EQ(mesh.pointCount(), 3u) << shift;
         EXPECT_EQ(mesh.position(0).z, 3.0) << shift;
     }
@@ -670,7 +670,7 @@ TEST_F(HostileInput, NothingIsMisreadInSilence)
     // Materials whose names start with '#' (which readers take for a comment) are written
     // so that the file and its library read back, each polygon on its own material.
     host::Object hashes;
-    host::Mesh &mesh = hashes.layer(1)->mesh;
+    host::Mesh &mesh = hashes.layer(1)->mesh.flat();
     for (int i = 0; i < 3; ++i)
         mesh.addPoint({double(i == 1), double(i == 2), 0});
     const std::uint32_t corners[3] = {0, 1, 2};
@@ -683,7 +683,7 @@ TEST_F(HostileInput, NothingIsMisreadInSilence)
     meshio::writeMesh(written, hashes, meshio::LayerChoice::kCurrent);
     host::Object back;
     EXPECT_TRUE(meshio::readMesh(written, back, 1).empty());
-    const host::Mesh &read = back.findLayer(1)->mesh;
+    const host::LayerMesh &read = back.findLayer(1)->mesh;
     ASSERT_EQ(read.polygonCount(), 3u);
     std::vector<std::string> names;
     for (std::size_t p = 0; p < read.polygonCount(); ++p) {
@@ -808,7 +808,7 @@ TEST_F(HostileInput, EveryFormatIsWrittenWithAndWithoutMaps)
                               name[0] == 'a' ? meshio::PlyEncoding::kAscii : meshio::PlyEncoding::kBinary);
             host::Object back;
             meshio::readMesh(path, back, 1);
-            const host::Mesh &mesh = written->findLayer(1)->mesh;
+            const host::LayerMesh &mesh = written->findLayer(1)->mesh;
             if (std::string(name).find(".gl") == std::string::npos) {
                 EXPECT_EQ(back.findLayer(1)->mesh.pointCount(), mesh.pointCount()) << name;
             } else { // triangles only, each polygon a fan of them
@@ -818,9 +818,9 @@ TEST_F(HostileInput, EveryFormatIsWrittenWithAndWithoutMaps)
                 EXPECT_EQ(back.findLayer(1)->mesh.polygonCount(), triangles) << name;
             }
             // OBJ and glTF keep UVs, PLY every map.
-            const std::size_t maps = written->findLayer(1)->mesh.pointMaps().size();
+            const std::size_t maps = written->findLayer(1)->mesh.maps().size();
             const bool ply = std::string(name).find(".ply") != std::string::npos;
-            EXPECT_EQ(back.findLayer(1)->mesh.pointMaps().size(), ply ? maps : maps / 2) << name;
+            EXPECT_EQ(back.findLayer(1)->mesh.maps().size(), ply ? maps : maps / 2) << name;
         }
     }
 }

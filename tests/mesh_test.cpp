@@ -113,7 +113,7 @@ TEST(Mesh, CornerValuesAndTagsTravelWithTheirPolygons)
     EXPECT_EQ(pasted.valueOn(1, 3), nullptr);  // a point without a value
     ASSERT_NE(layer.findTag(kPartTag), nullptr);
     EXPECT_EQ(layer.findTag(kPartTag)->values[1], 7u);
-    layer.addPolygon(0, 0, layer.pointsOf(0).begin(), 3);
+    layer.addPolygon(0, 0, layer.cornerPoints(), 3);
     EXPECT_EQ(layer.findTag(kPartTag)->values.size(), 3u);
     layer.truncate(3, 1, 3); // back to the first copy
     EXPECT_EQ(layer.findMap(3)->corners.size(), 1u);

@@ -51,7 +51,7 @@ public:
     const fs::path &directory = scratch.path();
 };
 
-void expectSameGeometry(const host::Mesh &a, const host::Mesh &b)
+void expectSameGeometry(const host::LayerMesh &a, const host::LayerMesh &b)
 {
     ASSERT_EQ(a.pointCount(), b.pointCount());
     ASSERT_EQ(a.polygonCount(), b.polygonCount());
@@ -79,15 +79,15 @@ TEST_F(MeshFiles, PlyRoundTripsInBothEncodingsWithWeightsUvsAndSurfaces)
         expectSameGeometry(original.findLayer(1)->mesh, back.findLayer(1)->mesh);
         const long weightKey = back.findMapKey(MH_MAP_WEIGHT, "ZTSW");
         ASSERT_GE(weightKey, 0);
-        const host::PointMap *weight = back.findLayer(1)->mesh.findMap(static_cast<std::uint32_t>(weightKey));
+        const host::LayerMesh &read = back.findLayer(1)->mesh;
+        const float *weight = read.pointValue(static_cast<std::uint32_t>(weightKey), 4);
         ASSERT_NE(weight, nullptr);
-        EXPECT_EQ(weight->values[4], 1.0f);
-        const host::PointMap *uv =
-            back.findLayer(1)->mesh.findMap(static_cast<std::uint32_t>(back.findMapKey(MH_MAP_UV, "UV")));
+        EXPECT_EQ(*weight, 1.0f);
+        const float *uv = read.pointValue(static_cast<std::uint32_t>(back.findMapKey(MH_MAP_UV, "UV")), 3);
         ASSERT_NE(uv, nullptr);
-        EXPECT_EQ(uv->values[2 * 3 + 1], 1 - 0.1f * 3);
+        EXPECT_EQ(uv[1], 1 - 0.1f * 3);
         // Every face on its surface, by name, in its colour (as a byte).
-        const host::Mesh &mesh = back.findLayer(1)->mesh;
+        const host::LayerMesh &mesh = back.findLayer(1)->mesh;
         const char *const names[] = {"Ground", "Blade", "Grass"};
         for (std::size_t p = 0; p < 3; ++p) {
             const std::string &name = back.surfaceName(mesh.polygon(p).surface);
@@ -122,7 +122,7 @@ TEST_F(MeshFiles, PlyReadsBigEndianAndUvNamedUV)
             data.push_back(static_cast<char>(index >> shift));
     host::Object object;
     meshio::readMesh(file("big.ply", data), object, 1);
-    const host::Mesh &mesh = object.findLayer(1)->mesh;
+    const host::LayerMesh &mesh = object.findLayer(1)->mesh;
     EXPECT_EQ(mesh.position(2).y, 4.0);
     EXPECT_EQ(mesh.polygonCount(), 1u);
     EXPECT_EQ(object.findMapKey(MH_MAP_WEIGHT, "red"), -1);
@@ -154,17 +154,18 @@ TEST_F(MeshFiles, PlyKeepsNormalsEveryUvPairAndFaceSurfacesAndTellsWhatItCannot)
                          "0 0 1 0 0 1 0.5 0.6 0.9 1 9\n3 0 2 1 4 7\n3 0 1 2 0 7\n");
     host::Object object;
     const meshio::ReadWarnings warnings = meshio::readMesh(path, object, 1);
-    const host::Mesh &mesh = object.findLayer(1)->mesh;
-    const auto map = [&](std::uint32_t type, const char *name) {
+    const host::LayerMesh &mesh = object.findLayer(1)->mesh;
+    // A point's value in the map of that type and name; null for none.
+    const auto value = [&](std::uint32_t type, const char *name, std::uint32_t point) -> const float * {
         const long key = object.findMapKey(type, name);
-        return key < 0 ? nullptr : mesh.findMap(static_cast<std::uint32_t>(key));
+        return key < 0 ? nullptr : mesh.pointValue(static_cast<std::uint32_t>(key), point);
     };
-    ASSERT_NE(map(host::kNormalMap, "Normal"), nullptr);
-    EXPECT_EQ(map(host::kNormalMap, "Normal")->values[8], 1.0f);
-    ASSERT_NE(map(MH_MAP_UV, "UV2"), nullptr);
-    EXPECT_EQ(map(MH_MAP_UV, "UV")->values[3], 0.4f);
-    EXPECT_EQ(map(MH_MAP_UV, "UV2")->values[3], 0.8f);
-    EXPECT_EQ(map(MH_MAP_WEIGHT, "red"), nullptr); // a colour byte is no weight
+    ASSERT_NE(value(host::kNormalMap, "Normal", 2), nullptr);
+    EXPECT_EQ(value(host::kNormalMap, "Normal", 2)[2], 1.0f);
+    ASSERT_NE(value(MH_MAP_UV, "UV2", 1), nullptr);
+    EXPECT_EQ(value(MH_MAP_UV, "UV", 1)[1], 0.4f);
+    EXPECT_EQ(value(MH_MAP_UV, "UV2", 1)[1], 0.8f);
+    EXPECT_EQ(object.findMapKey(MH_MAP_WEIGHT, "red"), -1); // a colour byte is no weight
     EXPECT_EQ(object.surfaceName(mesh.polygon(0).surface), "Surface 4");
     EXPECT_EQ(object.surfaceName(mesh.polygon(1).surface), "Surface 0");
     ASSERT_EQ(warnings.size(), 2u);
@@ -175,7 +176,7 @@ TEST_F(MeshFiles, PlyKeepsNormalsEveryUvPairAndFaceSurfacesAndTellsWhatItCannot)
 TEST_F(MeshFiles, UvMapsMergeIntoOneChannelAndDisagreementsAreTold)
 {
     host::Object object = testing::sampleObject();
-    host::Mesh &mesh = object.layer(1)->mesh;
+    host::Mesh &mesh = object.layer(1)->mesh.flat();
     host::PointMap &blades =
         mesh.mapFor(static_cast<std::uint32_t>(object.mapKey(MH_MAP_UV, "Blades", 2)), MH_MAP_UV, 2);
     for (int i = 0; i < 5; ++i)
@@ -206,7 +207,7 @@ TEST_F(MeshFiles, PlyTriangleStripsReadAsTrianglesOfOneWinding)
                            "9 0 1 2 3 -1 2 3 4 4 3\n");
     host::Object object;
     EXPECT_TRUE(meshio::readMesh(path, object, 1).empty());
-    const host::Mesh &mesh = object.findLayer(1)->mesh;
+    const host::LayerMesh &mesh = object.findLayer(1)->mesh;
     ASSERT_EQ(mesh.polygonCount(), 3u);
     const std::vector<std::vector<std::uint32_t>> expected = {{0, 1, 2}, {2, 1, 3}, {2, 3, 4}};
     for (std::uint32_t p = 0; p < 3; ++p) {
@@ -257,27 +258,25 @@ TEST_F(MeshFiles, RepeatedPropertyNamesCountOnce)
 {
     host::Object object;
     meshio::readMesh(std::string(TUFT_FIXTURES) + "/repeated-property.ply", object, 1);
-    const host::Mesh &mesh = object.findLayer(1)->mesh;
+    const host::LayerMesh &mesh = object.findLayer(1)->mesh;
     ASSERT_EQ(mesh.pointCount(), 2u);
     EXPECT_EQ(mesh.position(1).x, 5.0);
     EXPECT_EQ(mesh.position(1).z, 8.0);
-    const host::PointMap *w = mesh.findMap(static_cast<std::uint32_t>(object.findMapKey(MH_MAP_WEIGHT, "w")));
+    const float *w = mesh.pointValue(static_cast<std::uint32_t>(object.findMapKey(MH_MAP_WEIGHT, "w")), 1);
     ASSERT_NE(w, nullptr);
-    ASSERT_EQ(w->values.size(), 2u);
-    EXPECT_EQ(w->values[1], 0.25f);
+    EXPECT_EQ(*w, 0.25f);
 }
 
 // Every point's value in the map named "UV", or -1, -1 where it has none.
 std::vector<float> uvsOf(const host::Object &object)
 {
-    const host::Mesh &mesh = object.findLayer(1)->mesh;
+    const host::LayerMesh &mesh = object.findLayer(1)->mesh;
     std::vector<float> uvs(2 * mesh.pointCount(), -1.0f);
     const long key = object.findMapKey(MH_MAP_UV, "UV");
-    const host::PointMap *map = key < 0 ? nullptr : mesh.findMap(static_cast<std::uint32_t>(key));
-    for (std::size_t i = 0; map != nullptr && i < mesh.pointCount(); ++i)
-        if (map->has[i]) {
-            uvs[2 * i] = map->values[2 * i];
-            uvs[2 * i + 1] = map->values[2 * i + 1];
+    for (std::uint32_t i = 0; key >= 0 && i < mesh.pointCount(); ++i)
+        if (const float *value = mesh.pointValue(static_cast<std::uint32_t>(key), i)) {
+            uvs[2 * i] = value[0];
+            uvs[2 * i + 1] = value[1];
         }
     return uvs;
 }
@@ -363,7 +362,7 @@ TEST_F(MeshFiles, LargeFilesArriveWhole)
 TEST_F(MeshFiles, PlyTextWritesIndicesAsWholeNumbers)
 {
     host::Object object;
-    host::Mesh &mesh = object.layer(1)->mesh;
+    host::Mesh &mesh = object.layer(1)->mesh.flat();
     for (int i = 0; i <= 100000; ++i)
         mesh.addPoint({0.5 * i, 0, 0});
     const std::uint32_t triangle[3] = {0, 99999, 100000};
@@ -375,13 +374,13 @@ TEST_F(MeshFiles, PlyTextWritesIndicesAsWholeNumbers)
     EXPECT_NE(text.find("\n3 0 99999 100000 0\n"), std::string::npos); // its surface, the file's material 0
     host::Object back;
     meshio::readMesh(path, back, 1);
-    expectSameGeometry(mesh, back.findLayer(1)->mesh);
+    expectSameGeometry(object.findLayer(1)->mesh, back.findLayer(1)->mesh);
 }
 
 TEST_F(MeshFiles, WritersTellHowFarTheyHaveCome)
 {
     host::Object object = testing::sampleObject(); // 5 points with UVs, 2 polygons
-    host::Mesh &mesh = object.layer(1)->mesh;
+    host::Mesh &mesh = object.layer(1)->mesh.flat();
     for (int i = 0; i < 200000; ++i) {
         const std::uint32_t point = mesh.addPoint({0.5 * i, 1, 2});
         mesh.addPolygon(MH_POLY_FACE, 0, &point, 1);

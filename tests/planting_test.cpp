@@ -11,7 +11,7 @@ public:
     // Ten points along X, with a "ZTSW" value on those given.
     void tenPoints(const std::vector<std::pair<int, float>> &weights)
     {
-        host::Mesh &mesh = object.layer(1)->mesh;
+        host::Mesh &mesh = object.layer(1)->mesh.flat();
         for (int i = 0; i < 10; ++i)
             mesh.addPoint({double(i), 0.5 * i, -1.0 * i});
         const auto key = static_cast<std::uint32_t>(object.mapKey(MH_MAP_WEIGHT, "ZTSW", 1));
@@ -118,7 +118,7 @@ public:
     // A triangle per normal, selected, in polygon selection mode.
     void triangles(const std::vector<host::Vec3> &corners)
     {
-        host::Mesh &mesh = object.layer(1)->mesh;
+        host::Mesh &mesh = object.layer(1)->mesh.flat();
         for (std::size_t i = 0; i + 2 < corners.size(); i += 3) {
             const std::uint32_t v[3] = {mesh.addPoint(corners[i]), mesh.addPoint(corners[i + 1]),
                                         mesh.addPoint(corners[i + 2])};
@@ -179,7 +179,7 @@ TEST_F(PolygonPlanting, NormalIsQueriedBeforeEachBladesCommands)
 
 TEST_F(PolygonPlanting, APolygonWithoutANormalStandsUpright)
 {
-    host::Mesh &mesh = object.layer(1)->mesh;
+    host::Mesh &mesh = object.layer(1)->mesh.flat();
     const std::uint32_t v[2] = {mesh.addPoint({2, 0, 0}), mesh.addPoint({4, 0, 0})};
     mesh.addPolygon(MH_POLY_FACE, 0, v, 2, MH_FLAG_SELECTED);
     object.selectionMode = host::SelectionMode::kPolygons;

@@ -60,7 +60,7 @@ public:
         return names;
     }
 
-    const host::Mesh &layer(int number) { return object.layer(number)->mesh; }
+    const host::LayerMesh &layer(int number) { return object.layer(number)->mesh; }
 
     // The executes of one command in the last run, in order.
     std::vector<const host::CommandCall *> calls(const std::string &name) const

@@ -132,14 +132,14 @@ TEST(PlyTypes, EveryNumericTypeByEveryNameInEitherByteOrderAndAsText)
                     ADD_FAILURE() << error.what();
                     continue;
                 }
-                const host::Mesh &mesh = object.findLayer(1)->mesh;
+                const host::LayerMesh &mesh = object.findLayer(1)->mesh;
                 ASSERT_EQ(mesh.pointCount(), std::size_t(kVertices));
                 ASSERT_EQ(mesh.polygonCount(), 1u);
                 EXPECT_EQ(mesh.cornerPoint(0), 0u);
                 EXPECT_EQ(mesh.cornerPoint(2), 2u);
                 const auto map = [&](std::uint32_t mapType, const char *name) -> const host::PointMap * {
                     const long key = object.findMapKey(mapType, name);
-                    return key < 0 ? nullptr : mesh.findMap(static_cast<std::uint32_t>(key));
+                    return key < 0 ? nullptr : object.layer(1)->mesh.flat().findMap(static_cast<std::uint32_t>(key));
                 };
                 const host::PointMap *uv = map(MH_MAP_UV, "UV"), *normal = map(host::kNormalMap, "Normal");
                 const host::PointMap *weight = map(MH_MAP_WEIGHT, "w"), *tail = map(MH_MAP_WEIGHT, "tail");

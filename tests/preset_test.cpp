@@ -163,7 +163,7 @@ TEST_F(Preset, ASavedPresetLoadsBackWithTheSameCurve)
                    set("#13", "60"), set("P3(y)", "90"), press("Save"), ok()}),
               0);
     const toolkit::PanelView saved = closing;
-    const host::Mesh bladeBefore = layer(1);
+    const host::LayerMesh bladeBefore = layer(1);
     object.layer(1)->mesh.clear();
     // Another shape, then the preset back: the same blade comes out.
     modeler.queueFileAnswer(path("shape.zts"));

@@ -32,17 +32,16 @@ struct Face {
     std::vector<Corner> corners;
 };
 
-const float *valueOn(const host::Object &object, const host::Mesh &mesh, std::uint32_t type, const char *name,
+const float *valueOn(const host::Object &object, const host::LayerMesh &mesh, std::uint32_t type, const char *name,
                      std::uint32_t polygon, std::uint32_t point)
 {
     const long key = object.findMapKey(type, name);
-    const host::PointMap *map = key < 0 ? nullptr : mesh.findMap(static_cast<std::uint32_t>(key));
-    return map != nullptr ? map->valueOn(polygon, point) : nullptr;
+    return key < 0 ? nullptr : mesh.valueOn(static_cast<std::uint32_t>(key), polygon, point);
 }
 
 std::vector<Face> facesOf(const host::Object &object)
 {
-    const host::Mesh &mesh = object.findLayer(1)->mesh;
+    const host::LayerMesh &mesh = object.findLayer(1)->mesh;
     std::vector<Face> faces;
     for (std::uint32_t p = 0; p < mesh.polygonCount(); ++p) {
         const host::Polygon &polygon = mesh.polygon(p);
@@ -159,12 +158,13 @@ TEST_F(RoundTrip, TheObjKeepsItsLibrariesGroupsAndSmoothingAndNamesMaterialsForT
     EXPECT_EQ(materials.find("Grass"), std::string::npos) << "a material the input's library defines again";
     // Read back: the groups and smoothing groups are the polygons' again.
     const host::Object back = read("out.obj");
-    const host::Mesh &mesh = back.findLayer(1)->mesh;
-    const host::PolygonTag *smoothing = mesh.findTag(host::kSmoothingTag);
-    ASSERT_NE(smoothing, nullptr);
-    EXPECT_EQ(std::vector<std::uint32_t>(smoothing->values.begin(), smoothing->values.begin() + 6),
-              (std::vector<std::uint32_t>{1, 1, 2, 2, 2, 0}));
-    EXPECT_EQ(back.tagName(mesh.findTag(host::kPartTag)->values[3]), "Cliff");
+    const host::LayerMesh &mesh = back.findLayer(1)->mesh;
+    ASSERT_TRUE(mesh.hasTag(host::kSmoothingTag));
+    std::vector<std::uint32_t> smoothing;
+    for (std::size_t p = 0; p < 6; ++p)
+        smoothing.push_back(mesh.tagValue(host::kSmoothingTag, p));
+    EXPECT_EQ(smoothing, (std::vector<std::uint32_t>{1, 1, 2, 2, 2, 0}));
+    EXPECT_EQ(back.tagName(mesh.tagValue(host::kPartTag, 3)), "Cliff");
 }
 
 // Blades planted without a surface name are "Grass", numbered past the input's own
@@ -201,7 +201,7 @@ TEST_F(RoundTrip, TheGrassHasAMaterialOfItsOwn)
     std::ofstream(scratch / "same.gltf") << json.replace(grass, 14, "\"name\":\"Ground_Grid\"");
     plant("same.gltf -o twice.glb --mode polygon --select polygons:0 --clock 5");
     const host::Object back = read("twice.glb");
-    const host::Mesh &mesh = back.findLayer(1)->mesh;
+    const host::LayerMesh &mesh = back.findLayer(1)->mesh;
     ASSERT_EQ(mesh.polygonCount(), 1u + 9 + 9); // a blade is 9 triangles in glTF
     const auto colour = [&](std::uint32_t polygon) {
         return back.materials.at(back.surfaceName(mesh.polygon(polygon).surface)).diffuse[0];
@@ -355,12 +355,11 @@ TEST_F(GltfModel, NamedNodesComeBackAsNodesOfTheirNamesAndAsObjects)
     }
     // Read, the names are the polygons' object names, which OBJ writes as its objects.
     const host::Object back = read("back.glb");
-    const host::Mesh &mesh = back.findLayer(1)->mesh;
-    const host::PolygonTag *names = mesh.findTag(host::kObjectTag);
-    ASSERT_NE(names, nullptr);
-    EXPECT_EQ(back.tagName(names->values[0]), "Rock");
-    EXPECT_EQ(back.tagName(names->values[1]), "Pond");
-    EXPECT_EQ(back.tagName(names->values[2]), "Layer 1");
+    const host::LayerMesh &mesh = back.findLayer(1)->mesh;
+    ASSERT_TRUE(mesh.hasTag(host::kObjectTag));
+    EXPECT_EQ(back.tagName(mesh.tagValue(host::kObjectTag, 0)), "Rock");
+    EXPECT_EQ(back.tagName(mesh.tagValue(host::kObjectTag, 1)), "Pond");
+    EXPECT_EQ(back.tagName(mesh.tagValue(host::kObjectTag, 2)), "Layer 1");
     plant("model.glb -o back.obj --mode polygon --select polygons:0 --clock 5");
     std::ifstream obj(scratch / "back.obj");
     const std::string text((std::istreambuf_iterator<char>(obj)), std::istreambuf_iterator<char>());
@@ -375,9 +374,8 @@ TEST_F(GltfModel, NamedNodesComeBackAsNodesOfTheirNamesAndAsObjects)
     nested["scenes"][0]["nodes"] = {0, 2};
     std::ofstream(scratch / "nested.gltf") << nested.dump();
     const host::Object lake = read("nested.gltf");
-    const host::PolygonTag *lakeNames = lake.findLayer(1)->mesh.findTag(host::kObjectTag);
-    ASSERT_NE(lakeNames, nullptr);
-    EXPECT_EQ(lake.tagName(lakeNames->values[1]), "Lake");
+    ASSERT_TRUE(lake.findLayer(1)->mesh.hasTag(host::kObjectTag));
+    EXPECT_EQ(lake.tagName(lake.findLayer(1)->mesh.tagValue(host::kObjectTag, 1)), "Lake");
 }
 
 TEST_F(GltfModel, ABaseColourTextureComesBackWithItsSamplerAndImageWhereverTheImageWas)
@@ -464,7 +462,7 @@ TEST_F(GltfModel, WhatCannotBeKeptIsToldOnceForEachKind)
                                                 "vertex colours", "normal textures"}));
     // What is kept stays: the texture, the names.
     EXPECT_TRUE(object.materials.at("Stone").gltf->baseColorTexture);
-    EXPECT_NE(object.findLayer(1)->mesh.findTag(host::kObjectTag), nullptr);
+    EXPECT_TRUE(object.findLayer(1)->mesh.hasTag(host::kObjectTag));
     // A file without them is read without a word.
     model("model.glb");
     host::Object plain;

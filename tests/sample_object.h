@@ -11,7 +11,7 @@ namespace tuft::testing {
 inline host::Object sampleObject()
 {
     host::Object object;
-    host::Mesh &mesh = object.layer(1)->mesh;
+    host::Mesh &mesh = object.layer(1)->mesh.flat();
     for (const host::Vec3 &p : {host::Vec3{0, 0, 0}, {1, 0, 0}, {1, 0, 1}, {0, 0, 1}, {0.5, 1, 0.25}})
         mesh.addPoint(p);
     const std::uint32_t quad[4] = {0, 1, 2, 3}, triangle[3] = {0, 1, 4};

@@ -22,7 +22,7 @@ host::Object grid(int n, double half, const std::function<double(double, double)
                   const std::function<float(double, double)> &tall = nullptr)
 {
     host::Object object;
-    host::Mesh &mesh = object.layer(1)->mesh;
+    host::Mesh &mesh = object.layer(1)->mesh.flat();
     for (int j = 0; j <= n; ++j)
         for (int i = 0; i <= n; ++i) {
             const double x = -half + 2 * half * i / n, z = -half + 2 * half * j / n;
@@ -53,7 +53,7 @@ double hill(double x, double z) { return 6 * std::exp(-(x * x + z * z) / 20); }
 
 std::vector<host::Vec3> scattered(const host::Object &object, const ScatterResult &result)
 {
-    const host::Mesh &mesh = object.findLayer(1)->mesh;
+    const host::LayerMesh &mesh = object.findLayer(1)->mesh;
     std::vector<host::Vec3> points;
     for (std::size_t i = result.firstPoint; i < mesh.pointCount(); ++i)
         points.push_back(mesh.position(i));
@@ -79,7 +79,7 @@ TEST(Scatter, AFlatSquareIsCoveredEvenly)
     for (int quarter : quarters)
         EXPECT_NEAR(quarter, 10000, 5 * sigma);
     // The points are what is selected now.
-    const host::Mesh &mesh = object.findLayer(1)->mesh;
+    const host::LayerMesh &mesh = object.findLayer(1)->mesh;
     EXPECT_EQ(object.selectionMode, host::SelectionMode::kPoints);
     EXPECT_EQ(mesh.pointFlags(0), 0);
     EXPECT_EQ(mesh.pointFlags(result.firstPoint), MH_FLAG_SELECTED);
@@ -125,7 +125,7 @@ TEST(Scatter, PointsLieOnTheSurfaceOffItsSteepParts)
     options.seed = 3;
     const ScatterResult result = scatterPoints(object, 1, options);
     ASSERT_EQ(result.made, 5000u);
-    const host::Mesh &mesh = object.findLayer(1)->mesh;
+    const host::LayerMesh &mesh = object.findLayer(1)->mesh;
     const std::vector<host::Vec3> points = scattered(object, result);
     ASSERT_EQ(result.polygons.size(), points.size());
     for (std::size_t k = 0; k < points.size(); ++k) {
@@ -164,13 +164,13 @@ TEST(Scatter, TheDensityMapThinsAndTheSizeMapWeighs)
     options.seed = 4;
     const ScatterResult result = scatterPoints(object, 1, options);
     EXPECT_EQ(result.asked, static_cast<std::uint64_t>(std::llround(20 * result.area)));
-    const host::Mesh &mesh = object.findLayer(1)->mesh;
-    const host::PointMap &ztsw = *mesh.findMap(static_cast<std::uint32_t>(object.findMapKey(MH_MAP_WEIGHT, "ZTSW")));
+    const host::LayerMesh &mesh = object.findLayer(1)->mesh;
+    const auto ztsw = static_cast<std::uint32_t>(object.findMapKey(MH_MAP_WEIGHT, "ZTSW"));
     int nearer = 0, farther = 0; // in the column of quads where the density rises from 0 to 1
     for (std::uint32_t i = result.firstPoint; i < mesh.pointCount(); ++i) {
         const host::Vec3 &p = mesh.position(i);
         EXPECT_GE(p.x, 0.0); // none where the density is 0
-        EXPECT_NEAR(ztsw.values[i], 0.5 + 0.025 * (p.z + 10), 1e-5);
+        EXPECT_NEAR(*mesh.pointValue(ztsw, i), 0.5 + 0.025 * (p.z + 10), 1e-5);
         nearer += p.x < 0.5;
         farther += p.x >= 0.5 && p.x < 1;
     }
@@ -201,7 +201,7 @@ TEST(Scatter, TheSeedDecidesThePoints)
 TEST(Scatter, ThePointsGoAgainAndWhatStandsOnLaterPointsStays)
 {
     host::Object object = grid(3, 1, flat);
-    host::Mesh &mesh = object.layer(1)->mesh;
+    host::Mesh &mesh = object.layer(1)->mesh.flat();
     const host::Mesh before = mesh;
     ScatterOptions options;
     options.count = 10;

@@ -11,7 +11,7 @@
 namespace tuft {
 namespace {
 
-std::vector<int> flagsOf(const host::Mesh &mesh)
+std::vector<int> flagsOf(const host::LayerMesh &mesh)
 {
     std::vector<int> flags;
     for (std::size_t i = 0; i < mesh.pointCount(); ++i)
@@ -22,7 +22,7 @@ std::vector<int> flagsOf(const host::Mesh &mesh)
 TEST(Selection, SpecsSelectWhatTheyName)
 {
     host::Object object = testing::sampleObject();
-    const host::Mesh &mesh = object.findLayer(1)->mesh;
+    const host::LayerMesh &mesh = object.findLayer(1)->mesh;
     app::applySelection(object, 1, "points:0,2-3");
     EXPECT_EQ(object.selectionMode, host::SelectionMode::kPoints);
     EXPECT_EQ(flagsOf(mesh), (std::vector<int>{1, 0, 1, 1, 0}));

@@ -17,7 +17,7 @@ std::uint8_t colourByte(float value)
 
 void addLayer(const meshio::ExportLayer &layer, const std::string &planted, Scene &scene)
 {
-    const host::Mesh &mesh = layer.mesh();
+    const host::LayerMesh &mesh = layer.mesh();
     const auto base = static_cast<std::uint32_t>(scene.positions.size() / 3);
     // Most points lie on one surface: a vertex each.
     const std::size_t points = mesh.pointCount(),

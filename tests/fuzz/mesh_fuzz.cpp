@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *bytes, std::size_t siz
     const host::Layer *layer = object.findLayer(1);
     if (layer == nullptr)
         return 0;
-    const host::Mesh &mesh = layer->mesh;
+    const host::LayerMesh &mesh = layer->mesh;
     for (std::size_t i = 0; i < mesh.cornerCount(); ++i)
         if (mesh.cornerPoint(i) >= mesh.pointCount())
             __builtin_trap();
