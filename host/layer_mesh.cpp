@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -33,6 +34,17 @@ bool isOrigin(const Vec3 &c)
 }
 
 const Mesh &meshOf(const LayerMesh::Piece &piece) { return piece.mesh ? *piece.mesh : *piece.run->blade; }
+
+// TUFT_EXPAND_PASTES=1 pastes copies, as a host without instances does: for tests and
+// benchmarks that compare the two.
+bool pastesCopies()
+{
+    static const bool copies = [] {
+        const char *value = std::getenv("TUFT_EXPAND_PASTES");
+        return value != nullptr && std::strcmp(value, "1") == 0;
+    }();
+    return copies;
+}
 
 } // namespace
 
@@ -306,6 +318,16 @@ void LayerMesh::append(const LayerMesh &other)
     if (&other == this) {
         const LayerMesh copy = other;
         append(copy);
+        return;
+    }
+    if (pastesCopies()) {
+        Mesh &into = ownMesh(tail());
+        for (const Piece &piece : other.pieces_) {
+            if (piece.mesh)
+                into.append(*piece.mesh);
+            else
+                expandRun(*piece.run, 0, piece.run->count, into);
+        }
         return;
     }
     for (const Piece &piece : other.pieces_)
