@@ -30,6 +30,21 @@ for file in big.obj big.ply; do
 done
 [ "$(grep -c '^v ' one/big.obj)" = 330000 ] || fail "expected 330000 points in big.obj"
 
+# Blades kept as instances of one blade write the same bytes as blades pasted as copies
+# (TUFT_EXPAND_PASTES=1), in every format and mode.
+mkdir copies
+for run in "-o i.obj --number 2000 --set Add_UV=on" "-o i.ply --number 3000" "-o i.glb --number 2000 --set Add_UV=on" \
+    "$fixtures/sphere.obj -o p.obj --mode polygon --select polygons:all --set Add_UV=on" \
+    "$fixtures/terrain.obj -o t.gltf --scatter 500 --follow-surface" "$fixtures/weights.ply -o w.ply --ascii --mode point \
+    --select points:all --set (WeightMap)=on" "$fixtures/tuft.obj -o b.obj --bg-layer $fixtures/tuft.obj --number 50"; do
+    "$tuftsprout" plant $run --clock 3 2>/dev/null || fail "plant $run"
+    (cd copies && TUFT_EXPAND_PASTES=1 "$tuftsprout" plant $run --clock 3 2>/dev/null) || fail "copies: plant $run"
+done
+for file in copies/*; do
+    cmp -s "$file" "${file#copies/}" || fail "instances and copies wrote ${file#copies/} differently"
+done
+[ "$(ls copies | wc -l)" -ge 9 ] || fail "the runs with copies wrote $(ls copies | tr '\n' ' ')"
+
 # UVs on: every point has a vt.
 "$tuftsprout" plant -o uv.obj --set "Add_UV=on" 2>/dev/null
 [ "$(grep -c '^vt ' uv.obj)" = 1100 ] || fail "expected 1100 UVs"
