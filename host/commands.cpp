@@ -99,7 +99,8 @@ DecodedArgument decode(const MhArgRecord &record)
 int Modeler::lookupCommand(const char *name)
 {
     ++commandLookups_;
-    note("command lookup " + printable(name));
+    if (recording_) // a lookup a command, many a run
+        note("command lookup " + printable(name));
     if (name == nullptr)
         return 0;
     for (int code = kSetLayer; code < kCodeEnd; ++code)

@@ -1,6 +1,7 @@
 #include "host/layer_mesh.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -46,7 +47,75 @@ bool pastesCopies()
     return copies;
 }
 
+// What this thread found out last: an instance's points.
+struct Placed {
+    std::uint64_t stamp = 0;
+    std::size_t instance = 0;
+    std::vector<Vec3> points;
+};
+thread_local Placed lastPlaced;
+
+std::atomic<std::uint64_t> threadsStamping{0};
+
+// Runs of a blade or two, kept for the next: a planting makes and drops one a blade.
+thread_local std::vector<std::shared_ptr<InstanceRun>> spareRuns;
+constexpr std::size_t kSpareRuns = 8, kSmallRun = 4;
+
+std::shared_ptr<InstanceRun> emptyRun()
+{
+    if (spareRuns.empty())
+        return std::make_shared<InstanceRun>();
+    std::shared_ptr<InstanceRun> run = std::move(spareRuns.back());
+    spareRuns.pop_back();
+    run->stamp = freshStamp();
+    return run;
+}
+
+void keepSpare(std::shared_ptr<InstanceRun> &&run)
+{
+    if (run.use_count() != 1 || run->first + run->count > kSmallRun || spareRuns.size() >= kSpareRuns)
+        return;
+    run->blade.reset();
+    run->steps.clear();
+    run->numbers.clear();
+    run->stride = run->first = run->count = 0;
+    spareRuns.push_back(std::move(run));
+}
+
 } // namespace
+
+// Each thread counts in a range of its own: no two stamps alike, and no lock a stamp.
+std::uint64_t freshStamp()
+{
+    thread_local std::uint64_t last = (threadsStamping.fetch_add(1) + 1) << 40;
+    return ++last;
+}
+
+// Where this thread found an element of one kind last.
+struct LayerMesh::Found {
+    std::uint64_t stamp = 0;
+    std::size_t piece = 0, first = 0, end = 0;
+};
+
+
+const Vec3 *InstanceRun::placed(std::size_t instance) const
+{
+    Placed &cache = lastPlaced;
+    if (cache.stamp == stamp && cache.instance == instance)
+        return cache.points.data();
+    const std::size_t n = blade->pointCount();
+    cache.points.resize(n);
+    for (std::size_t i = 0; i < n; ++i)
+        cache.points[i] = blade->position(i);
+    const double *at = numbersOf(instance);
+    for (const Step &step : steps) {
+        applyStep(step, at, cache.points.data(), n);
+        at += step.numbers();
+    }
+    cache.stamp = stamp;
+    cache.instance = instance;
+    return cache.points.data();
+}
 
 std::size_t LayerMesh::Piece::points() const
 {
@@ -97,28 +166,39 @@ std::size_t LayerMesh::instanceCount() const
     return instances;
 }
 
+template <typename First, typename Count>
+LayerMesh::Located LayerMesh::locate(std::size_t index, Found &found, const First &first, const Count &count) const
+{
+    if (found.stamp == stamp_ && index >= found.first && index < found.end)
+        return {found.piece, index - found.first};
+    const auto after = std::upper_bound(pieces_.begin(), pieces_.end(), index,
+                                        [&](std::size_t wanted, const Piece &p) { return wanted < first(p); });
+    const std::size_t piece = static_cast<std::size_t>(after - pieces_.begin()) - 1;
+    const std::size_t start = first(pieces_[piece]);
+    found = {stamp_, piece, start, start + count(pieces_[piece])};
+    return {piece, index - start};
+}
+
 LayerMesh::Located LayerMesh::locatePoint(std::size_t point) const
 {
-    const auto after = std::upper_bound(pieces_.begin(), pieces_.end(), point,
-                                        [](std::size_t wanted, const Piece &p) { return wanted < p.firstPoint; });
-    const std::size_t piece = static_cast<std::size_t>(after - pieces_.begin()) - 1;
-    return {piece, point - pieces_[piece].firstPoint};
+    static thread_local Found found;
+    return locate(
+        point, found, [](const Piece &p) { return p.firstPoint; }, [](const Piece &p) { return p.points(); });
 }
 
 LayerMesh::Located LayerMesh::locatePolygon(std::size_t polygon) const
 {
-    const auto after = std::upper_bound(pieces_.begin(), pieces_.end(), polygon,
-                                        [](std::size_t wanted, const Piece &p) { return wanted < p.firstPolygon; });
-    const std::size_t piece = static_cast<std::size_t>(after - pieces_.begin()) - 1;
-    return {piece, polygon - pieces_[piece].firstPolygon};
+    static thread_local Found found;
+    return locate(
+        polygon, found, [](const Piece &p) { return p.firstPolygon; },
+        [](const Piece &p) { return p.polygons(); });
 }
 
 LayerMesh::Located LayerMesh::locateCorner(std::size_t corner) const
 {
-    const auto after = std::upper_bound(pieces_.begin(), pieces_.end(), corner,
-                                        [](std::size_t wanted, const Piece &p) { return wanted < p.firstCorner; });
-    const std::size_t piece = static_cast<std::size_t>(after - pieces_.begin()) - 1;
-    return {piece, corner - pieces_[piece].firstCorner};
+    static thread_local Found found;
+    return locate(
+        corner, found, [](const Piece &p) { return p.firstCorner; }, [](const Piece &p) { return p.corners(); });
 }
 
 Vec3 LayerMesh::position(std::size_t point) const
@@ -282,6 +362,7 @@ std::uint32_t LayerMesh::tagValue(std::uint32_t type, std::size_t polygon) const
 
 void LayerMesh::recount()
 {
+    restamp();
     std::size_t points = 0, polygons = 0, corners = 0;
     for (Piece &piece : pieces_) {
         piece.firstPoint = points;
@@ -293,9 +374,30 @@ void LayerMesh::recount()
     }
 }
 
-void LayerMesh::clear() { pieces_.clear(); }
+LayerMesh &LayerMesh::operator=(const LayerMesh &other)
+{
+    if (this != &other) {
+        clear();
+        pieces_ = other.pieces_;
+        stamp_ = other.stamp_;
+    }
+    return *this;
+}
 
-void LayerMesh::swap(LayerMesh &other) noexcept { pieces_.swap(other.pieces_); }
+void LayerMesh::clear()
+{
+    for (Piece &piece : pieces_)
+        if (piece.run)
+            keepSpare(std::move(piece.run));
+    pieces_.clear();
+    restamp();
+}
+
+void LayerMesh::swap(LayerMesh &other) noexcept
+{
+    pieces_.swap(other.pieces_);
+    std::swap(stamp_, other.stamp_);
+}
 
 Mesh &LayerMesh::ownMesh(std::size_t piece)
 {
@@ -310,6 +412,7 @@ InstanceRun &LayerMesh::ownRun(std::size_t piece)
     std::shared_ptr<InstanceRun> &run = pieces_[piece].run;
     if (run.use_count() > 1)
         run = std::make_shared<InstanceRun>(*run);
+    run->stamp = freshStamp();
     return *run;
 }
 
@@ -373,7 +476,7 @@ void LayerMesh::appendInstances(const InstanceRun &run)
             return;
         }
     }
-    auto made = std::make_shared<InstanceRun>();
+    std::shared_ptr<InstanceRun> made = emptyRun();
     made->blade = run.blade;
     made->steps = run.steps;
     made->stride = run.stride;
@@ -415,7 +518,7 @@ std::size_t LayerMesh::expandInstance(std::size_t pieceIndex, std::size_t instan
     expandRun(run, instance, 1, *expanded.mesh);
     Piece after;
     if (instance + 1 < run.count) {
-        after.run = std::make_shared<InstanceRun>();
+        after.run = emptyRun();
         after.run->blade = run.blade;
         after.run->steps = run.steps;
         after.run->stride = run.stride;
@@ -491,6 +594,7 @@ void LayerMesh::truncate(std::size_t points, std::size_t polygons, std::size_t c
         if (last.firstPoint < points || last.firstPolygon < polygons || last.firstCorner < corners)
             break;
         pieces_.pop_back();
+        restamp();
     }
     if (pieces_.empty())
         return;

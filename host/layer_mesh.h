@@ -17,8 +17,13 @@
 
 namespace tuft::host {
 
+// A number no other run or layer state has had: what caches of placed points and of
+// where elements lie are keyed by.
+std::uint64_t freshStamp();
+
 // Placements of one blade, each the same list of steps with numbers of its own.
 struct InstanceRun {
+    std::uint64_t stamp = freshStamp(); // new whenever a placement changes
     std::shared_ptr<const Mesh> blade;
     std::vector<Step> steps;
     std::size_t stride = 0;   // numbers a placement
@@ -27,10 +32,10 @@ struct InstanceRun {
     std::size_t count = 0;
 
     const double *numbersOf(std::size_t instance) const { return numbers.data() + (first + instance) * stride; }
-    Vec3 place(std::size_t instance, std::uint32_t point) const
-    {
-        return placePoint(blade->position(point), steps.data(), steps.size(), numbersOf(instance));
-    }
+    // The blade's points where the instance places them, valid until the thread places
+    // another; a step at a time over all of them, as a mesh is transformed.
+    const Vec3 *placed(std::size_t instance) const;
+    Vec3 place(std::size_t instance, std::uint32_t point) const { return placed(instance)[point]; }
 };
 
 // A map a layer holds, as its pieces refer to it.
@@ -45,7 +50,7 @@ public:
     LayerMesh() = default;
     // Copies share the pieces; a piece is copied when it is edited while shared.
     LayerMesh(const LayerMesh &) = default;
-    LayerMesh &operator=(const LayerMesh &) = default;
+    LayerMesh &operator=(const LayerMesh &other);
     LayerMesh(LayerMesh &&) noexcept = default;
     LayerMesh &operator=(LayerMesh &&) noexcept = default;
 
@@ -68,6 +73,9 @@ public:
     std::uint8_t pointFlags(std::size_t point) const;
     // A polygon as its own mesh would hold it: firstVertex among the layer's corners.
     Polygon polygon(std::size_t polygon) const;
+    // `take(index, polygon, points)` for each polygon of [first, end), in order: faster
+    // than polygon() and pointsOf() for a range.
+    template <typename Take> void forPolygons(std::size_t first, std::size_t end, const Take &take) const;
     PolygonPoints pointsOf(std::size_t polygon) const;
     std::uint32_t cornerPoint(std::size_t corner) const;
 
@@ -133,6 +141,9 @@ private:
         std::size_t piece;
         std::size_t local;
     };
+    struct Found;
+    template <typename First, typename Count>
+    Located locate(std::size_t index, Found &found, const First &first, const Count &count) const;
     Located locatePoint(std::size_t point) const;
     Located locatePolygon(std::size_t polygon) const;
     Located locateCorner(std::size_t corner) const;
@@ -151,9 +162,12 @@ private:
     void appendInstances(const InstanceRun &run);
     // The pieces' first elements anew, after pieces came or went.
     void recount();
+    // Where the pieces lie has changed: what the threads found out about it is stale.
+    void restamp() { stamp_ = freshStamp(); }
     template <typename OnMesh> void transform(const OnMesh &onMesh, Step step, const double *numbers);
 
     std::vector<Piece> pieces_;
+    std::uint64_t stamp_ = freshStamp(); // copies share it: their pieces lie alike
 };
 
 template <typename Take> void LayerMesh::forPositions(std::size_t first, std::size_t end, const Take &take) const
@@ -170,12 +184,43 @@ template <typename Take> void LayerMesh::forPositions(std::size_t first, std::si
             const std::size_t n = piece.run->blade->pointCount();
             std::size_t instance = (first - piece.firstPoint) / n;
             std::uint32_t point = static_cast<std::uint32_t>((first - piece.firstPoint) % n);
+            const Vec3 *placed = piece.run->placed(instance);
             for (std::size_t i = first; i < stop; ++i) {
-                take(i, piece.run->place(instance, point));
-                if (++point == n) {
+                take(i, placed[point]);
+                if (++point == n && i + 1 < stop) {
                     point = 0;
-                    ++instance;
+                    placed = piece.run->placed(++instance);
                 }
+            }
+        }
+        first = stop;
+    }
+}
+
+template <typename Take> void LayerMesh::forPolygons(std::size_t first, std::size_t end, const Take &take) const
+{
+    if (first >= end)
+        return;
+    for (std::size_t p = locatePolygon(first).piece; p < pieces_.size() && first < end; ++p) {
+        const Piece &piece = pieces_[p];
+        const std::size_t stop = std::min(end, piece.firstPolygon + piece.polygons());
+        const bool instances = !piece.mesh;
+        const Mesh &mesh = instances ? *piece.run->blade : *piece.mesh;
+        const std::size_t each = mesh.polygonCount(), local = first - piece.firstPolygon;
+        std::size_t polygon = instances ? local % each : local;
+        const std::size_t instance = instances ? local / each : 0;
+        std::size_t pointBase = piece.firstPoint + instance * mesh.pointCount();
+        std::size_t cornerBase = piece.firstCorner + instance * mesh.cornerCount();
+        for (std::size_t i = first; i < stop; ++i) {
+            Polygon found = mesh.polygon(polygon);
+            const PolygonPoints points(mesh.cornerPoints() + found.firstVertex, found.vertexCount,
+                                       static_cast<std::uint32_t>(pointBase));
+            found.firstVertex += static_cast<std::uint32_t>(cornerBase);
+            take(i, found, points);
+            if (++polygon == each && instances) {
+                polygon = 0;
+                pointBase += mesh.pointCount();
+                cornerBase += mesh.cornerCount();
             }
         }
         first = stop;

@@ -65,33 +65,34 @@ struct Step {
     std::size_t numbers() const { return (kind == kScale || kind == kMove ? 3 : 2) + (centred ? 3 : 0); }
 };
 
-// Applies the steps, in order, to a point; `numbers` holds theirs one after another.
-inline Vec3 placePoint(Vec3 p, const Step *steps, std::size_t count, const double *numbers)
+// Applies one step to `count` points; `numbers` holds the step's.
+inline void applyStep(const Step &step, const double *numbers, Vec3 *points, std::size_t count)
 {
-    for (std::size_t s = 0; s < count; ++s) {
-        const Step step = steps[s];
-        const double *n = numbers;
-        numbers += step.numbers();
-        const Vec3 c = step.centred ? Vec3{numbers[-3], numbers[-2], numbers[-1]} : Vec3{0.0, 0.0, 0.0};
-        switch (step.kind) {
-        case Step::kScale:
-            scalePoint(p, {n[0], n[1], n[2]}, c);
-            break;
-        case Step::kTurnX:
-            turnAboutX(p, {n[0], n[1]}, c);
-            break;
-        case Step::kTurnY:
-            turnAboutY(p, {n[0], n[1]}, c);
-            break;
-        case Step::kTurnZ:
-            turnAboutZ(p, {n[0], n[1]}, c);
-            break;
-        case Step::kMove:
-            movePoint(p, {n[0], n[1], n[2]});
-            break;
-        }
+    const double *n = numbers;
+    const Vec3 c = step.centred ? Vec3{n[step.numbers() - 3], n[step.numbers() - 2], n[step.numbers() - 1]}
+                                : Vec3{0.0, 0.0, 0.0};
+    switch (step.kind) {
+    case Step::kScale:
+        for (std::size_t i = 0; i < count; ++i)
+            scalePoint(points[i], {n[0], n[1], n[2]}, c);
+        break;
+    case Step::kTurnX:
+        for (std::size_t i = 0; i < count; ++i)
+            turnAboutX(points[i], {n[0], n[1]}, c);
+        break;
+    case Step::kTurnY:
+        for (std::size_t i = 0; i < count; ++i)
+            turnAboutY(points[i], {n[0], n[1]}, c);
+        break;
+    case Step::kTurnZ:
+        for (std::size_t i = 0; i < count; ++i)
+            turnAboutZ(points[i], {n[0], n[1]}, c);
+        break;
+    case Step::kMove:
+        for (std::size_t i = 0; i < count; ++i)
+            movePoint(points[i], {n[0], n[1], n[2]});
+        break;
     }
-    return p;
 }
 
 } // namespace tuft::host

@@ -144,9 +144,9 @@ public:
     const FileChannels &channels() const { return file_; }
 
     // A point where the file has it.
-    host::Vec3 position(std::uint32_t point) const
+    host::Vec3 position(std::uint32_t point) const { return inFile(mesh_.position(point)); }
+    host::Vec3 inFile(host::Vec3 p) const
     {
-        host::Vec3 p = mesh_.position(point);
         if (zUp_)
             yUpToZUp(p.x, p.y, p.z);
         return p;

@@ -23,37 +23,11 @@ namespace tuft::meshio {
 
 namespace {
 
-// Everything written goes through one buffer, flushed in large blocks.
-class Output {
-public:
-    explicit Output(AtomicFile &file) : file_(file), buffer_(new char[kBlock]) {}
-    void bytes(const void *data, std::size_t size)
-    {
-        if (size == 0) // a vertex without maps has no extras, and no pointer to them
-            return;
-        if (used_ + size > kBlock) {
-            flush();
-            if (size > kBlock) {
-                file_.write(static_cast<const char *>(data), size);
-                return;
-            }
-        }
-        std::memcpy(buffer_.get() + used_, data, size);
-        used_ += size;
-    }
-    template <typename T> void value(T v) { bytes(&v, sizeof v); } // little-endian hosts only
-    void flush()
-    {
-        file_.write(buffer_.get(), used_);
-        used_ = 0;
-    }
-
-private:
-    static constexpr std::size_t kBlock = 1 << 20;
-    AtomicFile &file_;
-    std::unique_ptr<char[]> buffer_;
-    std::size_t used_ = 0;
-};
+// A value's bytes, as a little-endian file holds it (little-endian hosts only).
+template <typename T> void binary(TextAppender &out, T value)
+{
+    out.text({reinterpret_cast<const char *>(&value), sizeof value});
+}
 
 // The maps written per vertex as weights, in the order they were made.
 std::vector<std::pair<std::string, std::uint32_t>> weightMaps(const host::Object &object,
@@ -138,54 +112,57 @@ void extrasOf(const LayerVertices &layer, const Layout &layout, std::size_t vert
     }
 }
 
+// Vertices and faces formatted in chunks on every core, written in order.
 void writeBinaryBody(AtomicFile &file, ProgressCount &progress, const std::vector<LayerVertices> &layers,
                      const Layout &layout, bool byteCounts)
 {
-    Output out(file);
-    std::vector<float> extra;
     for (const LayerVertices &layer : layers) {
-        const std::size_t count = layer.vertexTable.count();
-        for (std::size_t i = 0; i < count; ++i) {
-            const host::Vec3 p = layer.layer.position(layer.vertexTable.pointOf(i));
-            out.value(p.x);
-            out.value(p.y);
-            out.value(p.z);
-            extrasOf(layer, layout, i, extra);
-            out.bytes(extra.data(), extra.size() * sizeof(float));
-            if ((i + 1) % kLinesPerChunk == 0)
-                progress.add(kLinesPerChunk);
-        }
-        progress.add(count % kLinesPerChunk);
+        const bool extras = !layout.weights.empty() || layout.channels.uvs || layout.channels.normals;
+        const auto formatVertices = [&](std::size_t first, std::size_t end, TextAppender &out) {
+            std::vector<float> extra;
+            const auto vertex = [&](std::size_t i, const host::Vec3 &p) {
+                binary(out, p.x);
+                binary(out, p.y);
+                binary(out, p.z);
+                if (!extras)
+                    return;
+                extrasOf(layer, layout, i, extra);
+                out.text({reinterpret_cast<const char *>(extra.data()), extra.size() * sizeof(float)});
+            };
+            if (!layer.vertexTable.welded()) // vertex i is point i
+                layer.layer.mesh().forPositions(
+                    first, end, [&](std::size_t i, const host::Vec3 &p) { vertex(i, layer.layer.inFile(p)); });
+            else
+                for (std::size_t i = first; i < end; ++i)
+                    vertex(i, layer.layer.position(layer.vertexTable.pointOf(i)));
+        };
+        writeInChunks(file, progress, layer.vertexTable.count(), formatVertices);
     }
     std::uint32_t base = 0;
     for (const LayerVertices &layer : layers) {
-        const host::LayerMesh &mesh = layer.layer.mesh();
-        for (std::size_t i = 0; i < mesh.polygonCount(); ++i) {
-            const host::Polygon polygon = mesh.polygon(i);
-            if (byteCounts)
-                out.value(static_cast<std::uint8_t>(polygon.vertexCount));
-            else
-                out.value(polygon.vertexCount);
-            for (std::uint32_t k = 0; k < polygon.vertexCount; ++k) {
-                const std::size_t slot = polygon.firstVertex + k;
-                out.value(base + layer.vertexTable.vertexOf(slot, mesh.cornerPoint(slot)));
-            }
-            const std::uint32_t material = layout.materials.numberOf[polygon.surface];
-            if (layout.materials.indexBytes == 1)
-                out.value(static_cast<std::uint8_t>(material));
-            else if (layout.materials.indexBytes == 2)
-                out.value(static_cast<std::uint16_t>(material));
-            else
-                out.value(material);
-            if ((i + 1) % kLinesPerChunk == 0)
-                progress.add(kLinesPerChunk);
-        }
-        progress.add(mesh.polygonCount() % kLinesPerChunk);
+        const auto formatFaces = [&](std::size_t first, std::size_t end, TextAppender &out) {
+            layer.layer.mesh().forPolygons(
+                first, end, [&](std::size_t, const host::Polygon &polygon, const host::PolygonPoints &points) {
+                    if (byteCounts)
+                        binary(out, static_cast<std::uint8_t>(polygon.vertexCount));
+                    else
+                        binary(out, polygon.vertexCount);
+                    for (std::uint32_t k = 0; k < polygon.vertexCount; ++k)
+                        binary(out, base + layer.vertexTable.vertexOf(polygon.firstVertex + k, points[k]));
+                    const std::uint32_t material = layout.materials.numberOf[polygon.surface];
+                    if (layout.materials.indexBytes == 1)
+                        binary(out, static_cast<std::uint8_t>(material));
+                    else if (layout.materials.indexBytes == 2)
+                        binary(out, static_cast<std::uint16_t>(material));
+                    else
+                        binary(out, material);
+                });
+        };
+        writeInChunks(file, progress, layer.layer.mesh().polygonCount(), formatFaces);
         base += static_cast<std::uint32_t>(layer.vertexTable.count());
     }
     for (const auto &colour : layout.materials.colours)
-        out.bytes(colour.data(), colour.size());
-    out.flush();
+        file.write(reinterpret_cast<const char *>(colour.data()), colour.size());
 }
 
 // Text lines formatted on every core, in order.
@@ -287,8 +264,11 @@ WrittenCounts writePly(OutputSet &outputs, const std::string &path, const std::v
         vertexCount += vertices.back().vertexTable.count();
         counts.points += layer->mesh.pointCount();
         counts.polygons += layer->mesh.polygonCount();
-        for (std::size_t p = 0; p < layer->mesh.polygonCount(); ++p)
-            largestPolygon = std::max(largestPolygon, layer->mesh.polygon(p).vertexCount);
+        for (const host::LayerMesh::Piece &piece : layer->mesh.pieces()) {
+            const host::Mesh &mesh = piece.mesh ? *piece.mesh : *piece.run->blade; // a blade: once for all
+            for (std::size_t p = 0; p < mesh.polygonCount() && piece.polygons() > 0; ++p)
+                largestPolygon = std::max(largestPolygon, mesh.polygon(p).vertexCount);
+        }
     }
     const bool byteCounts = largestPolygon <= 255;
     const bool ascii = options.plyEncoding == PlyEncoding::kAscii;

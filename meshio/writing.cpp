@@ -89,8 +89,11 @@ std::vector<std::uint32_t> usedSurfaces(const host::Object &object, const std::v
 {
     std::vector<std::uint8_t> used(object.surfaceCount(), 0);
     for (const host::Layer *layer : layers)
-        for (std::size_t p = 0; p < layer->mesh.polygonCount(); ++p)
-            used[layer->mesh.polygon(p).surface] = 1;
+        for (const host::LayerMesh::Piece &piece : layer->mesh.pieces()) {
+            const host::Mesh &mesh = piece.mesh ? *piece.mesh : *piece.run->blade; // a blade: once for all
+            for (std::size_t p = 0; p < mesh.polygonCount() && piece.polygons() > 0; ++p)
+                used[mesh.polygon(p).surface] = 1;
+        }
     std::vector<std::uint32_t> surfaces;
     for (std::uint32_t s = 0; s < used.size(); ++s)
         if (used[s])
