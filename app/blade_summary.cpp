@@ -1,6 +1,7 @@
 #include "app/blade_summary.h"
 
 #include "app/blade_height.h"
+#include "host/in_parts.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -39,12 +40,20 @@ BladeSummary summarizeBlades(const host::LayerMesh &layer, std::size_t objectPoi
     if (bladePoints == 0 || layer.pointCount() <= objectPoints)
         return summary;
     summary.blades = (layer.pointCount() - objectPoints) / bladePoints;
+    // The smallest and largest of each core's blades.
+    const auto extremes = host::inParts(summary.blades, [&](std::size_t firstBlade, std::size_t endBlade) {
+        std::pair<double, double> found{std::numeric_limits<double>::infinity(), 0.0};
+        for (std::size_t b = firstBlade; b < endBlade; ++b) {
+            const std::size_t first = objectPoints + b * bladePoints;
+            const double size = heightOfPoints(layer, first, first + bladePoints, [](std::size_t) { return true; });
+            found = {std::min(found.first, size), std::max(found.second, size)};
+        }
+        return found;
+    });
     summary.smallest = std::numeric_limits<double>::infinity();
-    for (std::size_t b = 0; b < summary.blades; ++b) {
-        const std::size_t first = objectPoints + b * bladePoints;
-        const double size = heightOfPoints(layer, first, first + bladePoints, [](std::size_t) { return true; });
-        summary.smallest = std::min(summary.smallest, size);
-        summary.largest = std::max(summary.largest, size);
+    for (const auto &[smallest, largest] : extremes) {
+        summary.smallest = std::min(summary.smallest, smallest);
+        summary.largest = std::max(summary.largest, largest);
     }
     if (summary.blades == 0)
         summary.smallest = 0;

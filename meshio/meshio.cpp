@@ -1,5 +1,7 @@
 #include "meshio/meshio.h"
 
+#include "host/in_parts.h"
+
 #include "host/paths.h"
 #include "meshio/export_layer.h"
 #include "meshio/formats.h"
@@ -34,24 +36,23 @@ bool isFinite(const host::Vec3 &p) { return std::isfinite(p.x) && std::isfinite(
 // A file never holds what is not a number: refused before anything is written.
 void checkFinite(const std::string &path, const host::Object &object, const std::vector<const host::Layer *> &layers)
 {
-    const auto notFinite = [&](const host::Layer *layer, std::size_t point) {
-        return MeshIoError("cannot write " + path + ": point " + std::to_string(point) + " of layer " +
-                           std::to_string(layer->number) + " is not at a finite position");
-    };
+    constexpr std::size_t kNone = ~std::size_t(0);
     for (const host::Layer *layer : layers) {
+        const std::vector<std::size_t> firsts =
+            host::inParts(layer->mesh.pointCount(), [&](std::size_t first, std::size_t end) {
+                std::size_t bad = kNone;
+                layer->mesh.forPositions(first, end, [&](std::size_t i, const host::Vec3 &p) {
+                    if (bad == kNone && !isFinite(p))
+                        bad = i;
+                });
+                return bad;
+            });
+        const std::size_t bad = *std::min_element(firsts.begin(), firsts.end());
+        if (bad != kNone)
+            throw MeshIoError("cannot write " + path + ": point " + std::to_string(bad) + " of layer " +
+                              std::to_string(layer->number) + " is not at a finite position");
         for (const host::LayerMesh::Piece &piece : layer->mesh.pieces()) {
             const host::Mesh &mesh = piece.mesh ? *piece.mesh : *piece.run->blade;
-            if (piece.mesh) {
-                for (std::size_t i = 0; i < mesh.pointCount(); ++i)
-                    if (!isFinite(mesh.position(i)))
-                        throw notFinite(layer, piece.firstPoint + i);
-            } else {
-                const std::size_t n = mesh.pointCount();
-                for (std::size_t k = 0; k < piece.run->count; ++k)
-                    for (std::uint32_t j = 0; j < n; ++j)
-                        if (!isFinite(piece.run->place(k, j)))
-                            throw notFinite(layer, piece.firstPoint + k * n + j);
-            }
             for (const host::PointMap &map : mesh.pointMaps()) {
                 const auto finite = [](float v) { return std::isfinite(v); };
                 bool good = std::all_of(map.values.begin(), map.values.end(), finite);
