@@ -46,7 +46,8 @@ bool bladesAreCopies(const toolkit::PanelView &panel, const host::Object &object
     if (background == nullptr)
         return false;
     const std::vector<host::LayerMap> maps = background->maps();
-    return std::any_of(maps.begin(), maps.end(), [](const host::LayerMap &map) { return map.type == host::kNormalMap; });
+    return std::any_of(maps.begin(), maps.end(),
+                       [](const host::LayerMap &map) { return map.type == host::kNormalMap; });
 }
 
 // A placement: a scale (three numbers), a turn about Y (two) and a move (three); Polygon
@@ -106,8 +107,9 @@ std::string layerShortfall(const toolkit::PanelView &panel, const host::Object &
         {after(layer ? layer->cornerCount() : 0, blade.vertices), "polygon corners"}};
     for (const auto &[count, what] : counts)
         if (count > kMost)
-            return "planting would make " + std::to_string(count) + " " + what + " in one layer, more than a layer holds (" +
-                   std::to_string(kMost) + "): plant fewer blades, or fewer divisions";
+            return "planting would make " + std::to_string(count) + " " + what +
+                   " in one layer, more than a layer holds (" + std::to_string(kMost) +
+                   "): plant fewer blades, or fewer divisions";
     return {};
 }
 

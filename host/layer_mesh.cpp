@@ -97,7 +97,6 @@ struct LayerMesh::Found {
     std::size_t piece = 0, first = 0, end = 0;
 };
 
-
 const Vec3 *InstanceRun::placed(std::size_t instance) const
 {
     Placed &cache = lastPlaced;
@@ -145,7 +144,8 @@ std::size_t LayerMesh::selectedPointCount() const
 {
     std::size_t selected = 0;
     for (const Piece &piece : pieces_)
-        selected += piece.mesh ? piece.mesh->selectedPointCount() : piece.run->count * piece.run->blade->selectedPointCount();
+        selected +=
+            piece.mesh ? piece.mesh->selectedPointCount() : piece.run->count * piece.run->blade->selectedPointCount();
     return selected;
 }
 
@@ -153,8 +153,8 @@ std::size_t LayerMesh::selectedPolygonCount() const
 {
     std::size_t selected = 0;
     for (const Piece &piece : pieces_)
-        selected +=
-            piece.mesh ? piece.mesh->selectedPolygonCount() : piece.run->count * piece.run->blade->selectedPolygonCount();
+        selected += piece.mesh ? piece.mesh->selectedPolygonCount()
+                               : piece.run->count * piece.run->blade->selectedPolygonCount();
     return selected;
 }
 
@@ -190,8 +190,7 @@ LayerMesh::Located LayerMesh::locatePolygon(std::size_t polygon) const
 {
     static thread_local Found found;
     return locate(
-        polygon, found, [](const Piece &p) { return p.firstPolygon; },
-        [](const Piece &p) { return p.polygons(); });
+        polygon, found, [](const Piece &p) { return p.firstPolygon; }, [](const Piece &p) { return p.polygons(); });
 }
 
 LayerMesh::Located LayerMesh::locateCorner(std::size_t corner) const
@@ -315,7 +314,8 @@ bool LayerMesh::holdsValues(std::uint32_t key) const
 {
     for (const Piece &piece : pieces_) {
         const PointMap *map = meshOf(piece).findMap(key);
-        if (map != nullptr && (!map->corners.empty() || std::find(map->has.begin(), map->has.end(), 1) != map->has.end()))
+        if (map != nullptr &&
+            (!map->corners.empty() || std::find(map->has.begin(), map->has.end(), 1) != map->has.end()))
             return true;
     }
     return false;

@@ -26,7 +26,7 @@ struct InstanceRun {
     std::uint64_t stamp = freshStamp(); // new whenever a placement changes
     std::shared_ptr<const Mesh> blade;
     std::vector<Step> steps;
-    std::size_t stride = 0;   // numbers a placement
+    std::size_t stride = 0;    // numbers a placement
     FlatArray<double> numbers; // stride a placement, the run's first from `first` on
     std::size_t first = 0;     // placements before it were taken out
     std::size_t count = 0;
@@ -59,7 +59,10 @@ public:
     {
         return pieces_.empty() ? 0 : pieces_.back().firstPolygon + pieces_.back().polygons();
     }
-    std::size_t cornerCount() const { return pieces_.empty() ? 0 : pieces_.back().firstCorner + pieces_.back().corners(); }
+    std::size_t cornerCount() const
+    {
+        return pieces_.empty() ? 0 : pieces_.back().firstCorner + pieces_.back().corners();
+    }
     bool empty() const { return pointCount() == 0 && polygonCount() == 0; }
     std::size_t selectedPointCount() const;
     std::size_t selectedPolygonCount() const;
@@ -97,8 +100,8 @@ public:
 
     // Pieces, in order, for work that goes a piece at a time.
     struct Piece {
-        std::shared_ptr<Mesh> mesh;        // a mesh of its own, or
-        std::shared_ptr<InstanceRun> run;  // instances
+        std::shared_ptr<Mesh> mesh;       // a mesh of its own, or
+        std::shared_ptr<InstanceRun> run; // instances
         std::size_t firstPoint = 0, firstPolygon = 0, firstCorner = 0;
         std::size_t points() const;
         std::size_t polygons() const;

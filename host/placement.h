@@ -69,8 +69,8 @@ struct Step {
 inline void applyStep(const Step &step, const double *numbers, Vec3 *points, std::size_t count)
 {
     const double *n = numbers;
-    const Vec3 c = step.centred ? Vec3{n[step.numbers() - 3], n[step.numbers() - 2], n[step.numbers() - 1]}
-                                : Vec3{0.0, 0.0, 0.0};
+    const Vec3 c =
+        step.centred ? Vec3{n[step.numbers() - 3], n[step.numbers() - 2], n[step.numbers() - 1]} : Vec3{0.0, 0.0, 0.0};
     switch (step.kind) {
     case Step::kScale:
         for (std::size_t i = 0; i < count; ++i)

@@ -233,7 +233,7 @@ private:
     const FileChannels file_;
     const bool zUp_;
     std::vector<host::LayerMap> uvMaps_; // by key
-    std::vector<float> mergedUv_;                // when several maps: two a point
+    std::vector<float> mergedUv_;        // when several maps: two a point
     std::vector<std::uint8_t> mergedHas_;
     std::optional<host::LayerMap> normalMap_;
     // Smooth normals, a vertex per point and surface.

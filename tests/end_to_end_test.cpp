@@ -27,7 +27,10 @@ struct V {
     V unit() const { return *this * (1 / length()); }
 };
 
-V at(const host::LayerMesh &mesh, std::size_t i) { return {mesh.position(i).x, mesh.position(i).y, mesh.position(i).z}; }
+V at(const host::LayerMesh &mesh, std::size_t i)
+{
+    return {mesh.position(i).x, mesh.position(i).y, mesh.position(i).z};
+}
 
 class EndToEnd : public ::testing::Test {
 public:

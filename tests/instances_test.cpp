@@ -106,8 +106,8 @@ protected:
     int command(const char *name, std::vector<MhArgRecord> arguments = {})
     {
         return sequence->execute(sequence->data, sequence->lookup(sequence->data, name),
-                                 static_cast<int>(arguments.size()), arguments.empty() ? nullptr : arguments.data(),
-                                 0, nullptr);
+                                 static_cast<int>(arguments.size()), arguments.empty() ? nullptr : arguments.data(), 0,
+                                 nullptr);
     }
     void setLayer(int number)
     {
