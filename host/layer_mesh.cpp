@@ -47,40 +47,21 @@ bool pastesCopies()
     return copies;
 }
 
-// What this thread found out last: an instance's points.
+// What this thread placed last: an instance's points, for blades of up to kPlacedMost.
+// Thread-local storage holds only what needs no destructor, which threads of every
+// platform (MinGW's too) end safely.
+constexpr std::size_t kPlacedMost = 256;
 struct Placed {
     std::uint64_t stamp = 0;
     std::size_t instance = 0;
-    std::vector<Vec3> points;
+    Vec3 points[kPlacedMost];
 };
 thread_local Placed lastPlaced;
 
 std::atomic<std::uint64_t> threadsStamping{0};
 
-// Runs of a blade or two, kept for the next: a planting makes and drops one a blade.
-thread_local std::vector<std::shared_ptr<InstanceRun>> spareRuns;
-constexpr std::size_t kSpareRuns = 8, kSmallRun = 4;
-
-std::shared_ptr<InstanceRun> emptyRun()
-{
-    if (spareRuns.empty())
-        return std::make_shared<InstanceRun>();
-    std::shared_ptr<InstanceRun> run = std::move(spareRuns.back());
-    spareRuns.pop_back();
-    run->stamp = freshStamp();
-    return run;
-}
-
-void keepSpare(std::shared_ptr<InstanceRun> &&run)
-{
-    if (run.use_count() != 1 || run->first + run->count > kSmallRun || spareRuns.size() >= kSpareRuns)
-        return;
-    run->blade.reset();
-    run->steps.clear();
-    run->numbers.clear();
-    run->stride = run->first = run->count = 0;
-    spareRuns.push_back(std::move(run));
-}
+// A run kept as the layer's spare holds a blade or a few, no more.
+constexpr std::size_t kSmallRun = 4;
 
 } // namespace
 
@@ -99,21 +80,33 @@ struct LayerMesh::Found {
 
 const Vec3 *InstanceRun::placed(std::size_t instance) const
 {
+    const std::size_t n = blade->pointCount();
+    if (n > kPlacedMost)
+        return nullptr;
     Placed &cache = lastPlaced;
     if (cache.stamp == stamp && cache.instance == instance)
-        return cache.points.data();
-    const std::size_t n = blade->pointCount();
-    cache.points.resize(n);
+        return cache.points;
     for (std::size_t i = 0; i < n; ++i)
         cache.points[i] = blade->position(i);
     const double *at = numbersOf(instance);
     for (const Step &step : steps) {
-        applyStep(step, at, cache.points.data(), n);
+        applyStep(step, at, cache.points, n);
         at += step.numbers();
     }
     cache.stamp = stamp;
     cache.instance = instance;
-    return cache.points.data();
+    return cache.points;
+}
+
+Vec3 InstanceRun::placeOne(std::size_t instance, std::uint32_t point) const
+{
+    Vec3 p = blade->position(point);
+    const double *at = numbersOf(instance);
+    for (const Step &step : steps) {
+        applyStep(step, at, &p, 1);
+        at += step.numbers();
+    }
+    return p;
 }
 
 std::size_t LayerMesh::Piece::points() const
@@ -374,6 +367,8 @@ void LayerMesh::recount()
     }
 }
 
+LayerMesh::LayerMesh(const LayerMesh &other) : pieces_(other.pieces_), stamp_(other.stamp_) {}
+
 LayerMesh &LayerMesh::operator=(const LayerMesh &other)
 {
     if (this != &other) {
@@ -397,6 +392,27 @@ void LayerMesh::swap(LayerMesh &other) noexcept
 {
     pieces_.swap(other.pieces_);
     std::swap(stamp_, other.stamp_);
+    spare_.swap(other.spare_);
+}
+
+std::shared_ptr<InstanceRun> LayerMesh::takeRun()
+{
+    if (!spare_)
+        return std::make_shared<InstanceRun>();
+    std::shared_ptr<InstanceRun> run = std::move(spare_);
+    run->stamp = freshStamp();
+    return run;
+}
+
+void LayerMesh::keepSpare(std::shared_ptr<InstanceRun> &&run)
+{
+    if (spare_ || run.use_count() != 1 || run->first + run->count > kSmallRun)
+        return;
+    run->blade.reset();
+    run->steps.clear();
+    run->numbers.clear();
+    run->stride = run->first = run->count = 0;
+    spare_ = std::move(run);
 }
 
 Mesh &LayerMesh::ownMesh(std::size_t piece)
@@ -476,7 +492,7 @@ void LayerMesh::appendInstances(const InstanceRun &run)
             return;
         }
     }
-    std::shared_ptr<InstanceRun> made = emptyRun();
+    std::shared_ptr<InstanceRun> made = takeRun();
     made->blade = run.blade;
     made->steps = run.steps;
     made->stride = run.stride;
@@ -518,7 +534,7 @@ std::size_t LayerMesh::expandInstance(std::size_t pieceIndex, std::size_t instan
     expandRun(run, instance, 1, *expanded.mesh);
     Piece after;
     if (instance + 1 < run.count) {
-        after.run = emptyRun();
+        after.run = takeRun();
         after.run->blade = run.blade;
         after.run->steps = run.steps;
         after.run->stride = run.stride;

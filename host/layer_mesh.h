@@ -33,9 +33,15 @@ struct InstanceRun {
 
     const double *numbersOf(std::size_t instance) const { return numbers.data() + (first + instance) * stride; }
     // The blade's points where the instance places them, valid until the thread places
-    // another; a step at a time over all of them, as a mesh is transformed.
+    // another; a step at a time over all of them, as a mesh is transformed. Null for a
+    // blade too large to keep placed: placeOne places a point of it alone.
     const Vec3 *placed(std::size_t instance) const;
-    Vec3 place(std::size_t instance, std::uint32_t point) const { return placed(instance)[point]; }
+    Vec3 placeOne(std::size_t instance, std::uint32_t point) const;
+    Vec3 place(std::size_t instance, std::uint32_t point) const
+    {
+        const Vec3 *all = placed(instance);
+        return all != nullptr ? all[point] : placeOne(instance, point);
+    }
 };
 
 // A map a layer holds, as its pieces refer to it.
@@ -49,7 +55,7 @@ class LayerMesh {
 public:
     LayerMesh() = default;
     // Copies share the pieces; a piece is copied when it is edited while shared.
-    LayerMesh(const LayerMesh &) = default;
+    LayerMesh(const LayerMesh &other);
     LayerMesh &operator=(const LayerMesh &other);
     LayerMesh(LayerMesh &&) noexcept = default;
     LayerMesh &operator=(LayerMesh &&) noexcept = default;
@@ -162,6 +168,10 @@ private:
     // A mesh piece at the end to add elements to.
     std::size_t tail();
     void appendPiece(const Piece &piece);
+    // A run to fill: the spare a clear left, else a new one. A planting makes and drops
+    // one a blade (pasted into the work layer, cut, and dropped by the next copy).
+    std::shared_ptr<InstanceRun> takeRun();
+    void keepSpare(std::shared_ptr<InstanceRun> &&run);
     void appendInstances(const InstanceRun &run);
     // The pieces' first elements anew, after pieces came or went.
     void recount();
@@ -171,6 +181,7 @@ private:
 
     std::vector<Piece> pieces_;
     std::uint64_t stamp_ = freshStamp(); // copies share it: their pieces lie alike
+    std::shared_ptr<InstanceRun> spare_; // never shared, never copied
 };
 
 template <typename Take> void LayerMesh::forPositions(std::size_t first, std::size_t end, const Take &take) const
@@ -189,7 +200,7 @@ template <typename Take> void LayerMesh::forPositions(std::size_t first, std::si
             std::uint32_t point = static_cast<std::uint32_t>((first - piece.firstPoint) % n);
             const Vec3 *placed = piece.run->placed(instance);
             for (std::size_t i = first; i < stop; ++i) {
-                take(i, placed[point]);
+                take(i, placed != nullptr ? placed[point] : piece.run->placeOne(instance, point));
                 if (++point == n && i + 1 < stop) {
                     point = 0;
                     placed = piece.run->placed(++instance);

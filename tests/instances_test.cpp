@@ -225,6 +225,19 @@ TEST_F(Instances, PastedBladesReadAsTheCopiesTheyStandFor)
     EXPECT_EQ(layer().instanceCount(), 17u);
 }
 
+TEST_F(Instances, LargeBladesArePlacedAPointAtATime)
+{
+    Mesh large; // more points than a thread keeps placed
+    for (int copy = 0; copy < 60; ++copy)
+        large.append(bladeMesh);
+    bladeMesh = large;
+    object.layer(kTemplate)->mesh.clear();
+    object.layer(kTemplate)->mesh.append(large);
+    plantBlades(3);
+    EXPECT_EQ(layer().instanceCount(), 3u);
+    expectSame(layer(), expected);
+}
+
 TEST_F(Instances, EditingAnInstanceMakesAMeshOfThatOneAlone)
 {
     plantBlades(10);
