@@ -46,6 +46,8 @@ constexpr const char *kPlantHelp = R"(Examples:
   tuftsprout plant bunny.obj -o furry.obj --scatter 5000 --follow-surface
       5000 blades scattered over the bunny, each tilted toward the surface where it stands
       (without --follow-surface they all stand straight up, along +Y).
+  tuftsprout plant -o lawn.glb --number 1000000 --instances
+      a million blades as the blade once and a million placements, as engines draw grass.
 
 Options are applied to the panel in the order given, each as a user's change, so a
 later option can undo an earlier one. Controls without a label are named P2(y), P2(z)
