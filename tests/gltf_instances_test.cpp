@@ -95,10 +95,11 @@ TEST(GltfInstances, EachPlacementAsTrsPutsTheBladeWhereTheHostDoes)
 }
 
 // The triangles of a glTF file, each as its three corners where a reader draws them
-// (every placement of an instanced node's), by material name in the order written; and
-// the _ID of every placement, in order.
+// (every placement of an instanced node's), with their UVs, by material name in the order
+// written; and the _ID of every placement, in order.
 struct Drawn {
     std::map<std::string, std::vector<Vec3>> corners;
+    std::map<std::string, std::vector<std::pair<double, double>>> uvs;
     std::vector<double> ids;
     Json gltf;
 };
@@ -128,8 +129,12 @@ Drawn drawn(const std::string &path)
         for (const Json &primitive : gltf["meshes"][node["mesh"].get<std::size_t>()]["primitives"]) {
             const std::vector<double> p = buffers.accessor(gltf, primitive["attributes"]["POSITION"], 3, "POSITION");
             const std::vector<double> indices = buffers.indices(gltf, primitive["indices"]);
-            std::vector<Vec3> &into =
-                result.corners[gltf["materials"][primitive["material"].get<std::size_t>()]["name"]];
+            const Json &attributes = primitive["attributes"];
+            const std::vector<double> uv = attributes.contains("TEXCOORD_0")
+                                               ? buffers.accessor(gltf, attributes["TEXCOORD_0"], 2, "UV")
+                                               : std::vector<double>();
+            const std::string material = gltf["materials"][primitive["material"].get<std::size_t>()]["name"];
+            std::vector<Vec3> &into = result.corners[material];
             for (std::size_t i = 0; i < t.size() / 3; ++i) {
                 const float ti[3] = {float(t[3 * i]), float(t[3 * i + 1]), float(t[3 * i + 2])};
                 const float ri[4] = {float(r[4 * i]), float(r[4 * i + 1]), float(r[4 * i + 2]), float(r[4 * i + 3])};
@@ -137,6 +142,8 @@ Drawn drawn(const std::string &path)
                 for (double index : indices) {
                     const std::size_t v = static_cast<std::size_t>(index);
                     into.push_back(applyTrs(ti, ri, si, {p[3 * v], p[3 * v + 1], p[3 * v + 2]}));
+                    if (!uv.empty())
+                        result.uvs[material].push_back({uv[2 * v], uv[2 * v + 1]});
                 }
             }
         }
@@ -174,6 +181,8 @@ TEST_F(GltfInstancesFile, EveryBladeVertexIsWhereTheRealizedFileHasIt)
         ASSERT_EQ(instanced.ids.size(), blades) << planting;
         for (std::size_t i = 0; i < blades; ++i)
             EXPECT_EQ(instanced.ids[i], double(i)) << planting;
+        EXPECT_FALSE(realized.uvs.empty()) << planting; // the blades' UVs, and the terrain's
+        EXPECT_TRUE(instanced.uvs == realized.uvs) << planting;
         ASSERT_EQ(instanced.corners.size(), realized.corners.size()) << planting;
         for (const auto &[material, corners] : realized.corners) {
             const std::vector<Vec3> &drawnCorners = instanced.corners.at(material);
