@@ -4,8 +4,9 @@
 // it was read, its texture's image embedded after the primitives' data), polygons as
 // triangle fans in their own vertex order. Asked for, runs of instances whose placements
 // glTF can say are written as their blade once and a node drawing it at every placement
-// (EXT_mesh_gpu_instancing), each placement's numbered in planting order (_ID). The JSON is written first, then the
-// binary data is streamed straight into the file in the order its views lie, formatted on every core.
+// (EXT_mesh_gpu_instancing), each placement numbered in planting order (_ID). The JSON
+// is written first, then the binary data is streamed straight into the file in the
+// order its views lie, formatted on every core.
 #include "host/paths.h"
 #include "meshio/atomic_file.h"
 #include "meshio/export_layer.h"
