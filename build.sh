@@ -119,12 +119,15 @@ fuzz_target_briefly() {
     echo "fuzz-$target: $(grep -o 'Done [0-9]* runs' "build/fuzz/$target.log"), coverage $coverage, no crash"
 }
 
-# The Khronos glTF-Validator, from the npm registry, run by node.
+# The Khronos glTF-Validator, and the readers the glTF check runs (three.js,
+# gltf-transform), from the npm registry, run by node.
 install_gltf_validator() {
     command -v node >/dev/null || install_packages nodejs npm
-    [ -d build/npm/node_modules/gltf-validator ] && return 0
+    local modules=build/npm/node_modules
+    [ -d $modules/gltf-validator ] && [ -d $modules/three ] && [ -d $modules/@gltf-transform/extensions ] && return 0
     mkdir -p build/npm
-    npm install --prefix build/npm --no-audit --no-fund --silent gltf-validator
+    npm install --prefix build/npm --no-audit --no-fund --silent gltf-validator three @gltf-transform/core \
+        @gltf-transform/extensions
 }
 
 # ---- What this machine can run ------------------------------------------------------

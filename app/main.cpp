@@ -46,6 +46,8 @@ constexpr const char *kPlantHelp = R"(Examples:
   tuftsprout plant bunny.obj -o furry.obj --scatter 5000 --follow-surface
       5000 blades scattered over the bunny, each tilted toward the surface where it stands
       (without --follow-surface they all stand straight up, along +Y).
+  tuftsprout plant -o lawn.glb --number 1000000 --instances
+      a million blades as the blade once and a million placements, as engines draw grass.
 
 Options are applied to the panel in the order given, each as a user's change, so a
 later option can undo an earlier one. Controls without a label are named P2(y), P2(z)
@@ -203,6 +205,9 @@ CLI::App *addPlantCommand(CLI::App &app, PlantOptions &o)
                     "as Polygon mode tilts blades toward their polygons; the plug-in plants them in Polygon mode on "
                     "small temporary triangles, which are not written");
     plant->add_flag("--cancel", o.cancel, "Press Cancel instead of OK: nothing is planted or written");
+    plant->add_flag("--instances", o.job.writing.instances,
+                    "Write the planted blades as instances: each blade once, and a node that draws it at every "
+                    "place it is planted (glTF's EXT_mesh_gpu_instancing; .glb and .gltf only)");
     plant->add_flag("--allow-empty", o.job.allowEmpty,
                     "Write the output even when the run plants nothing (otherwise that is a failure, exit 1)");
     return plant;
@@ -367,6 +372,9 @@ int runPlant(CLI::App &plant, PlantOptions &o)
                                     (o.job.interactive ? "" : " (or --cancel)"));
     if (!o.job.output.empty() && !tuft::meshio::knownFormat(o.job.output))
         throw tuft::app::UsageError(o.job.output + ": unknown mesh format (expected .obj, .ply, .glb or .gltf)");
+    if (o.job.writing.instances && !o.job.output.empty() && !tuft::meshio::takesInstances(o.job.output))
+        throw tuft::app::UsageError("--instances: " + o.job.output +
+                                    " cannot hold instances; write a .glb or .gltf file for them");
     if (!o.job.previewPng.empty())
         tuft::app::requireDrawing("--preview");
     if (!o.job.picturePng.empty())

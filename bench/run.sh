@@ -38,6 +38,8 @@ for format in ply obj glb; do
     time_three "whole program, 10^6 blades with UVs, .$format" "$work/grass.$format" \
         "$build/bin/tuftsprout" plant --number 1000000 --set Add_UV=on --clock 0 -o "$work/grass.$format"
 done
+time_three "whole program, 10^6 blades with UVs, .glb --instances" "$work/grass.glb" \
+    "$build/bin/tuftsprout" plant --number 1000000 --set Add_UV=on --clock 0 --instances -o "$work/grass.glb"
 # Pictures: the cost follows the area the blades cover on the picture, many times over
 # where they stand thick.
 for field in 30 1; do

@@ -121,6 +121,8 @@ public:
     // and a mesh of its own as an instance of it (it is shared, not copied).
     void append(const LayerMesh &other);
     void append(const Mesh &other);
+    // Adds one piece of another layer, shared as append() shares it.
+    void appendPiece(const Piece &piece);
     void truncate(std::size_t points, std::size_t polygons, std::size_t corners);
     void erasePoints(std::size_t first, std::size_t count);
     void erasePolygons(std::size_t first, std::size_t count);
@@ -167,7 +169,6 @@ private:
     std::size_t mergeFrom(std::size_t first);
     // A mesh piece at the end to add elements to.
     std::size_t tail();
-    void appendPiece(const Piece &piece);
     // A run to fill: the spare a clear left, else a new one. A planting makes and drops
     // one a blade (pasted into the work layer, cut, and dropped by the next copy).
     std::shared_ptr<InstanceRun> takeRun();

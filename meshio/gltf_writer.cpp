@@ -2,13 +2,16 @@
 // mesh per written layer and object name (the polygons' host::kObjectTag, a glTF node's
 // name as read), a primitive and a material per surface (a material read from glTF as
 // it was read, its texture's image embedded after the primitives' data), polygons as
-// triangle fans in their own vertex order. The JSON is written first, then the binary
-// data is streamed straight into the file in the order its views lie, formatted on every
-// core.
+// triangle fans in their own vertex order. Asked for, runs of instances whose placements
+// glTF can say are written as their blade once and a node drawing it at every placement
+// (EXT_mesh_gpu_instancing), each placement numbered in planting order (_ID). The JSON
+// is written first, then the binary data is streamed straight into the file in the
+// order its views lie, formatted on every core.
 #include "host/paths.h"
 #include "meshio/atomic_file.h"
 #include "meshio/export_layer.h"
 #include "meshio/formats.h"
+#include "meshio/gltf_instances.h"
 #include "meshio/gltf_materials.h"
 #include "meshio/output_set.h"
 #include "meshio/parallel_text.h"
@@ -19,9 +22,11 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <deque>
 #include <limits>
 #include <map>
 #include <memory>
+#include <optional>
 
 namespace tuft::meshio {
 
@@ -33,11 +38,18 @@ constexpr std::uint32_t kFloat = 5126, kUnsignedShort = 5123, kUnsignedInt = 512
 constexpr std::uint32_t kArrayBuffer = 34962, kElementArrayBuffer = 34963;
 constexpr std::size_t kItemsPerChunk = std::size_t(1) << 16;
 
-// A layer's surface parts, each a primitive.
+// A layer's surface parts, each a primitive; or a blade's, drawn at every placement of its run.
 struct LayerParts {
     ExportLayer layer;
     std::vector<SurfacePart> parts;
+    std::optional<gltf::InstancedRun> instances;
 };
+
+// _ID as floats while they hold every number exactly, else as unsigned ints.
+bool wideIds(const gltf::InstancedRun &instanced)
+{
+    return instanced.firstId + instanced.run->count > (std::size_t(1) << 24);
+}
 
 bool wideIndices(const SurfacePart &part) { return part.vertexTable.count() > 65535; }
 
@@ -47,7 +59,7 @@ public:
     std::size_t view(std::size_t bytes, std::uint32_t target)
     {
         views_.push_back({{"buffer", 0}, {"byteOffset", length_}, {"byteLength", bytes}});
-        if (target != 0) // an image's view has none
+        if (target != 0) // an image's view has none, nor the placements'
             views_.back()["target"] = target;
         length_ += (bytes + 3) / 4 * 4; // every view starts on a four-byte boundary
         return views_.size() - 1;
@@ -89,6 +101,18 @@ Json describePrimitive(const SurfacePart &primitive, const FileChannels &channel
         {"attributes", attributes}, {"indices", indices}, {"material", materials.of(primitive.surface)}, {"mode", 4}};
 }
 
+// The accessors of a run's placements, as a node's EXT_mesh_gpu_instancing names them.
+Json describeInstances(const gltf::InstancedRun &instanced, Layout &layout)
+{
+    const std::size_t n = instanced.run->count;
+    Json attributes;
+    attributes["TRANSLATION"] = layout.accessor(layout.view(12 * n, 0), kFloat, n, "VEC3");
+    attributes["ROTATION"] = layout.accessor(layout.view(16 * n, 0), kFloat, n, "VEC4");
+    attributes["SCALE"] = layout.accessor(layout.view(12 * n, 0), kFloat, n, "VEC3");
+    attributes["_ID"] = layout.accessor(layout.view(4 * n, 0), wideIds(instanced) ? kUnsignedInt : kFloat, n, "SCALAR");
+    return {{gltf::kInstancing, {{"attributes", attributes}}}};
+}
+
 // The file's JSON; the images `materials` embeds lie after the primitives' data.
 Json describe(const host::Object &object, const std::vector<LayerParts> &layers, const WriteOptions &options,
               const FileChannels &channels, gltf::MaterialsOut &materials, const std::string &binaryUri,
@@ -96,8 +120,10 @@ Json describe(const host::Object &object, const std::vector<LayerParts> &layers,
 {
     Layout layout;
     Json meshes = Json::array(), nodes = Json::array();
+    bool instanced = false;
     for (const LayerParts &layer : layers) {
         // A node and mesh for each object name, the polygons of none under the layer's.
+        const std::size_t firstNode = nodes.size();
         const std::vector<SurfacePart> &parts = layer.parts;
         for (std::size_t first = 0, end = 0; first < parts.size(); first = end) {
             Json primitives = Json::array();
@@ -109,6 +135,12 @@ Json describe(const host::Object &object, const std::vector<LayerParts> &layers,
             meshes.push_back({{"name", name}, {"primitives", primitives}});
             nodes.push_back({{"name", name}, {"mesh", meshes.size() - 1}});
         }
+        if (layer.instances && !parts.empty()) {
+            const Json extension = describeInstances(*layer.instances, layout);
+            for (std::size_t n = firstNode; n < nodes.size(); ++n)
+                nodes[n]["extensions"] = extension;
+            instanced = true;
+        }
     }
     Json asset = {{"version", "2.0"}, {"generator", options.generator.empty() ? "tuftsprout" : options.generator}};
     if (!options.provenance.empty()) {
@@ -118,6 +150,10 @@ Json describe(const host::Object &object, const std::vector<LayerParts> &layers,
         asset["extras"] = {{"tuftsprout", made}};
     }
     Json gltf = {{"asset", asset}};
+    if (instanced) { // a reader without it would draw one blade at the origin
+        gltf["extensionsUsed"] = Json::array({gltf::kInstancing});
+        gltf["extensionsRequired"] = Json::array({gltf::kInstancing});
+    }
     Json scene = Json::object();
     if (!nodes.empty()) {
         Json roots = Json::array();
@@ -165,24 +201,40 @@ public:
     void primitive(const ExportLayer &layer, const SurfacePart &primitive)
     {
         const VertexTable &table = primitive.vertexTable;
-        vertices(table, 12, [&](std::size_t v, char *out) {
+        items(table.count(), 12, [&](std::size_t v, char *out) {
             const host::Vec3 p = layer.position(table.pointOf(v));
             const float xyz[3] = {static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)};
             std::memcpy(out, xyz, 12);
         });
         if (channels_.normals)
-            vertices(table, 12, [&](std::size_t v, char *out) {
+            items(table.count(), 12, [&](std::size_t v, char *out) {
                 const float *n = table.welded() ? &table.valuesOf(v)[2] : layer.pointNormal(table.pointOf(v));
                 const float up[3] = {0.0f, 1.0f, 0.0f};
                 std::memcpy(out, n != nullptr ? n : up, 12);
             });
         if (channels_.uvs)
-            vertices(table, 8, [&](std::size_t v, char *out) {
+            items(table.count(), 8, [&](std::size_t v, char *out) {
                 const float *uv = table.welded() ? &table.valuesOf(v)[0] : layer.pointUv(table.pointOf(v));
                 const float st[2] = {uv != nullptr ? uv[0] : 0.0f, uv != nullptr ? 1.0f - uv[1] : 1.0f}; // V runs down
                 std::memcpy(out, st, 8);
             });
         indices(layer.mesh(), primitive);
+    }
+
+    // A run's placements, view after view as describeInstances() lays them out.
+    void instances(const gltf::InstancedRun &instanced)
+    {
+        const host::InstanceRun &run = *instanced.run;
+        items(run.count, 12, [&](std::size_t i, char *out) { std::memcpy(out, gltf::trsOf(run, i).translation, 12); });
+        items(run.count, 16, [&](std::size_t i, char *out) { std::memcpy(out, gltf::trsOf(run, i).rotation, 16); });
+        items(run.count, 12, [&](std::size_t i, char *out) { std::memcpy(out, gltf::trsOf(run, i).scale, 12); });
+        const bool wide = wideIds(instanced);
+        items(run.count, 4, [&](std::size_t i, char *out) {
+            const std::size_t id = instanced.firstId + i;
+            const std::uint32_t whole = static_cast<std::uint32_t>(id);
+            const float number = static_cast<float>(id);
+            std::memcpy(out, wide ? static_cast<const void *>(&whole) : &number, 4);
+        });
     }
 
     // Bytes as they are (an image's).
@@ -193,19 +245,20 @@ public:
     }
 
 private:
-    template <typename Put> void vertices(const VertexTable &table, std::size_t size, const Put &put)
+    // `count` items of `size` bytes each, `put(item, bytes)` making one.
+    template <typename Put> void items(std::size_t count, std::size_t size, const Put &put)
     {
         formatInChunks(
-            table.count(), kItemsPerChunk,
+            count, kItemsPerChunk,
             [&](std::size_t first, std::size_t end, TextAppender &out) {
-                char bytes[12];
+                char bytes[16];
                 for (std::size_t v = first; v < end; ++v) {
                     put(v, bytes);
                     out.text(std::string_view(bytes, size));
                 }
             },
             [&](std::string_view data, std::size_t items) { written(data, items); });
-        pad(table.count() * size);
+        pad(count * size);
     }
 
     void indices(const host::LayerMesh &mesh, const SurfacePart &primitive)
@@ -278,16 +331,29 @@ WrittenCounts writeGltf(OutputSet &outputs, const std::string &path, const std::
     WrittenCounts counts;
     const FileChannels file = fileChannels(object, chosen, options);
     std::vector<LayerParts> layers;
+    std::deque<host::Layer> apart; // the layers split for instances, kept while they are written
     std::size_t skipped = 0, items = 0;
-    for (const host::Layer *layer : chosen) {
-        ExportLayer exported(object, *layer, options, file, UpAxis::kY, counts.warnings); // glTF is Y-up
+    const auto add = [&](const host::Layer &layer, std::optional<gltf::InstancedRun> instances) {
+        ExportLayer exported(object, layer, options, file, UpAxis::kY, counts.warnings); // glTF is Y-up
         std::vector<SurfacePart> parts = exported.surfaceParts(skipped);
         groupByObjectName(parts);
-        layers.push_back({std::move(exported), std::move(parts)});
-        counts.points += layer->mesh.pointCount();
-        counts.polygons += layer->mesh.polygonCount();
+        layers.push_back({std::move(exported), std::move(parts), instances});
         for (const SurfacePart &part : layers.back().parts)
             items += part.vertexTable.count() * (1 + file.uvs + file.normals) + part.polygonNumbers.size();
+        if (instances)
+            items += 4 * instances->run->count;
+    };
+    for (const host::Layer *layer : chosen) {
+        counts.points += layer->mesh.pointCount();
+        counts.polygons += layer->mesh.polygonCount();
+        if (!options.instances) {
+            add(*layer, std::nullopt);
+            continue;
+        }
+        gltf::SplitLayer split = gltf::splitInstances(*layer);
+        add(apart.emplace_back(std::move(split.rest)), std::nullopt);
+        for (const gltf::InstancedRun &run : split.runs)
+            add(apart.emplace_back(gltf::bladeLayer(*layer, *run.run)), run);
     }
     if (skipped > 0)
         counts.warnings.push_back(path + ": " + std::to_string(skipped) +
@@ -317,9 +383,12 @@ WrittenCounts writeGltf(OutputSet &outputs, const std::string &path, const std::
         out.write(json.data(), json.size());
     }
     BinaryWriter writer(data, progress, file);
-    for (const LayerParts &layer : layers)
+    for (const LayerParts &layer : layers) {
         for (const SurfacePart &part : layer.parts)
             writer.primitive(layer.layer, part);
+        if (layer.instances && !layer.parts.empty())
+            writer.instances(*layer.instances);
+    }
     for (const std::string_view image : materials.embedded())
         writer.bytes(image);
     out.complete();

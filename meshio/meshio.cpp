@@ -167,6 +167,11 @@ bool knownFormat(const std::string &path)
     }
 }
 
+bool takesInstances(const std::string &path)
+{
+    return knownFormat(path) && (formatOf(path) == Format::kGlb || formatOf(path) == Format::kGltf);
+}
+
 std::vector<std::string> companionsOf(const std::string &path)
 {
     switch (formatOf(path)) {

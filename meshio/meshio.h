@@ -68,6 +68,9 @@ struct WriteOptions {
     // options and clock in asset.extras).
     std::string generator;
     std::vector<std::pair<std::string, std::string>> provenance;
+    // glTF: runs of instances as their blade and a node drawing it at every placement
+    // (EXT_mesh_gpu_instancing), where glTF can say the placements; other formats cannot.
+    bool instances = false;
     WriteProgress progress;
 };
 
@@ -97,5 +100,7 @@ std::vector<const host::Layer *> chosenLayers(const host::Object &object, LayerC
 
 // Whether a path names a format these functions know.
 bool knownFormat(const std::string &path);
+// Whether that format can write instances (WriteOptions::instances): .glb and .gltf.
+bool takesInstances(const std::string &path);
 
 } // namespace tuft::meshio

@@ -211,6 +211,10 @@ inf is not a finite number
 0 out of range
 -5 out of range
 CASES
+# Instances are glTF's alone: asked of another format, refused before anything is read.
+for out in k.obj k.ply; do
+    check $c 2 "--instances: $out cannot hold instances; write a .glb or .gltf file" "$fifo" "in.obj -o $out --instances"
+done
 # Within its range, a density over a large area asks for more points than one scattering makes.
 check $c 2 'a density of 4294967296 over an area of 5e\+11 asks for more than 4294967296 points' \
     "printf 'v 0 0 0\\nv 1e6 0 0\\nv 0 0 1e6\\nf 1 3 2\\n' > big.obj" 'big.obj -o k.obj --density 4294967296'

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # glTF output as engines and viewers take it: every file the Khronos glTF-Validator
-# passes without errors or warnings, assimp reads with the expected counts, and a round
-# trip through glTF keeps what it should.
-#   check.sh TUFTSPROUT VALIDATOR_MODULE
+# passes without errors or warnings, assimp reads with the expected counts, instanced
+# files gltf-transform and three.js read with every blade, and a round trip through glTF
+# keeps what it should.
+#   check.sh TUFTSPROUT VALIDATOR_MODULE [NODE_MODULES]
+# NODE_MODULES holds three and @gltf-transform; by default the validator's folder.
 set -uo pipefail
 tuftsprout=$1
 validator=$2
+modules=${3:-$(dirname "$validator")}
 here=$(cd "$(dirname "$0")" && pwd)
 fixtures=$(cd "$here/../fixtures" && pwd)
 work=$(mktemp -d)
@@ -14,6 +17,8 @@ cd "$work"
 failed=0
 fail() { echo "FAIL: $*" >&2; failed=$((failed + 1)); }
 [ -d "$validator" ] || { echo "FAIL: no gltf-validator at $validator (./build.sh test installs it)" >&2; exit 1; }
+[ -d "$modules/three" ] && [ -d "$modules/@gltf-transform/extensions" ] ||
+    { echo "FAIL: no three or @gltf-transform in $modules (./build.sh test installs them)" >&2; exit 1; }
 cp "$fixtures/terrain.obj" "$fixtures/terrain.mtl" "$fixtures/hill.ply" .
 
 plant() { "$tuftsprout" plant "$@" 2>>log.txt || fail "plant $*: $(tail -1 log.txt)"; }
@@ -40,9 +45,16 @@ plant model.gltf -o model-back.glb --mode polygon --select polygons:0 --clock 6
 plant model-data.gltf -o model-data-back.glb --mode polygon --select polygons:0 --clock 6
 plant model-data.gltf -o model-data-back.gltf --mode polygon --select polygons:0 --clock 6
 plant model.gltf -o below/model-below.gltf --mode polygon --select polygons:0 --clock 6
+# Blades as instances, turned about Y alone (Ground mode) and about all three axes
+# (Polygon mode, beside the terrain), in both kinds of file.
+plant -o instances.glb --number 50 --clock 1 --set Add_UV=on --instances
+plant -o instances.gltf --number 50 --clock 1 --instances
+plant terrain.obj -o instances-polygon.glb --mode polygon --select polygons:all --clock 3 --normals --instances
 node "$here/validate.js" "$validator" ./*.glb ./*.gltf below/*.gltf || fail "the validator found errors or warnings"
 # The validator lets a bound pass that it cannot see is wrong: every bound against the data.
 python3 "$here/bounds.py" ./*.glb ./*.gltf || fail "a file's bounds are not its data's"
+node "$here/instances.mjs" "$modules" instances.glb 50 instances.gltf 50 instances-polygon.glb 6 ||
+    fail "gltf-transform or three.js does not find every blade of an instanced file"
 
 # assimp: meshes, vertices and faces as written (fans of a blade: 9 triangles at
 # Division 5, 15 at 8; the terrain's 6 quads: 12).

@@ -1,5 +1,9 @@
 // Validates glTF files with the Khronos glTF-Validator: node validate.js VALIDATOR FILE...
-// Prints each file's counts and any error or warning; exits 1 when any file has one.
+// Prints each file's counts and any error or warning; exits 1 when any file has one. The
+// validator does not know EXT_mesh_gpu_instancing: in a file that uses it, it tells of the
+// extension as unsupported and of the placements' accessors as unused, and those infos
+// are the only ones such a file may have (besides the unused UVs of an untextured
+// material, as every file written has them).
 const validator = require(process.argv[2]);
 const fs = require('fs');
 const path = require('path');
@@ -18,10 +22,15 @@ const path = require('path');
       }),
     });
     const issues = report.issues;
-    console.log(`${path.basename(file)}: ${issues.numErrors} errors, ${issues.numWarnings} warnings`);
-    for (const message of issues.messages)
-      if (message.severity <= 1) console.log(`  ${message.code}: ${message.message} ${message.pointer || ''}`);
-    if (issues.numErrors > 0 || issues.numWarnings > 0) failed++;
+    const instanced = (report.info.extensionsUsed || []).includes('EXT_mesh_gpu_instancing');
+    const allowed = (message) => message.severity > 1 && (!instanced ||
+      (message.code === 'UNSUPPORTED_EXTENSION' && message.message.includes('EXT_mesh_gpu_instancing')) ||
+      (message.code === 'UNUSED_OBJECT' && /^\/accessors\/\d+$|\/TEXCOORD_0$/.test(message.pointer)));
+    const refused = issues.messages.filter((message) => !allowed(message));
+    console.log(`${path.basename(file)}: ${issues.numErrors} errors, ${issues.numWarnings} warnings` +
+      (instanced ? `, ${refused.length} messages besides the instancing's` : ''));
+    for (const message of refused) console.log(`  ${message.code}: ${message.message} ${message.pointer || ''}`);
+    if (refused.length > 0) failed++;
   }
   process.exit(failed > 0 ? 1 : 0);
 })();

@@ -1,0 +1,109 @@
+#include "meshio/gltf_instances.h"
+
+#include <cmath>
+
+namespace tuft::meshio::gltf {
+
+namespace {
+
+struct Quaternion {
+    double x, y, z, w;
+};
+
+// a·b: b's turn first, then a's.
+Quaternion times(const Quaternion &a, const Quaternion &b)
+{
+    return {a.w * b.x + a.x * b.w + a.y * b.z - a.z * b.y, a.w * b.y - a.x * b.z + a.y * b.w + a.z * b.x,
+            a.w * b.z + a.x * b.y - a.y * b.x + a.z * b.w, a.w * b.w - a.x * b.x - a.y * b.y - a.z * b.z};
+}
+
+// The host's turn by the angle of cosine `cs` and sine `sn` is the right-handed turn by
+// its negative: about the axis, the quaternion (-sin(a/2) along it, cos(a/2)). The half
+// angle's cosine and sine come from the whole's without trigonometry, each from the
+// formula that does not cancel.
+Quaternion turnQuaternion(host::Step::Kind kind, double cs, double sn)
+{
+    double c, s;
+    if (cs >= 0.0) {
+        c = std::sqrt((1.0 + cs) / 2.0);
+        s = sn / (2.0 * c);
+    } else {
+        s = std::copysign(std::sqrt((1.0 - cs) / 2.0), sn);
+        c = sn / (2.0 * s);
+    }
+    return {kind == host::Step::kTurnX ? -s : 0.0, kind == host::Step::kTurnY ? -s : 0.0,
+            kind == host::Step::kTurnZ ? -s : 0.0, c};
+}
+
+bool isTurn(host::Step::Kind kind)
+{
+    return kind == host::Step::kTurnX || kind == host::Step::kTurnY || kind == host::Step::kTurnZ;
+}
+
+// A step's place in T·R·S: scales 0, turns 1, moves 2.
+int stage(host::Step::Kind kind) { return kind == host::Step::kScale ? 0 : isTurn(kind) ? 1 : 2; }
+
+} // namespace
+
+bool isTrs(const host::InstanceRun &run)
+{
+    int last = 0;
+    for (const host::Step &step : run.steps) {
+        if (step.centred || stage(step.kind) < last)
+            return false;
+        last = stage(step.kind);
+    }
+    return true;
+}
+
+Trs trsOf(const host::InstanceRun &run, std::size_t instance)
+{
+    double scale[3] = {1.0, 1.0, 1.0}, move[3] = {0.0, 0.0, 0.0};
+    Quaternion turn{0.0, 0.0, 0.0, 1.0};
+    const double *n = run.numbersOf(instance);
+    for (const host::Step &step : run.steps) {
+        if (step.kind == host::Step::kScale) {
+            for (int i = 0; i < 3; ++i)
+                scale[i] *= n[i];
+        } else if (step.kind == host::Step::kMove) {
+            for (int i = 0; i < 3; ++i)
+                move[i] += n[i];
+        } else {
+            turn = times(turnQuaternion(step.kind, n[0], n[1]), turn);
+        }
+        n += step.numbers();
+    }
+    const double length = std::sqrt(turn.x * turn.x + turn.y * turn.y + turn.z * turn.z + turn.w * turn.w);
+    Trs trs;
+    const double q[4] = {turn.x, turn.y, turn.z, turn.w};
+    for (int i = 0; i < 4; ++i)
+        trs.rotation[i] = static_cast<float>(q[i] / length);
+    for (int i = 0; i < 3; ++i) {
+        trs.translation[i] = static_cast<float>(move[i]);
+        trs.scale[i] = static_cast<float>(scale[i]);
+    }
+    return trs;
+}
+
+SplitLayer splitInstances(const host::Layer &layer)
+{
+    SplitLayer split{{layer.number, layer.slot, {}}, {}};
+    std::size_t instances = 0;
+    for (const host::LayerMesh::Piece &piece : layer.mesh.pieces()) {
+        if (piece.run && isTrs(*piece.run))
+            split.runs.push_back({piece.run.get(), instances});
+        else
+            split.rest.mesh.appendPiece(piece);
+        instances += piece.run ? piece.run->count : 0;
+    }
+    return split;
+}
+
+host::Layer bladeLayer(const host::Layer &layer, const host::InstanceRun &run)
+{
+    host::Layer blade{layer.number, layer.slot, {}};
+    blade.mesh.append(*run.blade);
+    return blade;
+}
+
+} // namespace tuft::meshio::gltf

@@ -1,0 +1,44 @@
+// Runs of instances as glTF's EXT_mesh_gpu_instancing draws them: the blade once, and a
+// translation, rotation and scale for each placement (glTF's T·R·S). A run qualifies when
+// its steps are about the origin and come in that order: scales, then turns, then moves.
+#pragma once
+
+#include "host/object.h"
+
+#include <cstddef>
+#include <vector>
+
+namespace tuft::meshio::gltf {
+
+inline constexpr const char *kInstancing = "EXT_mesh_gpu_instancing";
+
+bool isTrs(const host::InstanceRun &run);
+
+// A placement as floats: the rotation a unit quaternion (x, y, z, w) that turns as the
+// host's left-handed turns do, composed in the order they are applied.
+struct Trs {
+    float translation[3];
+    float rotation[4];
+    float scale[3];
+};
+// Of a run that isTrs().
+Trs trsOf(const host::InstanceRun &run, std::size_t instance);
+
+// A run written as instances, with the number of its first instance among the layer's.
+struct InstancedRun {
+    const host::InstanceRun *run;
+    std::size_t firstId;
+};
+
+// A layer apart: its runs that qualify, and a layer of everything else (own meshes, runs
+// written realized), sharing their pieces with `layer`.
+struct SplitLayer {
+    host::Layer rest;
+    std::vector<InstancedRun> runs;
+};
+SplitLayer splitInstances(const host::Layer &layer);
+
+// A layer holding a copy of the run's blade alone, under the number of `layer`.
+host::Layer bladeLayer(const host::Layer &layer, const host::InstanceRun &run);
+
+} // namespace tuft::meshio::gltf
