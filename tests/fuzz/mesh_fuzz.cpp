@@ -42,10 +42,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *bytes, std::size_t siz
     } catch (const meshio::MeshIoError &) {
         return 0;
     }
-    const host::Layer *layer = object.findLayer(1);
-    if (layer == nullptr)
+    if (object.findLayer(1) == nullptr)
         return 0;
-    const host::LayerMesh &mesh = layer->mesh;
+    const host::Mesh &mesh = object.layer(1)->mesh.flat(); // what was read: one mesh
+
     for (std::size_t i = 0; i < mesh.cornerCount(); ++i)
         if (mesh.cornerPoint(i) >= mesh.pointCount())
             __builtin_trap();
