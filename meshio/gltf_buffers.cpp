@@ -78,6 +78,15 @@ double unitNumber(const std::string &path, const Json &value, const std::string 
     return value.get<double>();
 }
 
+std::uint32_t glbLength(const std::string &path, std::uint64_t bytes)
+{
+    if (bytes > 0xFFFFFFFFu)
+        throw MeshIoError("cannot write " + path + ": it would take " + std::to_string(bytes) +
+                          " bytes, and a .glb file holds at most 4294967295; write a .gltf file, whose data goes "
+                          "into a .bin file beside it");
+    return static_cast<std::uint32_t>(bytes);
+}
+
 std::string jsonOfGlb(const std::string &path, const std::string &data, std::optional<std::string> &binary)
 {
     if (data.size() < 20)

@@ -42,6 +42,10 @@ double unitNumber(const std::string &path, const Json &value, const std::string 
 // MeshIoError naming `path` and the byte of a fault.
 std::string jsonOfGlb(const std::string &path, const std::string &data, std::optional<std::string> &binary);
 
+// The length a .glb header gives a file of `bytes` bytes; MeshIoError naming `path` for
+// a file past the 4 GiB the header can count.
+std::uint32_t glbLength(const std::string &path, std::uint64_t bytes);
+
 // The bytes of a base64 data: URI; MeshIoError naming `path` for one of another kind, or
 // a character that is not base64.
 std::string dataOfUri(const std::string &path, const std::string &uri);

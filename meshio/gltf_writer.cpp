@@ -364,15 +364,18 @@ WrittenCounts writeGltf(OutputSet &outputs, const std::string &path, const std::
     gltf::MaterialsOut materials(object, options.plantedSurface, path, binary, counts.warnings);
     std::string json = describe(object, layers, options, file, materials, binaryUri, binaryLength).dump();
     ProgressCount progress(options.progress, items);
+    if (binary)
+        json.append((4 - json.size() % 4) % 4, ' ');
+    // Refused before anything is written: a .glb counts its bytes in 32 bits.
+    const std::uint32_t total =
+        binary ? gltf::glbLength(path, 12 + 8 + std::uint64_t(json.size()) + (binaryLength > 0 ? 8 + binaryLength : 0))
+               : 0;
 
     // A .gltf's .bin is added first, to be in place before the file that names it.
     AtomicFile *separate = !binary && binaryLength > 0 ? &outputs.add(binaryPath) : nullptr;
     AtomicFile &out = outputs.add(path);
     AtomicFile &data = separate != nullptr ? *separate : out;
     if (binary) {
-        json.append((4 - json.size() % 4) % 4, ' ');
-        const std::uint32_t total =
-            static_cast<std::uint32_t>(12 + 8 + json.size() + (binaryLength > 0 ? 8 + binaryLength : 0));
         const std::uint32_t header[3] = {0x46546C67, 2, total}; // "glTF", version 2
         out.write(reinterpret_cast<const char *>(header), sizeof header);
         writeChunkHeader(out, static_cast<std::uint32_t>(json.size()), "JSON");

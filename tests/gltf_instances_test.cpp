@@ -163,6 +163,17 @@ public:
     testing::ScratchDirectory scratch{"gltf-instances"};
 };
 
+TEST(GltfInstances, AGlbPastFourGibibytesIsRefusedForAGltf)
+{
+    EXPECT_EQ(meshio::gltf::glbLength("grass.glb", 4294967295u), 4294967295u);
+    try {
+        meshio::gltf::glbLength("grass.glb", 4294967296u);
+        ADD_FAILURE() << "a length past 32 bits was taken";
+    } catch (const meshio::MeshIoError &error) {
+        EXPECT_NE(std::string(error.what()).find("write a .gltf file"), std::string::npos) << error.what();
+    }
+}
+
 TEST_F(GltfInstancesFile, EveryBladeVertexIsWhereTheRealizedFileHasIt)
 {
     std::filesystem::copy_file(std::string(TUFT_FIXTURES) + "/terrain.obj", scratch / "terrain.obj");
