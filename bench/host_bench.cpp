@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <string>
 #include <sys/mman.h>
 #include <unistd.h>
 #include <vector>
@@ -70,8 +71,8 @@ double residentBytes()
 
 // A whole Ground run through the plug-in: ten host commands per blade. Only the run is
 // timed: setting up the object and panel and freeing them afterwards are not. With
-// `bar`, the monitor draws the terminal's progress bar (into /dev/null). The counter
-// "bytes" is what the run adds to the memory the process has resident, a blade.
+// `bar`, the monitor draws the terminal's progress bar (into /dev/null). The label says
+// what the run adds to the memory the process has resident, a blade.
 void timeGroundRuns(benchmark::State &state, std::FILE *bar)
 {
     static host::PluginLibrary library(TUFT_PLUGIN_PATH);
@@ -90,7 +91,8 @@ void timeGroundRuns(benchmark::State &state, std::FILE *bar)
         state.ResumeTiming();
         modeler->activate(library);
         state.PauseTiming();
-        state.counters["bytes"] = (residentBytes() - before) / double(state.range(0));
+        const double bytes = (residentBytes() - before) / double(state.range(0));
+        state.SetLabel(std::to_string(static_cast<long>(std::lround(bytes))) + " B a blade");
         benchmark::DoNotOptimize(object->layer(1)->mesh.pointCount());
         modeler.reset();
         panels.reset();

@@ -16,7 +16,8 @@ echo "|---|---|---|"
         nanoseconds = $3 * (unit == "s" ? 1e9 : unit == "ms" ? 1e6 : unit == "us" ? 1e3 : 1)
         # Per blade, point, polygon or MiB: the argument counts them; a paste is one item.
         count = name ~ /^pasteIntoFilledLayer/ ? 1 : substr(name, index(name, "/") + 1) + 0
-        printf "| %s | %.4g %s | %.0f ns |\n", name, $3, unit, nanoseconds / count
+        label = $8; gsub(/"/, "", label) # what a benchmark measures beside time
+        printf "| %s | %.4g %s | %.0f ns%s |\n", name, $3, unit, nanoseconds / count, label == "" ? "" : ", " label
     }'
 # A command of the whole program, three runs: the median time and the largest peak memory.
 time_three() {
