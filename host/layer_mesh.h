@@ -245,6 +245,9 @@ template <typename Take> void LayerMesh::forPolygons(std::size_t first, std::siz
 // Copies the instances of a run into `into`, after what it holds.
 void expandRun(const InstanceRun &run, std::size_t first, std::size_t count, Mesh &into);
 
-std::optional<Vec3> polygonNormal(const LayerMesh &mesh, std::uint32_t polygon);
+inline std::optional<Vec3> polygonNormal(const LayerMesh &mesh, std::uint32_t polygon)
+{
+    return unitNormalOf(mesh, polygon);
+}
 
 } // namespace tuft::host

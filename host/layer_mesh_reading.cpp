@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cmath>
 
 namespace tuft::host {
 
@@ -301,18 +300,6 @@ std::uint32_t LayerMesh::tagValue(std::uint32_t type, std::size_t polygon) const
     if (tag == nullptr)
         return 0;
     return tag->values[piece.mesh ? at.local : at.local % mesh.polygonCount()];
-}
-
-std::optional<Vec3> polygonNormal(const LayerMesh &mesh, std::uint32_t index)
-{
-    const PolygonPoints points = mesh.pointsOf(index);
-    if (points.size() < 3)
-        return std::nullopt;
-    const Vec3 n = newellVector(points.size(), [&](std::uint32_t k) { return mesh.position(points[k]); });
-    const double length = std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z);
-    if (!(length > 0.0) || !std::isfinite(length))
-        return std::nullopt;
-    return Vec3{n.x / length, n.y / length, n.z / length};
 }
 
 } // namespace tuft::host

@@ -360,16 +360,4 @@ void Mesh::rotate(int axis, double degrees, const Vec3 &c)
     }
 }
 
-std::optional<Vec3> polygonNormal(const Mesh &mesh, std::uint32_t index)
-{
-    const PolygonPoints points = mesh.pointsOf(index);
-    if (points.size() < 3)
-        return std::nullopt;
-    const Vec3 n = newellVector(points.size(), [&](std::uint32_t k) { return mesh.position(points[k]); });
-    const double length = std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z);
-    if (!(length > 0.0) || !std::isfinite(length))
-        return std::nullopt;
-    return Vec3{n.x / length, n.y / length, n.z / length};
-}
-
 } // namespace tuft::host

@@ -4,6 +4,7 @@
 
 #include "host/flat_array.h"
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
@@ -216,8 +217,22 @@ template <typename Corner> Vec3 newellVector(std::uint32_t count, const Corner &
     return n;
 }
 
-// The polygon's unit normal by Newell's method; nullopt for fewer than three points or a
-// degenerate polygon.
-std::optional<Vec3> polygonNormal(const Mesh &mesh, std::uint32_t polygon);
+// The unit normal by Newell's method of a polygon of a mesh or a layer (anything with
+// pointsOf and position); nullopt for fewer than three points or a degenerate polygon.
+template <typename Polygons> std::optional<Vec3> unitNormalOf(const Polygons &mesh, std::uint32_t polygon)
+{
+    const PolygonPoints points = mesh.pointsOf(polygon);
+    if (points.size() < 3)
+        return std::nullopt;
+    const Vec3 n = newellVector(points.size(), [&](std::uint32_t k) { return mesh.position(points[k]); });
+    const double length = std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z);
+    if (!(length > 0.0) || !std::isfinite(length))
+        return std::nullopt;
+    return Vec3{n.x / length, n.y / length, n.z / length};
+}
+inline std::optional<Vec3> polygonNormal(const Mesh &mesh, std::uint32_t polygon)
+{
+    return unitNormalOf(mesh, polygon);
+}
 
 } // namespace tuft::host

@@ -92,6 +92,18 @@ Placement placement(int i)
             {1.25 * i, 0.001 * i, -3.5 * i}};
 }
 
+// A copy of the blade transformed as the plug-in's series transforms a pasted one.
+Mesh placedCopy(const Mesh &blade, const Placement &p)
+{
+    Mesh copy = blade;
+    copy.scale(p.scale, p.scaleCentre);
+    copy.rotate(1, p.turnY, {0, 0, 0});
+    copy.rotate(0, p.turnX, p.turnXCentre);
+    copy.rotate(2, p.turnZ, {0, 0, 0});
+    copy.translate(p.move);
+    return copy;
+}
+
 class Instances : public ::testing::Test {
 protected:
     void SetUp() override
@@ -131,13 +143,7 @@ protected:
         setLayer(1);
         ASSERT_EQ(command("PASTE"), 0);
 
-        Mesh copy = bladeMesh;
-        copy.scale(p.scale, p.scaleCentre);
-        copy.rotate(1, p.turnY, {0, 0, 0});
-        copy.rotate(0, p.turnX, p.turnXCentre);
-        copy.rotate(2, p.turnZ, {0, 0, 0});
-        copy.translate(p.move);
-        expected.append(copy);
+        expected.append(placedCopy(bladeMesh, p));
     }
 
     void plantBlades(int count)
@@ -298,16 +304,8 @@ TEST_F(Instances, AdditionsAfterTheBladesAreUndoneAndErased)
     mesh = before;
     EXPECT_EQ(mesh.instanceCount(), 6u);
     Mesh six = makeGround(object);
-    for (int i = 0; i < 6; ++i) {
-        Mesh copy = bladeMesh;
-        const Placement p = placement(i);
-        copy.scale(p.scale, p.scaleCentre);
-        copy.rotate(1, p.turnY, {0, 0, 0});
-        copy.rotate(0, p.turnX, p.turnXCentre);
-        copy.rotate(2, p.turnZ, {0, 0, 0});
-        copy.translate(p.move);
-        six.append(copy);
-    }
+    for (int i = 0; i < 6; ++i)
+        six.append(placedCopy(bladeMesh, placement(i)));
     expectSame(mesh, six);
 }
 
