@@ -332,8 +332,7 @@ private:
         }
         try {
             const meshio::WrittenCounts written = planting_.write(makeProgressWindow());
-            std::fprintf(stderr, "wrote %s: %zu points, %zu polygons\n", job_.output.c_str(), written.points,
-                         written.polygons);
+            std::fprintf(stderr, "wrote %s: %s\n", job_.output.c_str(), describeWritten(job_.output, written).c_str());
             unsaved_ = false;
             updateControls();
             showStatusInTitle();

@@ -46,14 +46,19 @@ constexpr const char *kPlantHelp = R"(Examples:
   tuftsprout plant bunny.obj -o furry.obj --scatter 5000 --follow-surface
       5000 blades scattered over the bunny, each tilted toward the surface where it stands
       (without --follow-surface they all stand straight up, along +Y).
-  tuftsprout plant -o lawn.glb --number 1000000 --instances
-      a million blades as the blade once and a million placements, as engines draw grass.
+  tuftsprout plant -o lawn.glb --number 1000000 --field 100 --instances --cell 10
+      a million blades as the blade once and a million placements, as engines draw grass,
+      in a node for each 10 x 10 cell of the ground, for an engine to cull by.
+  tuftsprout plant -o lawn.csv --number 1000000 --field 100
+      the same placements as a table (id, translation, rotation, scale, layer) for an
+      engine's import script.
 
 Options are applied to the panel in the order given, each as a user's change, so a
 later option can undo an earlier one. Controls without a label are named P2(y), P2(z)
 and P3(z). Exit status: 0 done, 1 failure, 2 usage error.
 Environment: TUFT_THREADS=N formats OBJ and text PLY output on N threads (default: every
-core); the file is the same whatever N.)";
+core); the file is the same whatever N. TUFT_GLTF_BIN_BYTES=N puts at most N bytes in each
+.bin file of a .gltf (default and most: 2 GiB).)";
 
 using tuft::app::addLayersOption;
 using tuft::app::addPanelOption;
@@ -116,7 +121,8 @@ void addMeshOptions(CLI::App *command, PlantOptions &o)
             "others into layers of their own; an empty object when left out")
         ->check(CLI::ExistingFile);
     command->add_option("-o,--output", o.job.output,
-                        "Mesh file to write (.obj, .ply, .glb or .gltf); replaced only when complete");
+                        "Mesh file to write (.obj, .ply, .glb or .gltf), or a table of the blades' placements "
+                        "(.csv); replaced only when complete");
     command->add_option("--select", o.job.selection,
                         "Select before planting: points:WHICH or polygons:WHICH, WHICH being all, indices and "
                         "ranges (0-99,120) or group:NAME; puts the host in that selection mode");
@@ -140,6 +146,14 @@ void addMeshOptions(CLI::App *command, PlantOptions &o)
     addUpOption(command, o.job.writing.up,
                 "The up axis of the files read and written: y (the default) or z, for tools that do not turn Z-up "
                 "files themselves");
+    command->add_flag("--instances", o.job.writing.instances,
+                      "Write the planted blades as instances: each blade once, and a node that draws it at every "
+                      "place it is planted (glTF's EXT_mesh_gpu_instancing; .glb and .gltf only)");
+    command
+        ->add_option("--cell", o.job.writing.cell,
+                     "With --instances: a node for each square of this side on the ground (X, Z) that holds "
+                     "blades, each knowing the box its blades stand in, for an engine to cull by")
+        ->check(finiteNumber(0, std::numeric_limits<double>::max(), true));
 }
 
 // Scattering points to plant on, by area, as a modeler user would before Point mode.
@@ -205,9 +219,6 @@ CLI::App *addPlantCommand(CLI::App &app, PlantOptions &o)
                     "as Polygon mode tilts blades toward their polygons; the plug-in plants them in Polygon mode on "
                     "small temporary triangles, which are not written");
     plant->add_flag("--cancel", o.cancel, "Press Cancel instead of OK: nothing is planted or written");
-    plant->add_flag("--instances", o.job.writing.instances,
-                    "Write the planted blades as instances: each blade once, and a node that draws it at every "
-                    "place it is planted (glTF's EXT_mesh_gpu_instancing; .glb and .gltf only)");
     plant->add_flag("--allow-empty", o.job.allowEmpty,
                     "Write the output even when the run plants nothing (otherwise that is a failure, exit 1)");
     return plant;
@@ -371,10 +382,15 @@ int runPlant(CLI::App &plant, PlantOptions &o)
         throw tuft::app::UsageError(plant.get_name() + " needs an output file: -o FILE" +
                                     (o.job.interactive ? "" : " (or --cancel)"));
     if (!o.job.output.empty() && !tuft::meshio::knownFormat(o.job.output))
-        throw tuft::app::UsageError(o.job.output + ": unknown mesh format (expected .obj, .ply, .glb or .gltf)");
+        throw tuft::app::UsageError(o.job.output +
+                                    ": unknown mesh format (expected .obj, .ply, .glb, .gltf, or .csv for placements)");
     if (o.job.writing.instances && !o.job.output.empty() && !tuft::meshio::takesInstances(o.job.output))
         throw tuft::app::UsageError("--instances: " + o.job.output +
-                                    " cannot hold instances; write a .glb or .gltf file for them");
+                                    (tuft::meshio::holdsPlacements(o.job.output)
+                                         ? " lists the instances' placements without it; leave --instances out"
+                                         : " cannot hold instances; write a .glb or .gltf file for them"));
+    if (plant.count("--cell") > 0 && !o.job.writing.instances)
+        throw tuft::app::UsageError("--cell groups instances into nodes: it belongs to --instances");
     if (!o.job.previewPng.empty())
         tuft::app::requireDrawing("--preview");
     if (!o.job.picturePng.empty())
@@ -400,8 +416,9 @@ int runPlant(CLI::App &plant, PlantOptions &o)
     if (!result.confirmed)
         std::fprintf(stderr, "cancelled: nothing planted or written\n");
     else
-        std::fprintf(stderr, "wrote %s: %zu points, %zu polygons (%s)\n", o.job.output.c_str(), result.points,
-                     result.polygons, tuft::app::describeBlades(result.blades).c_str());
+        std::fprintf(stderr, "wrote %s: %s (%s)\n", o.job.output.c_str(),
+                     tuft::app::describeWritten(o.job.output, result.written).c_str(),
+                     tuft::app::describeBlades(result.blades).c_str());
     if (const std::string warning = tuft::app::bladeScaleWarning(result.blades); !warning.empty())
         std::fprintf(stderr, "tuftsprout: warning: %s\n", warning.c_str());
     return 0;

@@ -241,10 +241,15 @@ PlantResult runPlantJob(const PlantJob &asked)
         planting.outputs().commit();
         return result;
     }
-    const meshio::WrittenCounts written = planting.write();
-    result.points = written.points;
-    result.polygons = written.polygons;
+    result.written = planting.write();
     return result;
+}
+
+std::string describeWritten(const std::string &path, const meshio::WrittenCounts &written)
+{
+    if (meshio::holdsPlacements(path))
+        return std::to_string(written.placements) + (written.placements == 1 ? " placement" : " placements");
+    return std::to_string(written.points) + " points, " + std::to_string(written.polygons) + " polygons";
 }
 
 } // namespace tuft::app

@@ -69,8 +69,7 @@ struct PlantJob {
 
 struct PlantResult {
     bool confirmed = false; // OK was pressed
-    std::size_t points = 0; // in what was written
-    std::size_t polygons = 0;
+    meshio::WrittenCounts written;
     BladeSummary blades; // what the run planted
 };
 
@@ -93,5 +92,9 @@ void runViewJob(const ViewJob &job);
 // Runs the job. Throws UsageError for what the user asked wrongly; any other exception
 // is a failure, and then nothing was written.
 PlantResult runPlantJob(const PlantJob &job);
+
+// What a written file holds, for the line that reports it: "17 points, 7 polygons", or
+// "100 placements" for a table of them.
+std::string describeWritten(const std::string &path, const meshio::WrittenCounts &written);
 
 } // namespace tuft::app

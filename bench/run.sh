@@ -41,6 +41,13 @@ for format in ply obj glb; do
 done
 time_three "whole program, 10^6 blades with UVs, .glb --instances" "$work/grass.glb" \
     "$build/bin/tuftsprout" plant --number 1000000 --set Add_UV=on --clock 0 --instances -o "$work/grass.glb"
+time_three "whole program, 10^6 blades over a field of side 100, .glb --instances --cell 10" "$work/grass.glb" \
+    "$build/bin/tuftsprout" plant --number 1000000 --field 100 --clock 0 --instances --cell 10 -o "$work/grass.glb"
+time_three "whole program, 10^6 blades, .csv" "$work/grass.csv" \
+    "$build/bin/tuftsprout" plant --number 1000000 --clock 0 -o "$work/grass.csv"
+time_three "whole program, 10^8 blades, .gltf --instances (4.4 GB in 3 .bin files)" "" \
+    "$build/bin/tuftsprout" plant --number 100000000 --clock 0 --instances -o "$work/grass.gltf"
+rm -f "$work"/grass*.bin "$work/grass.gltf"
 # Pictures: the cost follows the area the blades cover on the picture, many times over
 # where they stand thick.
 for field in 30 1; do

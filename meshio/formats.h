@@ -52,6 +52,10 @@ WrittenCounts writePly(OutputSet &outputs, const std::string &path, const std::v
 WrittenCounts writeGltf(OutputSet &outputs, const std::string &path, const std::vector<const host::Layer *> &layers,
                         const host::Object &object, const WriteOptions &options, bool binary);
 
+// The placements of the blades kept as instances, a line each (holdsPlacements()).
+WrittenCounts writeCsv(OutputSet &outputs, const std::string &path, const std::vector<const host::Layer *> &layers,
+                       const host::Object &object, const WriteOptions &options);
+
 // The libraries of an OBJ file: those of the object's that are beside it, and one
 // beside the file with the materials of the surfaces the layers use that none of those
 // defines: copied whole from the object's other libraries (their textures found from the

@@ -1,6 +1,9 @@
 #include "meshio/gltf_instances.h"
 
+#include "meshio/export_layer.h"
+
 #include <cmath>
+#include <utility>
 
 namespace tuft::meshio::gltf {
 
@@ -40,6 +43,12 @@ bool isTurn(host::Step::Kind kind)
     return kind == host::Step::kTurnX || kind == host::Step::kTurnY || kind == host::Step::kTurnZ;
 }
 
+void addMove(double *move, const double *n)
+{
+    for (int i = 0; i < 3; ++i)
+        move[i] += n[i];
+}
+
 // A step's place in T·R·S: scales 0, turns 1, moves 2.
 int stage(host::Step::Kind kind) { return kind == host::Step::kScale ? 0 : isTurn(kind) ? 1 : 2; }
 
@@ -66,8 +75,7 @@ Trs trsOf(const host::InstanceRun &run, std::size_t instance)
             for (int i = 0; i < 3; ++i)
                 scale[i] *= n[i];
         } else if (step.kind == host::Step::kMove) {
-            for (int i = 0; i < 3; ++i)
-                move[i] += n[i];
+            addMove(move, n);
         } else {
             turn = times(turnQuaternion(step.kind, n[0], n[1]), turn);
         }
@@ -82,6 +90,26 @@ Trs trsOf(const host::InstanceRun &run, std::size_t instance)
         trs.translation[i] = static_cast<float>(move[i]);
         trs.scale[i] = static_cast<float>(scale[i]);
     }
+    return trs;
+}
+
+std::array<float, 3> translationOf(const host::InstanceRun &run, std::size_t instance)
+{
+    double move[3] = {0.0, 0.0, 0.0};
+    const double *n = run.numbersOf(instance);
+    for (const host::Step &step : run.steps) {
+        if (step.kind == host::Step::kMove)
+            addMove(move, n);
+        n += step.numbers();
+    }
+    return {static_cast<float>(move[0]), static_cast<float>(move[1]), static_cast<float>(move[2])};
+}
+
+Trs zUpTrs(Trs trs)
+{
+    yUpToZUp(trs.translation[0], trs.translation[1], trs.translation[2]);
+    yUpToZUp(trs.rotation[0], trs.rotation[1], trs.rotation[2]);
+    std::swap(trs.scale[1], trs.scale[2]);
     return trs;
 }
 

@@ -5,6 +5,7 @@
 
 #include "host/object.h"
 
+#include <array>
 #include <cstddef>
 #include <vector>
 
@@ -23,6 +24,11 @@ struct Trs {
 };
 // Of a run that isTrs().
 Trs trsOf(const host::InstanceRun &run, std::size_t instance);
+// Its translation alone, as trsOf() has it.
+std::array<float, 3> translationOf(const host::InstanceRun &run, std::size_t instance);
+// The same placement in a Z-up file, whose blade is turned there too: the move and the
+// rotation's axis turned, the scale's Y and Z swapped.
+Trs zUpTrs(Trs trs);
 
 // A run written as instances, with the number of its first instance among the layer's.
 struct InstancedRun {

@@ -4,13 +4,16 @@
 // it was read, its texture's image embedded after the primitives' data), polygons as
 // triangle fans in their own vertex order. Asked for, runs of instances whose placements
 // glTF can say are written as their blade once and a node drawing it at every placement
-// (EXT_mesh_gpu_instancing), each placement numbered in planting order (_ID). The JSON
-// is written first, then the binary data is streamed straight into the file in the
-// order its views lie, formatted on every core.
+// (EXT_mesh_gpu_instancing), each placement numbered in planting order (_ID), a node for
+// each cell of the ground when asked. A .glb's JSON is written first, then the binary
+// data is streamed straight into the file in the order its views lie, formatted on every
+// core; a .gltf's data goes into .bin files of at most 2 GiB each (a view larger than
+// that alone in one), then its JSON.
 #include "host/paths.h"
 #include "meshio/atomic_file.h"
 #include "meshio/export_layer.h"
 #include "meshio/formats.h"
+#include "meshio/gltf_cells.h"
 #include "meshio/gltf_instances.h"
 #include "meshio/gltf_materials.h"
 #include "meshio/output_set.h"
@@ -21,6 +24,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <limits>
@@ -38,12 +42,30 @@ constexpr std::uint32_t kFloat = 5126, kUnsignedShort = 5123, kUnsignedInt = 512
 constexpr std::uint32_t kArrayBuffer = 34962, kElementArrayBuffer = 34963;
 constexpr std::size_t kItemsPerChunk = std::size_t(1) << 16;
 
-// A layer's surface parts, each a primitive; or a blade's, drawn at every placement of its run.
+// A layer's surface parts, each a primitive; or a blade's, drawn at every placement of its
+// run by the nodes of `drawing`.
 struct LayerParts {
     ExportLayer layer;
     std::vector<SurfacePart> parts;
     std::optional<gltf::InstancedRun> instances;
+    gltf::InstanceNodes drawing;
 };
+
+// The most bytes a .gltf's .bin file holds: 2 GiB, what readers in a browser can take as
+// one buffer; TUFT_GLTF_BIN_BYTES sets it lower, for tests.
+std::uint64_t mostBinBytes()
+{
+    constexpr std::uint64_t kTwoGibibytes = std::uint64_t(1) << 31;
+    const char *set = std::getenv("TUFT_GLTF_BIN_BYTES");
+    const std::uint64_t bytes = set != nullptr ? std::strtoull(set, nullptr, 10) : 0;
+    return bytes > 0 && bytes < kTwoGibibytes ? bytes : kTwoGibibytes;
+}
+
+// The .bin file of a .gltf's buffer: the first named after the file, the others numbered.
+std::string binPath(const std::string &path, std::size_t buffer)
+{
+    return companionPath(path, buffer == 0 ? ".bin" : "-" + std::to_string(buffer + 1) + ".bin");
+}
 
 // _ID as floats while they hold every number exactly, else as unsigned ints.
 bool wideIds(const gltf::InstancedRun &instanced)
@@ -53,15 +75,23 @@ bool wideIds(const gltf::InstancedRun &instanced)
 
 bool wideIndices(const SurfacePart &part) { return part.vertexTable.count() > 65535; }
 
-// Where each piece of binary data lies, as the JSON describes it.
+// Where each piece of binary data lies, as the JSON describes it: in one buffer, or in
+// buffers of at most `mostPerBuffer` bytes each (a view is never cut, and one larger than
+// that has a buffer to itself).
 class Layout {
 public:
+    explicit Layout(std::uint64_t mostPerBuffer) : most_(mostPerBuffer) {}
+
     std::size_t view(std::size_t bytes, std::uint32_t target)
     {
-        views_.push_back({{"buffer", 0}, {"byteOffset", length_}, {"byteLength", bytes}});
+        const std::size_t padded = (bytes + 3) / 4 * 4; // every view starts on a four-byte boundary
+        if (most_ > 0 && lengths_.back() > 0 && lengths_.back() + padded > most_)
+            lengths_.push_back(0);
+        views_.push_back({{"buffer", lengths_.size() - 1}, {"byteOffset", lengths_.back()}, {"byteLength", bytes}});
         if (target != 0) // an image's view has none, nor the placements'
             views_.back()["target"] = target;
-        length_ += (bytes + 3) / 4 * 4; // every view starts on a four-byte boundary
+        lengths_.back() += padded;
+        bufferOfView_.push_back(lengths_.size() - 1);
         return views_.size() - 1;
     }
     std::size_t accessor(std::size_t view, std::uint32_t componentType, std::size_t count, const char *type)
@@ -73,11 +103,14 @@ public:
     Json &lastAccessor() { return accessors_.back(); }
     Json &views() { return views_; }
     Json &accessors() { return accessors_; }
-    std::size_t length() const { return length_; }
+    // The bytes of each buffer; one of none when there is no data.
+    const std::vector<std::size_t> &lengths() const { return lengths_; }
+    std::size_t bufferOf(std::size_t view) const { return bufferOfView_[view]; }
 
 private:
+    const std::uint64_t most_;
     Json views_ = Json::array(), accessors_ = Json::array();
-    std::size_t length_ = 0;
+    std::vector<std::size_t> lengths_ = {0}, bufferOfView_;
 };
 
 Json describePrimitive(const SurfacePart &primitive, const FileChannels &channels, Layout &layout,
@@ -101,24 +134,27 @@ Json describePrimitive(const SurfacePart &primitive, const FileChannels &channel
         {"attributes", attributes}, {"indices", indices}, {"material", materials.of(primitive.surface)}, {"mode", 4}};
 }
 
-// The accessors of a run's placements, as a node's EXT_mesh_gpu_instancing names them.
-Json describeInstances(const gltf::InstancedRun &instanced, Layout &layout)
+// The accessors of a node's placements, as its EXT_mesh_gpu_instancing names them; the
+// translations' box exact, for culling.
+Json describeInstances(const gltf::InstancedRun &instanced, const gltf::InstanceNode &node, Layout &layout)
 {
-    const std::size_t n = instanced.run->count;
+    const std::size_t n = node.end - node.begin;
     Json attributes;
     attributes["TRANSLATION"] = layout.accessor(layout.view(12 * n, 0), kFloat, n, "VEC3");
+    layout.lastAccessor()["min"] = {node.low[0], node.low[1], node.low[2]};
+    layout.lastAccessor()["max"] = {node.high[0], node.high[1], node.high[2]};
     attributes["ROTATION"] = layout.accessor(layout.view(16 * n, 0), kFloat, n, "VEC4");
     attributes["SCALE"] = layout.accessor(layout.view(12 * n, 0), kFloat, n, "VEC3");
     attributes["_ID"] = layout.accessor(layout.view(4 * n, 0), wideIds(instanced) ? kUnsignedInt : kFloat, n, "SCALAR");
     return {{gltf::kInstancing, {{"attributes", attributes}}}};
 }
 
-// The file's JSON; the images `materials` embeds lie after the primitives' data.
+// The file's JSON, its binary data laid out in `layout`; the images `materials` embeds lie
+// after the primitives' data. `binPath(buffer)` names a .gltf's buffers, empty for a .glb.
 Json describe(const host::Object &object, const std::vector<LayerParts> &layers, const WriteOptions &options,
-              const FileChannels &channels, gltf::MaterialsOut &materials, const std::string &binaryUri,
-              std::size_t &binaryLength)
+              const FileChannels &channels, gltf::MaterialsOut &materials,
+              const std::function<std::string(std::size_t buffer)> &binPath, Layout &layout)
 {
-    Layout layout;
     Json meshes = Json::array(), nodes = Json::array();
     bool instanced = false;
     for (const LayerParts &layer : layers) {
@@ -135,10 +171,19 @@ Json describe(const host::Object &object, const std::vector<LayerParts> &layers,
             meshes.push_back({{"name", name}, {"primitives", primitives}});
             nodes.push_back({{"name", name}, {"mesh", meshes.size() - 1}});
         }
-        if (layer.instances && !parts.empty()) {
-            const Json extension = describeInstances(*layer.instances, layout);
-            for (std::size_t n = firstNode; n < nodes.size(); ++n)
-                nodes[n]["extensions"] = extension;
+        if (layer.instances && !parts.empty()) { // the blade's nodes again for each node of placements
+            const Json drawing(nodes.begin() + static_cast<std::ptrdiff_t>(firstNode), nodes.end());
+            nodes.erase(nodes.begin() + static_cast<std::ptrdiff_t>(firstNode), nodes.end());
+            for (const gltf::InstanceNode &placements : layer.drawing.nodes) {
+                const Json extension = describeInstances(*layer.instances, placements, layout);
+                for (Json node : drawing) {
+                    if (placements.celled)
+                        node["name"] = node["name"].get<std::string>() + " cell " + std::to_string(placements.cellX) +
+                                       "," + std::to_string(placements.cellZ);
+                    node["extensions"] = extension;
+                    nodes.push_back(std::move(node));
+                }
+            }
             instanced = true;
         }
     }
@@ -169,12 +214,14 @@ Json describe(const host::Object &object, const std::vector<LayerParts> &layers,
         materials.addTo(gltf, [&layout](std::size_t bytes) { return layout.view(bytes, 0); });
         gltf["accessors"] = layout.accessors();
         gltf["bufferViews"] = layout.views();
-        Json buffer = {{"byteLength", layout.length()}};
-        if (!binaryUri.empty())
-            buffer["uri"] = binaryUri;
-        gltf["buffers"] = Json::array({buffer});
+        Json buffers = Json::array();
+        for (std::size_t b = 0; b < layout.lengths().size(); ++b) {
+            buffers.push_back({{"byteLength", layout.lengths()[b]}});
+            if (const std::string path = binPath(b); !path.empty())
+                buffers.back()["uri"] = uriOf(host::fileNameOf(path));
+        }
+        gltf["buffers"] = buffers;
     }
-    binaryLength = nodes.empty() ? 0 : layout.length();
     return gltf;
 }
 
@@ -190,11 +237,51 @@ void groupByObjectName(std::vector<SurfacePart> &parts)
     });
 }
 
-// Streams a primitive's binary data, view after view, each padded to four bytes.
+// The file each view's bytes go into, view after view: a .glb's own, or the .bin file of
+// a .gltf's buffer, each added to the outputs as its first view comes and completed as
+// the next one begins.
+class ViewFiles {
+public:
+    ViewFiles(AtomicFile &glb, const Layout &layout) : glb_(&glb), layout_(layout) {}
+    ViewFiles(OutputSet &outputs, const std::function<std::string(std::size_t buffer)> &binPath, const Layout &layout)
+        : outputs_(&outputs), binPath_(binPath), layout_(layout)
+    {
+    }
+
+    AtomicFile &next()
+    {
+        const std::size_t buffer = layout_.bufferOf(view_++);
+        if (glb_ != nullptr)
+            return *glb_;
+        if (bin_ == nullptr || buffer != buffer_) {
+            complete();
+            bin_ = &outputs_->add(binPath_(buffer));
+            buffer_ = buffer;
+        }
+        return *bin_;
+    }
+    // The last .bin file is complete.
+    void complete()
+    {
+        if (bin_ != nullptr)
+            bin_->complete();
+        bin_ = nullptr;
+    }
+
+private:
+    AtomicFile *glb_ = nullptr, *bin_ = nullptr;
+    OutputSet *outputs_ = nullptr;
+    std::function<std::string(std::size_t buffer)> binPath_;
+    const Layout &layout_;
+    std::size_t view_ = 0, buffer_ = 0;
+};
+
+// Streams the binary data, view after view as describe() lays them out, each padded to
+// four bytes.
 class BinaryWriter {
 public:
-    BinaryWriter(AtomicFile &file, ProgressCount &progress, const FileChannels &channels)
-        : file_(file), progress_(progress), channels_(channels)
+    BinaryWriter(ViewFiles &files, ProgressCount &progress, const FileChannels &channels)
+        : files_(files), progress_(progress), channels_(channels)
     {
     }
 
@@ -221,16 +308,19 @@ public:
         indices(layer.mesh(), primitive);
     }
 
-    // A run's placements, view after view as describeInstances() lays them out.
-    void instances(const gltf::InstancedRun &instanced)
+    // A node's placements, view after view as describeInstances() lays them out.
+    void instances(const gltf::InstancedRun &instanced, const gltf::InstanceNodes &drawing,
+                   const gltf::InstanceNode &node)
     {
         const host::InstanceRun &run = *instanced.run;
-        items(run.count, 12, [&](std::size_t i, char *out) { std::memcpy(out, gltf::trsOf(run, i).translation, 12); });
-        items(run.count, 16, [&](std::size_t i, char *out) { std::memcpy(out, gltf::trsOf(run, i).rotation, 16); });
-        items(run.count, 12, [&](std::size_t i, char *out) { std::memcpy(out, gltf::trsOf(run, i).scale, 12); });
+        const std::size_t n = node.end - node.begin;
+        const auto trs = [&](std::size_t k) { return gltf::trsOf(run, drawing.placement(node.begin + k)); };
+        items(n, 12, [&](std::size_t k, char *out) { std::memcpy(out, trs(k).translation, 12); });
+        items(n, 16, [&](std::size_t k, char *out) { std::memcpy(out, trs(k).rotation, 16); });
+        items(n, 12, [&](std::size_t k, char *out) { std::memcpy(out, trs(k).scale, 12); });
         const bool wide = wideIds(instanced);
-        items(run.count, 4, [&](std::size_t i, char *out) {
-            const std::size_t id = instanced.firstId + i;
+        items(n, 4, [&](std::size_t k, char *out) {
+            const std::size_t id = instanced.firstId + drawing.placement(node.begin + k);
             const std::uint32_t whole = static_cast<std::uint32_t>(id);
             const float number = static_cast<float>(id);
             std::memcpy(out, wide ? static_cast<const void *>(&whole) : &number, 4);
@@ -240,14 +330,16 @@ public:
     // Bytes as they are (an image's).
     void bytes(std::string_view data)
     {
-        file_.write(data.data(), data.size());
-        pad(data.size());
+        AtomicFile &file = files_.next();
+        file.write(data.data(), data.size());
+        pad(file, data.size());
     }
 
 private:
     // `count` items of `size` bytes each, `put(item, bytes)` making one.
     template <typename Put> void items(std::size_t count, std::size_t size, const Put &put)
     {
+        AtomicFile &file = files_.next();
         formatInChunks(
             count, kItemsPerChunk,
             [&](std::size_t first, std::size_t end, TextAppender &out) {
@@ -257,12 +349,13 @@ private:
                     out.text(std::string_view(bytes, size));
                 }
             },
-            [&](std::string_view data, std::size_t items) { written(data, items); });
-        pad(count * size);
+            [&](std::string_view data, std::size_t items) { written(file, data, items); });
+        pad(file, count * size);
     }
 
     void indices(const host::LayerMesh &mesh, const SurfacePart &primitive)
     {
+        AtomicFile &file = files_.next();
         const std::size_t size = wideIndices(primitive) ? 4 : 2;
         // Each polygon's first corner among the part's corners.
         std::vector<std::size_t> firstCorner;
@@ -296,23 +389,23 @@ private:
                     }
                 }
             },
-            [&](std::string_view data, std::size_t items) { written(data, items); });
-        pad(3 * primitive.triangles * size);
+            [&](std::string_view data, std::size_t items) { written(file, data, items); });
+        pad(file, 3 * primitive.triangles * size);
     }
 
-    void written(std::string_view data, std::size_t items)
+    void written(AtomicFile &file, std::string_view data, std::size_t items)
     {
-        file_.write(data.data(), data.size());
+        file.write(data.data(), data.size());
         progress_.add(items);
     }
 
-    void pad(std::size_t bytes)
+    static void pad(AtomicFile &file, std::size_t bytes)
     {
         static const char kZeros[4] = {0, 0, 0, 0};
-        file_.write(kZeros, (4 - bytes % 4) % 4);
+        file.write(kZeros, (4 - bytes % 4) % 4);
     }
 
-    AtomicFile &file_;
+    ViewFiles &files_;
     ProgressCount &progress_;
     const FileChannels &channels_;
 };
@@ -337,11 +430,14 @@ WrittenCounts writeGltf(OutputSet &outputs, const std::string &path, const std::
         ExportLayer exported(object, layer, options, file, UpAxis::kY, counts.warnings); // glTF is Y-up
         std::vector<SurfacePart> parts = exported.surfaceParts(skipped);
         groupByObjectName(parts);
-        layers.push_back({std::move(exported), std::move(parts), instances});
+        gltf::InstanceNodes drawing;
+        if (instances && !parts.empty()) {
+            drawing = gltf::instanceNodes(*instances->run, options.cell);
+            items += 4 * instances->run->count;
+        }
+        layers.push_back({std::move(exported), std::move(parts), instances, std::move(drawing)});
         for (const SurfacePart &part : layers.back().parts)
             items += part.vertexTable.count() * (1 + file.uvs + file.normals) + part.polygonNumbers.size();
-        if (instances)
-            items += 4 * instances->run->count;
     };
     for (const host::Layer *layer : chosen) {
         counts.points += layer->mesh.pointCount();
@@ -358,45 +454,47 @@ WrittenCounts writeGltf(OutputSet &outputs, const std::string &path, const std::
     if (skipped > 0)
         counts.warnings.push_back(path + ": " + std::to_string(skipped) +
                                   " polygons of fewer than three points not written: glTF triangles cannot hold them");
-    const std::string binaryPath = companionPath(path, ".bin");
-    const std::string binaryUri = binary ? std::string() : uriOf(host::fileNameOf(binaryPath));
-    std::size_t binaryLength = 0;
+    const auto bins = [&path, binary](std::size_t buffer) { return binary ? std::string() : binPath(path, buffer); };
+    Layout layout(binary ? 0 : mostBinBytes());
     gltf::MaterialsOut materials(object, options.plantedSurface, path, binary, counts.warnings);
-    std::string json = describe(object, layers, options, file, materials, binaryUri, binaryLength).dump();
+    std::string json = describe(object, layers, options, file, materials, bins, layout).dump();
     ProgressCount progress(options.progress, items);
-    if (binary)
-        json.append((4 - json.size() % 4) % 4, ' ');
+    const auto writeBinary = [&](ViewFiles &files) {
+        BinaryWriter writer(files, progress, file);
+        for (const LayerParts &layer : layers) {
+            for (const SurfacePart &part : layer.parts)
+                writer.primitive(layer.layer, part);
+            if (layer.instances && !layer.parts.empty())
+                for (const gltf::InstanceNode &node : layer.drawing.nodes)
+                    writer.instances(*layer.instances, layer.drawing, node);
+        }
+        for (const std::string_view image : materials.embedded())
+            writer.bytes(image);
+    };
+    if (!binary) { // the .bin files first, to be in place before the file that names them
+        ViewFiles files(outputs, bins, layout);
+        writeBinary(files);
+        files.complete();
+        AtomicFile &out = outputs.add(path);
+        out.write(json.data(), json.size());
+        out.complete();
+        return counts;
+    }
+    json.append((4 - json.size() % 4) % 4, ' ');
+    const std::uint64_t binaryLength = layout.lengths()[0];
     // Refused before anything is written: a .glb counts its bytes in 32 bits.
     const std::uint32_t total =
-        binary ? gltf::glbLength(path, 12 + 8 + std::uint64_t(json.size()) + (binaryLength > 0 ? 8 + binaryLength : 0))
-               : 0;
-
-    // A .gltf's .bin is added first, to be in place before the file that names it.
-    AtomicFile *separate = !binary && binaryLength > 0 ? &outputs.add(binaryPath) : nullptr;
+        gltf::glbLength(path, 12 + 8 + std::uint64_t(json.size()) + (binaryLength > 0 ? 8 + binaryLength : 0));
     AtomicFile &out = outputs.add(path);
-    AtomicFile &data = separate != nullptr ? *separate : out;
-    if (binary) {
-        const std::uint32_t header[3] = {0x46546C67, 2, total}; // "glTF", version 2
-        out.write(reinterpret_cast<const char *>(header), sizeof header);
-        writeChunkHeader(out, static_cast<std::uint32_t>(json.size()), "JSON");
-        out.write(json.data(), json.size());
-        if (binaryLength > 0)
-            writeChunkHeader(out, static_cast<std::uint32_t>(binaryLength), "BIN\0");
-    } else {
-        out.write(json.data(), json.size());
-    }
-    BinaryWriter writer(data, progress, file);
-    for (const LayerParts &layer : layers) {
-        for (const SurfacePart &part : layer.parts)
-            writer.primitive(layer.layer, part);
-        if (layer.instances && !layer.parts.empty())
-            writer.instances(*layer.instances);
-    }
-    for (const std::string_view image : materials.embedded())
-        writer.bytes(image);
+    const std::uint32_t header[3] = {0x46546C67, 2, total}; // "glTF", version 2
+    out.write(reinterpret_cast<const char *>(header), sizeof header);
+    writeChunkHeader(out, static_cast<std::uint32_t>(json.size()), "JSON");
+    out.write(json.data(), json.size());
+    if (binaryLength > 0)
+        writeChunkHeader(out, static_cast<std::uint32_t>(binaryLength), "BIN\0");
+    ViewFiles files(out, layout);
+    writeBinary(files);
     out.complete();
-    if (separate != nullptr)
-        separate->complete();
     return counts;
 }
 

@@ -84,7 +84,7 @@ std::vector<const host::Layer *> chosenLayers(const host::Object &object, LayerC
 
 namespace {
 
-enum class Format { kObj, kPly, kGlb, kGltf };
+enum class Format { kObj, kPly, kGlb, kGltf, kCsv };
 
 // The format a path names by its extension; MeshIoError for none of them.
 Format formatOf(const std::string &path)
@@ -98,7 +98,9 @@ Format formatOf(const std::string &path)
         return Format::kGlb;
     if (extension == "gltf")
         return Format::kGltf;
-    throw MeshIoError(path + ": unknown mesh format (expected .obj, .ply, .glb or .gltf)");
+    if (extension == "csv")
+        return Format::kCsv;
+    throw MeshIoError(path + ": unknown mesh format (expected .obj, .ply, .glb, .gltf, or .csv for placements)");
 }
 
 // A reader of the files a mesh file names that notes their paths in `read`, when given.
@@ -130,6 +132,8 @@ ReadWarnings readByFormat(const std::string &path, Format format, host::Object &
         return readGltf(path, readInputFile(path, "glTF"), object, layer, true, buffers);
     case Format::kGltf:
         return readGltf(path, readInputFile(path), object, layer, false, buffers);
+    case Format::kCsv:
+        throw MeshIoError(path + ": a .csv file holds placements, not a mesh: it is written, never read");
     }
     return {};
 }
@@ -172,6 +176,8 @@ bool takesInstances(const std::string &path)
     return knownFormat(path) && (formatOf(path) == Format::kGlb || formatOf(path) == Format::kGltf);
 }
 
+bool holdsPlacements(const std::string &path) { return knownFormat(path) && formatOf(path) == Format::kCsv; }
+
 std::vector<std::string> companionsOf(const std::string &path)
 {
     switch (formatOf(path)) {
@@ -181,6 +187,7 @@ std::vector<std::string> companionsOf(const std::string &path)
         return {companionPath(path, ".bin")};
     case Format::kPly:
     case Format::kGlb:
+    case Format::kCsv:
         break;
     }
     return {};
@@ -234,6 +241,8 @@ WrittenCounts writeMesh(OutputSet &outputs, const std::string &path, const host:
     case Format::kGlb:
     case Format::kGltf:
         return writeGltf(outputs, path, chosen, object, options, format == Format::kGlb);
+    case Format::kCsv:
+        return writeCsv(outputs, path, chosen, object, options);
     }
     return {};
 }

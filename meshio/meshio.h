@@ -46,6 +46,7 @@ class WriteWarnings : public std::vector<std::string> {};
 struct WrittenCounts {
     std::size_t points = 0;
     std::size_t polygons = 0;
+    std::size_t placements = 0; // the lines of a table of placements (.csv)
     WriteWarnings warnings;
 };
 
@@ -71,14 +72,18 @@ struct WriteOptions {
     // glTF: runs of instances as their blade and a node drawing it at every placement
     // (EXT_mesh_gpu_instancing), where glTF can say the placements; other formats cannot.
     bool instances = false;
+    // With instances: a node for each square of this side on the ground (X, Z) holding
+    // placements, rather than one for a run; 0 for none.
+    double cell = 0;
     WriteProgress progress;
 };
 
 // Writes the current layer, or every layer holding geometry, to a file (by extension:
-// .obj, .ply (binary unless asked for text), .glb or .gltf). The file is replaced only once it is
-// completely written. An OBJ file names its materials' libraries: those the input
-// named that are beside it, and one written beside it for the other surfaces (the
-// materials of the input's libraries elsewhere copied in whole).
+// .obj, .ply (binary unless asked for text), .glb, .gltf, or .csv for the placements).
+// The file is replaced only once it is completely written. An OBJ file names its
+// materials' libraries: those the input named that are beside it, and one written
+// beside it for the other surfaces (the materials of the input's libraries elsewhere
+// copied in whole).
 WrittenCounts writeMesh(const std::string &path, const host::Object &object, const WriteOptions &options);
 // The same, its files (the mesh and what is written beside it) added to `outputs`
 // complete, to be put in place when the caller commits them.
@@ -102,5 +107,9 @@ std::vector<const host::Layer *> chosenLayers(const host::Object &object, LayerC
 bool knownFormat(const std::string &path);
 // Whether that format can write instances (WriteOptions::instances): .glb and .gltf.
 bool takesInstances(const std::string &path);
+// Whether it is a table of the blades' placements (.csv), written and never read: one
+// line a blade kept as an instance (its number, translation, rotation quaternion, scale
+// and layer), nothing else of the object.
+bool holdsPlacements(const std::string &path);
 
 } // namespace tuft::meshio

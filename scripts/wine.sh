@@ -24,4 +24,8 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     [ -f "$WINEPREFIX/system.reg" ] || { "$loader" wineboot --init > /dev/null 2>&1 && wineserver --wait; }
     exec 9>&-
 fi
+# One server for the prefix that outlives each program by half a minute: programs started
+# one after another (a test script's) then never meet a server that is shutting down.
+# When one is running already this does nothing.
+wineserver -p30 2>/dev/null || true
 exec "$loader" "$@"

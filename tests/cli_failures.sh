@@ -215,6 +215,19 @@ CASES
 for out in k.obj k.ply; do
     check $c 2 "--instances: $out cannot hold instances; write a .glb or .gltf file" "$fifo" "in.obj -o $out --instances"
 done
+check $c 2 "--instances: k.csv lists the instances' placements without it" "$fifo" "in.obj -o k.csv --instances"
+# Cells group instances: a side above 0, and only with them.
+while read -r value said; do
+    check $c 2 "--cell: $said" "$fifo" "in.obj -o k.glb --instances --cell $value"
+done <<'CASES'
+0 0 is out of range: a number above 0
+nan "nan" is not a finite number
+-2 -2 is out of range
+inf "inf" is not a finite number
+CASES
+check $c 2 '--cell groups instances into nodes: it belongs to --instances' "$fifo" "in.obj -o k.glb --cell 5"
+# A table of placements is written, never read.
+check $c 1 'k.csv: a .csv file holds placements, not a mesh' 'printf "id\n" > k.csv' 'k.csv -o k.obj'
 # Within its range, a density over a large area asks for more points than one scattering makes.
 check $c 2 'a density of 4294967296 over an area of 5e\+11 asks for more than 4294967296 points' \
     "printf 'v 0 0 0\\nv 1e6 0 0\\nv 0 0 1e6\\nf 1 3 2\\n' > big.obj" 'big.obj -o k.obj --density 4294967296'

@@ -1,65 +1,24 @@
 // Instanced glTF output: each placement's translation, rotation and scale put the blade
 // where the host puts it, and a planting written as instances draws every blade vertex
 // where the same planting written realized has it.
-#include "host/placement.h"
-#include "meshio/gltf_buffers.h"
-#include "meshio/gltf_instances.h"
+#include "tests/instanced_gltf.h"
 #include "tests/scratch_directory.h"
 
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
-#include <map>
-#include <random>
-#include <sstream>
 
 #include <gtest/gtest.h>
 
 namespace tuft {
 namespace {
 
-using host::Step;
-using host::Vec3;
-using Json = nlohmann::json;
-
-// glTF's reading of a placement, apart from the writer's: p' = T + R·(S·p), R a unit
-// quaternion (x, y, z, w) turning v to v + 2w(q×v) + 2q×(q×v).
-Vec3 applyTrs(const float *t, const float *r, const float *s, Vec3 p)
-{
-    p = {p.x * s[0], p.y * s[1], p.z * s[2]};
-    const double x = r[0], y = r[1], z = r[2], w = r[3];
-    const Vec3 c{y * p.z - z * p.y, z * p.x - x * p.z, x * p.y - y * p.x};  // q×p
-    const Vec3 cc{y * c.z - z * c.y, z * c.x - x * c.z, x * c.y - y * c.x}; // q×(q×p)
-    return {t[0] + p.x + 2 * (w * c.x + cc.x), t[1] + p.y + 2 * (w * c.y + cc.y), t[2] + p.z + 2 * (w * c.z + cc.z)};
-}
-
-host::InstanceRun runOf(const std::vector<Step> &steps, std::size_t count, std::mt19937 &random)
-{
-    host::InstanceRun run;
-    auto blade = std::make_shared<host::Mesh>();
-    for (const Vec3 &p : {Vec3{0.1, 0.0, 0.0}, Vec3{-0.05, 0.3, 0.02}, Vec3{0.01, 1.2, -0.4}})
-        blade->addPoint(p);
-    run.blade = blade;
-    run.steps = steps;
-    for (const Step &step : steps)
-        run.stride += step.numbers();
-    std::uniform_real_distribution<double> factor(0.2, 3.0), angle(-400.0, 400.0), offset(-50.0, 50.0);
-    for (std::size_t i = 0; i < count; ++i)
-        for (const Step &step : steps) {
-            if (step.kind == Step::kScale || step.kind == Step::kMove) {
-                for (int k = 0; k < 3; ++k) {
-                    const double n = step.kind == Step::kScale ? factor(random) : offset(random);
-                    run.numbers.append(&n, 1);
-                }
-            } else { // every quadrant, and the half turn exactly
-                const host::Turn turn = host::turnOf(i == 0 ? 180.0 : angle(random));
-                run.numbers.append(&turn.cs, 1);
-                run.numbers.append(&turn.sn, 1);
-            }
-        }
-    run.count = count;
-    return run;
-}
+using testing::applyTrs;
+using testing::drawn;
+using testing::Drawn;
+using testing::Json;
+using testing::runOf;
+using testing::Step;
+using testing::Vec3;
 
 TEST(GltfInstances, EachPlacementAsTrsPutsTheBladeWhereTheHostDoes)
 {
@@ -92,63 +51,6 @@ TEST(GltfInstances, EachPlacementAsTrsPutsTheBladeWhereTheHostDoes)
              {{Step::kScale, true}, turnY, move}, {turnY, scale}, {move, turnY}, {scale, move, scale}}) {
         EXPECT_FALSE(meshio::gltf::isTrs(runOf(steps, 1, random))) << steps.size();
     }
-}
-
-// The triangles of a glTF file, each as its three corners where a reader draws them
-// (every placement of an instanced node's), with their UVs, by material name in the order
-// written; and the _ID of every placement, in order.
-struct Drawn {
-    std::map<std::string, std::vector<Vec3>> corners;
-    std::map<std::string, std::vector<std::pair<double, double>>> uvs;
-    std::vector<double> ids;
-    Json gltf;
-};
-
-Drawn drawn(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream data;
-    data << in.rdbuf();
-    std::optional<std::string> binary;
-    Drawn result;
-    result.gltf = Json::parse(meshio::gltf::jsonOfGlb(path, data.str(), binary));
-    const Json &gltf = result.gltf;
-    const meshio::LibraryReader none;
-    meshio::gltf::Buffers buffers(path, none);
-    buffers.load(gltf, binary);
-    for (const Json &node : gltf["nodes"]) {
-        std::vector<double> t = {0, 0, 0}, r = {0, 0, 0, 1}, s = {1, 1, 1};
-        if (node.contains("extensions")) {
-            const Json &attributes = node["extensions"]["EXT_mesh_gpu_instancing"]["attributes"];
-            t = buffers.accessor(gltf, attributes["TRANSLATION"], 3, "translation");
-            r = buffers.accessor(gltf, attributes["ROTATION"], 4, "rotation");
-            s = buffers.accessor(gltf, attributes["SCALE"], 3, "scale");
-            const std::vector<double> ids = buffers.accessor(gltf, attributes["_ID"], 1, "_ID");
-            result.ids.insert(result.ids.end(), ids.begin(), ids.end());
-        }
-        for (const Json &primitive : gltf["meshes"][node["mesh"].get<std::size_t>()]["primitives"]) {
-            const std::vector<double> p = buffers.accessor(gltf, primitive["attributes"]["POSITION"], 3, "POSITION");
-            const std::vector<double> indices = buffers.indices(gltf, primitive["indices"]);
-            const Json &attributes = primitive["attributes"];
-            const std::vector<double> uv = attributes.contains("TEXCOORD_0")
-                                               ? buffers.accessor(gltf, attributes["TEXCOORD_0"], 2, "UV")
-                                               : std::vector<double>();
-            const std::string material = gltf["materials"][primitive["material"].get<std::size_t>()]["name"];
-            std::vector<Vec3> &into = result.corners[material];
-            for (std::size_t i = 0; i < t.size() / 3; ++i) {
-                const float ti[3] = {float(t[3 * i]), float(t[3 * i + 1]), float(t[3 * i + 2])};
-                const float ri[4] = {float(r[4 * i]), float(r[4 * i + 1]), float(r[4 * i + 2]), float(r[4 * i + 3])};
-                const float si[3] = {float(s[3 * i]), float(s[3 * i + 1]), float(s[3 * i + 2])};
-                for (double index : indices) {
-                    const std::size_t v = static_cast<std::size_t>(index);
-                    into.push_back(applyTrs(ti, ri, si, {p[3 * v], p[3 * v + 1], p[3 * v + 2]}));
-                    if (!uv.empty())
-                        result.uvs[material].push_back({uv[2 * v], uv[2 * v + 1]});
-                }
-            }
-        }
-    }
-    return result;
 }
 
 class GltfInstancesFile : public ::testing::Test {

@@ -21,7 +21,12 @@ fail() { echo "FAIL: $*" >&2; failed=$((failed + 1)); }
     { echo "FAIL: no three or @gltf-transform in $modules (./build.sh test installs them)" >&2; exit 1; }
 cp "$fixtures/terrain.obj" "$fixtures/terrain.mtl" "$fixtures/hill.ply" .
 
-plant() { "$tuftsprout" plant "$@" 2>>log.txt || fail "plant $*: $(tail -1 log.txt)"; }
+# A run that fails is told with its exit status and everything it printed.
+plant() {
+    "$tuftsprout" plant "$@" 2>run.txt
+    local status=$?
+    [ "$status" = 0 ] || fail "plant $*: exit status $status: $(cat run.txt)"
+}
 plant -o ground.glb --number 50 --clock 1
 plant -o ground-uv.glb --number 50 --clock 1 --set Add_UV=on --set S_NAME=Grass
 plant -o ground-uv.gltf --number 50 --clock 1 --set Add_UV=on --division 8
@@ -50,10 +55,17 @@ plant model.gltf -o below/model-below.gltf --mode polygon --select polygons:0 --
 plant -o instances.glb --number 50 --clock 1 --set Add_UV=on --instances
 plant -o instances.gltf --number 50 --clock 1 --instances
 plant terrain.obj -o instances-polygon.glb --mode polygon --select polygons:all --clock 3 --normals --instances
+# A node for each cell of the ground; and a .gltf whose data is spread over several .bin
+# files, as 10^8 blades need (here with a far lower bound on a .bin's bytes).
+plant -o instances-cells.glb --number 200 --field 20 --clock 2 --instances --cell 5
+TUFT_GLTF_BIN_BYTES=3000 plant -o instances-split.gltf --number 200 --field 20 --clock 2 --instances --cell 5 \
+    --set Add_UV=on
+[ -f instances-split-2.bin ] || fail "instances-split.gltf has its data in one .bin file"
 node "$here/validate.js" "$validator" ./*.glb ./*.gltf below/*.gltf || fail "the validator found errors or warnings"
 # The validator lets a bound pass that it cannot see is wrong: every bound against the data.
 python3 "$here/bounds.py" ./*.glb ./*.gltf || fail "a file's bounds are not its data's"
-node "$here/instances.mjs" "$modules" instances.glb 50 instances.gltf 50 instances-polygon.glb 6 ||
+node "$here/instances.mjs" "$modules" instances.glb 50 instances.gltf 50 instances-polygon.glb 6 \
+    instances-cells.glb 200 instances-split.gltf 200 ||
     fail "gltf-transform or three.js does not find every blade of an instanced file"
 
 # assimp: meshes, vertices and faces as written (fans of a blade: 9 triangles at
