@@ -2,6 +2,7 @@
 
 #include "meshio/export_layer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -43,12 +44,6 @@ bool isTurn(host::Step::Kind kind)
     return kind == host::Step::kTurnX || kind == host::Step::kTurnY || kind == host::Step::kTurnZ;
 }
 
-void addMove(double *move, const double *n)
-{
-    for (int i = 0; i < 3; ++i)
-        move[i] += n[i];
-}
-
 // A step's place in T·R·S: scales 0, turns 1, moves 2.
 int stage(host::Step::Kind kind) { return kind == host::Step::kScale ? 0 : isTurn(kind) ? 1 : 2; }
 
@@ -67,29 +62,12 @@ bool isTrs(const host::InstanceRun &run)
 
 Trs trsOf(const host::InstanceRun &run, std::size_t instance)
 {
-    double scale[3] = {1.0, 1.0, 1.0}, move[3] = {0.0, 0.0, 0.0};
-    Quaternion turn{0.0, 0.0, 0.0, 1.0};
-    const double *n = run.numbersOf(instance);
-    for (const host::Step &step : run.steps) {
-        if (step.kind == host::Step::kScale) {
-            for (int i = 0; i < 3; ++i)
-                scale[i] *= n[i];
-        } else if (step.kind == host::Step::kMove) {
-            addMove(move, n);
-        } else {
-            turn = times(turnQuaternion(step.kind, n[0], n[1]), turn);
-        }
-        n += step.numbers();
-    }
-    const double length = std::sqrt(turn.x * turn.x + turn.y * turn.y + turn.z * turn.z + turn.w * turn.w);
     Trs trs;
-    const double q[4] = {turn.x, turn.y, turn.z, turn.w};
-    for (int i = 0; i < 4; ++i)
-        trs.rotation[i] = static_cast<float>(q[i] / length);
-    for (int i = 0; i < 3; ++i) {
-        trs.translation[i] = static_cast<float>(move[i]);
-        trs.scale[i] = static_cast<float>(scale[i]);
-    }
+    const std::array<float, 3> move = translationOf(run, instance), scale = scaleOf(run, instance);
+    const std::array<float, 4> turn = rotationOf(run, instance);
+    std::copy(move.begin(), move.end(), trs.translation);
+    std::copy(turn.begin(), turn.end(), trs.rotation);
+    std::copy(scale.begin(), scale.end(), trs.scale);
     return trs;
 }
 
@@ -99,10 +77,38 @@ std::array<float, 3> translationOf(const host::InstanceRun &run, std::size_t ins
     const double *n = run.numbersOf(instance);
     for (const host::Step &step : run.steps) {
         if (step.kind == host::Step::kMove)
-            addMove(move, n);
+            for (int i = 0; i < 3; ++i)
+                move[i] += n[i];
         n += step.numbers();
     }
     return {static_cast<float>(move[0]), static_cast<float>(move[1]), static_cast<float>(move[2])};
+}
+
+std::array<float, 4> rotationOf(const host::InstanceRun &run, std::size_t instance)
+{
+    Quaternion turn{0.0, 0.0, 0.0, 1.0};
+    const double *n = run.numbersOf(instance);
+    for (const host::Step &step : run.steps) {
+        if (isTurn(step.kind))
+            turn = times(turnQuaternion(step.kind, n[0], n[1]), turn);
+        n += step.numbers();
+    }
+    const double length = std::sqrt(turn.x * turn.x + turn.y * turn.y + turn.z * turn.z + turn.w * turn.w);
+    return {static_cast<float>(turn.x / length), static_cast<float>(turn.y / length),
+            static_cast<float>(turn.z / length), static_cast<float>(turn.w / length)};
+}
+
+std::array<float, 3> scaleOf(const host::InstanceRun &run, std::size_t instance)
+{
+    double scale[3] = {1.0, 1.0, 1.0};
+    const double *n = run.numbersOf(instance);
+    for (const host::Step &step : run.steps) {
+        if (step.kind == host::Step::kScale)
+            for (int i = 0; i < 3; ++i)
+                scale[i] *= n[i];
+        n += step.numbers();
+    }
+    return {static_cast<float>(scale[0]), static_cast<float>(scale[1]), static_cast<float>(scale[2])};
 }
 
 Trs zUpTrs(Trs trs)

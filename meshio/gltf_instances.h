@@ -24,8 +24,11 @@ struct Trs {
 };
 // Of a run that isTrs().
 Trs trsOf(const host::InstanceRun &run, std::size_t instance);
-// Its translation alone, as trsOf() has it.
+// Each part alone, as trsOf() has it: writing a file's translations, rotations and
+// scales one after another, each is worked out once.
 std::array<float, 3> translationOf(const host::InstanceRun &run, std::size_t instance);
+std::array<float, 4> rotationOf(const host::InstanceRun &run, std::size_t instance);
+std::array<float, 3> scaleOf(const host::InstanceRun &run, std::size_t instance);
 // The same placement in a Z-up file, whose blade is turned there too: the move and the
 // rotation's axis turned, the scale's Y and Z swapped.
 Trs zUpTrs(Trs trs);

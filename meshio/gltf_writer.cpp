@@ -314,10 +314,12 @@ public:
     {
         const host::InstanceRun &run = *instanced.run;
         const std::size_t n = node.end - node.begin;
-        const auto trs = [&](std::size_t k) { return gltf::trsOf(run, drawing.placement(node.begin + k)); };
-        items(n, 12, [&](std::size_t k, char *out) { std::memcpy(out, trs(k).translation, 12); });
-        items(n, 16, [&](std::size_t k, char *out) { std::memcpy(out, trs(k).rotation, 16); });
-        items(n, 12, [&](std::size_t k, char *out) { std::memcpy(out, trs(k).scale, 12); });
+        const auto placement = [&](std::size_t k) { return drawing.placement(node.begin + k); };
+        items(n, 12,
+              [&](std::size_t k, char *out) { std::memcpy(out, gltf::translationOf(run, placement(k)).data(), 12); });
+        items(n, 16,
+              [&](std::size_t k, char *out) { std::memcpy(out, gltf::rotationOf(run, placement(k)).data(), 16); });
+        items(n, 12, [&](std::size_t k, char *out) { std::memcpy(out, gltf::scaleOf(run, placement(k)).data(), 12); });
         const bool wide = wideIds(instanced);
         items(n, 4, [&](std::size_t k, char *out) {
             const std::size_t id = instanced.firstId + drawing.placement(node.begin + k);

@@ -13,7 +13,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 # The golden runs (Ground turned, Point with weights, Polygon on a sphere, presets, PLY
-# and OBJ), and larger ones where a last bit has more chances to differ.
+# and OBJ), larger ones where a last bit has more chances to differ, and instances (by
+# cells, over several .bin files, as a table).
 more_runs() {
     local program=$1 out=$2
     (
@@ -24,6 +25,10 @@ more_runs() {
         $program plant hill.ply -o scattered.glb --scatter 5000 --normals --clock 4
         $program plant terrain.obj -o terrain.gltf --set Add_UV=on --number 300 --clock 5 --up z
         $program plant hill.ply -o hill-turned.ply --mode polygon --select polygons:all --ascii --clock 6 --rotation 180
+        $program plant terrain.obj -o instanced.glb --mode polygon --select polygons:all --rotation 360 --instances \
+            --cell 0.5 --clock 8
+        $program plant -o blades.csv --number 3000 --rotation 360 --roughness 50 --up z --clock 9
+        TUFT_GLTF_BIN_BYTES=20000 $program plant -o split.gltf --number 2000 --field 10 --instances --cell 2 --clock 10
     ) 2>> "$out/runs.log" >> "$out/runs.log"
 }
 
