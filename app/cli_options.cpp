@@ -21,6 +21,21 @@ std::int64_t clockSeconds(const std::string &text)
     return seconds;
 }
 
+scatter::ScatterOptions::Clumping clumpOption(const std::string &text)
+{
+    const std::size_t comma = text.find(',');
+    const std::string count = text.substr(0, comma), radius = comma == std::string::npos ? "" : text.substr(comma + 1);
+    scatter::ScatterOptions::Clumping clumps{0, 0};
+    const auto parsed = std::from_chars(count.data(), count.data() + count.size(), clumps.count);
+    if (comma == std::string::npos || count.empty() || parsed.ec != std::errc() ||
+        parsed.ptr != count.data() + count.size() || clumps.count < 1 || clumps.count > scatter::kMostPoints)
+        throw UsageError("--clump " + text + ": expected COUNT,RADIUS, COUNT a whole number of centres from 1 to " +
+                         std::to_string(scatter::kMostPoints));
+    if (!CLI::detail::lexical_cast(radius, clumps.radius) || !std::isfinite(clumps.radius) || !(clumps.radius > 0))
+        throw UsageError("--clump " + text + ": the radius \"" + radius + "\" is not a finite number above 0");
+    return clumps;
+}
+
 std::string number(double value)
 {
     char text[32];

@@ -4,6 +4,7 @@
 
 #include "app/panel_options.h"
 #include "meshio/meshio.h"
+#include "scatter/scatter.h"
 
 #include <CLI/CLI.hpp>
 
@@ -16,6 +17,9 @@ namespace tuft::app {
 // Seconds since 1970 as --clock gives them: a whole number that the clock can hold;
 // UsageError otherwise.
 std::int64_t clockSeconds(const std::string &text);
+// --clump COUNT,RADIUS: a whole number of centres from 1 up to scatter::kMostPoints and
+// a finite radius above 0; UsageError naming the option otherwise.
+scatter::ScatterOptions::Clumping clumpOption(const std::string &text);
 // The shortest text that reads back as the same double.
 std::string number(double value);
 // A number option's check: finite (CLI11's own ranges let nan through) and from `least`

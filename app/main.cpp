@@ -85,7 +85,7 @@ struct PlantOptions {
     tuft::scatter::ScatterOptions scatter;
     std::uint64_t scatterCount = 0;
     double scatterDensity = 0;
-    std::string savePreset, clock, bladeHeight;
+    std::string savePreset, clock, bladeHeight, clump;
     bool cancel = false, asciiPly = false, followSurface = false;
 };
 
@@ -174,6 +174,9 @@ void addScatterOptions(CLI::App *command, PlantOptions &o)
         ->check(finiteNumber(0, 180));
     command->add_option("--density-map", o.scatter.densityMap,
                         "A weight map of the input (a PLY vertex property) scaling the density: 0 none, 1 full");
+    command->add_option("--clump", o.clump,
+                        "COUNT,RADIUS: gather the scattered points around COUNT centres scattered by area, each "
+                        "point within RADIUS of its centre (--spacing still holds between any two)");
     command->add_option("--size-map", o.scatter.sizeMap,
                         "A weight map of the input that sizes the blades (their ZTSW weight, \"(WeightMap)\" on); "
                         "without it every point weighs 1");
@@ -357,13 +360,15 @@ void setScatter(CLI::App &plant, PlantOptions &o)
     if (count && density)
         throw tuft::app::UsageError("--scatter and --density both say how many points: give one");
     if (!count && !density) {
-        for (const char *option : {"--spacing", "--slope", "--density-map", "--size-map"})
+        for (const char *option : {"--spacing", "--slope", "--density-map", "--size-map", "--clump"})
             if (plant.count(option) > 0)
                 throw tuft::app::UsageError(std::string(option) + " belongs to --scatter or --density");
         return;
     }
     if (plant.count("--mode") > 0 && o.panelValues["--mode"] != tuft::app::modeItem("point"))
         throw tuft::app::UsageError("--scatter plants on the points it scatters, in Point mode: leave --mode out");
+    if (plant.count("--clump") > 0)
+        o.scatter.clumps = tuft::app::clumpOption(o.clump);
     o.scatter.count = count ? std::optional<std::uint64_t>(o.scatterCount) : std::nullopt;
     o.scatter.density = density ? std::optional<double>(o.scatterDensity) : std::nullopt;
     o.job.scatter = o.scatter;

@@ -43,6 +43,10 @@ time_three "whole program, 10^6 blades with UVs, .glb --instances" "$work/grass.
     "$build/bin/tuftsprout" plant --number 1000000 --set Add_UV=on --clock 0 --instances -o "$work/grass.glb"
 time_three "whole program, 10^6 blades over a field of side 100, .glb --instances --cell 10" "$work/grass.glb" \
     "$build/bin/tuftsprout" plant --number 1000000 --field 100 --clock 0 --instances --cell 10 -o "$work/grass.glb"
+printf 'v -30 0 -30\nv 30 0 -30\nv 30 0 30\nv -30 0 30\nf 1 4 3 2\n' > "$work/ground.obj"
+time_three "whole program, 10^6 blades scattered in 2000 clumps of radius 0.5 over 60 x 60, .glb --instances" \
+    "$work/grass.glb" "$build/bin/tuftsprout" plant "$work/ground.obj" --scatter 1000000 --clump 2000,0.5 --clock 0 \
+    --instances -o "$work/grass.glb"
 time_three "whole program, 10^6 blades, .csv" "$work/grass.csv" \
     "$build/bin/tuftsprout" plant --number 1000000 --clock 0 -o "$work/grass.csv"
 time_three "whole program, 10^8 blades, .gltf --instances (4.4 GB in 3 .bin files)" "" \

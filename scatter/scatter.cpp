@@ -1,6 +1,8 @@
 #include "scatter/scatter.h"
 
 #include "host/trigonometry.h"
+#include "scatter/clumps.h"
+#include "scatter/sampling.h"
 #include "sdk/modeler_host.h"
 
 #include <algorithm>
@@ -14,47 +16,6 @@ namespace tuft::scatter {
 namespace {
 
 constexpr double kPi = 3.141592653589793;
-
-// xoshiro256** seeded through splitmix64: the host's own random numbers, apart from the
-// plug-in's, the same for the same seed everywhere.
-class Random {
-public:
-    explicit Random(std::uint64_t seed)
-    {
-        for (std::uint64_t &word : state_) {
-            seed += 0x9E3779B97F4A7C15ull;
-            std::uint64_t z = seed;
-            z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-            z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-            word = z ^ (z >> 31);
-        }
-    }
-    // In [0, 1).
-    double next()
-    {
-        const std::uint64_t result = rotate(state_[1] * 5, 7) * 9;
-        const std::uint64_t t = state_[1] << 17;
-        state_[2] ^= state_[0];
-        state_[3] ^= state_[1];
-        state_[1] ^= state_[2];
-        state_[0] ^= state_[3];
-        state_[2] ^= t;
-        state_[3] = rotate(state_[3], 45);
-        return static_cast<double>(result >> 11) * (1.0 / 9007199254740992.0);
-    }
-
-private:
-    static std::uint64_t rotate(std::uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
-    std::uint64_t state_[4];
-};
-
-struct Triangle {
-    std::uint32_t polygon; // the one it is part of
-    std::uint32_t corner[3];
-    double area;
-    float density[3]; // the density map at the corners, 0..1
-    float most;       // the largest of them
-};
 
 // A weight map's value at each point of the layer (`fallback` where a point has none).
 std::vector<float> weightsOf(const host::Object &object, const host::LayerMesh &mesh, const std::string &name,
@@ -201,6 +162,46 @@ ScatterResult scatterPoints(host::Object &object, int layerNumber, const Scatter
     result.firstPoint = static_cast<std::uint32_t>(mesh.pointCount());
 
     Random random(options.seed);
+    // A point anywhere, drawn by area (and density); or none when this try missed.
+    const auto anywhere = [&]() -> std::optional<Sample> {
+        const double pick = random.next() * drawn;
+        Sample sample{
+            std::min<std::size_t>(std::upper_bound(cumulative.begin(), cumulative.end(), pick) - cumulative.begin(),
+                                  triangles.size() - 1),
+            {},
+            {}};
+        double r1 = random.next(), r2 = random.next();
+        if (r1 + r2 > 1) {
+            r1 = 1 - r1;
+            r2 = 1 - r2;
+        }
+        sample.b[0] = 1 - r1 - r2;
+        sample.b[1] = r1;
+        sample.b[2] = r2;
+        if (!keptByDensity(triangles[sample.triangle], sample.b, random))
+            return std::nullopt;
+        sample.p = pointAt(mesh, triangles[sample.triangle], sample.b);
+        return sample;
+    };
+    std::unique_ptr<Clumps> clumps;
+    if (options.clumps) {
+        std::vector<Sample> centres;
+        for (std::uint64_t attempt = 0;
+             attempt < 64 * options.clumps->count + 1024 && centres.size() < options.clumps->count; ++attempt)
+            if (const std::optional<Sample> centre = anywhere()) {
+                centres.push_back(*centre);
+                result.centres.push_back(centre->p);
+            }
+        clumps = std::make_unique<Clumps>(mesh, triangles, centres, options.clumps->radius);
+    }
+    const auto draw = [&]() -> std::optional<Sample> {
+        if (!clumps)
+            return anywhere();
+        std::optional<Sample> sample = clumps->draw(random);
+        if (sample && !keptByDensity(triangles[sample->triangle], sample->b, random))
+            return std::nullopt;
+        return sample;
+    };
     std::unique_ptr<SpacingGrid> grid;
     if (options.spacing > 0)
         grid = std::make_unique<SpacingGrid>(options.spacing, static_cast<std::size_t>(result.asked));
@@ -211,30 +212,14 @@ ScatterResult scatterPoints(host::Object &object, int layerNumber, const Scatter
     // Bounded work: where no room is left, the points made are all there are.
     const std::uint64_t attempts = 64 * result.asked + 1024;
     for (std::uint64_t attempt = 0; attempt < attempts && points.size() < result.asked; ++attempt) {
-        const double pick = random.next() * drawn;
-        const Triangle &t = triangles[std::min<std::size_t>(
-            std::upper_bound(cumulative.begin(), cumulative.end(), pick) - cumulative.begin(), triangles.size() - 1)];
-        double r1 = random.next(), r2 = random.next();
-        if (r1 + r2 > 1) {
-            r1 = 1 - r1;
-            r2 = 1 - r2;
-        }
-        const double b[3] = {1 - r1 - r2, r1, r2};
-        const double here = b[0] * t.density[0] + b[1] * t.density[1] + b[2] * t.density[2];
-        if (random.next() * t.most >= here)
-            continue;
-        host::Vec3 p{0, 0, 0};
-        for (int i = 0; i < 3; ++i) {
-            const host::Vec3 c = mesh.position(t.corner[i]);
-            p.x += b[i] * c.x;
-            p.y += b[i] * c.y;
-            p.z += b[i] * c.z;
-        }
-        if (grid && !grid->roomFor(p))
+        const std::optional<Sample> sample = draw();
+        if (!sample || (grid && !grid->roomFor(sample->p)))
             continue;
         if (grid)
-            grid->add(p);
-        points.push_back(p);
+            grid->add(sample->p);
+        const Triangle &t = triangles[sample->triangle];
+        const double *b = sample->b;
+        points.push_back(sample->p);
         result.polygons.push_back(t.polygon);
         weights.push_back(
             static_cast<float>(b[0] * size[t.corner[0]] + b[1] * size[t.corner[1]] + b[2] * size[t.corner[2]]));

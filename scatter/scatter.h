@@ -1,8 +1,8 @@
 // Scattering points over a layer's selected polygons, as a modeler user would before
 // planting on points: by area, uniformly at random or at least a distance apart, on
 // polygons no steeper than a slope, thinned by a painted density and weighted by a
-// painted size. The points are added to the layer, selected, and taken out again once
-// the blades stand on them.
+// painted size, spread evenly or gathered in clumps. The points are added to the layer, selected, and taken out again
+// once the blades stand on them.
 #pragma once
 
 #include "host/object.h"
@@ -25,6 +25,12 @@ struct ScatterOptions {
     std::string densityMap;             // a weight map scaling the density (0 none, 1 full); empty: none
     std::string sizeMap;                // a weight map that becomes each point's "ZTSW" weight; empty: 1
     std::uint64_t seed = 0;
+    // Points gathered around `count` centres scattered by area, each within `radius` of one.
+    struct Clumping {
+        std::uint64_t count;
+        double radius;
+    };
+    std::optional<Clumping> clumps;
 };
 
 struct ScatterResult {
@@ -33,6 +39,7 @@ struct ScatterResult {
     std::uint32_t firstPoint = 0;        // where they start in the layer's points
     double area = 0;                     // of the polygons scattered over, density applied
     std::vector<std::uint32_t> polygons; // the polygon each point lies on, in the points' order
+    std::vector<host::Vec3> centres;     // of the clumps, when the points gather in them
 };
 
 // Adds the points to the layer after its own, selected, with their "ZTSW" weights, and

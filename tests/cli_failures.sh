@@ -226,6 +226,18 @@ nan "nan" is not a finite number
 inf "inf" is not a finite number
 CASES
 check $c 2 '--cell groups instances into nodes: it belongs to --instances' "$fifo" "in.obj -o k.glb --cell 5"
+# Clumps: a whole number of centres and a radius above 0, with scattering.
+while read -r value said; do
+    check $c 2 "--clump $value: $said" "$fifo" "in.obj -o k.obj --scatter 10 --clump $value"
+done <<'CASES'
+0,1 expected COUNT,RADIUS
+5 expected COUNT,RADIUS
+x,1 expected COUNT,RADIUS
+5,0 the radius "0" is not a finite number above 0
+5,nan the radius "nan" is not a finite number above 0
+5,-1 the radius "-1" is not a finite number above 0
+CASES
+check $c 2 '--clump belongs to --scatter or --density' "$fifo" "in.obj -o k.obj --clump 5,1"
 # A table of placements is written, never read.
 check $c 1 'k.csv: a .csv file holds placements, not a mesh' 'printf "id\n" > k.csv' 'k.csv -o k.obj'
 # Within its range, a density over a large area asks for more points than one scattering makes.

@@ -114,6 +114,60 @@ TEST(Scatter, SpacingKeepsEveryTwoPointsApartAndSaysHowManyFit)
     EXPECT_EQ(close, 0u);
 }
 
+// Every point within the radius of a centre and on the surface, the spacing kept, the
+// count reached: over a hill of small triangles, and over a flat square of two triangles
+// far larger than a clump.
+TEST(Scatter, ClumpsGatherEveryPointNearACentre)
+{
+    for (const auto &[n, height] : {std::make_pair(40, &hill), std::make_pair(1, &flat)}) {
+        host::Object object = grid(n, 10, height);
+        ScatterOptions options;
+        options.count = 5000;
+        options.spacing = 0.02;
+        options.clumps = ScatterOptions::Clumping{30, 0.7};
+        options.seed = 4;
+        const ScatterResult result = scatterPoints(object, 1, options);
+        EXPECT_EQ(result.made, result.asked) << n;
+        ASSERT_EQ(result.centres.size(), 30u) << n;
+        const std::vector<host::Vec3> points = scattered(object, result);
+        std::size_t far = 0, close = 0, off = 0;
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            const host::Vec3 &p = points[i];
+            double nearest = 1e300;
+            for (const host::Vec3 &c : result.centres)
+                nearest = std::min(nearest, std::hypot(p.x - c.x, p.y - c.y, p.z - c.z));
+            far += nearest > 0.7 + 1e-12;
+            off += std::abs(p.y - height(p.x, p.z)) > 0.05; // a 40 x 40 grid follows the hill closely
+            for (std::size_t j = i + 1; j < points.size(); ++j)
+                close += std::hypot(p.x - points[j].x, p.y - points[j].y, p.z - points[j].z) < 0.02;
+        }
+        EXPECT_EQ(far, 0u) << n;
+        EXPECT_EQ(close, 0u) << n;
+        EXPECT_EQ(off, 0u) << n;
+    }
+}
+
+// A clump is spread evenly by area: half its points within 1/sqrt(2) of its radius,
+// whether they are drawn in small triangles or in the disc the ball cuts from a large one.
+TEST(Scatter, AClumpIsEvenOverItsDisc)
+{
+    for (const int n : {200, 1}) {
+        host::Object object = grid(n, 10, flat);
+        ScatterOptions options;
+        options.count = 20000;
+        options.clumps = ScatterOptions::Clumping{1, 0.5};
+        options.seed = 6;
+        const ScatterResult result = scatterPoints(object, 1, options);
+        ASSERT_EQ(result.centres.size(), 1u);
+        const host::Vec3 c = result.centres[0];
+        ASSERT_LT(std::max(std::abs(c.x), std::abs(c.z)), 9.5) << "the clump is cut by the square's edge";
+        std::size_t inner = 0;
+        for (const host::Vec3 &p : scattered(object, result))
+            inner += std::hypot(p.x - c.x, p.z - c.z) < 0.5 / std::sqrt(2.0);
+        EXPECT_NEAR(double(inner) / double(result.made), 0.5, 0.02) << n;
+    }
+}
+
 TEST(Scatter, PointsLieOnTheSurfaceOffItsSteepParts)
 {
     const int n = 20;
@@ -178,7 +232,7 @@ TEST(Scatter, TheDensityMapThinsAndTheSizeMapWeighs)
     // first half and three quarters in its second.
     EXPECT_GT(farther, 150);
     EXPECT_LT(nearer, farther / 2);
-    EXPECT_THROW(scatterPoints(object, 1, ScatterOptions{1, {}, 0, 180, "nothing", "", 0}), std::invalid_argument);
+    EXPECT_THROW(scatterPoints(object, 1, ScatterOptions{1, {}, 0, 180, "nothing", "", 0, {}}), std::invalid_argument);
 }
 
 TEST(Scatter, TheSeedDecidesThePoints)
