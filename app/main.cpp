@@ -177,6 +177,11 @@ void addScatterOptions(CLI::App *command, PlantOptions &o)
     command->add_option("--clump", o.clump,
                         "COUNT,RADIUS: gather the scattered points around COUNT centres scattered by area, each "
                         "point within RADIUS of its centre (--spacing still holds between any two)");
+    command
+        ->add_option("--edge-falloff", o.scatter.edgeFalloff,
+                     "The density falls smoothly to 0 over this distance from the border of the selected "
+                     "polygons, holes in the selection (a path) included; times --density-map")
+        ->check(finiteNumber(0, std::numeric_limits<double>::max(), true));
     command->add_option("--size-map", o.scatter.sizeMap,
                         "A weight map of the input that sizes the blades (their ZTSW weight, \"(WeightMap)\" on); "
                         "without it every point weighs 1");
@@ -360,7 +365,7 @@ void setScatter(CLI::App &plant, PlantOptions &o)
     if (count && density)
         throw tuft::app::UsageError("--scatter and --density both say how many points: give one");
     if (!count && !density) {
-        for (const char *option : {"--spacing", "--slope", "--density-map", "--size-map", "--clump"})
+        for (const char *option : {"--spacing", "--slope", "--density-map", "--size-map", "--clump", "--edge-falloff"})
             if (plant.count(option) > 0)
                 throw tuft::app::UsageError(std::string(option) + " belongs to --scatter or --density");
         return;

@@ -69,12 +69,4 @@ inline host::Vec3 pointAt(const host::LayerMesh &mesh, const Triangle &t, const 
     return p;
 }
 
-// Whether a sample stays, with the chance of the density map where it lies against the
-// triangle's largest: drawn by area times that largest, the points follow the map.
-inline bool keptByDensity(const Triangle &t, const double *b, Random &random)
-{
-    const double here = b[0] * t.density[0] + b[1] * t.density[1] + b[2] * t.density[2];
-    return random.next() * t.most < here;
-}
-
 } // namespace tuft::scatter

@@ -2,6 +2,7 @@
 
 #include "host/trigonometry.h"
 #include "scatter/clumps.h"
+#include "scatter/edge_falloff.h"
 #include "scatter/sampling.h"
 #include "sdk/modeler_host.h"
 
@@ -120,6 +121,90 @@ private:
     std::vector<host::Vec3> points_;
 };
 
+// The triangles to draw points on: by area times their largest density, a point then
+// kept with the chance of the density where it lies (times the edge falloff) against
+// that, so the points' density follows the map.
+class Surface {
+public:
+    Surface(const host::LayerMesh &mesh, const std::vector<Triangle> &triangles, const EdgeFalloff *falloff)
+        : mesh_(mesh), triangles_(triangles), falloff_(falloff), cumulative_(triangles.size())
+    {
+        for (std::size_t t = 0; t < triangles.size(); ++t) {
+            drawn_ += triangles[t].area * triangles[t].most;
+            cumulative_[t] = drawn_;
+        }
+    }
+
+    // The area, the density map applied.
+    double area() const
+    {
+        double area = 0;
+        for (const Triangle &t : triangles_)
+            area += t.area * (t.density[0] + t.density[1] + t.density[2]) / 3;
+        return area;
+    }
+
+    // A point drawn by area and kept by density; none when this try missed.
+    std::optional<Sample> anywhere(Random &random) const
+    {
+        Sample sample = drawnByArea(random);
+        if (!kept(sample, random))
+            return std::nullopt;
+        return sample;
+    }
+
+    bool kept(const Sample &sample, Random &random) const
+    {
+        const Triangle &t = triangles_[sample.triangle];
+        const double *b = sample.b;
+        const double here = (b[0] * t.density[0] + b[1] * t.density[1] + b[2] * t.density[2]) *
+                            (falloff_ != nullptr ? falloff_->at(sample.p) : 1.0);
+        return random.next() * t.most < here;
+    }
+
+    // The share of the density the edge falloff keeps, over `samples` points.
+    double shareKept(Random random, std::size_t samples) const
+    {
+        double all = 0, kept = 0;
+        for (std::size_t i = 0; i < samples; ++i) {
+            const Sample sample = drawnByArea(random);
+            const Triangle &t = triangles_[sample.triangle];
+            const double *b = sample.b;
+            const double here = b[0] * t.density[0] + b[1] * t.density[1] + b[2] * t.density[2];
+            all += here;
+            kept += here * falloff_->at(sample.p);
+        }
+        return all > 0 ? kept / all : 0;
+    }
+
+private:
+    Sample drawnByArea(Random &random) const
+    {
+        const double pick = random.next() * drawn_;
+        Sample sample{
+            std::min<std::size_t>(std::upper_bound(cumulative_.begin(), cumulative_.end(), pick) - cumulative_.begin(),
+                                  triangles_.size() - 1),
+            {},
+            {}};
+        double r1 = random.next(), r2 = random.next();
+        if (r1 + r2 > 1) {
+            r1 = 1 - r1;
+            r2 = 1 - r2;
+        }
+        sample.b[0] = 1 - r1 - r2;
+        sample.b[1] = r1;
+        sample.b[2] = r2;
+        sample.p = pointAt(mesh_, triangles_[sample.triangle], sample.b);
+        return sample;
+    }
+
+    const host::LayerMesh &mesh_;
+    const std::vector<Triangle> &triangles_;
+    const EdgeFalloff *falloff_;
+    std::vector<double> cumulative_;
+    double drawn_ = 0;
+};
+
 // A number in the fewest digits that read back as it.
 std::string shortest(double value)
 {
@@ -142,17 +227,14 @@ ScatterResult scatterPoints(host::Object &object, int layerNumber, const Scatter
         throw std::invalid_argument("no selected polygon has room for points (none selected, all too steep, or a "
                                     "density of 0 everywhere)");
 
-    // Triangles are drawn by area times their largest density; a point then stays with
-    // the chance of its density against that, so the points' density follows the map.
-    std::vector<double> cumulative(triangles.size());
-    double drawn = 0;
+    std::unique_ptr<EdgeFalloff> falloff;
+    if (options.edgeFalloff > 0)
+        falloff = std::make_unique<EdgeFalloff>(mesh, options.edgeFalloff);
+    const Surface surface(mesh, triangles, falloff.get());
     ScatterResult result;
-    for (std::size_t t = 0; t < triangles.size(); ++t) {
-        const Triangle &triangle = triangles[t];
-        drawn += triangle.area * triangle.most;
-        cumulative[t] = drawn;
-        result.area += triangle.area * (triangle.density[0] + triangle.density[1] + triangle.density[2]) / 3;
-    }
+    result.area = surface.area();
+    if (falloff) // the share of the area the falloff leaves, measured by points of its own
+        result.area *= surface.shareKept(Random(options.seed ^ 0x5CA77E12EDull), 1 << 16);
     if (options.density && !(*options.density * result.area <= double(kMostPoints)))
         throw std::invalid_argument("a density of " + shortest(*options.density) + " over an area of " +
                                     shortest(result.area) + " asks for more than " + std::to_string(kMostPoints) +
@@ -162,33 +244,12 @@ ScatterResult scatterPoints(host::Object &object, int layerNumber, const Scatter
     result.firstPoint = static_cast<std::uint32_t>(mesh.pointCount());
 
     Random random(options.seed);
-    // A point anywhere, drawn by area (and density); or none when this try missed.
-    const auto anywhere = [&]() -> std::optional<Sample> {
-        const double pick = random.next() * drawn;
-        Sample sample{
-            std::min<std::size_t>(std::upper_bound(cumulative.begin(), cumulative.end(), pick) - cumulative.begin(),
-                                  triangles.size() - 1),
-            {},
-            {}};
-        double r1 = random.next(), r2 = random.next();
-        if (r1 + r2 > 1) {
-            r1 = 1 - r1;
-            r2 = 1 - r2;
-        }
-        sample.b[0] = 1 - r1 - r2;
-        sample.b[1] = r1;
-        sample.b[2] = r2;
-        if (!keptByDensity(triangles[sample.triangle], sample.b, random))
-            return std::nullopt;
-        sample.p = pointAt(mesh, triangles[sample.triangle], sample.b);
-        return sample;
-    };
     std::unique_ptr<Clumps> clumps;
     if (options.clumps) {
         std::vector<Sample> centres;
         for (std::uint64_t attempt = 0;
              attempt < 64 * options.clumps->count + 1024 && centres.size() < options.clumps->count; ++attempt)
-            if (const std::optional<Sample> centre = anywhere()) {
+            if (const std::optional<Sample> centre = surface.anywhere(random)) {
                 centres.push_back(*centre);
                 result.centres.push_back(centre->p);
             }
@@ -196,9 +257,9 @@ ScatterResult scatterPoints(host::Object &object, int layerNumber, const Scatter
     }
     const auto draw = [&]() -> std::optional<Sample> {
         if (!clumps)
-            return anywhere();
+            return surface.anywhere(random);
         std::optional<Sample> sample = clumps->draw(random);
-        if (sample && !keptByDensity(triangles[sample->triangle], sample->b, random))
+        if (sample && !surface.kept(*sample, random))
             return std::nullopt;
         return sample;
     };

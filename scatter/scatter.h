@@ -31,6 +31,9 @@ struct ScatterOptions {
         double radius;
     };
     std::optional<Clumping> clumps;
+    // The density falls smoothly to 0 over this distance from the border of the selected
+    // polygons (holes in the selection too); 0 for none.
+    double edgeFalloff = 0;
 };
 
 struct ScatterResult {

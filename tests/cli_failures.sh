@@ -238,6 +238,9 @@ x,1 expected COUNT,RADIUS
 5,-1 the radius "-1" is not a finite number above 0
 CASES
 check $c 2 '--clump belongs to --scatter or --density' "$fifo" "in.obj -o k.obj --clump 5,1"
+check $c 2 '--edge-falloff: 0 is out of range: a number above 0' "$fifo" "in.obj -o k.obj --scatter 10 --edge-falloff 0"
+check $c 2 '--edge-falloff: "nan" is not a finite number' "$fifo" "in.obj -o k.obj --scatter 10 --edge-falloff nan"
+check $c 2 '--edge-falloff belongs to --scatter or --density' "$fifo" "in.obj -o k.obj --edge-falloff 1"
 # A table of placements is written, never read.
 check $c 1 'k.csv: a .csv file holds placements, not a mesh' 'printf "id\n" > k.csv' 'k.csv -o k.obj'
 # Within its range, a density over a large area asks for more points than one scattering makes.

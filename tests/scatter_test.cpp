@@ -168,6 +168,50 @@ TEST(Scatter, AClumpIsEvenOverItsDisc)
     }
 }
 
+// Near the border of the selection, and of a path left out of it, the density rises
+// band by band to the full density, which holds beyond the falloff's distance.
+TEST(Scatter, TheDensityFadesTowardTheBorderAndAPath)
+{
+    host::Object object = grid(40, 10, flat);
+    host::Mesh &mesh = object.layer(1)->mesh.flat();
+    for (std::uint32_t p = 0; p < mesh.polygonCount(); ++p) // a path along Z, 2 wide
+        if (std::abs(mesh.position(mesh.pointsOf(p)[0]).x + 0.25) < 1)
+            mesh.setPolygonFlags(p, 0);
+    const double falloff = 2, density = 200;
+    ScatterOptions options;
+    options.density = density;
+    options.edgeFalloff = falloff;
+    options.seed = 3;
+    const ScatterResult result = scatterPoints(object, 1, options);
+    EXPECT_EQ(result.made, result.asked);
+    // The distance to the border: the square's edge, or the path's (|x| = 1).
+    const auto border = [](double x, double z) {
+        return std::min({10 - std::abs(x), 10 - std::abs(z), std::abs(x) - 1});
+    };
+    constexpr int kBands = 5; // four of a quarter of the falloff, then the rest
+    const auto band = [&](double x, double z) { return std::min(kBands - 1, int(border(x, z) / (falloff / 4))); };
+    double area[kBands] = {}, count[kBands] = {};
+    constexpr int kSteps = 1000;
+    for (int i = 0; i < kSteps; ++i)
+        for (int j = 0; j < kSteps; ++j) {
+            const double x = -10 + 20 * (i + 0.5) / kSteps, z = -10 + 20 * (j + 0.5) / kSteps;
+            if (border(x, z) >= 0)
+                area[band(x, z)] += 400.0 / (kSteps * kSteps);
+        }
+    for (const host::Vec3 &p : scattered(object, result)) {
+        ASSERT_GE(border(p.x, p.z), -1e-9) << "a point on the path, at " << p.x;
+        count[band(p.x, p.z)] += 1;
+    }
+    double previous = 0;
+    for (int b = 0; b < kBands; ++b) {
+        const double here = count[b] / area[b];
+        EXPECT_GT(here, previous) << "band " << b;
+        previous = here;
+    }
+    EXPECT_LT(count[0] / area[0], 0.1 * density);
+    EXPECT_NEAR(count[kBands - 1] / area[kBands - 1], density, 0.04 * density);
+}
+
 TEST(Scatter, PointsLieOnTheSurfaceOffItsSteepParts)
 {
     const int n = 20;
