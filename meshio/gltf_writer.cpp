@@ -15,6 +15,7 @@
 #include "meshio/formats.h"
 #include "meshio/gltf_cells.h"
 #include "meshio/gltf_instances.h"
+#include "meshio/gltf_layout.h"
 #include "meshio/gltf_materials.h"
 #include "meshio/output_set.h"
 #include "meshio/parallel_text.h"
@@ -36,6 +37,8 @@ namespace tuft::meshio {
 
 namespace {
 
+using gltf::Layout;
+using gltf::ViewFiles;
 using Json = nlohmann::ordered_json;
 
 constexpr std::uint32_t kFloat = 5126, kUnsignedShort = 5123, kUnsignedInt = 5125;
@@ -51,22 +54,6 @@ struct LayerParts {
     gltf::InstanceNodes drawing;
 };
 
-// The most bytes a .gltf's .bin file holds: 2 GiB, what readers in a browser can take as
-// one buffer; TUFT_GLTF_BIN_BYTES sets it lower, for tests.
-std::uint64_t mostBinBytes()
-{
-    constexpr std::uint64_t kTwoGibibytes = std::uint64_t(1) << 31;
-    const char *set = std::getenv("TUFT_GLTF_BIN_BYTES");
-    const std::uint64_t bytes = set != nullptr ? std::strtoull(set, nullptr, 10) : 0;
-    return bytes > 0 && bytes < kTwoGibibytes ? bytes : kTwoGibibytes;
-}
-
-// The .bin file of a .gltf's buffer: the first named after the file, the others numbered.
-std::string binPath(const std::string &path, std::size_t buffer)
-{
-    return companionPath(path, buffer == 0 ? ".bin" : "-" + std::to_string(buffer + 1) + ".bin");
-}
-
 // _ID as floats while they hold every number exactly, else as unsigned ints.
 bool wideIds(const gltf::InstancedRun &instanced)
 {
@@ -74,44 +61,6 @@ bool wideIds(const gltf::InstancedRun &instanced)
 }
 
 bool wideIndices(const SurfacePart &part) { return part.vertexTable.count() > 65535; }
-
-// Where each piece of binary data lies, as the JSON describes it: in one buffer, or in
-// buffers of at most `mostPerBuffer` bytes each (a view is never cut, and one larger than
-// that has a buffer to itself).
-class Layout {
-public:
-    explicit Layout(std::uint64_t mostPerBuffer) : most_(mostPerBuffer) {}
-
-    std::size_t view(std::size_t bytes, std::uint32_t target)
-    {
-        const std::size_t padded = (bytes + 3) / 4 * 4; // every view starts on a four-byte boundary
-        if (most_ > 0 && lengths_.back() > 0 && lengths_.back() + padded > most_)
-            lengths_.push_back(0);
-        views_.push_back({{"buffer", lengths_.size() - 1}, {"byteOffset", lengths_.back()}, {"byteLength", bytes}});
-        if (target != 0) // an image's view has none, nor the placements'
-            views_.back()["target"] = target;
-        lengths_.back() += padded;
-        bufferOfView_.push_back(lengths_.size() - 1);
-        return views_.size() - 1;
-    }
-    std::size_t accessor(std::size_t view, std::uint32_t componentType, std::size_t count, const char *type)
-    {
-        accessors_.push_back(
-            {{"bufferView", view}, {"componentType", componentType}, {"count", count}, {"type", type}});
-        return accessors_.size() - 1;
-    }
-    Json &lastAccessor() { return accessors_.back(); }
-    Json &views() { return views_; }
-    Json &accessors() { return accessors_; }
-    // The bytes of each buffer; one of none when there is no data.
-    const std::vector<std::size_t> &lengths() const { return lengths_; }
-    std::size_t bufferOf(std::size_t view) const { return bufferOfView_[view]; }
-
-private:
-    const std::uint64_t most_;
-    Json views_ = Json::array(), accessors_ = Json::array();
-    std::vector<std::size_t> lengths_ = {0}, bufferOfView_;
-};
 
 Json describePrimitive(const SurfacePart &primitive, const FileChannels &channels, Layout &layout,
                        gltf::MaterialsOut &materials)
@@ -236,45 +185,6 @@ void groupByObjectName(std::vector<SurfacePart> &parts)
         return rank.at(a.objectName) < rank.at(b.objectName);
     });
 }
-
-// The file each view's bytes go into, view after view: a .glb's own, or the .bin file of
-// a .gltf's buffer, each added to the outputs as its first view comes and completed as
-// the next one begins.
-class ViewFiles {
-public:
-    ViewFiles(AtomicFile &glb, const Layout &layout) : glb_(&glb), layout_(layout) {}
-    ViewFiles(OutputSet &outputs, const std::function<std::string(std::size_t buffer)> &binPath, const Layout &layout)
-        : outputs_(&outputs), binPath_(binPath), layout_(layout)
-    {
-    }
-
-    AtomicFile &next()
-    {
-        const std::size_t buffer = layout_.bufferOf(view_++);
-        if (glb_ != nullptr)
-            return *glb_;
-        if (bin_ == nullptr || buffer != buffer_) {
-            complete();
-            bin_ = &outputs_->add(binPath_(buffer));
-            buffer_ = buffer;
-        }
-        return *bin_;
-    }
-    // The last .bin file is complete.
-    void complete()
-    {
-        if (bin_ != nullptr)
-            bin_->complete();
-        bin_ = nullptr;
-    }
-
-private:
-    AtomicFile *glb_ = nullptr, *bin_ = nullptr;
-    OutputSet *outputs_ = nullptr;
-    std::function<std::string(std::size_t buffer)> binPath_;
-    const Layout &layout_;
-    std::size_t view_ = 0, buffer_ = 0;
-};
 
 // Streams the binary data, view after view as describe() lays them out, each padded to
 // four bytes.
@@ -456,8 +366,10 @@ WrittenCounts writeGltf(OutputSet &outputs, const std::string &path, const std::
     if (skipped > 0)
         counts.warnings.push_back(path + ": " + std::to_string(skipped) +
                                   " polygons of fewer than three points not written: glTF triangles cannot hold them");
-    const auto bins = [&path, binary](std::size_t buffer) { return binary ? std::string() : binPath(path, buffer); };
-    Layout layout(binary ? 0 : mostBinBytes());
+    const auto bins = [&path, binary](std::size_t buffer) {
+        return binary ? std::string() : gltf::binPath(path, buffer);
+    };
+    Layout layout(binary ? 0 : gltf::mostBinBytes());
     gltf::MaterialsOut materials(object, options.plantedSurface, path, binary, counts.warnings);
     std::string json = describe(object, layers, options, file, materials, bins, layout).dump();
     ProgressCount progress(options.progress, items);
