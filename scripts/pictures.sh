@@ -7,6 +7,8 @@
 #                      left: a blade per polygon, and scattered evenly by area
 #   docs/model.png     grass scattered over a closed model (a torus), sized to it with
 #                      --blade-height and tilted to its surface with --follow-surface
+#   docs/meadow.png    grass in clumps over a lawn with a path across it, thinning out
+#                      toward the lawn's edges and the path's
 #   docs/window.png    the window front end after OK (on every polygon, as it starts on a
 #                      mesh); docs/panel.png its panel
 # The windows are shot under Xvfb (xvfb, xdotool and imagemagick installed).
@@ -61,6 +63,11 @@ torus() {
 grid 64 6 "1.8 * exp(-(x*x + z*z) / 9) + 0.25 * sin(0.9 * x) * cos(0.7 * z)" "t" Hill > "$work/hill.obj"
 grid 24 2 "0" "t * t" Ground > "$work/warped.obj"
 torus 96 48 30 12 > "$work/torus.obj"
+# A lawn with a path across it: the faces within 0.3 of the middle are "Path".
+grid 40 2 "0.08 * sin(1.7 * x) * cos(1.3 * z)" "t" Lawn |
+    awk '/^v / { x[++n] = $2 } /^f / { path = (x[$2] + x[$4]) / 2; path = path < 0.3 && path > -0.3
+          if (path != last) print (path ? "usemtl Path" : "usemtl Lawn"); last = path; print; next }
+          /^usemtl/ { last = 0 } { print }' > "$work/meadow.obj"
 
 common=(--clock 20261208 --roughness 45 --rotation 360 --set "S_NAME=Grass")
 "$tuftsprout" plant -o "$work/lawn.glb" --number 6000 --field 2 --size 0.3 "${common[@]}" \
@@ -73,6 +80,9 @@ common=(--clock 20261208 --roughness 45 --rotation 360 --set "S_NAME=Grass")
     --picture docs/scattered.png --picture-size 600x600 --camera top
 "$tuftsprout" plant "$work/torus.obj" -o "$work/model.glb" --density 1.5 --follow-surface --blade-height 6% \
     "${common[@]}" --picture docs/model.png --picture-size 1200x700 --camera 30,35
+"$tuftsprout" plant "$work/meadow.obj" -o "$work/meadow.glb" --select polygons:group:Lawn --density 500 \
+    --clump 160,0.12 --edge-falloff 0.4 --size 0.16 "${common[@]}" --picture docs/meadow.png \
+    --picture-size 1200x700 --camera 30,40
 
 Xvfb -displayfd 3 -screen 0 1280x900x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
 xvfb=$!
@@ -90,5 +100,5 @@ xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) sleep 0.2 key Return
 # The title says "(not saved)" once the planted grass is on the screen.
 for _ in $(seq 600); do [[ "$(xdotool getwindowname "$main")" == *"(not saved)" ]] && break; sleep 0.1; done
 import -window "$main" docs/window.png
-echo "wrote docs/lawn.png, docs/hill.png, docs/per-polygon.png, docs/scattered.png, docs/model.png, docs/panel.png,"\
-     "docs/window.png"
+echo "wrote docs/lawn.png, docs/hill.png, docs/per-polygon.png, docs/scattered.png, docs/model.png,"\
+     "docs/meadow.png, docs/panel.png, docs/window.png"
