@@ -431,6 +431,8 @@ int runPlant(CLI::App &plant, PlantOptions &o)
                      tuft::app::describeBlades(result.blades).c_str());
     if (const std::string warning = tuft::app::bladeScaleWarning(result.blades); !warning.empty())
         std::fprintf(stderr, "tuftsprout: warning: %s\n", warning.c_str());
+    if (const std::string warning = tuft::app::unlistedBladesWarning(o.job.output, result); !warning.empty())
+        std::fprintf(stderr, "tuftsprout: warning: %s\n", warning.c_str());
     return 0;
 }
 

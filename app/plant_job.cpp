@@ -245,6 +245,16 @@ PlantResult runPlantJob(const PlantJob &asked)
     return result;
 }
 
+std::string unlistedBladesWarning(const std::string &path, const PlantResult &result)
+{
+    if (!meshio::holdsPlacements(path) || result.written.placements >= result.blades.blades)
+        return {};
+    return std::to_string(result.blades.blades - result.written.placements) + " of the " +
+           std::to_string(result.blades.blades) + " blades planted are not in " + path +
+           ": they are copies (a blade whose normals turn with it is pasted as one), or placed in ways a "
+           "translation, rotation and scale cannot say; write a mesh file for them";
+}
+
 std::string describeWritten(const std::string &path, const meshio::WrittenCounts &written)
 {
     if (meshio::holdsPlacements(path))

@@ -96,5 +96,8 @@ PlantResult runPlantJob(const PlantJob &job);
 // What a written file holds, for the line that reports it: "17 points, 7 polygons", or
 // "100 placements" for a table of them.
 std::string describeWritten(const std::string &path, const meshio::WrittenCounts &written);
+// Why a table of placements lists fewer blades than were planted (blades kept as copies,
+// or placed in ways a translation, rotation and scale cannot say); empty when it lists all.
+std::string unlistedBladesWarning(const std::string &path, const PlantResult &result);
 
 } // namespace tuft::app

@@ -1,8 +1,8 @@
 // The planted blades as a table for pipelines (an engine's import script): one placement
 // a line, as glTF's instancing says it (translation, rotation as a unit quaternion x, y,
 // z, w, scale; T·R·S), after the blade's number in planting order, then the blade's
-// layer. Only blades kept as instances are listed: the rest of the object is not a
-// placement. Lines are formatted on every core.
+// layer. Only blades kept as instances whose placements T·R·S can say are listed: the
+// rest of the object is not a placement. Lines are formatted on every core.
 #include "meshio/atomic_file.h"
 #include "meshio/export_layer.h"
 #include "meshio/formats.h"
@@ -45,19 +45,12 @@ WrittenCounts writeCsv(OutputSet &outputs, const std::string &path, const std::v
 {
     WrittenCounts counts;
     std::vector<std::pair<int, gltf::InstancedRun>> runs;
-    std::size_t rows = 0, unsaid = 0;
-    for (const host::Layer *layer : chosen) {
+    std::size_t rows = 0;
+    for (const host::Layer *layer : chosen)
         for (const gltf::InstancedRun &run : gltf::splitInstances(*layer).runs) {
             runs.push_back({layer->number, run});
             rows += run.run->count;
         }
-        for (const host::LayerMesh::Piece &piece : layer->mesh.pieces())
-            if (piece.run && !gltf::isTrs(*piece.run))
-                unsaid += piece.run->count;
-    }
-    if (unsaid > 0)
-        counts.warnings.push_back(path + ": " + std::to_string(unsaid) +
-                                  " blades not listed: a translation, rotation and scale cannot place them");
     AtomicFile &file = outputs.add(path);
     file.write(kHeader, std::char_traits<char>::length(kHeader));
     ProgressCount progress(options.progress, rows);

@@ -45,6 +45,13 @@ for file in copies/*; do
 done
 [ "$(ls copies | wc -l)" -ge 9 ] || fail "the runs with copies wrote $(ls copies | tr '\n' ' ')"
 
+# A table of placements lists the blades kept as instances; blades that are copies are
+# not in it, and the run says so.
+(cd copies && TUFT_EXPAND_PASTES=1 "$tuftsprout" plant -o blades.csv --number 5 2> csv.txt) || fail "copies: plant -o blades.csv"
+grep -q "warning: 5 of the 5 blades planted are not in blades.csv" copies/csv.txt ||
+    fail "blades that are copies left out of a table without a word: $(cat copies/csv.txt)"
+rm copies/csv.txt copies/blades.csv
+
 # Instances are written a chunk at a time, never copied out whole: a million blades with
 # UVs (550 MB of mesh, were they copies) are written in each format within 300 MB.
 if [ -z "${TUFT_WINDOWS:-}" ] && ! grep -qaE '__(a|t)san_init' "$tuftsprout"; then
