@@ -174,9 +174,11 @@ void addScatterOptions(CLI::App *command, PlantOptions &o)
         ->check(finiteNumber(0, 180));
     command->add_option("--density-map", o.scatter.densityMap,
                         "A weight map of the input (a PLY vertex property) scaling the density: 0 none, 1 full");
-    command->add_option("--clump", o.clump,
-                        "COUNT,RADIUS: gather the scattered points around COUNT centres scattered by area, each "
-                        "point within RADIUS of its centre (--spacing still holds between any two)");
+    command
+        ->add_option("--clump", o.clump,
+                     "Gather the scattered points around COUNT centres scattered by area, each "
+                     "point within RADIUS of its centre (--spacing still holds between any two)")
+        ->type_name("COUNT,RADIUS");
     command
         ->add_option("--edge-falloff", o.scatter.edgeFalloff,
                      "The density falls smoothly to 0 over this distance from the border of the selected "
