@@ -11,6 +11,8 @@
 #include "meshio/parallel_text.h"
 #include "meshio/writing.h"
 
+#include <utility>
+
 namespace tuft::meshio {
 
 namespace {
@@ -55,12 +57,14 @@ WrittenCounts writeCsv(OutputSet &outputs, const std::string &path, const std::v
     file.write(kHeader, std::char_traits<char>::length(kHeader));
     ProgressCount progress(options.progress, rows);
     const bool zUp = options.up == UpAxis::kZ;
-    for (const auto &[layer, instanced] : runs) {
-        const host::InstanceRun &run = *instanced.run;
+    for (const std::pair<int, gltf::InstancedRun> &layerRun : runs) {
+        const int layer = layerRun.first;
+        const host::InstanceRun &run = *layerRun.second.run;
+        const std::size_t firstId = layerRun.second.firstId;
         writeInChunks(file, progress, run.count, [&](std::size_t first, std::size_t end, TextAppender &out) {
             for (std::size_t i = first; i < end; ++i) {
                 const gltf::Trs trs = gltf::trsOf(run, i);
-                writeRow(out, instanced.firstId + i, zUp ? gltf::zUpTrs(trs) : trs, layer);
+                writeRow(out, firstId + i, zUp ? gltf::zUpTrs(trs) : trs, layer);
             }
         });
     }
