@@ -44,6 +44,15 @@ using Json = nlohmann::ordered_json;
 constexpr std::uint32_t kFloat = 5126, kUnsignedShort = 5123, kUnsignedInt = 5125;
 constexpr std::uint32_t kArrayBuffer = 34962, kElementArrayBuffer = 34963;
 constexpr std::size_t kItemsPerChunk = std::size_t(1) << 16;
+// Nodes of instances a file holds at most: each is a JSON object of its own, and an engine
+// draws each by a call of its own.
+constexpr std::size_t kMostInstancedNodes = 100000;
+
+std::string numberText(double value)
+{
+    char text[kNumberTextMax];
+    return std::string(text, writeNumber(text, value));
+}
 
 // A layer's surface parts, each a primitive; or a blade's, drawn at every placement of its
 // run by the nodes of `drawing`.
@@ -337,7 +346,7 @@ WrittenCounts writeGltf(OutputSet &outputs, const std::string &path, const std::
     const FileChannels file = fileChannels(object, chosen, options);
     std::vector<LayerParts> layers;
     std::deque<host::Layer> apart; // the layers split for instances, kept while they are written
-    std::size_t skipped = 0, items = 0;
+    std::size_t skipped = 0, items = 0, instancedNodes = 0;
     const auto add = [&](const host::Layer &layer, std::optional<gltf::InstancedRun> instances) {
         ExportLayer exported(object, layer, options, file, UpAxis::kY, counts.warnings); // glTF is Y-up
         std::vector<SurfacePart> parts = exported.surfaceParts(skipped);
@@ -346,6 +355,12 @@ WrittenCounts writeGltf(OutputSet &outputs, const std::string &path, const std::
         if (instances && !parts.empty()) {
             drawing = gltf::instanceNodes(*instances->run, options.cell);
             items += 4 * instances->run->count;
+            instancedNodes += drawing.nodes.size();
+            if (instancedNodes > kMostInstancedNodes) // cells far smaller than the grass's spread
+                throw MeshIoError("cannot write " + path + ": cells of side " + numberText(options.cell) +
+                                  " would draw the blades by " + std::to_string(instancedNodes) +
+                                  " nodes or more, past the " + std::to_string(kMostInstancedNodes) +
+                                  " a file may hold; choose larger cells");
         }
         layers.push_back({std::move(exported), std::move(parts), instances, std::move(drawing)});
         for (const SurfacePart &part : layers.back().parts)

@@ -226,6 +226,9 @@ nan "nan" is not a finite number
 inf "inf" is not a finite number
 CASES
 check $c 2 '--cell groups instances into nodes: it belongs to --instances' "$fifo" "in.obj -o k.glb --cell 5"
+# Cells far smaller than the grass's spread would make a node of nearly every blade.
+check $c 1 'cannot write k.glb: cells of side 1e-09 would draw the blades by 100001 nodes or more, past the 100000' \
+    '' '-o k.glb --number 100001 --instances --cell 1e-9'
 # Clumps: a whole number of centres and a radius above 0, with scattering.
 while read -r value said; do
     check $c 2 "--clump $value: $said" "$fifo" "in.obj -o k.obj --scatter 10 --clump $value"
