@@ -357,10 +357,12 @@ WrittenCounts writeGltf(OutputSet &outputs, const std::string &path, const std::
             items += 4 * instances->run->count;
             instancedNodes += drawing.nodes.size();
             if (instancedNodes > kMostInstancedNodes) // cells far smaller than the grass's spread
-                throw MeshIoError("cannot write " + path + ": cells of side " + numberText(options.cell) +
-                                  " would draw the blades by " + std::to_string(instancedNodes) +
-                                  " nodes or more, past the " + std::to_string(kMostInstancedNodes) +
-                                  " a file may hold; choose larger cells");
+                throw MeshIoError(
+                    "cannot write " + path + ": " +
+                    (options.cell > 0 ? "cells of side " + numberText(options.cell) + " would draw" : "would draw") +
+                    " the blades by " + std::to_string(instancedNodes) + " nodes or more, past the " +
+                    std::to_string(kMostInstancedNodes) + " a file may hold; " +
+                    (options.cell > 0 ? "choose larger cells" : "write it without --instances"));
         }
         layers.push_back({std::move(exported), std::move(parts), instances, std::move(drawing)});
         for (const SurfacePart &part : layers.back().parts)
