@@ -32,6 +32,24 @@ std::size_t elementsIn(const host::Object &object)
     return layer != nullptr ? layer->mesh.pointCount() + layer->mesh.polygonCount() : 0;
 }
 
+// Why fewer points were scattered than asked for: the spacing or the clumps left no room.
+std::string shortfall(const scatter::ScatterOptions &options, const scatter::ScatterResult &result)
+{
+    char text[256];
+    std::snprintf(text, sizeof text, "%llu of the %llu points asked for fit",
+                  static_cast<unsigned long long>(result.made), static_cast<unsigned long long>(result.asked));
+    std::string said = text;
+    if (options.spacing > 0) {
+        std::snprintf(text, sizeof text, " %g apart", options.spacing);
+        said += text;
+    }
+    if (options.clumps) {
+        std::snprintf(text, sizeof text, " in %zu clumps of radius %g", result.centres.size(), options.clumps->radius);
+        said += text;
+    }
+    return said;
+}
+
 // Scatters the points Point mode will plant on, selecting all polygons when none are.
 scatter::ScatterResult scatterForPlanting(const PlantJob &job, host::Object &object, std::int64_t clock)
 {
@@ -47,10 +65,12 @@ scatter::ScatterResult scatterForPlanting(const PlantJob &job, host::Object &obj
     } catch (const std::invalid_argument &error) {
         throw UsageError(std::string("--scatter: ") + error.what());
     }
+    if (result.asked == 0)
+        std::fprintf(stderr, "tuftsprout: a density of %g over an area of %g%s asks for no points\n",
+                     options.density.value_or(0), result.area,
+                     options.edgeFalloff > 0 ? " (what the edge falloff leaves of it)" : "");
     if (result.made < result.asked)
-        std::fprintf(stderr, "tuftsprout: %llu of the %llu points asked for fit %g apart\n",
-                     static_cast<unsigned long long>(result.made), static_cast<unsigned long long>(result.asked),
-                     options.spacing);
+        std::fprintf(stderr, "tuftsprout: %s\n", shortfall(options, result).c_str());
     return result;
 }
 

@@ -225,6 +225,12 @@ cmp -s scattered.ply followed.ply && fail "--follow-surface planted as upright b
 "$tuftsprout" plant hill.ply -o spaced.ply --scatter 100000 --spacing 0.5 --density-map dense --size-map tall \
     --slope 40 --clock 1 2>spaced.txt || fail "--spacing: $(cat spaced.txt)"
 grep -q '^tuftsprout: [0-9]* of the 100000 points asked for fit 0.5 apart$' spaced.txt || fail "no word of how many fit: $(cat spaced.txt)"
+# Clumps too small to hold a point, and a falloff that leaves no area, say so.
+"$tuftsprout" plant hill.ply -o clumped.ply --scatter 100 --clump 3,1e-300 --clock 1 2>clumped.txt && fail "nothing fit, and it said it planted"
+grep -q '^tuftsprout: 0 of the 100 points asked for fit in 3 clumps of radius 1e-300$' clumped.txt ||
+    fail "no word of clumps too small: $(cat clumped.txt)"
+"$tuftsprout" plant hill.ply -o faded.ply --density 10 --edge-falloff 1000 --clock 1 2>faded.txt && fail "no points, and it said it planted"
+grep -q 'asks for no points$' faded.txt || fail "no word of a falloff that leaves nothing: $(cat faded.txt)"
 set +e
 for wrong in "--spacing 1" "--scatter 5 --mode ground" "--scatter 5 --select points:all" "--scatter 5 --density 2" \
     "--scatter 5 --density-map nothing" "--follow-surface" "--follow-surface --mode polygon --select polygons:all"; do
