@@ -44,6 +44,22 @@ bool isTurn(host::Step::Kind kind)
     return kind == host::Step::kTurnX || kind == host::Step::kTurnY || kind == host::Step::kTurnZ;
 }
 
+// The numbers of an instance's steps of one kind (moves, scales), combined axis by axis
+// from `start` in the order the steps come.
+template <typename Combine> std::array<float, 3> combinedOf(const host::InstanceRun &run, std::size_t instance,
+                                                            host::Step::Kind kind, double start, const Combine &combine)
+{
+    double value[3] = {start, start, start};
+    const double *n = run.numbersOf(instance);
+    for (const host::Step &step : run.steps) {
+        if (step.kind == kind)
+            for (int i = 0; i < 3; ++i)
+                value[i] = combine(value[i], n[i]);
+        n += step.numbers();
+    }
+    return {static_cast<float>(value[0]), static_cast<float>(value[1]), static_cast<float>(value[2])};
+}
+
 // A step's place in T·R·S: scales 0, turns 1, moves 2.
 int stage(host::Step::Kind kind) { return kind == host::Step::kScale ? 0 : isTurn(kind) ? 1 : 2; }
 
@@ -73,15 +89,7 @@ Trs trsOf(const host::InstanceRun &run, std::size_t instance)
 
 std::array<float, 3> translationOf(const host::InstanceRun &run, std::size_t instance)
 {
-    double move[3] = {0.0, 0.0, 0.0};
-    const double *n = run.numbersOf(instance);
-    for (const host::Step &step : run.steps) {
-        if (step.kind == host::Step::kMove)
-            for (int i = 0; i < 3; ++i)
-                move[i] += n[i];
-        n += step.numbers();
-    }
-    return {static_cast<float>(move[0]), static_cast<float>(move[1]), static_cast<float>(move[2])};
+    return combinedOf(run, instance, host::Step::kMove, 0.0, [](double a, double b) { return a + b; });
 }
 
 std::array<float, 4> rotationOf(const host::InstanceRun &run, std::size_t instance)
@@ -100,15 +108,7 @@ std::array<float, 4> rotationOf(const host::InstanceRun &run, std::size_t instan
 
 std::array<float, 3> scaleOf(const host::InstanceRun &run, std::size_t instance)
 {
-    double scale[3] = {1.0, 1.0, 1.0};
-    const double *n = run.numbersOf(instance);
-    for (const host::Step &step : run.steps) {
-        if (step.kind == host::Step::kScale)
-            for (int i = 0; i < 3; ++i)
-                scale[i] *= n[i];
-        n += step.numbers();
-    }
-    return {static_cast<float>(scale[0]), static_cast<float>(scale[1]), static_cast<float>(scale[2])};
+    return combinedOf(run, instance, host::Step::kScale, 1.0, [](double a, double b) { return a * b; });
 }
 
 Trs zUpTrs(Trs trs)

@@ -26,6 +26,25 @@ std::string familyOf(const std::string &name)
 
 } // namespace
 
+void checkExtensions(const std::string &path, const Json &gltf)
+{
+    for (const char *extension : kUnreadableExtensions) {
+        bool used = false;
+        for (const char *list : {"extensionsRequired", "extensionsUsed"})
+            if (gltf.contains(list))
+                for (const Json &name : gltf.at(list))
+                    used |= name.is_string() && name.get<std::string>() == extension;
+        if (used)
+            throw MeshIoError(path + ": it is compressed with " + std::string(extension) +
+                              ", which this program does not read");
+    }
+    if (gltf.contains("extensionsRequired"))
+        for (const Json &name : gltf.at("extensionsRequired"))
+            if (!readsExtension(name))
+                throw MeshIoError(path + ": it requires the extension " + valueText(name) +
+                                  ", which this program does not read");
+}
+
 bool readsExtension(const Json &name)
 {
     return name == "KHR_mesh_quantization"; // quantized attributes are read as any accessor is

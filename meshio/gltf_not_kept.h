@@ -28,6 +28,13 @@ private:
     std::set<std::string> told_;
 };
 
+// Compressions of a file's meshes that this program does not undo.
+inline const char *const kUnreadableExtensions[] = {"KHR_draco_mesh_compression", "EXT_meshopt_compression",
+                                                    "KHR_meshopt_compression"};
+
+// An extension the file requires and this program cannot honour is a refusal (MeshIoError
+// naming `path`): read without it, the file would come out other than it is.
+void checkExtensions(const std::string &path, const Json &gltf);
 // Whether an extension is read as it is: one a file may require, and that loses nothing.
 bool readsExtension(const Json &name);
 // Tells what the whole file holds that is not kept: animations, cameras, skins, scenes

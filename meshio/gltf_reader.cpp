@@ -8,6 +8,7 @@
 #include "meshio/formats.h"
 #include "meshio/gltf_buffers.h"
 #include "meshio/gltf_materials.h"
+#include "meshio/gltf_matrix.h"
 #include "meshio/gltf_not_kept.h"
 #include "meshio/reading.h"
 #include "sdk/modeler_host.h"
@@ -27,28 +28,16 @@ namespace tuft::meshio {
 namespace {
 
 using Json = gltf::Json;
-using Matrix = std::array<double, 16>; // column-major, as glTF writes it
+using gltf::identity;
+using gltf::localMatrix;
+using gltf::Matrix;
+using gltf::multiply;
 
 constexpr int kMostNodeDepth = 64;        // levels of nodes within nodes
 constexpr std::size_t kMostMessage = 200; // of the JSON library's own message, which may quote a whole token
 // Points and corners the scene may place, for each byte of the file and its buffers: a
 // mesh placed by many nodes is many copies, but never without end.
 constexpr std::uint64_t kMostPlacedPerByte = 256;
-
-const char *const kUnreadableExtensions[] = {"KHR_draco_mesh_compression", "EXT_meshopt_compression",
-                                             "KHR_meshopt_compression"};
-
-Matrix identity() { return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}; }
-
-Matrix multiply(const Matrix &a, const Matrix &b)
-{
-    Matrix r{};
-    for (int column = 0; column < 4; ++column)
-        for (int row = 0; row < 4; ++row)
-            for (int k = 0; k < 4; ++k)
-                r[column * 4 + row] += a[k * 4 + row] * b[column * 4 + k];
-    return r;
-}
 
 class GltfReader {
 public:
@@ -73,7 +62,7 @@ public:
             fail("the JSON is " + gltf::valueText(gltf_) + ", not a glTF object");
         try {
             checkAsset();
-            checkExtensions();
+            gltf::checkExtensions(path_, gltf_);
             gltf::tellUnkeptParts(gltf_, notKept);
             buffers_.load(gltf_, binary_);
             readScene();
@@ -100,25 +89,6 @@ private:
         const Json &version = gltf_.at("asset").at("version");
         if (!version.is_string() || version.get_ref<const std::string &>().rfind("2.", 0) != 0)
             fail("glTF version " + gltf::valueText(version) + ": only version 2 is read");
-    }
-
-    // An extension the file requires and this program cannot honour is a refusal: read
-    // without it, the file would come out other than it is.
-    void checkExtensions() const
-    {
-        for (const char *extension : kUnreadableExtensions) {
-            bool used = false;
-            for (const char *list : {"extensionsRequired", "extensionsUsed"})
-                if (gltf_.contains(list))
-                    for (const Json &name : gltf_.at(list))
-                        used |= name.is_string() && name.get<std::string>() == extension;
-            if (used)
-                fail("it is compressed with " + std::string(extension) + ", which this program does not read");
-        }
-        if (gltf_.contains("extensionsRequired"))
-            for (const Json &name : gltf_.at("extensionsRequired"))
-                if (!gltf::readsExtension(name))
-                    fail("it requires the extension " + gltf::valueText(name) + ", which this program does not read");
     }
 
     // The nodes to read: those of the scene, else every node that is no node's child. The
@@ -264,35 +234,6 @@ private:
             readNode(whole(child, "a node's child"), world, depth + 1, named);
     }
 
-    static Matrix localMatrix(const Json &node)
-    {
-        if (node.contains("matrix")) {
-            Matrix m;
-            for (int i = 0; i < 16; ++i)
-                m[i] = node.at("matrix").at(i).get<double>();
-            return m;
-        }
-        const auto vector = [&](const char *name, std::initializer_list<double> fallback) {
-            std::vector<double> v(fallback);
-            if (node.contains(name))
-                for (std::size_t i = 0; i < v.size(); ++i)
-                    v[i] = node.at(name).at(i).get<double>();
-            return v;
-        };
-        const std::vector<double> t = vector("translation", {0, 0, 0}), r = vector("rotation", {0, 0, 0, 1}),
-                                  s = vector("scale", {1, 1, 1});
-        const double x = r[0], y = r[1], z = r[2], w = r[3];
-        const double rotation[9] = {1 - 2 * (y * y + z * z), 2 * (x * y + z * w),     2 * (x * z - y * w),
-                                    2 * (x * y - z * w),     1 - 2 * (x * x + z * z), 2 * (y * z + x * w),
-                                    2 * (x * z + y * w),     2 * (y * z - x * w),     1 - 2 * (x * x + y * y)};
-        Matrix m = identity();
-        for (int column = 0; column < 3; ++column)
-            for (int row = 0; row < 3; ++row)
-                m[column * 4 + row] = rotation[column * 3 + row] * s[column];
-        m[12] = t[0], m[13] = t[1], m[14] = t[2];
-        return m;
-    }
-
     void readMesh(std::size_t index, const Matrix &world)
     {
         const Json &meshes = gltf_.at("meshes");
@@ -307,7 +248,7 @@ private:
         if (primitive.contains("targets"))
             fail("a primitive has morph targets, which this program does not read");
         if (primitive.contains("extensions"))
-            for (const char *extension : kUnreadableExtensions)
+            for (const char *extension : gltf::kUnreadableExtensions)
                 if (primitive.at("extensions").contains(extension))
                     fail("a primitive is compressed with " + std::string(extension) +
                          ", which this program does not read");

@@ -69,4 +69,10 @@ inline host::Vec3 pointAt(const host::LayerMesh &mesh, const Triangle &t, const 
     return p;
 }
 
+// The density map where a point of the triangle lies.
+inline double densityAt(const Triangle &t, const double *b)
+{
+    return b[0] * t.density[0] + b[1] * t.density[1] + b[2] * t.density[2];
+}
+
 } // namespace tuft::scatter

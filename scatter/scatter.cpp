@@ -156,9 +156,7 @@ public:
     bool kept(const Sample &sample, Random &random) const
     {
         const Triangle &t = triangles_[sample.triangle];
-        const double *b = sample.b;
-        const double here = (b[0] * t.density[0] + b[1] * t.density[1] + b[2] * t.density[2]) *
-                            (falloff_ != nullptr ? falloff_->at(sample.p) : 1.0);
+        const double here = densityAt(t, sample.b) * (falloff_ != nullptr ? falloff_->at(sample.p) : 1.0);
         return random.next() * t.most < here;
     }
 
@@ -169,8 +167,7 @@ public:
         for (std::size_t i = 0; i < samples; ++i) {
             const Sample sample = drawnByArea(random);
             const Triangle &t = triangles_[sample.triangle];
-            const double *b = sample.b;
-            const double here = b[0] * t.density[0] + b[1] * t.density[1] + b[2] * t.density[2];
+            const double here = densityAt(t, sample.b);
             all += here;
             kept += here * falloff_->at(sample.p);
         }
