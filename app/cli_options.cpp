@@ -60,6 +60,38 @@ CLI::Validator finiteNumber(double least, double most, bool aboveLeast)
         range.empty() ? "NUMBER" : "NUMBER " + range);
 }
 
+void addColourOptions(CLI::App *command, ColourWords &words)
+{
+    command
+        ->add_option("--colour", words.pair,
+                     "Colour each blade between two sRGB colours by a smooth noise of where it stands on the "
+                     "ground: per vertex in OBJ, PLY and glTF, per placement with --instances, and in pictures")
+        ->type_name("#RRGGBB,#RRGGBB");
+    command
+        ->add_option("--colour-scale", words.scale,
+                     "With --colour: the noise's feature size, in the file's units (default: a quarter of the "
+                     "blades' spread)")
+        ->check(finiteNumber(0, std::numeric_limits<double>::max(), true));
+    command
+        ->add_option("--colour-jitter", words.jitter,
+                     "With --colour: the share of a random part of each blade's own, 0 (a smooth field) to 1")
+        ->check(finiteNumber(0, 1));
+}
+
+std::optional<ColourOptions> coloursOf(const CLI::App &command, const ColourWords &words)
+{
+    if (command.count("--colour") == 0) {
+        for (const char *option : {"--colour-scale", "--colour-jitter"})
+            if (command.count(option) > 0)
+                throw UsageError(std::string(option) + " belongs to --colour A,B");
+        return std::nullopt;
+    }
+    ColourOptions options = parseColourPair(words.pair);
+    options.scale = words.scale;
+    options.jitter = words.jitter;
+    return options;
+}
+
 void addLayersOption(CLI::App *command, meshio::LayerChoice &layers, const std::string &help)
 {
     command

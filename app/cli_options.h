@@ -2,6 +2,7 @@
 // range, layer and axis choices, and the panel's controls as options.
 #pragma once
 
+#include "app/blade_colours.h"
 #include "app/panel_options.h"
 #include "meshio/meshio.h"
 #include "scatter/scatter.h"
@@ -10,6 +11,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 
 namespace tuft::app {
@@ -28,6 +30,14 @@ CLI::Validator finiteNumber(double least, double most, bool aboveLeast = false);
 // --layers and --up, each turned into its choice once, as it is parsed.
 void addLayersOption(CLI::App *command, meshio::LayerChoice &layers, const std::string &help);
 void addUpOption(CLI::App *command, meshio::UpAxis &up, const std::string &help);
+// --colour A,B, --colour-scale and --colour-jitter; coloursOf() makes them one choice
+// once parsed (none without --colour; UsageError for a scale or jitter without it).
+struct ColourWords {
+    std::string pair;
+    double scale = 0, jitter = 0;
+};
+void addColourOptions(CLI::App *command, ColourWords &words);
+std::optional<ColourOptions> coloursOf(const CLI::App &command, const ColourWords &words);
 // One option of the panel table on a command; its value is kept as the panel's text.
 void addPanelOption(CLI::App *command, const PanelOption &option, std::map<std::string, std::string> &values);
 

@@ -86,6 +86,7 @@ struct PlantOptions {
     std::uint64_t scatterCount = 0;
     double scatterDensity = 0;
     std::string savePreset, clock, bladeHeight, clump;
+    tuft::app::ColourWords colour;
     bool cancel = false, asciiPly = false, followSurface = false;
 };
 
@@ -228,6 +229,7 @@ CLI::App *addPlantCommand(CLI::App &app, PlantOptions &o)
                     "(the polygon a scattered point lies on; for a mesh point the mean of its polygons' normals), "
                     "as Polygon mode tilts blades toward their polygons; the plug-in plants them in Polygon mode on "
                     "small temporary triangles, which are not written");
+    addColourOptions(plant, o.colour);
     plant->add_flag("--cancel", o.cancel, "Press Cancel instead of OK: nothing is planted or written");
     plant->add_flag("--allow-empty", o.job.allowEmpty,
                     "Write the output even when the run plants nothing (otherwise that is a failure, exit 1)");
@@ -416,6 +418,8 @@ int runPlant(CLI::App &plant, PlantOptions &o)
         o.job.bladeHeight = tuft::app::parseBladeHeight(o.bladeHeight);
     o.job.writing.generator = kVersion;
     setScatter(plant, o);
+    if (!o.job.interactive)
+        o.job.colours = coloursOf(plant, o.colour);
     pictureOptions(o.pictureSize, o.camera, o.job.picture);
     buildActions(plant, o);
     if (o.followSurface)

@@ -229,9 +229,17 @@ PlantResult runPlantJob(const PlantJob &asked)
 
     PlantResult result;
     result.confirmed = outcome.confirmed;
-    if (result.confirmed)
-        result.blades = summarizeBlades(object.layer(kCurrentLayer)->mesh, objectPoints,
-                                        bladeElements(planting.closingPanel(), object).points);
+    if (result.confirmed) {
+        const host::LayerMesh &layer = object.layer(kCurrentLayer)->mesh;
+        const std::uint64_t bladePoints = bladeElements(planting.closingPanel(), object).points;
+        result.blades = summarizeBlades(layer, objectPoints, bladePoints);
+        if (job.colours) {
+            meshio::BladeColours colours = colourBlades(layer, objectPoints, bladePoints, *job.colours,
+                                                        static_cast<std::uint64_t>(planting.clock()));
+            colours.layer = kCurrentLayer;
+            planting.setBladeColours({std::move(colours)});
+        }
+    }
     if (!outcome.nothingPlanted.empty() && !job.allowEmpty)
         throw std::runtime_error("nothing was planted: " + outcome.nothingPlanted +
                                  " (--allow-empty writes the output all the same)");

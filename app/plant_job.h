@@ -2,6 +2,7 @@
 // and the output.
 #pragma once
 
+#include "app/blade_colours.h"
 #include "app/blade_summary.h"
 #include "meshio/meshio.h"
 #include "scatter/scatter.h"
@@ -65,6 +66,8 @@ struct PlantJob {
     // Blades on points tilted to the surface there: planted in Polygon mode on temporary
     // triangles (followSurface in app/follow_surface.h sets the panel actions for it).
     std::optional<FollowSurface> followSurface;
+    // Each blade coloured between two colours, in the output and its picture.
+    std::optional<ColourOptions> colours;
 };
 
 struct PlantResult {

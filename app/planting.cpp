@@ -204,9 +204,11 @@ meshio::WrittenCounts Planting::write(std::unique_ptr<host::ProgressDisplay> dis
     meshio::WriteOptions options = job_.writing;
     options.plantedSurface = plantedSurface();
     options.provenance = provenanceOf(job_, closing_, clock_);
+    options.colours = colours_;
     if (!job_.picturePng.empty()) { // first: a picture that fails has cost no mesh written
         view::PictureOptions picture = job_.picture;
         picture.plantedSurface = plantedSurface();
+        picture.colours = colours_;
         writePicture(outputs_, job_.picturePng, object_, job_.writing.layers, picture);
     }
     const meshio::WrittenCounts written =

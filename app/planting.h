@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tuft::app {
 
@@ -53,6 +54,10 @@ public:
     std::string plantedSurface() const;
     // The panel as it last closed.
     const toolkit::PanelView &closingPanel() const { return closing_; }
+    // The clock the run was seeded from.
+    std::int64_t clock() const { return clock_; }
+    // Blades written and drawn in colours of their own.
+    void setBladeColours(std::vector<meshio::BladeColours> colours) { colours_ = std::move(colours); }
 
     // Draws the picture of what is written when the job asks for one, writes the output,
     // showing how far it has come on `display` (the terminal's bar when null and standard
@@ -71,6 +76,7 @@ private:
     toolkit::PanelView closing_;
     std::int64_t clock_ = 0;
     std::string reportFailure_;
+    std::vector<meshio::BladeColours> colours_;
 };
 
 } // namespace tuft::app

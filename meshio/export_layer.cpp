@@ -50,13 +50,26 @@ FileChannels fileChannels(const host::Object &object, const std::vector<const ho
             file.uvs |= isWrittenUv(object, map, options) && layer->mesh.holdsValues(map.key);
             file.normals |= map.type == host::kNormalMap && map.dimension == 3 && layer->mesh.holdsValues(map.key);
         }
+    for (const host::Layer *layer : layers)
+        if (const BladeColours *colours = bladeColoursOf(options.colours, layer->number))
+            file.colours |= !colours->blades.empty();
     return file;
+}
+
+const BladeColours *bladeColoursOf(const std::vector<BladeColours> &colours, int layer)
+{
+    for (const BladeColours &each : colours)
+        if (each.layer == layer)
+            return &each;
+    return nullptr;
 }
 
 ExportLayer::ExportLayer(const host::Object &object, const host::Layer &layer, const WriteOptions &options,
                          const FileChannels &file, UpAxis up, WriteWarnings &warnings)
     : object_(object), layer_(layer), mesh_(layer.mesh), file_(file), zUp_(up == UpAxis::kZ)
 {
+    if (const BladeColours *colours = bladeColoursOf(options.colours, layer.number); colours && file.colours)
+        colours_ = [colours](std::uint32_t point) { return colours->ofPoint(point); };
     if (file.uvs) {
         for (const host::LayerMap &map : mesh_.maps())
             if (isWrittenUv(object, map, options))

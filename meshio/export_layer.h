@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <optional>
 #include <string>
@@ -23,6 +24,7 @@ namespace tuft::meshio {
 struct FileChannels {
     bool uvs = false;
     bool normals = false;
+    bool colours = false; // blades coloured one by one (WriteOptions::colours)
 };
 FileChannels fileChannels(const host::Object &object, const std::vector<const host::Layer *> &layers,
                           const WriteOptions &options);
@@ -170,6 +172,12 @@ public:
     // Both together, 0 where there is none.
     CornerValues pointValues(std::uint32_t point) const;
     CornerValues cornerValues(std::uint32_t polygon, std::uint32_t point) const;
+    // A point's colour: its blade's, white for a point of no coloured blade.
+    Rgb colourOf(std::uint32_t point) const { return colours_ ? colours_(point) : Rgb{255, 255, 255}; }
+    // Colours by another rule than the layer's blades: for a layer that holds some of
+    // another layer's points (the glTF writer's layers apart), or none.
+    void setColours(std::function<Rgb(std::uint32_t point)> colours) { colours_ = std::move(colours); }
+
     // Whether any corner has a value of its own, different from its point's.
     bool seams() const { return uvSeams_ || normalSeams_; }
 
@@ -240,6 +248,10 @@ private:
     std::optional<Welding<std::uint32_t>> smoothVertices_;
     std::vector<float> smooth_; // three a vertex
     bool uvSeams_ = false, normalSeams_ = false;
+    std::function<Rgb(std::uint32_t point)> colours_; // empty: white
 };
+
+// The colours of the blades of the layer of that number; null for none.
+const BladeColours *bladeColoursOf(const std::vector<BladeColours> &colours, int layer);
 
 } // namespace tuft::meshio

@@ -121,16 +121,28 @@ Trs zUpTrs(Trs trs)
 
 SplitLayer splitInstances(const host::Layer &layer)
 {
-    SplitLayer split{{layer.number, layer.slot, {}}, {}};
+    SplitLayer split{{layer.number, layer.slot, {}}, {}, {}};
     std::size_t instances = 0;
     for (const host::LayerMesh::Piece &piece : layer.mesh.pieces()) {
-        if (piece.run && isTrs(*piece.run))
-            split.runs.push_back({piece.run.get(), instances});
-        else
+        if (piece.run && isTrs(*piece.run)) {
+            split.runs.push_back({piece.run.get(), instances, piece.firstPoint});
+        } else {
+            split.restOrigins.emplace_back(split.rest.mesh.pointCount(), piece.firstPoint);
             split.rest.mesh.appendPiece(piece);
+        }
         instances += piece.run ? piece.run->count : 0;
     }
     return split;
+}
+
+std::size_t SplitLayer::layerPointOf(std::size_t restPoint) const
+{
+    const auto after = std::upper_bound(restOrigins.begin(), restOrigins.end(), restPoint,
+                                        [](std::size_t point, const auto &origin) { return point < origin.first; });
+    if (after == restOrigins.begin())
+        return restPoint;
+    const auto &[restFirst, layerFirst] = *(after - 1);
+    return layerFirst + (restPoint - restFirst);
 }
 
 host::Layer bladeLayer(const host::Layer &layer, const host::InstanceRun &run)

@@ -33,10 +33,12 @@ std::array<float, 3> scaleOf(const host::InstanceRun &run, std::size_t instance)
 // rotation's axis turned, the scale's Y and Z swapped.
 Trs zUpTrs(Trs trs);
 
-// A run written as instances, with the number of its first instance among the layer's.
+// A run written as instances, with the number of its first instance among the layer's,
+// and the layer's number of its first point.
 struct InstancedRun {
     const host::InstanceRun *run;
     std::size_t firstId;
+    std::size_t firstPoint;
 };
 
 // A layer apart: its runs that qualify, and a layer of everything else (own meshes, runs
@@ -44,6 +46,11 @@ struct InstancedRun {
 struct SplitLayer {
     host::Layer rest;
     std::vector<InstancedRun> runs;
+    // Where the rest's points come from: for each piece taken, its first point in the
+    // rest and in the layer, in order.
+    std::vector<std::pair<std::size_t, std::size_t>> restOrigins;
+    // The layer's number of a point of the rest.
+    std::size_t layerPointOf(std::size_t restPoint) const;
 };
 SplitLayer splitInstances(const host::Layer &layer);
 

@@ -183,9 +183,9 @@ host::Material readMaterial(const std::string &path, const Json &material, Textu
 }
 
 MaterialsOut::MaterialsOut(const host::Object &object, const std::string &plantedSurface, const std::string &outputPath,
-                           bool binary, WriteWarnings &warnings)
-    : object_(object), plantedSurface_(plantedSurface), outputPath_(outputPath), binary_(binary), warnings_(warnings),
-      fileNames_(surfaceFileNames(object))
+                           bool binary, bool colouredBlades, WriteWarnings &warnings)
+    : object_(object), plantedSurface_(plantedSurface), outputPath_(outputPath), binary_(binary),
+      colouredBlades_(colouredBlades), warnings_(warnings), fileNames_(surfaceFileNames(object))
 {
 }
 
@@ -274,7 +274,9 @@ MaterialsOut::Json MaterialsOut::describe(std::uint32_t surface)
 {
     const auto material = object_.materials.find(object_.surfaceName(surface));
     if (material == object_.materials.end() || !material->second.gltf) {
-        const float *rgb = host::surfaceColour(object_, surface, plantedSurface_);
+        constexpr float kWhite[3] = {1, 1, 1};
+        const bool coloured = colouredBlades_ && object_.surfaceName(surface) == plantedSurface_;
+        const float *rgb = coloured ? kWhite : host::surfaceColour(object_, surface, plantedSurface_);
         return {
             {"name", fileNames_[surface]},
             {"pbrMetallicRoughness",

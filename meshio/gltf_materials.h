@@ -54,13 +54,14 @@ host::Material readMaterial(const std::string &path, const Json &material, Textu
 // The materials of a written file, one for each surface its primitives use, in the order
 // first asked for: a glTF material as it was read (an image beside the read file named
 // from the folder of `outputPath`), else the surface's colour on one sheet lit from both
-// sides (a blade).
+// sides (a blade). Blades coloured one by one are white: glTF multiplies their colours
+// into it.
 class MaterialsOut {
 public:
     using Json = nlohmann::ordered_json;
-    // `binary` for a .glb.
+    // `binary` for a .glb; `colouredBlades` when the planted surface's blades carry colours.
     MaterialsOut(const host::Object &object, const std::string &plantedSurface, const std::string &outputPath,
-                 bool binary, WriteWarnings &warnings);
+                 bool binary, bool colouredBlades, WriteWarnings &warnings);
     // The index of the surface's material.
     std::size_t of(std::uint32_t surface);
     // Adds the materials, and the textures, samplers and images they use, to `gltf`; each
@@ -78,6 +79,7 @@ private:
     const std::string &plantedSurface_;
     const std::string &outputPath_;
     const bool binary_;
+    const bool colouredBlades_;
     WriteWarnings &warnings_;
     const std::vector<std::string> fileNames_;
     std::map<std::uint32_t, std::size_t> index_;

@@ -5,7 +5,8 @@
 // triangle fans in their own vertex order. Asked for, runs of instances whose placements
 // glTF can say are written as their blade once and a node drawing it at every placement
 // (EXT_mesh_gpu_instancing), each placement numbered in planting order (_ID), a node for
-// each cell of the ground when asked. A .glb's JSON is written first, then the binary
+// each cell of the ground when asked. Blades coloured one by one carry COLOR_0 (linear),
+// or _COLOR_0 on their placements, over a white material. A .glb's JSON is written first, then the binary
 // data is streamed straight into the file in the order its views lie, formatted on every
 // core; a .gltf's data goes into .bin files of at most 2 GiB each (a view larger than
 // that alone in one), then its JSON.
@@ -25,9 +26,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <limits>
 #include <map>
 #include <memory>
@@ -61,7 +64,19 @@ struct LayerParts {
     std::vector<SurfacePart> parts;
     std::optional<gltf::InstancedRun> instances;
     gltf::InstanceNodes drawing;
+    const BladeColours *colours; // the layer's blades', for the placements; null for none
 };
+
+// A colour as glTF holds it: linear, 0 to 1.
+std::array<float, 3> linearOf(const Rgb &srgb)
+{
+    std::array<float, 3> linear{};
+    for (int c = 0; c < 3; ++c) {
+        const double v = srgb[c] / 255.0;
+        linear[c] = static_cast<float>(v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4));
+    }
+    return linear;
+}
 
 // _ID as floats while they hold every number exactly, else as unsigned ints.
 bool wideIds(const gltf::InstancedRun &instanced)
@@ -84,6 +99,8 @@ Json describePrimitive(const SurfacePart &primitive, const FileChannels &channel
         attributes["NORMAL"] = layout.accessor(layout.view(12 * vertices, kArrayBuffer), kFloat, vertices, "VEC3");
     if (channels.uvs)
         attributes["TEXCOORD_0"] = layout.accessor(layout.view(8 * vertices, kArrayBuffer), kFloat, vertices, "VEC2");
+    if (channels.colours)
+        attributes["COLOR_0"] = layout.accessor(layout.view(12 * vertices, kArrayBuffer), kFloat, vertices, "VEC3");
     const std::size_t indexBytes = wideIndices(primitive) ? 4 : 2;
     const std::size_t indices =
         layout.accessor(layout.view(indexBytes * 3 * primitive.triangles, kElementArrayBuffer),
@@ -94,7 +111,8 @@ Json describePrimitive(const SurfacePart &primitive, const FileChannels &channel
 
 // The accessors of a node's placements, as its EXT_mesh_gpu_instancing names them; the
 // translations' box exact, for culling.
-Json describeInstances(const gltf::InstancedRun &instanced, const gltf::InstanceNode &node, Layout &layout)
+Json describeInstances(const gltf::InstancedRun &instanced, const gltf::InstanceNode &node, bool coloured,
+                       Layout &layout)
 {
     const std::size_t n = node.end - node.begin;
     Json attributes;
@@ -104,6 +122,8 @@ Json describeInstances(const gltf::InstancedRun &instanced, const gltf::Instance
     attributes["ROTATION"] = layout.accessor(layout.view(16 * n, 0), kFloat, n, "VEC4");
     attributes["SCALE"] = layout.accessor(layout.view(12 * n, 0), kFloat, n, "VEC3");
     attributes["_ID"] = layout.accessor(layout.view(4 * n, 0), wideIds(instanced) ? kUnsignedInt : kFloat, n, "SCALAR");
+    if (coloured)
+        attributes["_COLOR_0"] = layout.accessor(layout.view(12 * n, 0), kFloat, n, "VEC3");
     return {{gltf::kInstancing, {{"attributes", attributes}}}};
 }
 
@@ -133,7 +153,8 @@ Json describe(const host::Object &object, const std::vector<LayerParts> &layers,
             const Json drawing(nodes.begin() + static_cast<std::ptrdiff_t>(firstNode), nodes.end());
             nodes.erase(nodes.begin() + static_cast<std::ptrdiff_t>(firstNode), nodes.end());
             for (const gltf::InstanceNode &placements : layer.drawing.nodes) {
-                const Json extension = describeInstances(*layer.instances, placements, layout);
+                const Json extension =
+                    describeInstances(*layer.instances, placements, layer.colours != nullptr, layout);
                 for (Json node : drawing) {
                     if (placements.celled)
                         node["name"] = node["name"].get<std::string>() + " cell " + std::to_string(placements.cellX) +
@@ -224,12 +245,16 @@ public:
                 const float st[2] = {uv != nullptr ? uv[0] : 0.0f, uv != nullptr ? 1.0f - uv[1] : 1.0f}; // V runs down
                 std::memcpy(out, st, 8);
             });
+        if (channels_.colours)
+            items(table.count(), 12, [&](std::size_t v, char *out) {
+                std::memcpy(out, linearOf(layer.colourOf(table.pointOf(v))).data(), 12);
+            });
         indices(layer.mesh(), primitive);
     }
 
     // A node's placements, view after view as describeInstances() lays them out.
     void instances(const gltf::InstancedRun &instanced, const gltf::InstanceNodes &drawing,
-                   const gltf::InstanceNode &node)
+                   const gltf::InstanceNode &node, const BladeColours *colours)
     {
         const host::InstanceRun &run = *instanced.run;
         const std::size_t n = node.end - node.begin;
@@ -246,6 +271,11 @@ public:
             const float number = static_cast<float>(id);
             std::memcpy(out, wide ? static_cast<const void *>(&whole) : &number, 4);
         });
+        if (colours != nullptr)
+            items(n, 12, [&](std::size_t k, char *out) {
+                const std::size_t point = instanced.firstPoint + placement(k) * run.blade->pointCount();
+                std::memcpy(out, linearOf(colours->ofPoint(point)).data(), 12);
+            });
     }
 
     // Bytes as they are (an image's).
@@ -347,8 +377,11 @@ WrittenCounts writeGltf(OutputSet &outputs, const std::string &path, const std::
     std::vector<LayerParts> layers;
     std::deque<host::Layer> apart; // the layers split for instances, kept while they are written
     std::size_t skipped = 0, items = 0, instancedNodes = 0;
-    const auto add = [&](const host::Layer &layer, std::optional<gltf::InstancedRun> instances) {
+    // `colours` gives a point of `layer` its colour; `bladeColours` the placements theirs.
+    const auto add = [&](const host::Layer &layer, std::optional<gltf::InstancedRun> instances,
+                         std::function<Rgb(std::uint32_t)> colours, const BladeColours *bladeColours) {
         ExportLayer exported(object, layer, options, file, UpAxis::kY, counts.warnings); // glTF is Y-up
+        exported.setColours(std::move(colours));
         std::vector<SurfacePart> parts = exported.surfaceParts(skipped);
         groupByObjectName(parts);
         gltf::InstanceNodes drawing;
@@ -364,21 +397,31 @@ WrittenCounts writeGltf(OutputSet &outputs, const std::string &path, const std::
                     std::to_string(kMostInstancedNodes) + " a file may hold; " +
                     (options.cell > 0 ? "choose larger cells" : "write it without --instances"));
         }
-        layers.push_back({std::move(exported), std::move(parts), instances, std::move(drawing)});
+        if (instances && bladeColours != nullptr)
+            items += instances->run->count;
+        layers.push_back({std::move(exported), std::move(parts), instances, std::move(drawing), bladeColours});
         for (const SurfacePart &part : layers.back().parts)
-            items += part.vertexTable.count() * (1 + file.uvs + file.normals) + part.polygonNumbers.size();
+            items +=
+                part.vertexTable.count() * (1 + file.uvs + file.normals + file.colours) + part.polygonNumbers.size();
     };
     for (const host::Layer *layer : chosen) {
         counts.points += layer->mesh.pointCount();
         counts.polygons += layer->mesh.polygonCount();
+        const BladeColours *colours = file.colours ? bladeColoursOf(options.colours, layer->number) : nullptr;
+        const auto colourOf = [colours](std::uint32_t point) { return colours->ofPoint(point); };
         if (!options.instances) {
-            add(*layer, std::nullopt);
+            add(*layer, std::nullopt, colours ? colourOf : std::function<Rgb(std::uint32_t)>(), nullptr);
             continue;
         }
-        gltf::SplitLayer split = gltf::splitInstances(*layer);
-        add(apart.emplace_back(std::move(split.rest)), std::nullopt);
-        for (const gltf::InstancedRun &run : split.runs)
-            add(apart.emplace_back(gltf::bladeLayer(*layer, *run.run)), run);
+        auto split = std::make_shared<gltf::SplitLayer>(gltf::splitInstances(*layer));
+        std::function<Rgb(std::uint32_t)> restColours;
+        if (colours != nullptr)
+            restColours = [colourOf, split](std::uint32_t point) {
+                return colourOf(static_cast<std::uint32_t>(split->layerPointOf(point)));
+            };
+        add(apart.emplace_back(std::move(split->rest)), std::nullopt, restColours, nullptr);
+        for (const gltf::InstancedRun &run : split->runs) // the blade white, its placements coloured
+            add(apart.emplace_back(gltf::bladeLayer(*layer, *run.run)), run, {}, colours);
     }
     if (skipped > 0)
         counts.warnings.push_back(path + ": " + std::to_string(skipped) +
@@ -387,7 +430,7 @@ WrittenCounts writeGltf(OutputSet &outputs, const std::string &path, const std::
         return binary ? std::string() : gltf::binPath(path, buffer);
     };
     Layout layout(binary ? 0 : gltf::mostBinBytes());
-    gltf::MaterialsOut materials(object, options.plantedSurface, path, binary, counts.warnings);
+    gltf::MaterialsOut materials(object, options.plantedSurface, path, binary, file.colours, counts.warnings);
     std::string json = describe(object, layers, options, file, materials, bins, layout).dump();
     ProgressCount progress(options.progress, items);
     const auto writeBinary = [&](ViewFiles &files) {
@@ -397,7 +440,7 @@ WrittenCounts writeGltf(OutputSet &outputs, const std::string &path, const std::
                 writer.primitive(layer.layer, part);
             if (layer.instances && !layer.parts.empty())
                 for (const gltf::InstanceNode &node : layer.drawing.nodes)
-                    writer.instances(*layer.instances, layer.drawing, node);
+                    writer.instances(*layer.instances, layer.drawing, node, layer.colours);
         }
         for (const std::string_view image : materials.embedded())
             writer.bytes(image);

@@ -3,6 +3,7 @@
 
 #include "host/object.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -54,6 +55,30 @@ struct WrittenCounts {
 // a few hundred times a file at most.
 using WriteProgress = std::function<void(std::uint64_t done, std::uint64_t total)>;
 
+// A colour as sRGB bytes: red, green, blue.
+using Rgb = std::array<std::uint8_t, 3>;
+
+// The colours of the blades planted into a layer: its points from `firstPoint` on,
+// `bladePoints` to a blade, each blade's points in the blade's colour. Other points are
+// white, which leaves a material a reader multiplies the colour into as it was.
+struct BladeColours {
+    int layer = 0; // the layer's number
+    std::size_t firstPoint = 0, bladePoints = 0;
+    std::vector<Rgb> blades;
+    // The colour of the blade a point is on; null for a point of none.
+    const Rgb *find(std::size_t point) const
+    {
+        if (point < firstPoint || bladePoints == 0 || (point - firstPoint) / bladePoints >= blades.size())
+            return nullptr;
+        return &blades[(point - firstPoint) / bladePoints];
+    }
+    Rgb ofPoint(std::size_t point) const
+    {
+        const Rgb *found = find(point);
+        return found != nullptr ? *found : Rgb{255, 255, 255};
+    }
+};
+
 struct WriteOptions {
     LayerChoice layers = LayerChoice::kCurrent;
     PlyEncoding plyEncoding = PlyEncoding::kBinary;
@@ -75,6 +100,10 @@ struct WriteOptions {
     // With instances: a node for each square of this side on the ground (X, Z) holding
     // placements, rather than one for a run; 0 for none.
     double cell = 0;
+    // Blades coloured one by one, in the layers these name: a colour per vertex (PLY
+    // red, green, blue; OBJ v x y z r g b; glTF COLOR_0), per placement when instanced
+    // (_COLOR_0). The other layers' points are white.
+    std::vector<BladeColours> colours;
     WriteProgress progress;
 };
 

@@ -1,7 +1,7 @@
-// Wavefront OBJ output: the material libraries, then per layer its points, UVs and
-// normals (a point's own values in point order, then the values corners have of their
-// own, then a zero for corners without), and its polygons in their order, with group,
-// object, smoothing and material lines where they change.
+// Wavefront OBJ output: the material libraries, then per layer its points (with the
+// blades' colours after them, when coloured), UVs and normals (a point's own values in point order, then the values
+// corners have of their own, then a zero for corners without), and its polygons in their order, with group, object,
+// smoothing and material lines where they change.
 #include "meshio/atomic_file.h"
 #include "meshio/export_layer.h"
 #include "meshio/formats.h"
@@ -22,6 +22,7 @@ void writePoints(AtomicFile &file, ProgressCount &progress, const ExportLayer &l
     writeInChunks(file, progress, layer.mesh().pointCount(),
                   [&](std::size_t first, std::size_t end, TextAppender &out) {
                       NumberMemo<double> xs, ys, zs;
+                      NumberMemo<float> colourMemos[3];
                       for (std::size_t i = first; i < end; ++i) {
                           const host::Vec3 p = layer.position(static_cast<std::uint32_t>(i));
                           out.text("v ");
@@ -30,6 +31,13 @@ void writePoints(AtomicFile &file, ProgressCount &progress, const ExportLayer &l
                           out.number(p.y, ys);
                           out.character(' ');
                           out.number(p.z, zs);
+                          if (layer.channels().colours) { // "v x y z r g b", as Blender and assimp read it
+                              const Rgb rgb = layer.colourOf(static_cast<std::uint32_t>(i));
+                              for (int c = 0; c < 3; ++c) {
+                                  out.character(' ');
+                                  out.number(static_cast<float>(rgb[c]) / 255.0f, colourMemos[c]);
+                              }
+                          }
                           out.character('\n');
                       }
                   });

@@ -1,5 +1,6 @@
 // PLY output, binary little-endian or ASCII: double positions, float weight maps, the UV
-// channel as s and t, normals as nx, ny and nz; faces as vertex_indices lists with a
+// channel as s and t, normals as nx, ny and nz, blades' colours as red, green and blue
+// bytes; faces as vertex_indices lists with a
 // material_index into a "material" element of diffuse colours, each material named on a
 // header comment ("comment material 1 Grass"). PLY keeps values per vertex only, so a
 // point whose corners differ (a seam) is written once more for each other value it takes.
@@ -124,10 +125,14 @@ void writeBinaryBody(AtomicFile &file, ProgressCount &progress, const std::vecto
                 binary(out, p.x);
                 binary(out, p.y);
                 binary(out, p.z);
-                if (!extras)
-                    return;
-                extrasOf(layer, layout, i, extra);
-                out.text({reinterpret_cast<const char *>(extra.data()), extra.size() * sizeof(float)});
+                if (extras) {
+                    extrasOf(layer, layout, i, extra);
+                    out.text({reinterpret_cast<const char *>(extra.data()), extra.size() * sizeof(float)});
+                }
+                if (layout.channels.colours) {
+                    const Rgb rgb = layer.layer.colourOf(layer.vertexTable.pointOf(i));
+                    out.text({reinterpret_cast<const char *>(rgb.data()), rgb.size()});
+                }
             };
             if (!layer.vertexTable.welded()) // vertex i is point i
                 layer.layer.mesh().forPositions(
@@ -186,6 +191,11 @@ void writeAsciiBody(AtomicFile &file, ProgressCount &progress, const std::vector
                     out.character(' ');
                     out.number(static_cast<double>(extra[k]), extraMemos[k]); // as ASCII files always had them
                 }
+                if (layout.channels.colours)
+                    for (const std::uint8_t c : layer.layer.colourOf(layer.vertexTable.pointOf(i))) {
+                        out.character(' ');
+                        out.number(c);
+                    }
                 out.character('\n');
             }
         };
@@ -233,6 +243,8 @@ std::string headerOf(const Layout &layout, bool ascii, std::size_t vertices, std
         header += "property float s\nproperty float t\n";
     if (layout.channels.normals)
         header += "property float nx\nproperty float ny\nproperty float nz\n";
+    if (layout.channels.colours)
+        header += "property uchar red\nproperty uchar green\nproperty uchar blue\n";
     header += "element face " + std::to_string(faces) + "\n";
     // Vertex counts fit a byte in nearly every mesh; the rare larger polygon needs more.
     header += byteCounts ? "property list uchar uint vertex_indices\n" : "property list uint uint vertex_indices\n";

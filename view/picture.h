@@ -3,6 +3,7 @@
 #pragma once
 
 #include "host/object.h"
+#include "meshio/meshio.h"
 #include "view/camera.h"
 
 #include <cstdint>
@@ -14,7 +15,8 @@ namespace tuft::view {
 struct PictureOptions {
     int width = 1200, height = 800;
     Camera camera;
-    std::string plantedSurface; // drawn as grass where no material says otherwise
+    std::string plantedSurface;                // drawn as grass where no material says otherwise
+    std::vector<meshio::BladeColours> colours; // blades drawn in colours of their own
 };
 
 // RGB rows, top row first. Throws std::runtime_error when no OpenGL context, or no memory

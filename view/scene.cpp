@@ -15,7 +15,8 @@ std::uint8_t colourByte(float value)
     return static_cast<std::uint8_t>(std::lround(std::clamp(value, 0.0f, 1.0f) * 255));
 }
 
-void addLayer(const meshio::ExportLayer &layer, const std::string &planted, Scene &scene)
+void addLayer(const meshio::ExportLayer &layer, const std::string &planted, const meshio::BladeColours *blades,
+              Scene &scene)
 {
     const host::LayerMesh &mesh = layer.mesh();
     const auto base = static_cast<std::uint32_t>(scene.positions.size() / 3);
@@ -40,9 +41,14 @@ void addLayer(const meshio::ExportLayer &layer, const std::string &planted, Scen
             if (corners[k] != made)
                 continue;
             ++made;
-            const host::Vec3 p = drawn(mesh.pointsOf(polygon)[static_cast<std::uint32_t>(k)]);
+            const std::uint32_t point = mesh.pointsOf(polygon)[static_cast<std::uint32_t>(k)];
+            const host::Vec3 p = drawn(point);
             scene.positions.insert(scene.positions.end(),
                                    {static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)});
+            if (const meshio::Rgb *own = blades != nullptr ? blades->find(point) : nullptr) {
+                scene.colours.insert(scene.colours.end(), own->begin(), own->end());
+                continue;
+            }
             if (surface >= colours.size())
                 colours.resize(surface + 1, nullptr);
             if (colours[surface] == nullptr)
@@ -67,13 +73,14 @@ void addLayer(const meshio::ExportLayer &layer, const std::string &planted, Scen
 } // namespace
 
 Scene sceneOf(const host::Object &object, const std::vector<const host::Layer *> &layers,
-              const std::string &plantedSurface)
+              const std::string &plantedSurface, const std::vector<meshio::BladeColours> &colours)
 {
     Scene scene;
     const meshio::WriteOptions drawing; // nothing but positions: no channels, the object's own up
     meshio::WriteWarnings none;
     for (const host::Layer *layer : layers)
-        addLayer(meshio::ExportLayer(object, *layer, drawing, {}, meshio::UpAxis::kY, none), plantedSurface, scene);
+        addLayer(meshio::ExportLayer(object, *layer, drawing, {}, meshio::UpAxis::kY, none), plantedSurface,
+                 meshio::bladeColoursOf(colours, layer->number), scene);
     if (scene.positions.empty())
         return scene;
     meshio::Bounds bounds;
