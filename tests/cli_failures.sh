@@ -244,6 +244,31 @@ check $c 2 '--clump belongs to --scatter or --density' "$fifo" "in.obj -o k.obj 
 check $c 2 '--edge-falloff: 0 is out of range: a number above 0' "$fifo" "in.obj -o k.obj --scatter 10 --edge-falloff 0"
 check $c 2 '--edge-falloff: "nan" is not a finite number' "$fifo" "in.obj -o k.obj --scatter 10 --edge-falloff nan"
 check $c 2 '--edge-falloff belongs to --scatter or --density' "$fifo" "in.obj -o k.obj --edge-falloff 1"
+# Colours: two #rrggbb, a scale above 0, a jitter from 0 to 1, each refused before the
+# input (a pipe nobody writes) is read.
+while read -r value said; do
+    check $c 2 "--colour: $said" "$fifo" "in.obj -o k.obj --colour '$value'"
+done <<'CASES'
+#12345,#000000 "#12345" is not a colour written #rrggbb
+#1234567,#000000 "#1234567" is not a colour written #rrggbb
+#00ff00,00ff00 "00ff00" is not a colour written #rrggbb
+#00ff00,#gg0000 "#gg0000" is not a colour written #rrggbb
+#00ff00,#nan000 "#nan000" is not a colour written #rrggbb
+CASES
+check $c 2 '--colour #00ff00: expected two colours A,B' "$fifo" "in.obj -o k.obj --colour '#00ff00'"
+check $c 2 '--colour #0,#0,#0: expected two colours A,B' "$fifo" "in.obj -o k.obj --colour '#0,#0,#0'"
+while read -r option value said; do
+    check $c 2 "$option: $said" "$fifo" "in.obj -o k.obj --colour '#000000,#ffffff' $option $value"
+done <<'CASES'
+--colour-scale 0 0 is out of range: a number above 0
+--colour-scale nan "nan" is not a finite number
+--colour-scale -1 -1 is out of range
+--colour-jitter 1.5 1.5 is out of range: a number from 0 to 1
+--colour-jitter -0.1 -0.1 is out of range
+--colour-jitter nan "nan" is not a finite number
+CASES
+check $c 2 '--colour-jitter belongs to --colour A,B' "$fifo" "in.obj -o k.obj --colour-jitter 0.5"
+check $c 2 '--colour-scale belongs to --colour A,B' "$fifo" "in.obj -o k.obj --colour-scale 2"
 # A table of placements is written, never read.
 check $c 1 'k.csv: a .csv file holds placements, not a mesh' 'printf "id\n" > k.csv' 'k.csv -o k.obj'
 # Within its range, a density over a large area asks for more points than one scattering makes.

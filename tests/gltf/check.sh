@@ -61,11 +61,16 @@ plant -o instances-cells.glb --number 200 --field 20 --clock 2 --instances --cel
 TUFT_GLTF_BIN_BYTES=3000 plant -o instances-split.gltf --number 200 --field 20 --clock 2 --instances --cell 5 \
     --set Add_UV=on
 [ -f instances-split-2.bin ] || fail "instances-split.gltf has its data in one .bin file"
+# Blades coloured one by one: COLOR_0 per vertex, or _COLOR_0 per placement.
+plant terrain.obj -o coloured.glb --number 50 --clock 1 --colour '#2e5a1c,#b5a642' --set Add_UV=on
+plant terrain.obj -o coloured-instances.glb --number 50 --clock 1 --colour '#2e5a1c,#b5a642' --instances
+plant -o coloured-cells.gltf --number 200 --field 20 --clock 2 --colour '#2e5a1c,#b5a642' --colour-jitter 0.4 \
+    --instances --cell 5
 node "$here/validate.js" "$validator" ./*.glb ./*.gltf below/*.gltf || fail "the validator found errors or warnings"
 # The validator lets a bound pass that it cannot see is wrong: every bound against the data.
 python3 "$here/bounds.py" ./*.glb ./*.gltf || fail "a file's bounds are not its data's"
 node "$here/instances.mjs" "$modules" instances.glb 50 instances.gltf 50 instances-polygon.glb 6 \
-    instances-cells.glb 200 instances-split.gltf 200 ||
+    instances-cells.glb 200 instances-split.gltf 200 coloured-instances.glb 50:coloured coloured-cells.gltf 200:coloured ||
     fail "gltf-transform or three.js does not find every blade of an instanced file"
 
 # assimp: meshes, vertices and faces as written (fans of a blade: 9 triangles at
