@@ -47,6 +47,9 @@ printf 'v -30 0 -30\nv 30 0 -30\nv 30 0 30\nv -30 0 30\nf 1 4 3 2\n' > "$work/gr
 time_three "whole program, 10^6 blades scattered in 2000 clumps of radius 0.5 over 60 x 60, .glb --instances" \
     "$work/grass.glb" "$build/bin/tuftsprout" plant "$work/ground.obj" --scatter 1000000 --clump 2000,0.5 --clock 0 \
     --instances -o "$work/grass.glb"
+time_three "whole program, the same 10^6 clumped blades coloured (--colour, --colour-jitter 0.3), .glb --instances" \
+    "$work/grass.glb" "$build/bin/tuftsprout" plant "$work/ground.obj" --scatter 1000000 --clump 2000,0.5 --clock 0 \
+    --colour '#2e5a1c,#b5a642' --colour-jitter 0.3 --instances -o "$work/grass.glb"
 time_three "whole program, 10^6 blades, .csv" "$work/grass.csv" \
     "$build/bin/tuftsprout" plant --number 1000000 --clock 0 -o "$work/grass.csv"
 time_three "whole program, 10^8 blades, .gltf --instances (4.4 GB in 3 .bin files)" "" \

@@ -8,7 +8,7 @@
 #   docs/model.png     grass scattered over a closed model (a torus), sized to it with
 #                      --blade-height and tilted to its surface with --follow-surface
 #   docs/meadow.png    grass in clumps over a lawn with a path across it, thinning out
-#                      toward the lawn's edges and the path's
+#                      toward the lawn's edges and the path's, in greens and dry yellows
 #   docs/window.png    the window front end after OK (on every polygon, as it starts on a
 #                      mesh); docs/panel.png its panel
 # The windows are shot under Xvfb (xvfb, xdotool and imagemagick installed).
@@ -81,7 +81,8 @@ common=(--clock 20261208 --roughness 45 --rotation 360 --set "S_NAME=Grass")
 "$tuftsprout" plant "$work/torus.obj" -o "$work/model.glb" --density 1.5 --follow-surface --blade-height 6% \
     "${common[@]}" --picture docs/model.png --picture-size 1200x700 --camera 30,35
 "$tuftsprout" plant "$work/meadow.obj" -o "$work/meadow.glb" --select polygons:group:Lawn --density 500 \
-    --clump 160,0.12 --edge-falloff 0.4 --size 0.16 "${common[@]}" --picture docs/meadow.png \
+    --clump 160,0.12 --edge-falloff 0.4 --size 0.16 --colour '#3f7a24,#b8a24c' --colour-scale 0.5 --colour-jitter 0.2 \
+    "${common[@]}" --picture docs/meadow.png \
     --picture-size 1200x700 --camera 30,40
 
 Xvfb -displayfd 3 -screen 0 1280x900x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
