@@ -49,6 +49,8 @@ constexpr const char *kPlantHelp = R"(Examples:
   tuftsprout plant -o lawn.glb --number 1000000 --field 100 --instances --cell 10
       a million blades as the blade once and a million placements, as engines draw grass,
       in a node for each 10 x 10 cell of the ground, for an engine to cull by.
+  tuftsprout plant lawn.obj -o meadow.glb --density 400 --clump 150,0.2 --colour '#3f7a24,#b8a24c'
+      grass in tufts, each blade between a green and a dry yellow by where it stands.
   tuftsprout plant -o lawn.csv --number 1000000 --field 100
       the same placements as a table (id, translation, rotation, scale, layer) for an
       engine's import script.
