@@ -139,29 +139,37 @@ meshio::Rgb ColourField::colourAt(double x, double z, std::uint64_t blade) const
     return rgb;
 }
 
-meshio::BladeColours colourBlades(const host::LayerMesh &layer, std::size_t objectPoints, std::size_t bladePoints,
+meshio::BladeColours colourBlades(const host::LayerMesh &layer, const std::vector<BladeRun> &runs,
                                   const ColourOptions &options, std::uint64_t seed)
 {
-    meshio::BladeColours colours;
-    colours.firstPoint = objectPoints;
-    colours.bladePoints = bladePoints;
-    if (bladePoints == 0 || layer.pointCount() <= objectPoints)
-        return colours;
-    const std::size_t blades = (layer.pointCount() - objectPoints) / bladePoints;
     // Where each blade stands: its lowest point.
-    std::vector<host::Vec3> lowest(blades, host::Vec3{0, std::numeric_limits<double>::infinity(), 0});
-    layer.forPositions(objectPoints, objectPoints + blades * bladePoints, [&](std::size_t point, const host::Vec3 &p) {
-        host::Vec3 &low = lowest[(point - objectPoints) / bladePoints];
-        if (p.y < low.y)
-            low = p;
-    });
-    std::vector<std::pair<double, double>> bases(blades);
-    for (std::size_t b = 0; b < blades; ++b)
-        bases[b] = {lowest[b].x, lowest[b].z};
+    std::vector<std::pair<double, double>> bases;
+    for (const BladeRun &run : runs) {
+        const std::size_t first = bases.size();
+        std::vector<host::Vec3> lowest(run.count, host::Vec3{0, std::numeric_limits<double>::infinity(), 0});
+        layer.forPositions(run.firstPoint, run.firstPoint + run.count * run.bladePoints,
+                           [&](std::size_t point, const host::Vec3 &p) {
+                               host::Vec3 &low = lowest[(point - run.firstPoint) / run.bladePoints];
+                               if (p.y < low.y)
+                                   low = p;
+                           });
+        bases.resize(first + run.count);
+        for (std::size_t b = 0; b < run.count; ++b)
+            bases[first + b] = {lowest[b].x, lowest[b].z};
+    }
     const ColourField field(options, options.scale > 0 ? options.scale : defaultScale(bases), seed);
-    colours.blades.resize(blades);
-    for (std::size_t b = 0; b < blades; ++b)
-        colours.blades[b] = field.colourAt(bases[b].first, bases[b].second, b);
+    meshio::BladeColours colours;
+    std::size_t blade = 0; // numbered over all runs, for each its own random part
+    for (const BladeRun &run : runs) {
+        meshio::BladeColours::Run &coloured = colours.runs.emplace_back();
+        coloured.firstPoint = run.firstPoint;
+        coloured.bladePoints = run.bladePoints;
+        coloured.blades.resize(run.count);
+        for (meshio::Rgb &rgb : coloured.blades) {
+            rgb = field.colourAt(bases[blade].first, bases[blade].second, blade);
+            ++blade;
+        }
+    }
     return colours;
 }
 

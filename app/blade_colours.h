@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tuft::app {
 
@@ -42,9 +43,14 @@ private:
     double fromLinear_[3], toLinear_[3];
 };
 
-// The colours of the blades of a layer: its points from `objectPoints` on, `bladePoints`
-// to a blade, each blade coloured where it stands (its lowest point).
-meshio::BladeColours colourBlades(const host::LayerMesh &layer, std::size_t objectPoints, std::size_t bladePoints,
+// Blades planted into a layer by one run: `count` of them from point `firstPoint` on,
+// `bladePoints` to a blade.
+struct BladeRun {
+    std::size_t firstPoint = 0, bladePoints = 0, count = 0;
+};
+// The colours of the blades of a layer's runs, one field over all of them: each blade
+// coloured where it stands (its lowest point).
+meshio::BladeColours colourBlades(const host::LayerMesh &layer, const std::vector<BladeRun> &runs,
                                   const ColourOptions &options, std::uint64_t seed);
 
 } // namespace tuft::app

@@ -33,13 +33,14 @@ std::string number(double value)
 
 } // namespace
 
-BladeSummary summarizeBlades(const host::LayerMesh &layer, std::size_t objectPoints, std::uint64_t bladePoints)
+BladeSummary summarizeBlades(const host::LayerMesh &layer, std::size_t objectPoints, std::uint64_t bladePoints,
+                             std::size_t blades)
 {
     BladeSummary summary;
     summary.object = longestSide(layer, 0, std::min(objectPoints, layer.pointCount()));
     if (bladePoints == 0 || layer.pointCount() <= objectPoints)
         return summary;
-    summary.blades = (layer.pointCount() - objectPoints) / bladePoints;
+    summary.blades = std::min<std::size_t>(blades, (layer.pointCount() - objectPoints) / bladePoints);
     // The smallest and largest of each core's blades.
     const auto extremes = host::inParts(summary.blades, [&](std::size_t firstBlade, std::size_t endBlade) {
         std::pair<double, double> found{std::numeric_limits<double>::infinity(), 0.0};
@@ -58,6 +59,14 @@ BladeSummary summarizeBlades(const host::LayerMesh &layer, std::size_t objectPoi
     if (summary.blades == 0)
         summary.smallest = 0;
     return summary;
+}
+
+BladeSummary combined(const BladeSummary &a, const BladeSummary &b)
+{
+    if (a.blades == 0 || b.blades == 0)
+        return {a.blades + b.blades, a.blades > 0 ? a.smallest : b.smallest, a.blades > 0 ? a.largest : b.largest,
+                a.object};
+    return {a.blades + b.blades, std::min(a.smallest, b.smallest), std::max(a.largest, b.largest), a.object};
 }
 
 std::string describeBlades(const BladeSummary &summary)

@@ -18,8 +18,11 @@ struct BladeSummary {
 };
 
 // The blades are the layer's points after the object's first `objectPoints`,
-// `bladePoints` to a blade, in planting order.
-BladeSummary summarizeBlades(const host::LayerMesh &layer, std::size_t objectPoints, std::uint64_t bladePoints);
+// `bladePoints` to a blade, in planting order: `blades` of them, or all to the end.
+BladeSummary summarizeBlades(const host::LayerMesh &layer, std::size_t objectPoints, std::uint64_t bladePoints,
+                             std::size_t blades = SIZE_MAX);
+// Runs of blades planted one after another, as one summary.
+BladeSummary combined(const BladeSummary &a, const BladeSummary &b);
 
 // "100 blades, 0.31 to 0.6 tall, on an object 10 across"; "no blades" when none.
 std::string describeBlades(const BladeSummary &summary);

@@ -1,9 +1,11 @@
 #include "app/cli_options.h"
 
 #include "app/plant_job.h"
+#include "app/variants.h"
 
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 #include <limits>
 
 namespace tuft::app {
@@ -90,6 +92,37 @@ std::optional<ColourOptions> coloursOf(const CLI::App &command, const ColourWord
     options.scale = words.scale;
     options.jitter = words.jitter;
     return options;
+}
+
+void addVariantOption(CLI::App *command, std::vector<std::string> &texts)
+{
+    command
+        ->add_option("--variant", texts,
+                     "Mix blades by weight, each variant planted by a run of its own: a preset (.zts, its blade "
+                     "on a surface named after the file) or a mesh planted as \"BGLayer Object\" plants one; "
+                     "Ground mode splits \"Number\" by weight, Point and Polygon mode and scattering share the "
+                     "targets at random by weight (weight 1 when left out); repeat it for each variant")
+        ->type_name("PATH[:WEIGHT]")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+}
+
+std::vector<Variant> variantsOf(const CLI::App &command, const std::vector<std::string> &texts)
+{
+    std::vector<Variant> variants;
+    for (const std::string &text : texts) {
+        variants.push_back(parseVariant(text));
+        std::error_code error;
+        if (!std::filesystem::is_regular_file(variants.back().path, error))
+            throw UsageError("--variant " + text + ": no such file: " + variants.back().path);
+    }
+    if (variants.empty())
+        return variants;
+    for (const char *option :
+         {"--bg-layer", "--save-preset", "--preview", "--panel-report", "--follow-surface", "--cancel"})
+        if (command.count(option) > 0)
+            throw UsageError(std::string(option) + " cannot go with --variant, whose variants are each a run of "
+                                                   "their own; a mesh variant is planted as --bg-layer plants one");
+    return variants;
 }
 
 void addLayersOption(CLI::App *command, meshio::LayerChoice &layers, const std::string &help)

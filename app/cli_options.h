@@ -4,6 +4,7 @@
 
 #include "app/blade_colours.h"
 #include "app/panel_options.h"
+#include "app/plant_job.h"
 #include "meshio/meshio.h"
 #include "scatter/scatter.h"
 
@@ -13,6 +14,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tuft::app {
 
@@ -38,6 +40,10 @@ struct ColourWords {
 };
 void addColourOptions(CLI::App *command, ColourWords &words);
 std::optional<ColourOptions> coloursOf(const CLI::App &command, const ColourWords &words);
+// --variant PATH[:WEIGHT], repeated; variantsOf() parses them once, checks that each
+// file is there, and refuses the options a mix of runs cannot follow (UsageError).
+void addVariantOption(CLI::App *command, std::vector<std::string> &texts);
+std::vector<Variant> variantsOf(const CLI::App &command, const std::vector<std::string> &texts);
 // One option of the panel table on a command; its value is kept as the panel's text.
 void addPanelOption(CLI::App *command, const PanelOption &option, std::map<std::string, std::string> &values);
 

@@ -360,7 +360,7 @@ private:
     void showObject()
     {
         viewport_->show(
-            view::sceneOf(object_, meshio::chosenLayers(object_, job_.writing.layers), planting_.plantedSurface()));
+            view::sceneOf(object_, meshio::chosenLayers(object_, job_.writing.layers), {planting_.plantedSurface()}));
         updateControls();
     }
 

@@ -26,6 +26,8 @@ RunFiles RunFiles::of(const PlantJob &job)
         files.read("the input " + job.inputs[i], job.inputs[i], i == 0 ? Part::kMesh : Part::kOther);
     if (!job.background.empty())
         files.read("--bg-layer " + job.background, job.background);
+    for (const Variant &variant : job.variants)
+        files.read("--variant " + variant.path, variant.path, variant.mesh ? Part::kOther : Part::kPreset);
     for (const PresetUse &preset : job.presets) {
         if (preset.saving)
             files.written("--save-preset " + preset.path, presetFileName(preset.path), Part::kPreset);
@@ -90,6 +92,9 @@ void checkFiles(const PlantJob &job)
         if (!problem.empty())
             throw std::runtime_error("--load-preset " + preset.path + ": " + problem);
     }
+    for (const Variant &variant : job.variants)
+        if (const std::string problem = variant.mesh ? std::string() : presetProblem(variant.path); !problem.empty())
+            throw std::runtime_error("--variant " + variant.path + ": " + problem);
     for (const std::string *path : {&job.output, &job.panelReport, &job.previewPng, &job.picturePng})
         if (!path->empty())
             checkWritable(*path);
@@ -138,6 +143,15 @@ host::Object readObject(const PlantJob &job)
     }
     files.check();
     return object;
+}
+
+void readBackground(const PlantJob &job, host::Object &object)
+{
+    RunFiles files = RunFiles::of(job);
+    object.layer(kBackgroundLayer)->mesh.clear();
+    readLayer(job.background, object, kBackgroundLayer, job.writing.up, files, RunFiles::Part::kOther);
+    object.background = {kBackgroundLayer};
+    files.check();
 }
 
 void writeText(meshio::OutputSet &outputs, const std::string &path, const std::string &text)

@@ -69,6 +69,8 @@ void readInputs(const std::vector<std::string> &inputs, host::Object &object, me
 // The object a job plants on: its inputs, selection and background layer. The files the
 // meshes name are checked against what the job writes (UsageError) once they are read.
 host::Object readObject(const PlantJob &job);
+// The job's background mesh read into the background layer, in place of what it held.
+void readBackground(const PlantJob &job, host::Object &object);
 // A text file, added complete to `outputs`.
 void writeText(meshio::OutputSet &outputs, const std::string &path, const std::string &text);
 

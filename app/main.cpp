@@ -89,6 +89,7 @@ struct PlantOptions {
     double scatterDensity = 0;
     std::string savePreset, clock, bladeHeight, clump;
     tuft::app::ColourWords colour;
+    std::vector<std::string> variants;
     bool cancel = false, asciiPly = false, followSurface = false;
 };
 
@@ -232,6 +233,7 @@ CLI::App *addPlantCommand(CLI::App &app, PlantOptions &o)
                     "as Polygon mode tilts blades toward their polygons; the plug-in plants them in Polygon mode on "
                     "small temporary triangles, which are not written");
     addColourOptions(plant, o.colour);
+    tuft::app::addVariantOption(plant, o.variants);
     plant->add_flag("--cancel", o.cancel, "Press Cancel instead of OK: nothing is planted or written");
     plant->add_flag("--allow-empty", o.job.allowEmpty,
                     "Write the output even when the run plants nothing (otherwise that is a failure, exit 1)");
@@ -420,8 +422,10 @@ int runPlant(CLI::App &plant, PlantOptions &o)
         o.job.bladeHeight = tuft::app::parseBladeHeight(o.bladeHeight);
     o.job.writing.generator = kVersion;
     setScatter(plant, o);
-    if (!o.job.interactive)
+    if (!o.job.interactive) {
         o.job.colours = coloursOf(plant, o.colour);
+        o.job.variants = tuft::app::variantsOf(plant, o.variants);
+    }
     pictureOptions(o.pictureSize, o.camera, o.job.picture);
     buildActions(plant, o);
     if (o.followSurface)

@@ -6,9 +6,13 @@
 #include "app/memory_estimate.h"
 #include "app/planting.h"
 #include "app/preset_checks.h"
+#include "app/variants.h"
 
 #include <cstdio>
+#include <ctime>
+#include <deque>
 #include <memory>
+#include <numeric>
 
 namespace tuft::app {
 
@@ -201,12 +205,153 @@ PlantJob sizedForBladeHeight(const PlantJob &job, const host::Object &object)
     return withSize(job, height / unit);
 }
 
+// The selected points (in point selection) or polygons of the current layer.
+std::vector<std::uint32_t> selectedTargets(const host::Object &object, bool points)
+{
+    const host::LayerMesh &mesh = object.findLayer(kCurrentLayer)->mesh;
+    std::vector<std::uint32_t> targets;
+    const std::size_t count = points ? mesh.pointCount() : mesh.polygonCount();
+    for (std::size_t i = 0; i < count; ++i)
+        if (((points ? mesh.pointFlags(i) : mesh.polygon(i).flags) & 1) != 0)
+            targets.push_back(static_cast<std::uint32_t>(i));
+    return targets;
+}
+
+// Selects the targets given to `variant`, and no other.
+void selectShare(host::Object &object, bool points, const std::vector<std::uint32_t> &targets,
+                 const std::vector<std::uint32_t> &share, std::uint32_t variant)
+{
+    host::LayerMesh &mesh = object.layer(kCurrentLayer)->mesh;
+    for (std::size_t k = 0; k < targets.size(); ++k) {
+        const std::uint8_t flags = points ? mesh.pointFlags(targets[k]) : mesh.polygon(targets[k]).flags;
+        const std::uint8_t wanted = share[k] == variant ? flags | 1 : flags & ~1;
+        if (wanted == flags)
+            continue;
+        if (points)
+            mesh.setPointFlags(targets[k], wanted);
+        else
+            mesh.setPolygonFlags(targets[k], wanted);
+    }
+}
+
+// Each variant's job as it is planted: in Ground mode with its share of "Number", or the
+// number of targets it gets otherwise (`shares`).
+std::deque<PlantJob> variantJobs(const PlantJob &job, const host::Object &object, std::int64_t clock,
+                                 std::vector<std::size_t> &shares, const std::vector<std::uint32_t> &share)
+{
+    std::vector<double> weights;
+    for (const Variant &variant : job.variants)
+        weights.push_back(variant.weight);
+    std::deque<PlantJob> jobs;
+    std::vector<long> numbers; // "Number" of each variant in Ground mode, -1 in the others
+    for (std::size_t i = 0; i < job.variants.size(); ++i) {
+        PlantJob planted = variantJob(job, job.variants[i], clock + static_cast<std::int64_t>(i));
+        planted.scatter.reset(); // scattered once, for all of them
+        if (job.bladeHeight)
+            planted = sizedForBladeHeight(planted, object);
+        host::Object none = probeObject(planted, object);
+        const toolkit::PanelView panel = runProbe(panelProbe(planted), none);
+        const toolkit::ControlView *mode = panel.find("Mode"), *number = panel.find("Number");
+        numbers.push_back(mode == nullptr || mode->integer == 0 ? (number != nullptr ? number->integer : 0) : -1);
+        jobs.push_back(std::move(planted));
+    }
+    // One "Number" for all is split exactly; numbers of their own are each taken by weight.
+    const bool one = std::all_of(numbers.begin(), numbers.end(), [&](long n) { return n == numbers.front(); });
+    const std::vector<std::uint64_t> split =
+        splitByWeight(numbers.front() > 0 ? static_cast<std::uint64_t>(numbers.front()) : 0, weights);
+    const double sum = std::accumulate(weights.begin(), weights.end(), 0.0);
+    shares.assign(jobs.size(), 0);
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        if (numbers[i] < 0) {
+            shares[i] = static_cast<std::size_t>(std::count(share.begin(), share.end(), i));
+            continue;
+        }
+        shares[i] = one ? split[i] : static_cast<std::size_t>(std::llround(numbers[i] * weights[i] / sum));
+        jobs[i] = withNumber(jobs[i], shares[i]);
+    }
+    return jobs;
+}
+
+// The variants planted one after another into the object, each by a run of its own over
+// its share, then written together.
+PlantResult runVariantJob(const PlantJob &job, host::Object &object)
+{
+    const std::int64_t clock = job.clock ? *job.clock : static_cast<std::int64_t>(std::time(nullptr));
+    std::optional<scatter::ScatterResult> scattered;
+    if (job.scatter)
+        scattered = scatterForPlanting(job, object, clock);
+    const bool points = object.selectionMode == host::SelectionMode::kPoints;
+    const std::vector<std::uint32_t> targets = selectedTargets(object, points);
+    std::vector<double> weights;
+    for (const Variant &variant : job.variants)
+        weights.push_back(variant.weight);
+    const std::vector<std::uint32_t> share = shareByWeight(targets.size(), weights, static_cast<std::uint64_t>(clock));
+    std::vector<std::size_t> shares;
+    const std::deque<PlantJob> jobs = variantJobs(job, object, clock, shares, share);
+
+    std::vector<BladeRun> runs;
+    std::vector<std::string> surfaces; // the preset variants' blades'
+    std::unique_ptr<toolkit::HeadlessPanels> panels;
+    std::unique_ptr<Planting> planting;
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        if (shares[i] == 0)
+            continue;
+        selectShare(object, points, targets, share, static_cast<std::uint32_t>(i));
+        if (job.variants[i].mesh)
+            readBackground(jobs[i], object);
+        planting.reset();
+        panels = std::make_unique<toolkit::HeadlessPanels>();
+        panels->setScript(jobs[i].actions);
+        planting = std::make_unique<Planting>(jobs[i], object, *panels);
+        const std::size_t before = pointsOfCurrentLayer(object);
+        runGuarded(jobs[i], *planting, *panels);
+        if (!job.variants[i].mesh)
+            surfaces.push_back(planting->plantedSurface());
+        const std::uint64_t bladePoints = bladeElements(planting->closingPanel(), object).points;
+        if (bladePoints > 0)
+            runs.push_back({before, bladePoints, (pointsOfCurrentLayer(object) - before) / bladePoints});
+    }
+    if (scattered)
+        scatter::removeScatteredPoints(object, kCurrentLayer, *scattered);
+    for (BladeRun &run : runs) // the blades came after the scattered points
+        run.firstPoint -= scattered ? scattered->made : 0;
+    if (object.findLayer(kBackgroundLayer) != nullptr && job.background.empty()) { // a mesh variant's, served
+        object.layer(kBackgroundLayer)->mesh.clear();
+        object.background.clear();
+    }
+
+    PlantResult result;
+    result.confirmed = true;
+    const host::LayerMesh &layer = object.layer(kCurrentLayer)->mesh;
+    for (std::size_t r = 0; r < runs.size(); ++r) {
+        const BladeSummary summary = summarizeBlades(layer, runs[r].firstPoint, runs[r].bladePoints, runs[r].count);
+        result.blades = r == 0 ? summary : combined(result.blades, summary);
+    }
+    if (result.blades.blades == 0 && !job.allowEmpty)
+        throw std::runtime_error("nothing was planted: no variant got a blade to plant (--allow-empty writes the "
+                                 "output all the same)");
+    if (!planting) { // nothing to plant: the output is written all the same
+        panels = std::make_unique<toolkit::HeadlessPanels>();
+        planting = std::make_unique<Planting>(jobs.front(), object, *panels);
+    }
+    planting->setPlantedSurfaces(surfaces);
+    if (job.colours) {
+        meshio::BladeColours colours = colourBlades(layer, runs, *job.colours, static_cast<std::uint64_t>(clock));
+        colours.layer = kCurrentLayer;
+        planting->setBladeColours({std::move(colours)});
+    }
+    result.written = planting->write();
+    return result;
+}
+
 } // namespace
 
 PlantResult runPlantJob(const PlantJob &asked)
 {
     checkFiles(asked);
     host::Object object = readObject(asked);
+    if (!asked.variants.empty())
+        return runVariantJob(asked, object);
     const PlantJob job = asked.bladeHeight ? sizedForBladeHeight(asked, object) : asked;
     toolkit::HeadlessPanels panels;
     panels.setScript(job.actions);
@@ -234,8 +379,8 @@ PlantResult runPlantJob(const PlantJob &asked)
         const std::uint64_t bladePoints = bladeElements(planting.closingPanel(), object).points;
         result.blades = summarizeBlades(layer, objectPoints, bladePoints);
         if (job.colours) {
-            meshio::BladeColours colours = colourBlades(layer, objectPoints, bladePoints, *job.colours,
-                                                        static_cast<std::uint64_t>(planting.clock()));
+            meshio::BladeColours colours = colourBlades(layer, {{objectPoints, bladePoints, result.blades.blades}},
+                                                        *job.colours, static_cast<std::uint64_t>(planting.clock()));
             colours.layer = kCurrentLayer;
             planting.setBladeColours({std::move(colours)});
         }

@@ -35,6 +35,13 @@ struct FollowSurface {
     bool sizedByWeight = false;
 };
 
+// A blade mixed with others by weight: a preset's, or a mesh planted as it is.
+struct Variant {
+    std::string path;
+    double weight = 1;
+    bool mesh = false;
+};
+
 struct PlantJob {
     // Meshes to read: the first into the current layer (planted on), the others into
     // layers 3, 4, ... beside it; none: an empty object.
@@ -68,6 +75,8 @@ struct PlantJob {
     std::optional<FollowSurface> followSurface;
     // Each blade coloured between two colours, in the output and its picture.
     std::optional<ColourOptions> colours;
+    // Several blades mixed by weight, each planted by a run of its own (app/variants.h).
+    std::vector<Variant> variants;
 };
 
 struct PlantResult {

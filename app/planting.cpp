@@ -50,30 +50,6 @@ std::string shortfall(const scatter::ScatterOptions &options, const scatter::Sca
     return said;
 }
 
-// Scatters the points Point mode will plant on, selecting all polygons when none are.
-scatter::ScatterResult scatterForPlanting(const PlantJob &job, host::Object &object, std::int64_t clock)
-{
-    if (job.selection.empty())
-        applySelection(object, kCurrentLayer, "polygons:all");
-    else if (object.selectionMode != host::SelectionMode::kPolygons)
-        throw UsageError("--scatter scatters over polygons: select them with --select polygons:WHICH");
-    scatter::ScatterOptions options = *job.scatter;
-    options.seed = static_cast<std::uint64_t>(clock);
-    scatter::ScatterResult result;
-    try {
-        result = during("scattering points", [&] { return scatter::scatterPoints(object, kCurrentLayer, options); });
-    } catch (const std::invalid_argument &error) {
-        throw UsageError(std::string("--scatter: ") + error.what());
-    }
-    if (result.asked == 0)
-        std::fprintf(stderr, "tuftsprout: a density of %g over an area of %g%s asks for no points\n",
-                     options.density.value_or(0), result.area,
-                     options.edgeFalloff > 0 ? " (what the edge falloff leaves of it)" : "");
-    if (result.made < result.asked)
-        std::fprintf(stderr, "tuftsprout: %s\n", shortfall(options, result).c_str());
-    return result;
-}
-
 // How a file was made, for formats that keep it: the clock the blades were seeded
 // from, the inputs, and every option of the panel as it stood at OK.
 std::vector<std::pair<std::string, std::string>> provenanceOf(const PlantJob &job, const toolkit::PanelView &panel,
@@ -136,6 +112,29 @@ std::string stagedPreset(meshio::OutputSet &outputs, const std::string &name)
 }
 
 } // namespace
+
+scatter::ScatterResult scatterForPlanting(const PlantJob &job, host::Object &object, std::int64_t clock)
+{
+    if (job.selection.empty())
+        applySelection(object, kCurrentLayer, "polygons:all");
+    else if (object.selectionMode != host::SelectionMode::kPolygons)
+        throw UsageError("--scatter scatters over polygons: select them with --select polygons:WHICH");
+    scatter::ScatterOptions options = *job.scatter;
+    options.seed = static_cast<std::uint64_t>(clock);
+    scatter::ScatterResult result;
+    try {
+        result = during("scattering points", [&] { return scatter::scatterPoints(object, kCurrentLayer, options); });
+    } catch (const std::invalid_argument &error) {
+        throw UsageError(std::string("--scatter: ") + error.what());
+    }
+    if (result.asked == 0)
+        std::fprintf(stderr, "tuftsprout: a density of %g over an area of %g%s asks for no points\n",
+                     options.density.value_or(0), result.area,
+                     options.edgeFalloff > 0 ? " (what the edge falloff leaves of it)" : "");
+    if (result.made < result.asked)
+        std::fprintf(stderr, "tuftsprout: %s\n", shortfall(options, result).c_str());
+    return result;
+}
 
 Planting::Planting(const PlantJob &job, host::Object &object, toolkit::PanelToolkit &panels)
     : job_(job), object_(object), panels_(panels), library_(pinClockAndFindPlugin(job)), modeler_(object)
@@ -202,12 +201,12 @@ std::string Planting::plantedSurface() const
 meshio::WrittenCounts Planting::write(std::unique_ptr<host::ProgressDisplay> display)
 {
     meshio::WriteOptions options = job_.writing;
-    options.plantedSurface = plantedSurface();
+    options.plantedSurfaces = plantedSurfaces_.empty() ? std::vector<std::string>{plantedSurface()} : plantedSurfaces_;
     options.provenance = provenanceOf(job_, closing_, clock_);
     options.colours = colours_;
     if (!job_.picturePng.empty()) { // first: a picture that fails has cost no mesh written
         view::PictureOptions picture = job_.picture;
-        picture.plantedSurface = plantedSurface();
+        picture.plantedSurfaces = options.plantedSurfaces;
         picture.colours = colours_;
         writePicture(outputs_, job_.picturePng, object_, job_.writing.layers, picture);
     }

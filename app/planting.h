@@ -24,6 +24,10 @@
 
 namespace tuft::app {
 
+// Scatters the points Point mode will plant on, as the job asks, selecting all polygons
+// when none are; tells a shortfall. Throws UsageError for scattering asked for wrongly.
+scatter::ScatterResult scatterForPlanting(const PlantJob &job, host::Object &object, std::int64_t clock);
+
 class Planting {
 public:
     // Pins the clock and loads the plug-in (throws PluginError); the panel opens in `panels`.
@@ -58,6 +62,8 @@ public:
     std::int64_t clock() const { return clock_; }
     // Blades written and drawn in colours of their own.
     void setBladeColours(std::vector<meshio::BladeColours> colours) { colours_ = std::move(colours); }
+    // The surfaces written and drawn green as grass, when other than plantedSurface() alone.
+    void setPlantedSurfaces(std::vector<std::string> surfaces) { plantedSurfaces_ = std::move(surfaces); }
 
     // Draws the picture of what is written when the job asks for one, writes the output,
     // showing how far it has come on `display` (the terminal's bar when null and standard
@@ -77,6 +83,7 @@ private:
     std::int64_t clock_ = 0;
     std::string reportFailure_;
     std::vector<meshio::BladeColours> colours_;
+    std::vector<std::string> plantedSurfaces_;
 };
 
 } // namespace tuft::app

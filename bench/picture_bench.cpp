@@ -45,7 +45,7 @@ void sceneOfBlades(benchmark::State &state)
 {
     host::Object object = lawn(state.range(0));
     for (auto _ : state)
-        benchmark::DoNotOptimize(view::sceneOf(object, {object.layer(1)}, "Grass"));
+        benchmark::DoNotOptimize(view::sceneOf(object, {object.layer(1)}, {"Grass"}));
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(sceneOfBlades)->Arg(1000000)->Iterations(3)->Unit(benchmark::kMillisecond);
@@ -54,7 +54,7 @@ void pictureOfBlades(benchmark::State &state)
 {
     host::Object object = lawn(state.range(0));
     view::PictureOptions grassPicture;
-    grassPicture.plantedSurface = "Grass";
+    grassPicture.plantedSurfaces = {"Grass"};
     for (auto _ : state)
         benchmark::DoNotOptimize(view::renderPicture(object, {object.layer(1)}, grassPicture));
     state.SetItemsProcessed(state.iterations() * state.range(0));

@@ -1,5 +1,7 @@
 #include "host/surface_colours.h"
 
+#include <algorithm>
+
 namespace tuft::host {
 
 namespace {
@@ -10,13 +12,13 @@ constexpr float kPalette[][3] = {{0.62f, 0.55f, 0.45f}, {0.45f, 0.5f, 0.58f}, {0
 
 } // namespace
 
-const float *surfaceColour(const Object &object, std::uint32_t surface, const std::string &plantedSurface)
+const float *surfaceColour(const Object &object, std::uint32_t surface, const std::vector<std::string> &plantedSurfaces)
 {
     const std::string &name = object.surfaceName(surface);
     const auto material = object.materials.find(name);
     if (material != object.materials.end())
         return material->second.diffuse;
-    if (name == plantedSurface)
+    if (std::find(plantedSurfaces.begin(), plantedSurfaces.end(), name) != plantedSurfaces.end())
         return kGrass;
     return kPalette[surface % (sizeof kPalette / sizeof kPalette[0])];
 }

@@ -6,11 +6,13 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tuft::host {
 
 // A surface's colour (red, green, blue in 0..1): its material's where a file defined one,
-// green for the planted blades' surface, else one of a palette that tells surfaces apart.
-const float *surfaceColour(const Object &object, std::uint32_t surface, const std::string &plantedSurface);
+// green for the planted blades' surfaces, else one of a palette that tells surfaces apart.
+const float *surfaceColour(const Object &object, std::uint32_t surface,
+                           const std::vector<std::string> &plantedSurfaces);
 
 } // namespace tuft::host

@@ -52,7 +52,7 @@ FileChannels fileChannels(const host::Object &object, const std::vector<const ho
         }
     for (const host::Layer *layer : layers)
         if (const BladeColours *colours = bladeColoursOf(options.colours, layer->number))
-            file.colours |= !colours->blades.empty();
+            file.colours |= !colours->empty();
     return file;
 }
 

@@ -182,9 +182,9 @@ host::Material readMaterial(const std::string &path, const Json &material, Textu
     return kept;
 }
 
-MaterialsOut::MaterialsOut(const host::Object &object, const std::string &plantedSurface, const std::string &outputPath,
-                           bool binary, bool colouredBlades, WriteWarnings &warnings)
-    : object_(object), plantedSurface_(plantedSurface), outputPath_(outputPath), binary_(binary),
+MaterialsOut::MaterialsOut(const host::Object &object, const std::vector<std::string> &plantedSurfaces,
+                           const std::string &outputPath, bool binary, bool colouredBlades, WriteWarnings &warnings)
+    : object_(object), plantedSurfaces_(plantedSurfaces), outputPath_(outputPath), binary_(binary),
       colouredBlades_(colouredBlades), warnings_(warnings), fileNames_(surfaceFileNames(object))
 {
 }
@@ -275,8 +275,9 @@ MaterialsOut::Json MaterialsOut::describe(std::uint32_t surface)
     const auto material = object_.materials.find(object_.surfaceName(surface));
     if (material == object_.materials.end() || !material->second.gltf) {
         constexpr float kWhite[3] = {1, 1, 1};
-        const bool coloured = colouredBlades_ && object_.surfaceName(surface) == plantedSurface_;
-        const float *rgb = coloured ? kWhite : host::surfaceColour(object_, surface, plantedSurface_);
+        const bool coloured = colouredBlades_ && std::find(plantedSurfaces_.begin(), plantedSurfaces_.end(),
+                                                           object_.surfaceName(surface)) != plantedSurfaces_.end();
+        const float *rgb = coloured ? kWhite : host::surfaceColour(object_, surface, plantedSurfaces_);
         return {
             {"name", fileNames_[surface]},
             {"pbrMetallicRoughness",

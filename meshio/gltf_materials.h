@@ -59,9 +59,9 @@ host::Material readMaterial(const std::string &path, const Json &material, Textu
 class MaterialsOut {
 public:
     using Json = nlohmann::ordered_json;
-    // `binary` for a .glb; `colouredBlades` when the planted surface's blades carry colours.
-    MaterialsOut(const host::Object &object, const std::string &plantedSurface, const std::string &outputPath,
-                 bool binary, bool colouredBlades, WriteWarnings &warnings);
+    // `binary` for a .glb; `colouredBlades` when the planted surfaces' blades carry colours.
+    MaterialsOut(const host::Object &object, const std::vector<std::string> &plantedSurfaces,
+                 const std::string &outputPath, bool binary, bool colouredBlades, WriteWarnings &warnings);
     // The index of the surface's material.
     std::size_t of(std::uint32_t surface);
     // Adds the materials, and the textures, samplers and images they use, to `gltf`; each
@@ -76,7 +76,7 @@ private:
     long texture(const host::GltfTexture &texture, const std::string &material);
 
     const host::Object &object_;
-    const std::string &plantedSurface_;
+    const std::vector<std::string> &plantedSurfaces_;
     const std::string &outputPath_;
     const bool binary_;
     const bool colouredBlades_;

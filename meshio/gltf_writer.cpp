@@ -430,7 +430,7 @@ WrittenCounts writeGltf(OutputSet &outputs, const std::string &path, const std::
         return binary ? std::string() : gltf::binPath(path, buffer);
     };
     Layout layout(binary ? 0 : gltf::mostBinBytes());
-    gltf::MaterialsOut materials(object, options.plantedSurface, path, binary, file.colours, counts.warnings);
+    gltf::MaterialsOut materials(object, options.plantedSurfaces, path, binary, file.colours, counts.warnings);
     std::string json = describe(object, layers, options, file, materials, bins, layout).dump();
     ProgressCount progress(options.progress, items);
     const auto writeBinary = [&](ViewFiles &files) {

@@ -58,19 +58,33 @@ using WriteProgress = std::function<void(std::uint64_t done, std::uint64_t total
 // A colour as sRGB bytes: red, green, blue.
 using Rgb = std::array<std::uint8_t, 3>;
 
-// The colours of the blades planted into a layer: its points from `firstPoint` on,
-// `bladePoints` to a blade, each blade's points in the blade's colour. Other points are
-// white, which leaves a material a reader multiplies the colour into as it was.
+// The colours of the blades planted into a layer, a run of blades alike at a time: the
+// layer's points from a run's `firstPoint` on, `bladePoints` to a blade, each blade's
+// points in the blade's colour. Other points are white, which leaves a material a reader
+// multiplies the colour into as it was.
 struct BladeColours {
+    struct Run {
+        std::size_t firstPoint = 0, bladePoints = 0;
+        std::vector<Rgb> blades;
+    };
     int layer = 0; // the layer's number
-    std::size_t firstPoint = 0, bladePoints = 0;
-    std::vector<Rgb> blades;
+    std::vector<Run> runs;
+
+    bool empty() const
+    {
+        for (const Run &run : runs)
+            if (!run.blades.empty())
+                return false;
+        return true;
+    }
     // The colour of the blade a point is on; null for a point of none.
     const Rgb *find(std::size_t point) const
     {
-        if (point < firstPoint || bladePoints == 0 || (point - firstPoint) / bladePoints >= blades.size())
-            return nullptr;
-        return &blades[(point - firstPoint) / bladePoints];
+        for (const Run &run : runs)
+            if (point >= run.firstPoint && run.bladePoints > 0 &&
+                (point - run.firstPoint) / run.bladePoints < run.blades.size())
+                return &run.blades[(point - run.firstPoint) / run.bladePoints];
+        return nullptr;
     }
     Rgb ofPoint(std::size_t point) const
     {
@@ -88,8 +102,8 @@ struct WriteOptions {
     // none of its own; a file that has any normals gets them for every corner anyway.
     bool normals = false;
     UpAxis up = UpAxis::kY;
-    // The surface the planted blades carry, green in a material library that is written.
-    std::string plantedSurface;
+    // The surfaces the planted blades carry, green in a material library that is written.
+    std::vector<std::string> plantedSurfaces{std::string()}; // an unnamed surface is the blades' by default
     // What made the file, for formats that keep it (glTF: asset.generator, and the
     // options and clock in asset.extras).
     std::string generator;

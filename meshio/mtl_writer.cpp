@@ -153,7 +153,7 @@ MaterialLibraries materialLibrariesFor(const std::string &objPath, const host::O
             continue;
         }
         float rgb[3];
-        std::copy_n(host::surfaceColour(object, surface, options.plantedSurface), 3, rgb);
+        std::copy_n(host::surfaceColour(object, surface, options.plantedSurfaces), 3, rgb);
         content += colourLine(rgb) + "Ka 0.000 0.000 0.000\nKs 0.000 0.000 0.000\nd 1\nillum 1\n";
         if (material != object.materials.end()) {
             bool inside = false;

@@ -56,7 +56,7 @@ struct Materials {
 };
 
 Materials materialsOf(const host::Object &object, const std::vector<const host::Layer *> &layers,
-                      const std::string &plantedSurface)
+                      const std::vector<std::string> &plantedSurfaces)
 {
     Materials materials;
     materials.numberOf.assign(object.surfaceCount(), 0);
@@ -67,7 +67,7 @@ Materials materialsOf(const host::Object &object, const std::vector<const host::
         std::replace_if(
             name.begin(), name.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
         materials.names.push_back(name);
-        const float *rgb = host::surfaceColour(object, surface, plantedSurface);
+        const float *rgb = host::surfaceColour(object, surface, plantedSurfaces);
         std::array<std::uint8_t, 3> colour{};
         for (int i = 0; i < 3; ++i)
             colour[i] = static_cast<std::uint8_t>(std::lround(std::clamp(rgb[i], 0.0f, 1.0f) * 255));
@@ -263,7 +263,7 @@ WrittenCounts writePly(OutputSet &outputs, const std::string &path, const std::v
                        const host::Object &object, const WriteOptions &options)
 {
     const Layout layout{weightMaps(object, layers), fileChannels(object, layers, options),
-                        materialsOf(object, layers, options.plantedSurface)};
+                        materialsOf(object, layers, options.plantedSurfaces)};
     WrittenCounts counts;
     std::vector<LayerVertices> vertices;
     vertices.reserve(layers.size());

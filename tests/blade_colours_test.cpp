@@ -273,8 +273,8 @@ TEST_F(ColouredFiles, APictureShowsTheBladesColours)
     const std::vector<std::uint8_t> plain = view::renderPicture(object, layers, options);
     app::ColourOptions colours = app::parseColourPair("#2040ff,#ff3020");
     colours.jitter = 1;
-    options.colours = {
-        app::colourBlades(mesh, kTerrainPoints, (mesh.pointCount() - kTerrainPoints) / kBlades, colours, 4)};
+    const std::size_t bladePoints = (mesh.pointCount() - kTerrainPoints) / kBlades;
+    options.colours = {app::colourBlades(mesh, {{kTerrainPoints, bladePoints, kBlades}}, colours, 4)};
     options.colours[0].layer = 1;
     const std::vector<std::uint8_t> drawn = view::renderPicture(object, layers, options);
     ASSERT_EQ(drawn.size(), plain.size());

@@ -269,6 +269,23 @@ done <<'CASES'
 CASES
 check $c 2 '--colour-jitter belongs to --colour A,B' "$fifo" "in.obj -o k.obj --colour-jitter 0.5"
 check $c 2 '--colour-scale belongs to --colour A,B' "$fifo" "in.obj -o k.obj --colour-scale 2"
+# Variants: a preset or a mesh that is there, a weight above 0, and nothing a mix of runs
+# cannot follow; each refused before the input is read.
+printf 'preset\n' > "$work/v.zts"
+while read -r value said; do
+    check $c 2 "--variant $value: $said" "$fifo" "in.obj -o k.obj --variant $value"
+done <<'CASES'
+../v.zts:0 the weight "0" is not a finite number above 0
+../v.zts:-1 the weight "-1" is not a finite number above 0
+../v.zts:nan the weight "nan" is not a finite number above 0
+../v.zts: the weight "" is not a finite number above 0
+../v.txt expected a preset \(.zts\) or a mesh
+../missing.zts no such file
+../missing.obj:2 no such file
+CASES
+for option in '--bg-layer ../v.zts' '--save-preset s' '--follow-surface' '--cancel'; do
+    check $c 2 "${option%% *} cannot go with --variant" "$fifo" "in.obj -o k.obj --variant ../v.zts $option"
+done
 # A table of placements is written, never read.
 check $c 1 'k.csv: a .csv file holds placements, not a mesh' 'printf "id\n" > k.csv' 'k.csv -o k.obj'
 # Within its range, a density over a large area asks for more points than one scattering makes.

@@ -92,7 +92,7 @@ TEST_F(MeshFiles, PlyRoundTripsInBothEncodingsWithWeightsUvsAndSurfaces)
         for (std::size_t p = 0; p < 3; ++p) {
             const std::string &name = back.surfaceName(mesh.polygon(p).surface);
             EXPECT_EQ(name, names[p]);
-            const float *rgb = host::surfaceColour(original, original.findLayer(1)->mesh.polygon(p).surface, "");
+            const float *rgb = host::surfaceColour(original, original.findLayer(1)->mesh.polygon(p).surface, {""});
             ASSERT_EQ(back.materials.count(name), 1u) << name;
             for (int c = 0; c < 3; ++c)
                 EXPECT_NEAR(back.materials.at(name).diffuse[c], rgb[c], 0.501 / 255) << name << " " << c;

@@ -98,10 +98,10 @@ TEST_F(Pictures, ALawnFromAboveIsGreenOverItsFieldAndBackgroundAround)
     options.width = 300;
     options.height = 200;
     options.camera = view::parseCamera("top");
-    options.plantedSurface = "Default"; // the surface OBJ gives polygons without a material
+    options.plantedSurfaces = {"Default"}; // the surface OBJ gives polygons without a material
     const auto layers = meshio::chosenLayers(object, meshio::LayerChoice::kCurrent);
     const std::vector<std::uint8_t> rgb = view::renderPicture(object, layers, options);
-    const view::Scene scene = view::sceneOf(object, layers, options.plantedSurface);
+    const view::Scene scene = view::sceneOf(object, layers, options.plantedSurfaces);
     const view::View camera = view::frame(options.camera, scene.low, scene.high, 1.5);
     // Green well inside the field; beyond the reach of a blade from its edge (a blade of
     // size 0.4 leans up to 0.6 from its base), nothing but the background.

@@ -15,7 +15,7 @@ namespace tuft::view {
 struct PictureOptions {
     int width = 1200, height = 800;
     Camera camera;
-    std::string plantedSurface;                // drawn as grass where no material says otherwise
+    std::vector<std::string> plantedSurfaces{std::string()}; // drawn as grass where no material says otherwise
     std::vector<meshio::BladeColours> colours; // blades drawn in colours of their own
 };
 

@@ -15,8 +15,8 @@ std::uint8_t colourByte(float value)
     return static_cast<std::uint8_t>(std::lround(std::clamp(value, 0.0f, 1.0f) * 255));
 }
 
-void addLayer(const meshio::ExportLayer &layer, const std::string &planted, const meshio::BladeColours *blades,
-              Scene &scene)
+void addLayer(const meshio::ExportLayer &layer, const std::vector<std::string> &planted,
+              const meshio::BladeColours *blades, Scene &scene)
 {
     const host::LayerMesh &mesh = layer.mesh();
     const auto base = static_cast<std::uint32_t>(scene.positions.size() / 3);
@@ -73,13 +73,13 @@ void addLayer(const meshio::ExportLayer &layer, const std::string &planted, cons
 } // namespace
 
 Scene sceneOf(const host::Object &object, const std::vector<const host::Layer *> &layers,
-              const std::string &plantedSurface, const std::vector<meshio::BladeColours> &colours)
+              const std::vector<std::string> &plantedSurfaces, const std::vector<meshio::BladeColours> &colours)
 {
     Scene scene;
     const meshio::WriteOptions drawing; // nothing but positions: no channels, the object's own up
     meshio::WriteWarnings none;
     for (const host::Layer *layer : layers)
-        addLayer(meshio::ExportLayer(object, *layer, drawing, {}, meshio::UpAxis::kY, none), plantedSurface,
+        addLayer(meshio::ExportLayer(object, *layer, drawing, {}, meshio::UpAxis::kY, none), plantedSurfaces,
                  meshio::bladeColoursOf(colours, layer->number), scene);
     if (scene.positions.empty())
         return scene;

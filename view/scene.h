@@ -22,9 +22,9 @@ struct Scene {
 
 // The layers' polygons of three points or more, as fans; a vertex per point and
 // surface, so that a point between surfaces takes each one's colour.
-// `plantedSurface`: the surface drawn as grass where no material says otherwise;
+// `plantedSurfaces`: the surfaces drawn as grass where no material says otherwise;
 // `colours`: blades drawn in colours of their own, by layer.
 Scene sceneOf(const host::Object &object, const std::vector<const host::Layer *> &layers,
-              const std::string &plantedSurface, const std::vector<meshio::BladeColours> &colours = {});
+              const std::vector<std::string> &plantedSurfaces, const std::vector<meshio::BladeColours> &colours = {});
 
 } // namespace tuft::view
