@@ -51,6 +51,8 @@ constexpr const char *kPlantHelp = R"(Examples:
       in a node for each 10 x 10 cell of the ground, for an engine to cull by.
   tuftsprout plant lawn.obj -o meadow.glb --density 400 --clump 150,0.2 --colour '#3f7a24,#b8a24c'
       grass in tufts, each blade between a green and a dry yellow by where it stands.
+  tuftsprout plant hill.obj -o mixed.glb --scatter 20000 --variant short.zts:3 --variant tall.zts --variant daisy.obj:0.1
+      three kinds of blade mixed 3 : 1 : 0.1 over the hill, on the surfaces short, tall and daisy's own.
   tuftsprout plant -o lawn.csv --number 1000000 --field 100
       the same placements as a table (id, translation, rotation, scale, layer) for an
       engine's import script.
