@@ -5,7 +5,6 @@
 #include "app/plant_job.h"
 #include "tests/instanced_gltf.h"
 #include "tests/scratch_directory.h"
-#include "view/picture.h"
 
 #include <algorithm>
 #include <cmath>
@@ -254,39 +253,6 @@ TEST_F(ColouredFiles, EveryFormatGivesEachBladeOneColourAndTheRestWhite)
                       material["name"] == "Grass 2")
                 << material["name"];
     }
-}
-
-TEST_F(ColouredFiles, APictureShowsTheBladesColours)
-{
-    constexpr std::size_t kBlades = 3000;
-    plant("-o lawn.obj --number 3000 --field 2 --clock 4");
-    host::Object object, terrain;
-    meshio::readMesh(path("lawn.obj"), object, 1);
-    meshio::readMesh(std::string(TUFT_FIXTURES) + "/terrain.obj", terrain, 1);
-    const std::size_t kTerrainPoints = terrain.findLayer(1)->mesh.pointCount();
-    const host::LayerMesh &mesh = object.findLayer(1)->mesh;
-    view::PictureOptions options;
-    options.width = 300;
-    options.height = 200;
-    options.camera = view::parseCamera("top");
-    const auto layers = meshio::chosenLayers(object, meshio::LayerChoice::kCurrent);
-    const std::vector<std::uint8_t> plain = view::renderPicture(object, layers, options);
-    app::ColourOptions colours = app::parseColourPair("#2040ff,#ff3020");
-    colours.jitter = 1;
-    const std::size_t bladePoints = (mesh.pointCount() - kTerrainPoints) / kBlades;
-    options.colours = {app::colourBlades(mesh, {{kTerrainPoints, bladePoints, kBlades}}, colours, 4)};
-    options.colours[0].layer = 1;
-    const std::vector<std::uint8_t> drawn = view::renderPicture(object, layers, options);
-    ASSERT_EQ(drawn.size(), plain.size());
-    int blue = 0, red = 0, changed = 0;
-    for (std::size_t i = 0; i < drawn.size(); i += 3) {
-        blue += drawn[i + 2] > drawn[i] + 60 && drawn[i + 2] > drawn[i + 1] + 60;
-        red += drawn[i] > drawn[i + 2] + 60 && drawn[i] > drawn[i + 1] + 60;
-        changed += std::abs(int(drawn[i]) - plain[i]) + std::abs(int(drawn[i + 2]) - plain[i + 2]) > 40;
-    }
-    EXPECT_GT(blue, 2000);
-    EXPECT_GT(red, 2000);
-    EXPECT_GT(changed, 8000);
 }
 
 } // namespace

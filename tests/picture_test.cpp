@@ -1,6 +1,7 @@
 // Pictures of the object: a lawn seen from above is green over its field and nothing
 // but the background around it; the same object and options give the same picture; the
 // camera frames any box whole, in the middle of the picture, filling it.
+#include "app/blade_colours.h"
 #include "meshio/meshio.h"
 #include "tests/scratch_directory.h"
 #include "view/picture.h"
@@ -132,6 +133,34 @@ TEST_F(Pictures, ALawnFromAboveIsGreenOverItsFieldAndBackgroundAround)
     ASSERT_GT(outside, 1000);
     EXPECT_GT(green, inside * 95 / 100) << green << " of " << inside;
     EXPECT_EQ(background, outside);
+}
+
+TEST_F(Pictures, BladesColouredOneByOneShowTheirColours)
+{
+    constexpr std::size_t kBlades = 3000;
+    const host::Object object = lawn(kBlades);
+    view::PictureOptions options;
+    options.width = 300;
+    options.height = 200;
+    options.camera = view::parseCamera("top");
+    const auto layers = meshio::chosenLayers(object, meshio::LayerChoice::kCurrent);
+    const std::vector<std::uint8_t> plain = view::renderPicture(object, layers, options);
+    app::ColourOptions colours = app::parseColourPair("#2040ff,#ff3020");
+    colours.jitter = 1; // blue and red blades side by side
+    const host::LayerMesh &mesh = object.findLayer(1)->mesh;
+    options.colours = {app::colourBlades(mesh, {{0, mesh.pointCount() / kBlades, kBlades}}, colours, 4)};
+    options.colours[0].layer = 1;
+    const std::vector<std::uint8_t> drawn = view::renderPicture(object, layers, options);
+    ASSERT_EQ(drawn.size(), plain.size());
+    int blue = 0, red = 0, changed = 0;
+    for (std::size_t i = 0; i < drawn.size(); i += 3) {
+        blue += drawn[i + 2] > drawn[i] + 60 && drawn[i + 2] > drawn[i + 1] + 60;
+        red += drawn[i] > drawn[i + 2] + 60 && drawn[i] > drawn[i + 1] + 60;
+        changed += std::abs(int(drawn[i]) - plain[i]) + std::abs(int(drawn[i + 2]) - plain[i + 2]) > 40;
+    }
+    EXPECT_GT(blue, 2000);
+    EXPECT_GT(red, 2000);
+    EXPECT_GT(changed, 8000);
 }
 
 TEST_F(Pictures, TheSameObjectAndOptionsGiveTheSamePicture)
