@@ -14,7 +14,7 @@ trap 'rm -rf "$work"' EXIT
 
 # The golden runs (Ground turned, Point with weights, Polygon on a sphere, presets, PLY
 # and OBJ), larger ones where a last bit has more chances to differ, and instances (by
-# cells, over several .bin files, as a table).
+# cells, over several .bin files, as a table), blades coloured, and variants.
 more_runs() {
     local program=$1 out=$2
     (
@@ -29,6 +29,11 @@ more_runs() {
             --cell 0.5 --clock 8
         $program plant -o blades.csv --number 3000 --rotation 360 --roughness 50 --up z --clock 9
         TUFT_GLTF_BIN_BYTES=20000 $program plant -o split.gltf --number 2000 --field 10 --instances --cell 2 --clock 10
+        $program plant hill.ply -o coloured.ply --scatter 3000 --clump 40,0.3 --colour '#2e5a1c,#b5a642' \
+            --colour-jitter 0.3 --clock 11
+        $program plant terrain.obj -o coloured.gltf --number 500 --colour '#2e5a1c,#b5a642' --instances --clock 12
+        $program plant -o variants.obj --number 300 --variant meadow.zts:2 --variant tuft.obj --colour '#000000,#ffffff' \
+            --clock 13
     ) 2>> "$out/runs.log" >> "$out/runs.log"
 }
 
