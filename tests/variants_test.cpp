@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <sstream>
 
@@ -155,6 +156,21 @@ TEST_F(VariantRuns, GroundSplitsNumberAndEachBladeIsItsPresetsOrMeshsAlone)
                             alone.points[p][k] - alone.points[0][k], 1e-9)
                     << surface << ", point " << p;
     }
+}
+
+TEST_F(VariantRuns, ThePinnedClockRepeatsTheMixByteForByte)
+{
+    const std::string run = " --scatter 2000 --clump 30,0.5 --edge-falloff 1 --colour '#2e5a1c,#b5a642' "
+                            "--colour-jitter 0.5 --variant short.zts --variant tall.zts:2 --clock 4";
+    tuftsprout("plant ground.obj -o first.ply" + run);
+    tuftsprout("plant ground.obj -o again.ply" + run);
+    tuftsprout("plant ground.obj -o other.ply" + run.substr(0, run.size() - 1) + "5");
+    const auto bytes = [&](const std::string &name) {
+        std::ifstream in(scratch / name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    EXPECT_EQ(bytes("first.ply"), bytes("again.ply"));
+    EXPECT_NE(bytes("first.ply"), bytes("other.ply"));
 }
 
 TEST_F(VariantRuns, ASurfaceNamedByTheUserIsEveryPresetVariants)
