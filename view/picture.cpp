@@ -49,7 +49,8 @@ std::vector<std::uint8_t> renderPicture(const host::Object &object, const std::v
     try {
         gl.run([&] {
             Renderer renderer;
-            renderer.upload(sceneOf(object, layers, options.plantedSurfaces, options.colours)); // the scene goes once uploaded
+            renderer.upload(
+                sceneOf(object, layers, options.plantedSurfaces, options.colours)); // the scene goes once uploaded
             renderer.draw(options.camera, gl.width(), gl.height());
         });
         return averagedDown(gl, options.width, options.height);

@@ -16,7 +16,7 @@ struct PictureOptions {
     int width = 1200, height = 800;
     Camera camera;
     std::vector<std::string> plantedSurfaces{std::string()}; // drawn as grass where no material says otherwise
-    std::vector<meshio::BladeColours> colours; // blades drawn in colours of their own
+    std::vector<meshio::BladeColours> colours;               // blades drawn in colours of their own
 };
 
 // RGB rows, top row first. Throws std::runtime_error when no OpenGL context, or no memory
