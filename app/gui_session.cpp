@@ -4,6 +4,7 @@
 #include "app/gui_session.h"
 
 #include "app/job_steps.h"
+#include "app/memory_estimate.h"
 #include "app/panel_options.h"
 #include "app/planting.h"
 #include "app/selection.h"
@@ -298,8 +299,10 @@ private:
             if (!planting_.reportFailure().empty())
                 alert(planting_.reportFailure());
             if (planted) {
+                const std::size_t first = before.pointCount();
                 undos_.push_back({std::move(before), selection});
                 unsaved_ = true;
+                addBladeRun(first);
             } else {
                 layer() = std::move(before);
                 object_.selectionMode = selection;
@@ -320,6 +323,9 @@ private:
         layer() = std::move(undos_.back().mesh);
         object_.selectionMode = undos_.back().selection;
         undos_.pop_back();
+        if (!bladeRuns_.empty() && bladeRuns_.back().firstPoint >= layer().pointCount()) // that run's blades
+            bladeRuns_.pop_back();
+        colourBlades();
         unsaved_ = true;
         showObject();
     }
@@ -357,10 +363,31 @@ private:
         window_->hide();
     }
 
+    // The blades the run added from point `first` on, coloured with the others when asked.
+    void addBladeRun(std::size_t first)
+    {
+        const std::uint64_t bladePoints = bladeElements(planting_.closingPanel(), object_).points;
+        if (bladePoints == 0 || !job_.colours)
+            return;
+        if (bladeRuns_.empty()) // one field for the session's runs
+            colourSeed_ = static_cast<std::uint64_t>(planting_.clock());
+        bladeRuns_.push_back({first, bladePoints, (layer().pointCount() - first) / bladePoints});
+        colourBlades();
+    }
+    void colourBlades()
+    {
+        if (!job_.colours)
+            return;
+        meshio::BladeColours colours = app::colourBlades(layer(), bladeRuns_, *job_.colours, colourSeed_);
+        colours.layer = kCurrentLayer;
+        colours_ = {std::move(colours)};
+        planting_.setBladeColours(colours_);
+    }
+
     void showObject()
     {
-        viewport_->show(
-            view::sceneOf(object_, meshio::chosenLayers(object_, job_.writing.layers), {planting_.plantedSurface()}));
+        viewport_->show(view::sceneOf(object_, meshio::chosenLayers(object_, job_.writing.layers),
+                                      {planting_.plantedSurface()}, colours_));
         updateControls();
     }
 
@@ -408,6 +435,9 @@ private:
     std::vector<std::unique_ptr<ButtonAction>> buttonActions_;
     std::vector<Undo> undos_;
     bool unsaved_ = false;
+    std::vector<BladeRun> bladeRuns_; // what the runs planted, to colour
+    std::vector<meshio::BladeColours> colours_;
+    std::uint64_t colourSeed_ = 0;
 };
 
 } // namespace

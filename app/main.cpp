@@ -262,6 +262,7 @@ if given). Closing with planting not yet saved asks first. Needs a display (DISP
 or xvfb-run.)");
     addMeshOptions(gui, o);
     addScatterOptions(gui, o);
+    addColourOptions(gui, o.colour);
     addPictureOptions(gui, o.job.picturePng, o.pictureSize, o.camera,
                       "On Save, also draw a picture of what was written (.png)");
     return gui;
@@ -424,10 +425,9 @@ int runPlant(CLI::App &plant, PlantOptions &o)
         o.job.bladeHeight = tuft::app::parseBladeHeight(o.bladeHeight);
     o.job.writing.generator = kVersion;
     setScatter(plant, o);
-    if (!o.job.interactive) {
-        o.job.colours = coloursOf(plant, o.colour);
+    o.job.colours = coloursOf(plant, o.colour);
+    if (!o.job.interactive)
         o.job.variants = tuft::app::variantsOf(plant, o.variants);
-    }
     pictureOptions(o.pictureSize, o.camera, o.job.picture);
     buildActions(plant, o);
     if (o.followSurface)

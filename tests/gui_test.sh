@@ -172,10 +172,11 @@ finish
 [ "$status" = 0 ] || fail "closing after Save exited $status"
 [ "$(vertices refused.obj)" = 1103 ] || fail "the mode did not return to Ground"
 
-# 3. The viewport: the input, grass added, Undo, Run again with another Number, Save.
+# 3. The viewport: the input, grass added (each blade red or blue), Undo, Run again with
+#    another Number, Save.
 stage="the viewport"
 printf 'v -1 0 -1\nv 2 0 -1\nv 2 0 2\nv -1 0 2\nf 1 4 3 2\n' > pad.obj
-start pad.obj -o lawn.obj --clock 1000 --mode ground
+start pad.obj -o lawn.obj --clock 1000 --mode ground --colour '#ff0000,#0000ff' --colour-jitter 1
 dismiss "$PANEL" Escape # Cancel: the pad alone
 title_is "4 points, 1 polygons"
 view=$(viewport)
@@ -187,6 +188,11 @@ dismiss "$PANEL" Return
 title_is "1104 points, 501 polygons (not saved)"
 shot "$MAIN" "$view" planted.png
 [ "$(differ input.png planted.png)" -gt 2000 ] || fail "OK added no grass to the viewport"
+# Pixels far more red than blue and green, and far more blue than red and green.
+hues=$(convert planted.png -fx 'r > g + 0.25 && r > b + 0.25 ? 1 : (b > r + 0.25 && b > g + 0.25 ? 0.5 : 0)' \
+    -format %c histogram:info:- | awk '/gray\(255\)|#FFFFFF/ { red = $1 } /gray\(12[78]\)|#80808|#7F7F7/ { blue = $1 }
+    END { print red + 0, blue + 0 }' | tr -d :)
+[ "${hues% *}" -gt 200 ] && [ "${hues#* }" -gt 200 ] || fail "the viewport does not show red and blue blades: $hues"
 undo
 title_is "4 points, 1 polygons (not saved)"
 shot "$MAIN" "$view" undone.png
@@ -204,6 +210,8 @@ title_is "4404 points, 2001 polygons"
 [ -s lawn.obj ] || fail "Save wrote nothing"
 [ "$(vertices lawn.obj)" = $((4 + 400 * 11)) ] || fail "lawn.obj: $(vertices lawn.obj) points, not the pad and 400 blades"
 [ "$(faces lawn.obj)" = $((1 + 400 * 5)) ] || fail "lawn.obj: $(faces lawn.obj) polygons, not the pad and 400 blades"
+[ "$(awk '/^v / && NF == 7 && $5 != $7' lawn.obj | wc -l)" = $((400 * 11)) ] ||
+    fail "lawn.obj does not colour each of its blades' points red or blue"
 press "$MAIN" Escape # saved: closes without asking
 finish
 [ "$status" = 0 ] || fail "closing the saved window exited $status"
