@@ -8,7 +8,8 @@
 #   docs/model.png     grass scattered over a closed model (a torus), sized to it with
 #                      --blade-height and tilted to its surface with --follow-surface
 #   docs/meadow.png    grass in clumps over a lawn with a path across it, thinning out
-#                      toward the lawn's edges and the path's, in greens and dry yellows
+#                      toward the lawn's edges and the path's, two blades mixed 2 : 1, in
+#                      greens and dry yellows
 #   docs/window.png    the window front end after OK (on every polygon, as it starts on a
 #                      mesh); docs/panel.png its panel
 # The windows are shot under Xvfb (xvfb, xdotool and imagemagick installed).
@@ -80,10 +81,13 @@ common=(--clock 20261208 --roughness 45 --rotation 360 --set "S_NAME=Grass")
     --picture docs/scattered.png --picture-size 600x600 --camera top
 "$tuftsprout" plant "$work/torus.obj" -o "$work/model.glb" --density 1.5 --follow-surface --blade-height 6% \
     "${common[@]}" --picture docs/model.png --picture-size 1200x700 --camera 30,35
+# Two blades, short and fine and tall and coarse, saved as presets and mixed 2 : 1.
+"$tuftsprout" plant --save-preset "$work/short" --size 0.12 --division 6 --cancel >/dev/null
+"$tuftsprout" plant --save-preset "$work/tall" --size 0.24 --division 3 --cancel >/dev/null
 "$tuftsprout" plant "$work/meadow.obj" -o "$work/meadow.glb" --select polygons:group:Lawn --density 500 \
-    --clump 160,0.12 --edge-falloff 0.4 --size 0.16 --colour '#3f7a24,#b8a24c' --colour-scale 0.5 --colour-jitter 0.2 \
-    "${common[@]}" --picture docs/meadow.png \
-    --picture-size 1200x700 --camera 30,40
+    --clump 160,0.12 --edge-falloff 0.4 --variant "$work/short.zts:2" --variant "$work/tall.zts" \
+    --colour '#3f7a24,#b8a24c' --colour-scale 0.5 --colour-jitter 0.2 "${common[@]}" --picture docs/meadow.png \
+    --picture-size 1200x700 --camera 30,40 >/dev/null
 
 Xvfb -displayfd 3 -screen 0 1280x900x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
 xvfb=$!
