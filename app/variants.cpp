@@ -5,6 +5,7 @@
 #include "scatter/sampling.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <numeric>
