@@ -8,6 +8,7 @@
 #include "app/preset_checks.h"
 #include "app/variants.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <deque>
