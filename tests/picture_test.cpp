@@ -30,6 +30,16 @@ public:
         return object;
     }
 
+    // A picture of that size seen from that camera.
+    static view::PictureOptions picture(int width, int height, const char *camera)
+    {
+        view::PictureOptions options;
+        options.width = width;
+        options.height = height;
+        options.camera = view::parseCamera(camera);
+        return options;
+    }
+
     testing::ScratchDirectory scratch{"pictures"};
 };
 
@@ -95,10 +105,7 @@ TEST(Camera, FramesEveryCornerOfTheBoundsCentredAndFillingThePicture)
 TEST_F(Pictures, ALawnFromAboveIsGreenOverItsFieldAndBackgroundAround)
 {
     const host::Object object = lawn(6000);
-    view::PictureOptions options;
-    options.width = 300;
-    options.height = 200;
-    options.camera = view::parseCamera("top");
+    view::PictureOptions options = picture(300, 200, "top");
     options.plantedSurfaces = {"Default"}; // the surface OBJ gives polygons without a material
     const auto layers = meshio::chosenLayers(object, meshio::LayerChoice::kCurrent);
     const std::vector<std::uint8_t> rgb = view::renderPicture(object, layers, options);
@@ -139,10 +146,7 @@ TEST_F(Pictures, BladesColouredOneByOneShowTheirColours)
 {
     constexpr std::size_t kBlades = 3000;
     const host::Object object = lawn(kBlades);
-    view::PictureOptions options;
-    options.width = 300;
-    options.height = 200;
-    options.camera = view::parseCamera("top");
+    view::PictureOptions options = picture(300, 200, "top");
     const auto layers = meshio::chosenLayers(object, meshio::LayerChoice::kCurrent);
     const std::vector<std::uint8_t> plain = view::renderPicture(object, layers, options);
     app::ColourOptions colours = app::parseColourPair("#2040ff,#ff3020");
@@ -166,10 +170,7 @@ TEST_F(Pictures, BladesColouredOneByOneShowTheirColours)
 TEST_F(Pictures, TheSameObjectAndOptionsGiveTheSamePicture)
 {
     const host::Object object = lawn(500);
-    view::PictureOptions options;
-    options.width = 160;
-    options.height = 120;
-    options.camera = view::parseCamera("20,25");
+    view::PictureOptions options = picture(160, 120, "20,25");
     const auto layers = meshio::chosenLayers(object, meshio::LayerChoice::kCurrent);
     const std::vector<std::uint8_t> first = view::renderPicture(object, layers, options);
     EXPECT_EQ(view::renderPicture(object, layers, options), first);
