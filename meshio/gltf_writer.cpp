@@ -6,10 +6,10 @@
 // glTF can say are written as their blade once and a node drawing it at every placement
 // (EXT_mesh_gpu_instancing), each placement numbered in planting order (_ID), a node for
 // each cell of the ground when asked. Blades coloured one by one carry COLOR_0 (linear),
-// or _COLOR_0 on their placements, over a white material. A .glb's JSON is written first, then the binary
-// data is streamed straight into the file in the order its views lie, formatted on every
-// core; a .gltf's data goes into .bin files of at most 2 GiB each (a view larger than
-// that alone in one), then its JSON.
+// or _COLOR_0 on their placements, over a white material. A .glb's JSON is written
+// first, then the binary data is streamed straight into the file in the order its views
+// lie, formatted on every core; a .gltf's data goes into .bin files of at most 2 GiB each
+// (a view larger than that alone in one), then its JSON.
 #include "host/paths.h"
 #include "meshio/atomic_file.h"
 #include "meshio/export_layer.h"
