@@ -67,7 +67,8 @@ void addColourOptions(CLI::App *command, ColourWords &words)
     command
         ->add_option("--colour", words.pair,
                      "Colour each blade between two sRGB colours by a smooth noise of where it stands on the "
-                     "ground: per vertex in OBJ, PLY and glTF, per placement with --instances, and in pictures")
+                     "ground: per vertex in OBJ, PLY and glTF, per placement with --instances, and in pictures "
+                     "(quote it: the shell takes # for a comment)")
         ->type_name("#RRGGBB,#RRGGBB");
     command
         ->add_option("--colour-scale", words.scale,
