@@ -36,12 +36,6 @@ double unitOf(std::uint64_t hash) { return static_cast<double>(hash >> 11) * 0x1
 // Quintic fade: the noise's slope is continuous across lattice lines.
 double fade(double t) { return t * t * t * (t * (t * 6 - 15) + 10); }
 
-double toLinear(std::uint8_t srgb)
-{
-    const double c = srgb / 255.0;
-    return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
-}
-
 std::uint8_t toSrgb(double linear)
 {
     const double c = linear <= 0.0031308 ? linear * 12.92 : 1.055 * std::pow(linear, 1 / 2.4) - 0.055;
@@ -96,8 +90,8 @@ ColourField::ColourField(const ColourOptions &options, double scale, std::uint64
     : options_(options), scale_(scale), seed_(mix64(seed))
 {
     for (int c = 0; c < 3; ++c) {
-        fromLinear_[c] = toLinear(options.from[c]);
-        toLinear_[c] = toLinear(options.to[c]);
+        fromLinear_[c] = meshio::linearOf(options.from[c]);
+        toLinear_[c] = meshio::linearOf(options.to[c]);
     }
 }
 
@@ -139,9 +133,10 @@ meshio::Rgb ColourField::colourAt(double x, double z, std::uint64_t blade) const
     return rgb;
 }
 
-meshio::BladeColours colourBlades(const host::LayerMesh &layer, const std::vector<BladeRun> &runs,
+meshio::BladeColours colourBlades(const host::Layer &planted, const std::vector<BladeRun> &runs,
                                   const ColourOptions &options, std::uint64_t seed)
 {
+    const host::LayerMesh &layer = planted.mesh;
     // Where each blade stands: its lowest point.
     std::vector<std::pair<double, double>> bases;
     for (const BladeRun &run : runs) {
@@ -159,6 +154,7 @@ meshio::BladeColours colourBlades(const host::LayerMesh &layer, const std::vecto
     }
     const ColourField field(options, options.scale > 0 ? options.scale : defaultScale(bases), seed);
     meshio::BladeColours colours;
+    colours.layer = planted.number;
     std::size_t blade = 0; // numbered over all runs, for each its own random part
     for (const BladeRun &run : runs) {
         meshio::BladeColours::Run &coloured = colours.runs.emplace_back();

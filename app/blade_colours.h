@@ -3,7 +3,7 @@
 // greener than their surroundings appear, plus an optional random part per blade.
 #pragma once
 
-#include "host/layer_mesh.h"
+#include "host/object.h"
 #include "meshio/meshio.h"
 
 #include <cstddef>
@@ -50,7 +50,7 @@ struct BladeRun {
 };
 // The colours of the blades of a layer's runs, one field over all of them: each blade
 // coloured where it stands (its lowest point).
-meshio::BladeColours colourBlades(const host::LayerMesh &layer, const std::vector<BladeRun> &runs,
+meshio::BladeColours colourBlades(const host::Layer &layer, const std::vector<BladeRun> &runs,
                                   const ColourOptions &options, std::uint64_t seed);
 
 } // namespace tuft::app

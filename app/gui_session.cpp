@@ -378,9 +378,7 @@ private:
     {
         if (!job_.colours)
             return;
-        meshio::BladeColours colours = app::colourBlades(layer(), bladeRuns_, *job_.colours, colourSeed_);
-        colours.layer = kCurrentLayer;
-        colours_ = {std::move(colours)};
+        colours_ = {app::colourBlades(*object_.layer(kCurrentLayer), bladeRuns_, *job_.colours, colourSeed_)};
         planting_.setBladeColours(colours_);
     }
 

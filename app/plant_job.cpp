@@ -240,9 +240,7 @@ void selectShare(host::Object &object, bool points, const std::vector<std::uint3
 std::deque<PlantJob> variantJobs(const PlantJob &job, const host::Object &object, std::int64_t clock,
                                  std::vector<std::size_t> &shares, const std::vector<std::uint32_t> &share)
 {
-    std::vector<double> weights;
-    for (const Variant &variant : job.variants)
-        weights.push_back(variant.weight);
+    const std::vector<double> weights = weightsOf(job.variants);
     std::deque<PlantJob> jobs;
     std::vector<long> numbers; // "Number" of each variant in Ground mode, -1 in the others
     for (std::size_t i = 0; i < job.variants.size(); ++i) {
@@ -283,10 +281,8 @@ PlantResult runVariantJob(const PlantJob &job, host::Object &object)
         scattered = scatterForPlanting(job, object, clock);
     const bool points = object.selectionMode == host::SelectionMode::kPoints;
     const std::vector<std::uint32_t> targets = selectedTargets(object, points);
-    std::vector<double> weights;
-    for (const Variant &variant : job.variants)
-        weights.push_back(variant.weight);
-    const std::vector<std::uint32_t> share = shareByWeight(targets.size(), weights, static_cast<std::uint64_t>(clock));
+    const std::vector<std::uint32_t> share =
+        shareByWeight(targets.size(), weightsOf(job.variants), static_cast<std::uint64_t>(clock));
     std::vector<std::size_t> shares;
     const std::deque<PlantJob> jobs = variantJobs(job, object, clock, shares, share);
 
@@ -336,11 +332,9 @@ PlantResult runVariantJob(const PlantJob &job, host::Object &object)
         planting = std::make_unique<Planting>(jobs.front(), object, *panels);
     }
     planting->setPlantedSurfaces(surfaces);
-    if (job.colours) {
-        meshio::BladeColours colours = colourBlades(layer, runs, *job.colours, static_cast<std::uint64_t>(clock));
-        colours.layer = kCurrentLayer;
-        planting->setBladeColours({std::move(colours)});
-    }
+    if (job.colours)
+        planting->setBladeColours(
+            {colourBlades(*object.layer(kCurrentLayer), runs, *job.colours, static_cast<std::uint64_t>(clock))});
     result.written = planting->write();
     return result;
 }
@@ -380,10 +374,9 @@ PlantResult runPlantJob(const PlantJob &asked)
         const std::uint64_t bladePoints = bladeElements(planting.closingPanel(), object).points;
         result.blades = summarizeBlades(layer, objectPoints, bladePoints);
         if (job.colours) {
-            meshio::BladeColours colours = colourBlades(layer, {{objectPoints, bladePoints, result.blades.blades}},
-                                                        *job.colours, static_cast<std::uint64_t>(planting.clock()));
-            colours.layer = kCurrentLayer;
-            planting.setBladeColours({std::move(colours)});
+            planting.setBladeColours(
+                {colourBlades(*object.layer(kCurrentLayer), {{objectPoints, bladePoints, result.blades.blades}},
+                              *job.colours, static_cast<std::uint64_t>(planting.clock()))});
         }
     }
     if (!outcome.nothingPlanted.empty() && !job.allowEmpty)

@@ -77,6 +77,14 @@ std::string variantSurface(const Variant &variant)
     return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
 }
 
+std::vector<double> weightsOf(const std::vector<Variant> &variants)
+{
+    std::vector<double> weights;
+    for (const Variant &variant : variants)
+        weights.push_back(variant.weight);
+    return weights;
+}
+
 std::vector<std::uint64_t> splitByWeight(std::uint64_t total, const std::vector<double> &weights)
 {
     const double sum = std::accumulate(weights.begin(), weights.end(), 0.0);

@@ -19,6 +19,8 @@ Variant parseVariant(const std::string &text);
 // The surface a variant's blades get: its file's name without folder and extension.
 std::string variantSurface(const Variant &variant);
 
+// The variants' weights, in order.
+std::vector<double> weightsOf(const std::vector<Variant> &variants);
 // `total` split by weight: the parts add up to it, each within one of its exact share
 // (the largest remainders get the ones left over, the earlier first on a tie).
 std::vector<std::uint64_t> splitByWeight(std::uint64_t total, const std::vector<double> &weights);

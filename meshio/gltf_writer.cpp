@@ -68,14 +68,10 @@ struct LayerParts {
 };
 
 // A colour as glTF holds it: linear, 0 to 1.
-std::array<float, 3> linearOf(const Rgb &srgb)
+std::array<float, 3> gltfColour(const Rgb &srgb)
 {
-    std::array<float, 3> linear{};
-    for (int c = 0; c < 3; ++c) {
-        const double v = srgb[c] / 255.0;
-        linear[c] = static_cast<float>(v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4));
-    }
-    return linear;
+    return {static_cast<float>(linearOf(srgb[0])), static_cast<float>(linearOf(srgb[1])),
+            static_cast<float>(linearOf(srgb[2]))};
 }
 
 // _ID as floats while they hold every number exactly, else as unsigned ints.
@@ -247,7 +243,7 @@ public:
             });
         if (channels_.colours)
             items(table.count(), 12, [&](std::size_t v, char *out) {
-                std::memcpy(out, linearOf(layer.colourOf(table.pointOf(v))).data(), 12);
+                std::memcpy(out, gltfColour(layer.colourOf(table.pointOf(v))).data(), 12);
             });
         indices(layer.mesh(), primitive);
     }
@@ -274,7 +270,7 @@ public:
         if (colours != nullptr)
             items(n, 12, [&](std::size_t k, char *out) {
                 const std::size_t point = instanced.firstPoint + placement(k) * run.blade->pointCount();
-                std::memcpy(out, linearOf(colours->ofPoint(point)).data(), 12);
+                std::memcpy(out, gltfColour(colours->ofPoint(point)).data(), 12);
             });
     }
 

@@ -4,6 +4,7 @@
 #include "host/object.h"
 
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -57,6 +58,12 @@ using WriteProgress = std::function<void(std::uint64_t done, std::uint64_t total
 
 // A colour as sRGB bytes: red, green, blue.
 using Rgb = std::array<std::uint8_t, 3>;
+// An sRGB byte as light, 0 to 1: what glTF's colours hold and what colours mix in.
+inline double linearOf(std::uint8_t srgb)
+{
+    const double c = srgb / 255.0;
+    return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+}
 
 // The colours of the blades planted into a layer, a run of blades alike at a time: the
 // layer's points from a run's `firstPoint` on, `bladePoints` to a blade, each blade's

@@ -227,8 +227,9 @@ TEST_F(ColouredFiles, EveryFormatGivesEachBladeOneColourAndTheRestWhite)
                     coloured += got != white;
                     const auto found =
                         byPlace.find({float(position[3 * v]), float(position[3 * v + 1]), float(position[3 * v + 2])});
-                    if (!node.contains("extensions") && found != byPlace.end())
+                    if (!node.contains("extensions") && found != byPlace.end()) {
                         EXPECT_EQ(got, found->second) << name << ", vertex " << v;
+                    }
                 }
             }
             if (!node.contains("extensions"))

@@ -151,9 +151,8 @@ TEST_F(Pictures, BladesColouredOneByOneShowTheirColours)
     const std::vector<std::uint8_t> plain = view::renderPicture(object, layers, options);
     app::ColourOptions colours = app::parseColourPair("#2040ff,#ff3020");
     colours.jitter = 1; // blue and red blades side by side
-    const host::LayerMesh &mesh = object.findLayer(1)->mesh;
-    options.colours = {app::colourBlades(mesh, {{0, mesh.pointCount() / kBlades, kBlades}}, colours, 4)};
-    options.colours[0].layer = 1;
+    const host::Layer &layer = *object.findLayer(1);
+    options.colours = {app::colourBlades(layer, {{0, layer.mesh.pointCount() / kBlades, kBlades}}, colours, 4)};
     const std::vector<std::uint8_t> drawn = view::renderPicture(object, layers, options);
     ASSERT_EQ(drawn.size(), plain.size());
     int blue = 0, red = 0, changed = 0;
