@@ -339,10 +339,11 @@ TEST_F(MeshFiles, AFailedWriteKeepsTheOldFile)
 
 TEST_F(MeshFiles, LargeFilesArriveWhole)
 {
-    // Pieces of every size, across many blocks, ending part way into one.
+    // Pieces of every size, across many blocks and past the first flush to the disk
+    // while writing goes on, ending part way into a block.
     std::string expected;
     std::uint32_t state = 12345;
-    while (expected.size() < (13u << 20) + 123) {
+    while (expected.size() < (77u << 20) + 123) {
         state = state * 1664525u + 1013904223u;
         expected.append(state % 70000, static_cast<char>('a' + state % 26));
     }
