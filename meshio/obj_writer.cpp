@@ -104,10 +104,11 @@ struct Headings {
 
     static bool changes(const Column &tag, std::size_t p) { return tag.present && (p == 0 || tag[p] != tag[p - 1]); }
 
-    void write(TextAppender &out, std::size_t p) const
+    // The lines polygon p stands under, given its surface and the one before's.
+    void write(TextAppender &out, std::size_t p, std::uint32_t surfaceIndex, std::uint32_t previousSurface) const
     {
-        const bool surfaceChanges = p == 0 || mesh.polygon(p).surface != mesh.polygon(p - 1).surface;
-        const std::string &surface = surfaces[mesh.polygon(p).surface];
+        const bool surfaceChanges = p == 0 || surfaceIndex != previousSurface;
+        const std::string &surface = surfaces[surfaceIndex];
         if (changes(objectName, p) && objectName[p] != 0)
             out.text("o " + object.tagName(objectName[p]) + "\n");
         else if (changes(objectName, p) && p > 0)
@@ -131,6 +132,26 @@ struct Headings {
     }
 };
 
+// A corner's point number as text, copied again for its UV or normal when they are
+// numbered alike, as they most often are: copying is far cheaper than formatting.
+class NumberText {
+public:
+    explicit NumberText(std::uint64_t value) : value_(value), end_(writeNumber(text_, value)) {}
+    std::string_view text() const { return {text_, static_cast<std::size_t>(end_ - text_)}; }
+    void writeAs(TextAppender &out, std::uint64_t value) const
+    {
+        if (value == value_)
+            out.text(text());
+        else
+            out.number(value);
+    }
+
+private:
+    std::uint64_t value_;
+    char text_[kNumberTextMax];
+    char *end_;
+};
+
 struct LayerNumbers {
     std::uint64_t points = 0, uvs = 0, normals = 0;
 };
@@ -140,25 +161,28 @@ void writePolygons(AtomicFile &file, ProgressCount &progress, const host::Object
 {
     const Headings headings(object, mesh);
     writeInChunks(file, progress, mesh.polygonCount(), [&](std::size_t first, std::size_t end, TextAppender &out) {
+        std::uint32_t previousSurface = first > 0 ? mesh.polygon(first - 1).surface : 0;
         for (std::size_t p = first; p < end; ++p) {
-            headings.write(out, p);
             const host::Polygon polygon = mesh.polygon(p);
+            headings.write(out, p, polygon.surface, previousSurface);
+            previousSurface = polygon.surface;
             const host::PolygonPoints v = mesh.pointsOf(p);
             const bool pointsOnly = polygon.vertexCount == 1; // "p" takes no UVs or normals
             out.character(polygon.vertexCount >= 3 ? 'f' : polygon.vertexCount == 2 ? 'l' : 'p');
             for (std::uint32_t k = 0; k < polygon.vertexCount; ++k) {
                 out.character(' ');
-                out.number(base.points + v[k] + 1);
+                const NumberText point(base.points + v[k] + 1);
+                out.text(point.text());
                 if (pointsOnly)
                     continue;
                 const std::size_t slot = polygon.firstVertex + k;
                 if (uvs != nullptr) {
                     out.character('/');
-                    out.number(base.uvs + uvs->of(slot, v[k]));
+                    point.writeAs(out, base.uvs + uvs->of(slot, v[k]));
                 }
                 if (normals != nullptr && polygon.vertexCount >= 3) {
                     out.text(uvs != nullptr ? "/" : "//");
-                    out.number(base.normals + normals->of(slot, v[k]));
+                    point.writeAs(out, base.normals + normals->of(slot, v[k]));
                 }
             }
             out.character('\n');
