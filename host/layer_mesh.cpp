@@ -32,6 +32,36 @@ bool isOrigin(const Vec3 &c)
     return std::memcmp(&c, &origin, sizeof c) == 0;
 }
 
+bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// Whether placements by steps `from` can join a run by steps `to`: the same steps, each
+// as compact as the run's or more, to be written out in full.
+bool widensTo(const std::vector<Step> &from, const std::vector<Step> &to)
+{
+    if (from.size() != to.size())
+        return false;
+    for (std::size_t i = 0; i < from.size(); ++i)
+        if (from[i].kind != to[i].kind || from[i].centred != to[i].centred || (to[i].compact && !from[i].compact))
+            return false;
+    return true;
+}
+
+// Appends the numbers of placement `n` by steps `from` as steps `to` hold them.
+void appendWidened(const std::vector<Step> &from, const double *n, const std::vector<Step> &to, FlatArray<double> &into)
+{
+    for (std::size_t i = 0; i < from.size(); ++i) {
+        if (from[i].compact == to[i].compact) {
+            into.append(n, from[i].numbers());
+        } else {
+            const Vec3 v = vectorOf(from[i], n);
+            const double full[3] = {v.x, v.y, v.z};
+            into.append(full, 3);
+            into.append(n + from[i].ownNumbers(), from[i].numbers() - from[i].ownNumbers());
+        }
+        n += from[i].numbers();
+    }
+}
+
 // TUFT_EXPAND_PASTES=1 pastes copies, as a host without instances does: for tests and
 // benchmarks that compare the two.
 bool pastesCopies()
@@ -194,6 +224,13 @@ void LayerMesh::appendInstances(const InstanceRun &run)
         InstanceRun &last = *pieces_.back().run;
         if (last.blade == run.blade && last.steps == run.steps) {
             last.numbers.append(run.numbersOf(0), run.count * run.stride);
+            last.count += run.count;
+            return;
+        }
+        // A blade scaled alike on all axes by chance, among blades that are not.
+        if (last.blade == run.blade && widensTo(run.steps, last.steps)) {
+            for (std::size_t i = 0; i < run.count; ++i)
+                appendWidened(run.steps, run.numbersOf(i), last.steps, last.numbers);
             last.count += run.count;
             return;
         }
@@ -469,14 +506,16 @@ template <typename OnMesh> void LayerMesh::transform(const OnMesh &onMesh, Step 
 
 void LayerMesh::translate(const Vec3 &offset)
 {
-    const double numbers[] = {offset.x, offset.y, offset.z};
-    transform([&](Mesh &mesh) { mesh.translate(offset); }, {Step::kMove, false}, numbers);
+    const bool level = sameBits(offset.y, 0.0);
+    const double full[] = {offset.x, offset.y, offset.z}, compact[] = {offset.x, offset.z};
+    transform([&](Mesh &mesh) { mesh.translate(offset); }, {Step::kMove, false, level}, level ? compact : full);
 }
 
 void LayerMesh::scale(const Vec3 &f, const Vec3 &c)
 {
-    const double numbers[] = {f.x, f.y, f.z, c.x, c.y, c.z};
-    transform([&](Mesh &mesh) { mesh.scale(f, c); }, {Step::kScale, !isOrigin(c)}, numbers);
+    const bool uniform = sameBits(f.x, f.y) && sameBits(f.x, f.z);
+    const double full[] = {f.x, f.y, f.z, c.x, c.y, c.z}, compact[] = {f.x, c.x, c.y, c.z};
+    transform([&](Mesh &mesh) { mesh.scale(f, c); }, {Step::kScale, !isOrigin(c), uniform}, uniform ? compact : full);
 }
 
 void LayerMesh::rotate(int axis, double degrees, const Vec3 &c)

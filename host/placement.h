@@ -56,26 +56,50 @@ inline void movePoint(Vec3 &p, const Vec3 &offset)
 
 // One transform of a placement. Its numbers follow it in the placement's list: a scale's
 // three factors, a turn's cosine and sine, a move's offset; then, when `centred`, the
-// centre (else the origin).
+// centre (else the origin). A `compact` scale has one factor for all three axes and a
+// compact move no rise (its offset's y is +0): their numbers leave out the repeats, and a
+// planted blade costs 40 bytes instead of 64.
 struct Step {
     enum Kind : std::uint8_t { kScale, kTurnX, kTurnY, kTurnZ, kMove } kind;
     bool centred;
+    bool compact = false;
 
-    bool operator==(const Step &other) const { return kind == other.kind && centred == other.centred; }
-    std::size_t numbers() const { return (kind == kScale || kind == kMove ? 3 : 2) + (centred ? 3 : 0); }
+    bool operator==(const Step &other) const
+    {
+        return kind == other.kind && centred == other.centred && compact == other.compact;
+    }
+    std::size_t numbers() const { return ownNumbers() + (centred ? 3 : 0); }
+    std::size_t ownNumbers() const
+    {
+        if (kind == kScale)
+            return compact ? 1 : 3;
+        if (kind == kMove)
+            return compact ? 2 : 3;
+        return 2;
+    }
 };
+
+// A scale's factors or a move's offset, from the step's numbers.
+inline Vec3 vectorOf(const Step &step, const double *n)
+{
+    if (!step.compact)
+        return {n[0], n[1], n[2]};
+    return step.kind == Step::kScale ? Vec3{n[0], n[0], n[0]} : Vec3{n[0], 0.0, n[1]};
+}
 
 // Applies one step to `count` points; `numbers` holds the step's.
 inline void applyStep(const Step &step, const double *numbers, Vec3 *points, std::size_t count)
 {
     const double *n = numbers;
-    const Vec3 c =
-        step.centred ? Vec3{n[step.numbers() - 3], n[step.numbers() - 2], n[step.numbers() - 1]} : Vec3{0.0, 0.0, 0.0};
+    const double *centre = n + step.ownNumbers();
+    const Vec3 c = step.centred ? Vec3{centre[0], centre[1], centre[2]} : Vec3{0.0, 0.0, 0.0};
     switch (step.kind) {
-    case Step::kScale:
+    case Step::kScale: {
+        const Vec3 f = vectorOf(step, n);
         for (std::size_t i = 0; i < count; ++i)
-            scalePoint(points[i], {n[0], n[1], n[2]}, c);
+            scalePoint(points[i], f, c);
         break;
+    }
     case Step::kTurnX:
         for (std::size_t i = 0; i < count; ++i)
             turnAboutX(points[i], {n[0], n[1]}, c);
@@ -88,10 +112,12 @@ inline void applyStep(const Step &step, const double *numbers, Vec3 *points, std
         for (std::size_t i = 0; i < count; ++i)
             turnAboutZ(points[i], {n[0], n[1]}, c);
         break;
-    case Step::kMove:
+    case Step::kMove: {
+        const Vec3 offset = vectorOf(step, n);
         for (std::size_t i = 0; i < count; ++i)
-            movePoint(points[i], {n[0], n[1], n[2]});
+            movePoint(points[i], offset);
         break;
+    }
     }
 }
 

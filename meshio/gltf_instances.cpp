@@ -52,9 +52,12 @@ template <typename Combine> std::array<float, 3> combinedOf(const host::Instance
     double value[3] = {start, start, start};
     const double *n = run.numbersOf(instance);
     for (const host::Step &step : run.steps) {
-        if (step.kind == kind)
-            for (int i = 0; i < 3; ++i)
-                value[i] = combine(value[i], n[i]);
+        if (step.kind == kind) {
+            const host::Vec3 v = host::vectorOf(step, n);
+            value[0] = combine(value[0], v.x);
+            value[1] = combine(value[1], v.y);
+            value[2] = combine(value[2], v.z);
+        }
         n += step.numbers();
     }
     return {static_cast<float>(value[0]), static_cast<float>(value[1]), static_cast<float>(value[2])};

@@ -25,8 +25,15 @@ TEST(GltfInstances, EachPlacementAsTrsPutsTheBladeWhereTheHostDoes)
     std::mt19937 random(7);
     const Step scale{Step::kScale, false}, move{Step::kMove, false};
     const Step turnX{Step::kTurnX, false}, turnY{Step::kTurnY, false}, turnZ{Step::kTurnZ, false};
-    const std::vector<std::vector<Step>> lists = {{scale, turnY, move},  {scale, turnY, turnX, turnZ, move}, {turnX},
-                                                  {turnZ, turnZ, turnY}, {scale, scale, move, move},         {}};
+    const Step alike{Step::kScale, false, true}, level{Step::kMove, false, true}; // one factor; no rise
+    const std::vector<std::vector<Step>> lists = {{scale, turnY, move},
+                                                  {scale, turnY, turnX, turnZ, move},
+                                                  {turnX},
+                                                  {turnZ, turnZ, turnY},
+                                                  {scale, scale, move, move},
+                                                  {alike, turnY, level},
+                                                  {alike, scale, level, move},
+                                                  {}};
     for (const std::vector<Step> &steps : lists) {
         const host::InstanceRun run = runOf(steps, 200, random);
         ASSERT_TRUE(meshio::gltf::isTrs(run)) << steps.size();

@@ -67,8 +67,9 @@ TEST(InstanceNodes, EachPlacementOnceInItsCellAndItsNodesExactBox)
                 for (std::size_t k = node.begin; k < node.end; ++k) {
                     const std::size_t i = drawing.placement(k);
                     ++seen[i];
-                    if (k > node.begin) // the run's order within a node
+                    if (k > node.begin) { // the run's order within a node
                         EXPECT_LT(drawing.placement(k - 1), i) << what;
+                    }
                     const std::array<float, 3> t = meshio::gltf::translationOf(run, i);
                     if (side > 0) {
                         EXPECT_EQ(std::floor(t[0] / side), double(node.cellX)) << what << ", placement " << i;

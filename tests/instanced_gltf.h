@@ -54,7 +54,7 @@ inline host::InstanceRun runOf(const std::vector<Step> &steps, std::size_t count
     for (std::size_t i = 0; i < count; ++i)
         for (const Step &step : steps) {
             if (step.kind == Step::kScale || step.kind == Step::kMove) {
-                for (int k = 0; k < 3; ++k) {
+                for (std::size_t k = 0; k < step.ownNumbers(); ++k) {
                     const double n = step.kind == Step::kScale ? factor(random) : offset(random);
                     run.numbers.append(&n, 1);
                 }

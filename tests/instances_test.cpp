@@ -4,6 +4,7 @@
 #include "host/element_ids.h"
 #include "host/modeler.h"
 
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -146,6 +147,28 @@ protected:
         expected.append(placedCopy(bladeMesh, p));
     }
 
+    // The Ground series: a scale, a turn about Y and a move.
+    void plantOnGround(const Vec3 &scale, double turn, const Vec3 &move)
+    {
+        const Vec3 centre{-0.0, -0.0, -0.0};
+        setLayer(kTemplate);
+        ASSERT_EQ(command("COPY"), 0);
+        setLayer(kWork);
+        ASSERT_EQ(command("PASTE"), 0);
+        ASSERT_EQ(command("SCALE", {vector(scale), vector(centre)}), 0);
+        ASSERT_EQ(command("ROTATE", {number(turn), text("Y"), none()}), 0);
+        ASSERT_EQ(command("MOVE", {vector(move)}), 0);
+        ASSERT_EQ(command("CUT"), 0);
+        setLayer(1);
+        ASSERT_EQ(command("PASTE"), 0);
+
+        Mesh copy = bladeMesh;
+        copy.scale(scale, centre);
+        copy.rotate(1, turn, {0, 0, 0});
+        copy.translate(move);
+        expected.append(copy);
+    }
+
     void plantBlades(int count)
     {
         for (int i = 0; i < count; ++i)
@@ -229,6 +252,26 @@ TEST_F(Instances, PastedBladesReadAsTheCopiesTheyStandFor)
     expected.scale({-2, -2, -2}, {0, 0, 0});
     expectSame(layer(), expected);
     EXPECT_EQ(layer().instanceCount(), 17u);
+}
+
+TEST_F(Instances, BladesScaledAlikeOnEveryAxisOrMovedAlongTheGroundJoinTheOthers)
+{
+    // Placements keep one factor for such a scale and two numbers for such a move; a run
+    // of them takes in blades that are not so, and the other way round starts a run.
+    const auto alike = [](int i) { return i % 2 == 0 ? Vec3{-1.5, -1.5, -1.5} : Vec3{0.8, 0.8, 0.8}; };
+    for (int i = 0; i < 4; ++i)
+        plantOnGround(alike(i), 30.0 * i, {double(i), 0.0, -0.5 * i});
+    plantOnGround({0.5, 0.7, 0.9}, 10.0, {4, 0.0, 1});
+    for (int i = 5; i < 8; ++i)
+        plantOnGround(alike(i), 30.0 * i, {double(i), 0.0, -0.5 * i});
+    // A move by -0 upward keeps a -0 height -0 (the blade's first point, scaled by -1.5
+    // about -0): it is kept whole.
+    plantOnGround(alike(8), 5.0, {8, -0.0, 2});
+    plantOnGround(alike(9), 15.0, {9, 0.0, 3});
+    EXPECT_EQ(layer().instanceCount(), 10u);
+    EXPECT_EQ(layer().pieces().size(), 4u); // the ground and three runs
+    expectSame(layer(), expected);
+    EXPECT_TRUE(std::signbit(layer().position(4 + 8 * 5).y));
 }
 
 TEST_F(Instances, LargeBladesArePlacedAPointAtATime)
