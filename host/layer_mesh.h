@@ -79,6 +79,10 @@ public:
     // `take(point, position)` for each point of [first, end), in order: faster than
     // position() for a range.
     template <typename Take> void forPositions(std::size_t first, std::size_t end, const Take &take) const;
+    // `take(point, value)` for each point of [first, end), in order, with its own value in
+    // the map (null for none): faster than pointValue() for a range.
+    template <typename Take>
+    void forPointValues(std::uint32_t key, std::size_t first, std::size_t end, const Take &take) const;
     std::uint8_t pointFlags(std::size_t point) const;
     // A polygon as its own mesh would hold it: firstVertex among the layer's corners.
     Polygon polygon(std::size_t polygon) const;
@@ -207,6 +211,29 @@ template <typename Take> void LayerMesh::forPositions(std::size_t first, std::si
                     placed = piece.run->placed(++instance);
                 }
             }
+        }
+        first = stop;
+    }
+}
+
+template <typename Take>
+void LayerMesh::forPointValues(std::uint32_t key, std::size_t first, std::size_t end, const Take &take) const
+{
+    if (first >= end)
+        return;
+    for (std::size_t p = locatePoint(first).piece; p < pieces_.size() && first < end; ++p) {
+        const Piece &piece = pieces_[p];
+        const std::size_t stop = std::min(end, piece.firstPoint + piece.points());
+        if (stop <= first)
+            continue;
+        const Mesh &mesh = piece.mesh ? *piece.mesh : *piece.run->blade;
+        const PointMap *map = mesh.findMap(key);
+        const std::size_t n = mesh.pointCount(); // an instance's points, one by one
+        std::uint32_t point = static_cast<std::uint32_t>((first - piece.firstPoint) % n);
+        for (std::size_t i = first; i < stop; ++i) {
+            take(i, map != nullptr ? map->pointValue(point) : nullptr);
+            if (++point == n)
+                point = 0;
         }
         first = stop;
     }

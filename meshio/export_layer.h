@@ -166,6 +166,17 @@ public:
     // file it is 0, 0 or the smooth normal).
     const float *pointUv(std::uint32_t point) const;
     const float *pointNormal(std::uint32_t point) const;
+    // `take(point, uv)` with pointUv() of each point of [first, end), in order: faster for
+    // a range.
+    template <typename Take> void forPointUvs(std::size_t first, std::size_t end, const Take &take) const
+    {
+        if (uvMaps_.empty() || !mergedHas_.empty()) {
+            for (std::size_t i = first; i < end; ++i)
+                take(i, pointUv(static_cast<std::uint32_t>(i)));
+            return;
+        }
+        mesh_.forPointValues(uvMaps_.front().key, first, end, take);
+    }
     // A corner's: the polygon's own value for the point, else the point's; null for none.
     const float *cornerUv(std::uint32_t polygon, std::uint32_t point) const;
     const float *cornerNormal(std::uint32_t polygon, std::uint32_t point) const;

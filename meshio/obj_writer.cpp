@@ -44,9 +44,10 @@ void writePoints(AtomicFile &file, ProgressCount &progress, const ExportLayer &l
 }
 
 // One channel's lines: "vt u v" or "vn x y z", floats written as the floats they are.
-template <typename PointValue> void writeChannel(AtomicFile &file, ProgressCount &progress, const ExportLayer &layer,
-                                                 const ChannelNumbers &numbers, const char *keyword,
-                                                 const PointValue &pointValue)
+// `pointValues(first, end, take)` calls take(point, value) for the points of a range.
+template <typename PointValues> void writeChannel(AtomicFile &file, ProgressCount &progress, const ExportLayer &layer,
+                                                  const ChannelNumbers &numbers, const char *keyword,
+                                                  const PointValues &pointValues)
 {
     const int dimension = numbers.dimension;
     const auto line = [&](TextAppender &out, const float *value, NumberMemo<float> *memos) {
@@ -62,9 +63,10 @@ template <typename PointValue> void writeChannel(AtomicFile &file, ProgressCount
     writeInChunks(file, progress, layer.mesh().pointCount(),
                   [&](std::size_t first, std::size_t end, TextAppender &out) {
                       NumberMemo<float> memos[3];
-                      for (std::size_t i = first; i < end; ++i)
-                          if (const float *value = pointValue(static_cast<std::uint32_t>(i)))
+                      pointValues(first, end, [&](std::size_t, const float *value) {
+                          if (value != nullptr)
                               line(out, value, memos);
+                      });
                   });
     static const WriteProgress kNobody;
     ProgressCount uncounted(kNobody, 0); // a few values beside the points' own: not worth telling
@@ -201,11 +203,16 @@ void writeLayer(AtomicFile &file, ProgressCount &progress, const ExportLayer &la
     std::optional<ChannelNumbers> uvs, normals;
     if (layer.channels().uvs) {
         uvs = layer.uvNumbers();
-        writeChannel(file, progress, layer, *uvs, "vt", [&](std::uint32_t i) { return layer.pointUv(i); });
+        writeChannel(file, progress, layer, *uvs, "vt", [&](std::size_t first, std::size_t end, const auto &take) {
+            layer.forPointUvs(first, end, take);
+        });
     }
     if (layer.channels().normals) {
         normals = layer.normalNumbers();
-        writeChannel(file, progress, layer, *normals, "vn", [&](std::uint32_t i) { return layer.pointNormal(i); });
+        writeChannel(file, progress, layer, *normals, "vn", [&](std::size_t first, std::size_t end, const auto &take) {
+            for (std::size_t i = first; i < end; ++i)
+                take(i, layer.pointNormal(static_cast<std::uint32_t>(i)));
+        });
     }
     writePolygons(file, progress, layer.object(), mesh, uvs ? &*uvs : nullptr, normals ? &*normals : nullptr, base);
     base.points += mesh.pointCount();

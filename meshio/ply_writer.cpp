@@ -91,26 +91,58 @@ struct LayerVertices {
     VertexTable vertexTable;
 };
 
-// A vertex's floats after its position: weights, then s and t, then nx, ny and nz.
-void extrasOf(const LayerVertices &layer, const Layout &layout, std::size_t vertex, std::vector<float> &extra)
+// How many floats a vertex has after its position.
+std::size_t extrasWidth(const Layout &layout)
 {
-    extra.clear();
-    const host::LayerMesh &mesh = layer.layer.mesh();
-    const std::uint32_t point = layer.vertexTable.pointOf(vertex);
-    for (const auto &weight : layout.weights) {
-        const float *value = mesh.pointValue(weight.second, point);
-        extra.push_back(value != nullptr ? *value : 0.0f);
-    }
-    if (!layout.channels.uvs && !layout.channels.normals)
+    return layout.weights.size() + (layout.channels.uvs ? 2 : 0) + (layout.channels.normals ? 3 : 0);
+}
+
+// The floats after the positions of vertices [first, end), extrasWidth() a vertex:
+// weights, then s and t, then nx, ny and nz. Where vertex i is point i they are read a
+// map at a time over the range.
+void extrasOf(const LayerVertices &layer, const Layout &layout, std::size_t first, std::size_t end,
+              std::vector<float> &extras)
+{
+    const std::size_t width = extrasWidth(layout);
+    extras.assign((end - first) * width, 0.0f);
+    if (width == 0)
         return;
-    const CornerValues values =
-        layer.vertexTable.welded() ? layer.vertexTable.valuesOf(vertex) : layer.layer.pointValues(point);
-    if (layout.channels.uvs)
-        extra.insert(extra.end(), values.begin(), values.begin() + 2);
-    if (layout.channels.normals) {
-        const std::array<float, 3> n = layer.layer.direction(&values[2]);
-        extra.insert(extra.end(), n.begin(), n.end());
+    const host::LayerMesh &mesh = layer.layer.mesh();
+    const VertexTable &table = layer.vertexTable;
+    const std::size_t uvColumn = layout.weights.size(), normalColumn = uvColumn + (layout.channels.uvs ? 2 : 0);
+    const auto put = [&](std::size_t vertex, std::size_t column, const float *value, std::size_t count) {
+        if (value != nullptr)
+            std::copy_n(value, count, &extras[(vertex - first) * width + column]);
+    };
+    const auto putNormal = [&](std::size_t vertex, const float *n) {
+        const float none[3] = {0.0f, 0.0f, 0.0f};
+        const std::array<float, 3> d = layer.layer.direction(n != nullptr ? n : none);
+        put(vertex, normalColumn, d.data(), 3);
+    };
+    if (table.welded()) {
+        for (std::size_t v = first; v < end; ++v) {
+            const std::uint32_t point = table.pointOf(v);
+            for (std::size_t w = 0; w < layout.weights.size(); ++w)
+                put(v, w, mesh.pointValue(layout.weights[w].second, point), 1);
+            const CornerValues &values = table.valuesOf(v);
+            if (layout.channels.uvs)
+                put(v, uvColumn, &values[0], 2);
+            if (layout.channels.normals)
+                putNormal(v, &values[2]);
+        }
+        return;
     }
+    const std::size_t firstPoint = table.pointOf(first), shift = firstPoint - first; // vertex = point - shift
+    const std::size_t endPoint = firstPoint + (end - first);
+    for (std::size_t w = 0; w < layout.weights.size(); ++w)
+        mesh.forPointValues(layout.weights[w].second, firstPoint, endPoint,
+                            [&](std::size_t point, const float *value) { put(point - shift, w, value, 1); });
+    if (layout.channels.uvs)
+        layer.layer.forPointUvs(firstPoint, endPoint,
+                                [&](std::size_t point, const float *uv) { put(point - shift, uvColumn, uv, 2); });
+    if (layout.channels.normals)
+        for (std::size_t point = firstPoint; point < endPoint; ++point)
+            putNormal(point - shift, layer.layer.pointNormal(static_cast<std::uint32_t>(point)));
 }
 
 // Vertices and faces formatted in chunks on every core, written in order.
@@ -118,17 +150,15 @@ void writeBinaryBody(AtomicFile &file, ProgressCount &progress, const std::vecto
                      const Layout &layout, bool byteCounts)
 {
     for (const LayerVertices &layer : layers) {
-        const bool extras = !layout.weights.empty() || layout.channels.uvs || layout.channels.normals;
+        const std::size_t width = extrasWidth(layout);
         const auto formatVertices = [&](std::size_t first, std::size_t end, TextAppender &out) {
-            std::vector<float> extra;
+            std::vector<float> extras;
+            extrasOf(layer, layout, first, end, extras);
             const auto vertex = [&](std::size_t i, const host::Vec3 &p) {
                 binary(out, p.x);
                 binary(out, p.y);
                 binary(out, p.z);
-                if (extras) {
-                    extrasOf(layer, layout, i, extra);
-                    out.text({reinterpret_cast<const char *>(extra.data()), extra.size() * sizeof(float)});
-                }
+                out.text({reinterpret_cast<const char *>(extras.data() + (i - first) * width), width * sizeof(float)});
                 if (layout.channels.colours) {
                     const Rgb rgb = layer.layer.colourOf(layer.vertexTable.pointOf(i));
                     out.text({reinterpret_cast<const char *>(rgb.data()), rgb.size()});
@@ -175,8 +205,10 @@ void writeAsciiBody(AtomicFile &file, ProgressCount &progress, const std::vector
                     const Layout &layout)
 {
     for (const LayerVertices &layer : layers) {
+        const std::size_t width = extrasWidth(layout);
         const auto formatPoints = [&](std::size_t first, std::size_t end, TextAppender &out) {
-            std::vector<float> extra;
+            std::vector<float> extras;
+            extrasOf(layer, layout, first, end, extras);
             NumberMemo<double> xs, ys, zs;
             std::vector<NumberMemo<double>> extraMemos(layout.weights.size() + 5);
             for (std::size_t i = first; i < end; ++i) {
@@ -186,10 +218,10 @@ void writeAsciiBody(AtomicFile &file, ProgressCount &progress, const std::vector
                 out.number(p.y, ys);
                 out.character(' ');
                 out.number(p.z, zs);
-                extrasOf(layer, layout, i, extra);
-                for (std::size_t k = 0; k < extra.size(); ++k) {
+                for (std::size_t k = 0; k < width; ++k) {
                     out.character(' ');
-                    out.number(static_cast<double>(extra[k]), extraMemos[k]); // as ASCII files always had them
+                    // as ASCII files always had them
+                    out.number(static_cast<double>(extras[(i - first) * width + k]), extraMemos[k]);
                 }
                 if (layout.channels.colours)
                     for (const std::uint8_t c : layer.layer.colourOf(layer.vertexTable.pointOf(i))) {

@@ -209,6 +209,15 @@ void expectSame(const LayerMesh &layer, const Mesh &mesh)
     layer.forPositions(0, layer.pointCount(), [&](std::size_t i, const Vec3 &p) {
         EXPECT_TRUE(sameBits(p, mesh.position(i))) << "point " << i;
     });
+    // UVs a range at a time, from the start and from within a blade.
+    for (const std::size_t first : {std::size_t(0), mesh.pointCount() / 3 + 1, mesh.pointCount() / 2 + 1}) {
+        std::size_t next = first;
+        layer.forPointValues(kUv, first, mesh.pointCount(), [&](std::size_t i, const float *value) {
+            EXPECT_EQ(i, next++);
+            EXPECT_TRUE(sameValue(value, uv->pointValue(static_cast<std::uint32_t>(i)))) << "point " << i;
+        });
+        EXPECT_EQ(next, mesh.pointCount());
+    }
     for (std::uint32_t p = 0; p < mesh.polygonCount(); ++p) {
         const Polygon a = layer.polygon(p), &b = mesh.polygon(p);
         EXPECT_EQ(a.firstVertex, b.firstVertex) << "polygon " << p;
