@@ -158,7 +158,8 @@ void writeBinaryBody(AtomicFile &file, ProgressCount &progress, const std::vecto
                 binary(out, p.x);
                 binary(out, p.y);
                 binary(out, p.z);
-                out.text({reinterpret_cast<const char *>(extras.data() + (i - first) * width), width * sizeof(float)});
+                if (width > 0)
+                    out.text({reinterpret_cast<const char *>(&extras[(i - first) * width]), width * sizeof(float)});
                 if (layout.channels.colours) {
                     const Rgb rgb = layer.layer.colourOf(layer.vertexTable.pointOf(i));
                     out.text({reinterpret_cast<const char *>(rgb.data()), rgb.size()});
