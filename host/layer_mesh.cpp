@@ -34,34 +34,6 @@ bool isOrigin(const Vec3 &c)
 
 bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
-// Whether placements by steps `from` can join a run by steps `to`: the same steps, each
-// as compact as the run's or more, to be written out in full.
-bool widensTo(const std::vector<Step> &from, const std::vector<Step> &to)
-{
-    if (from.size() != to.size())
-        return false;
-    for (std::size_t i = 0; i < from.size(); ++i)
-        if (from[i].kind != to[i].kind || from[i].centred != to[i].centred || (to[i].compact && !from[i].compact))
-            return false;
-    return true;
-}
-
-// Appends the numbers of placement `n` by steps `from` as steps `to` hold them.
-void appendWidened(const std::vector<Step> &from, const double *n, const std::vector<Step> &to, FlatArray<double> &into)
-{
-    for (std::size_t i = 0; i < from.size(); ++i) {
-        if (from[i].compact == to[i].compact) {
-            into.append(n, from[i].numbers());
-        } else {
-            const Vec3 v = vectorOf(from[i], n);
-            const double full[3] = {v.x, v.y, v.z};
-            into.append(full, 3);
-            into.append(n + from[i].ownNumbers(), from[i].numbers() - from[i].ownNumbers());
-        }
-        n += from[i].numbers();
-    }
-}
-
 // TUFT_EXPAND_PASTES=1 pastes copies, as a host without instances does: for tests and
 // benchmarks that compare the two.
 bool pastesCopies()
