@@ -38,9 +38,7 @@ BladeSummary summarizeBlades(const host::LayerMesh &layer, std::size_t objectPoi
 {
     BladeSummary summary;
     summary.object = longestSide(layer, 0, std::min(objectPoints, layer.pointCount()));
-    if (bladePoints == 0 || layer.pointCount() <= objectPoints)
-        return summary;
-    summary.blades = std::min<std::size_t>(blades, (layer.pointCount() - objectPoints) / bladePoints);
+    summary.blades = countBlades(layer, objectPoints, bladePoints, blades);
     // The smallest and largest of each core's blades.
     const auto extremes = host::inParts(summary.blades, [&](std::size_t firstBlade, std::size_t endBlade) {
         std::pair<double, double> found{std::numeric_limits<double>::infinity(), 0.0};
@@ -59,6 +57,14 @@ BladeSummary summarizeBlades(const host::LayerMesh &layer, std::size_t objectPoi
     if (summary.blades == 0)
         summary.smallest = 0;
     return summary;
+}
+
+std::size_t countBlades(const host::LayerMesh &layer, std::size_t objectPoints, std::uint64_t bladePoints,
+                        std::size_t blades)
+{
+    if (bladePoints == 0 || layer.pointCount() <= objectPoints)
+        return 0;
+    return std::min<std::size_t>(blades, (layer.pointCount() - objectPoints) / bladePoints);
 }
 
 BladeSummary combined(const BladeSummary &a, const BladeSummary &b)

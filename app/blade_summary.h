@@ -21,6 +21,9 @@ struct BladeSummary {
 // `bladePoints` to a blade, in planting order: `blades` of them, or all to the end.
 BladeSummary summarizeBlades(const host::LayerMesh &layer, std::size_t objectPoints, std::uint64_t bladePoints,
                              std::size_t blades = SIZE_MAX);
+// Only how many blades there are, at once.
+std::size_t countBlades(const host::LayerMesh &layer, std::size_t objectPoints, std::uint64_t bladePoints,
+                        std::size_t blades = SIZE_MAX);
 // Runs of blades planted one after another, as one summary.
 BladeSummary combined(const BladeSummary &a, const BladeSummary &b);
 

@@ -12,12 +12,32 @@
 #include <cstdio>
 #include <ctime>
 #include <deque>
+#include <functional>
+#include <future>
 #include <memory>
 #include <numeric>
+#include <system_error>
 
 namespace tuft::app {
 
 namespace {
+
+// Writes the planting's files while the blades are measured for the report on another
+// thread: a big file goes at the disk's pace, and the cores would only wait for it.
+meshio::WrittenCounts writeSummarizing(Planting &planting, const std::function<BladeSummary()> &summarize,
+                                       BladeSummary &summary)
+{
+    std::future<BladeSummary> measured;
+    try {
+        measured = std::async(std::launch::async, summarize);
+    } catch (const std::system_error &) { // no thread to be had: one after the other
+        summary = summarize();
+        return planting.write();
+    }
+    const meshio::WrittenCounts written = planting.write();
+    summary = measured.get();
+    return written;
+}
 
 // A plug-in message as one line: "warning: Can't Open File.", "info: It can't be
 // carried out. Please, the Point select".
@@ -320,10 +340,16 @@ PlantResult runVariantJob(const PlantJob &job, host::Object &object)
     PlantResult result;
     result.confirmed = true;
     const host::LayerMesh &layer = object.layer(kCurrentLayer)->mesh;
-    for (std::size_t r = 0; r < runs.size(); ++r) {
-        const BladeSummary summary = summarizeBlades(layer, runs[r].firstPoint, runs[r].bladePoints, runs[r].count);
-        result.blades = r == 0 ? summary : combined(result.blades, summary);
-    }
+    for (const BladeRun &run : runs)
+        result.blades.blades += countBlades(layer, run.firstPoint, run.bladePoints, run.count);
+    const auto summarize = [&] {
+        BladeSummary all;
+        for (std::size_t r = 0; r < runs.size(); ++r) {
+            const BladeSummary summary = summarizeBlades(layer, runs[r].firstPoint, runs[r].bladePoints, runs[r].count);
+            all = r == 0 ? summary : combined(all, summary);
+        }
+        return all;
+    };
     if (result.blades.blades == 0 && !job.allowEmpty)
         throw std::runtime_error("nothing was planted: no variant got a blade to plant (--allow-empty writes the "
                                  "output all the same)");
@@ -335,7 +361,7 @@ PlantResult runVariantJob(const PlantJob &job, host::Object &object)
     if (job.colours)
         planting->setBladeColours(
             {colourBlades(*object.layer(kCurrentLayer), runs, *job.colours, static_cast<std::uint64_t>(clock))});
-    result.written = planting->write();
+    result.written = writeSummarizing(*planting, summarize, result.blades);
     return result;
 }
 
@@ -369,10 +395,14 @@ PlantResult runPlantJob(const PlantJob &asked)
 
     PlantResult result;
     result.confirmed = outcome.confirmed;
+    std::uint64_t bladePoints = 0;
+    const auto summarize = [&] {
+        return summarizeBlades(object.layer(kCurrentLayer)->mesh, objectPoints, bladePoints);
+    };
     if (result.confirmed) {
         const host::LayerMesh &layer = object.layer(kCurrentLayer)->mesh;
-        const std::uint64_t bladePoints = bladeElements(planting.closingPanel(), object).points;
-        result.blades = summarizeBlades(layer, objectPoints, bladePoints);
+        bladePoints = bladeElements(planting.closingPanel(), object).points;
+        result.blades.blades = countBlades(layer, objectPoints, bladePoints);
         if (job.colours) {
             planting.setBladeColours(
                 {colourBlades(*object.layer(kCurrentLayer), {{objectPoints, bladePoints, result.blades.blades}},
@@ -385,10 +415,12 @@ PlantResult runPlantJob(const PlantJob &asked)
     if (preview)
         preview->write(planting.outputs(), job.previewPng);
     if (!result.confirmed || job.output.empty()) {
+        if (result.confirmed)
+            result.blades = summarize();
         planting.outputs().commit();
         return result;
     }
-    result.written = planting.write();
+    result.written = writeSummarizing(planting, summarize, result.blades);
     return result;
 }
 

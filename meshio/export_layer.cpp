@@ -293,8 +293,9 @@ std::vector<SurfacePart> ExportLayer::surfaceParts(std::size_t &skipped) const
     return parts;
 }
 
-template <typename PointValue, typename CornerValue> ChannelNumbers
-ExportLayer::numbers(int dimension, bool seams, const PointValue &pointValue, const CornerValue &cornerValue) const
+template <typename PointValues, typename PointValue, typename CornerValue>
+ChannelNumbers ExportLayer::numbers(int dimension, bool seams, const PointValues &forPointValues,
+                                    const PointValue &pointValue, const CornerValue &cornerValue) const
 {
     ChannelNumbers numbers;
     numbers.dimension = dimension;
@@ -304,8 +305,7 @@ ExportLayer::numbers(int dimension, bool seams, const PointValue &pointValue, co
         return v;
     };
     const std::size_t points = mesh_.pointCount();
-    for (std::size_t i = 0; i < points && numbers.everyPoint_; ++i)
-        numbers.everyPoint_ = pointValue(static_cast<std::uint32_t>(i)) != nullptr;
+    forPointValues(0, points, [&](std::size_t, const float *value) { numbers.everyPoint_ &= value != nullptr; });
     if (numbers.everyPoint_ && !seams) {
         numbers.count_ = points; // every corner takes its point's value
         return numbers;
@@ -313,12 +313,13 @@ ExportLayer::numbers(int dimension, bool seams, const PointValue &pointValue, co
     Welding<std::array<float, 3>> welding(points);
     if (!numbers.everyPoint_)
         numbers.pointNumber_.resize(points);
-    for (std::uint32_t i = 0; i < points; ++i)
-        if (const float *value = pointValue(i)) {
-            const std::uint32_t vertex = welding.add(i, valueOf(value));
-            if (!numbers.everyPoint_)
-                numbers.pointNumber_[i] = vertex + 1;
-        }
+    forPointValues(0, points, [&](std::size_t i, const float *value) {
+        if (value == nullptr)
+            return;
+        const std::uint32_t vertex = welding.add(static_cast<std::uint32_t>(i), valueOf(value));
+        if (!numbers.everyPoint_)
+            numbers.pointNumber_[i] = vertex + 1;
+    });
     const std::size_t withValues = welding.size();
     // Each corner's own value, where it differs from its point's; and whether any corner has none.
     bool zeroWanted = false;
@@ -350,14 +351,20 @@ ExportLayer::numbers(int dimension, bool seams, const PointValue &pointValue, co
 ChannelNumbers ExportLayer::uvNumbers() const
 {
     return numbers(
-        2, uvSeams_, [this](std::uint32_t point) { return pointUv(point); },
+        2, uvSeams_, [this](std::size_t first, std::size_t end, const auto &take) { forPointUvs(first, end, take); },
+        [this](std::uint32_t point) { return pointUv(point); },
         [this](std::uint32_t polygon, std::uint32_t point) { return cornerUv(polygon, point); });
 }
 
 ChannelNumbers ExportLayer::normalNumbers() const
 {
     return numbers(
-        3, true, [this](std::uint32_t point) { return pointNormal(point); },
+        3, true,
+        [this](std::size_t first, std::size_t end, const auto &take) {
+            for (std::size_t i = first; i < end; ++i)
+                take(i, pointNormal(static_cast<std::uint32_t>(i)));
+        },
+        [this](std::uint32_t point) { return pointNormal(point); },
         [this](std::uint32_t polygon, std::uint32_t point) { return cornerNormal(polygon, point); });
 }
 

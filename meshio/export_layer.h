@@ -243,8 +243,11 @@ public:
 private:
     void mergeUvMaps(WriteWarnings &warnings);
     void computeSmoothNormals();
-    template <typename PointValue, typename CornerValue> ChannelNumbers
-    numbers(int dimension, bool seams, const PointValue &pointValue, const CornerValue &cornerValue) const;
+    // A channel's numbering, from its values at points (a range at a time, or one point)
+    // and at corners.
+    template <typename PointValues, typename PointValue, typename CornerValue>
+    ChannelNumbers numbers(int dimension, bool seams, const PointValues &forPointValues, const PointValue &pointValue,
+                           const CornerValue &cornerValue) const;
 
     const host::Object &object_;
     const host::Layer &layer_;

@@ -11,9 +11,12 @@
 #include "sdk/modeler_host.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <future>
+#include <system_error>
 
 namespace tuft::meshio {
 
@@ -33,24 +36,34 @@ std::string extensionOf(const std::string &path)
 
 bool isFinite(const host::Vec3 &p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
 
-// A file never holds what is not a number: refused before anything is written.
-void checkFinite(const std::string &path, const host::Object &object, const std::vector<const host::Layer *> &layers)
+// The first of the layer's points that is not at a finite position, or none.
+constexpr std::size_t kNone = ~std::size_t(0);
+std::size_t firstNotFinite(const host::LayerMesh &mesh)
 {
-    constexpr std::size_t kNone = ~std::size_t(0);
-    for (const host::Layer *layer : layers) {
-        const std::vector<std::size_t> firsts =
-            host::inParts(layer->mesh.pointCount(), [&](std::size_t first, std::size_t end) {
-                std::size_t bad = kNone;
-                layer->mesh.forPositions(first, end, [&](std::size_t i, const host::Vec3 &p) {
-                    if (bad == kNone && !isFinite(p))
-                        bad = i;
-                });
-                return bad;
-            });
-        const std::size_t bad = *std::min_element(firsts.begin(), firsts.end());
-        if (bad != kNone)
+    const std::vector<std::size_t> firsts = host::inParts(mesh.pointCount(), [&](std::size_t first, std::size_t end) {
+        std::size_t bad = kNone;
+        mesh.forPositions(first, end, [&](std::size_t i, const host::Vec3 &p) {
+            if (bad == kNone && !isFinite(p))
+                bad = i;
+        });
+        return bad;
+    });
+    return *std::min_element(firsts.begin(), firsts.end());
+}
+
+// A file never holds a position that is not a number.
+void checkPositions(const std::string &path, const std::vector<const host::Layer *> &layers)
+{
+    for (const host::Layer *layer : layers)
+        if (const std::size_t bad = firstNotFinite(layer->mesh); bad != kNone)
             throw MeshIoError("cannot write " + path + ": point " + std::to_string(bad) + " of layer " +
                               std::to_string(layer->number) + " is not at a finite position");
+}
+
+// Nor a map value that is not one: a map's values are the blade's few, checked at once.
+void checkMaps(const std::string &path, const host::Object &object, const std::vector<const host::Layer *> &layers)
+{
+    for (const host::Layer *layer : layers)
         for (const host::LayerMesh::Piece &piece : layer->mesh.pieces()) {
             const host::Mesh &mesh = piece.mesh ? *piece.mesh : *piece.run->blade;
             for (const host::PointMap &map : mesh.pointMaps()) {
@@ -64,7 +77,6 @@ void checkFinite(const std::string &path, const host::Object &object, const std:
                                       " holds a value that is not a finite number");
             }
         }
-    }
 }
 
 } // namespace
@@ -101,6 +113,24 @@ Format formatOf(const std::string &path)
     if (extension == "csv")
         return Format::kCsv;
     throw MeshIoError(path + ": unknown mesh format (expected .obj, .ply, .glb, .gltf, or .csv for placements)");
+}
+
+WrittenCounts writeByFormat(OutputSet &outputs, const std::string &path, Format format,
+                            const std::vector<const host::Layer *> &chosen, const host::Object &object,
+                            const WriteOptions &options)
+{
+    switch (format) {
+    case Format::kPly:
+        return writePly(outputs, path, chosen, object, options);
+    case Format::kObj:
+        return writeObj(outputs, path, chosen, object, options, materialLibrariesFor(path, object, chosen, options));
+    case Format::kGlb:
+    case Format::kGltf:
+        return writeGltf(outputs, path, chosen, object, options, format == Format::kGlb);
+    case Format::kCsv:
+        return writeCsv(outputs, path, chosen, object, options);
+    }
+    return {};
 }
 
 // A reader of the files a mesh file names that notes their paths in `read`, when given.
@@ -229,22 +259,51 @@ WrittenCounts writeMesh(OutputSet &outputs, const std::string &path, const host:
                         const WriteOptions &options)
 {
     const std::vector<const host::Layer *> chosen = chosenLayers(object, options.layers);
-    checkFinite(path, object, chosen);
+    checkMaps(path, object, chosen);
     if (!options.uvMap.empty() && object.findMapKey(MH_MAP_UV, options.uvMap) < 0)
         throw MeshIoError("cannot write " + path + ": the object has no UV map \"" + options.uvMap + "\"");
     const Format format = formatOf(path);
-    switch (format) {
-    case Format::kPly:
-        return writePly(outputs, path, chosen, object, options);
-    case Format::kObj:
-        return writeObj(outputs, path, chosen, object, options, materialLibrariesFor(path, object, chosen, options));
-    case Format::kGlb:
-    case Format::kGltf:
-        return writeGltf(outputs, path, chosen, object, options, format == Format::kGlb);
-    case Format::kCsv:
-        return writeCsv(outputs, path, chosen, object, options);
+    // PLY and OBJ write whatever numbers they are given, so their points are checked on
+    // the side while they write (where the disk sets the pace, at no cost), and the
+    // files are never put in place when a point fails. glTF lays points out by where
+    // they are and CSV reads placements: for them the check comes first.
+    if (format != Format::kPly && format != Format::kObj) {
+        checkPositions(path, chosen);
+        return writeByFormat(outputs, path, format, chosen, object, options);
     }
-    return {};
+    std::atomic<bool> failed{false};
+    std::future<void> checked;
+    try {
+        checked = std::async(std::launch::async, [&] {
+            try {
+                checkPositions(path, chosen);
+            } catch (...) {
+                failed = true;
+                throw;
+            }
+        });
+    } catch (const std::system_error &) { // no thread to be had: checked first, then
+        checkPositions(path, chosen);
+    }
+    // A failed check stops the writing at its next progress report.
+    WriteOptions stoppable = options;
+    stoppable.progress = [&failed, report = options.progress](std::uint64_t done, std::uint64_t total) {
+        if (failed)
+            throw MeshIoError("stopped: a point is not at a finite position");
+        if (report)
+            report(done, total);
+    };
+    WrittenCounts written;
+    try {
+        written = writeByFormat(outputs, path, format, chosen, object, stoppable);
+    } catch (...) {
+        if (checked.valid())
+            checked.get(); // the check's own message, when it failed
+        throw;
+    }
+    if (checked.valid())
+        checked.get();
+    return written;
 }
 
 WrittenCounts writeMesh(const std::string &path, const host::Object &object, const WriteOptions &options)

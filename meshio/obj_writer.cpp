@@ -138,20 +138,20 @@ struct Headings {
 // numbered alike, as they most often are: copying is far cheaper than formatting.
 class NumberText {
 public:
-    explicit NumberText(std::uint64_t value) : value_(value), end_(writeNumber(text_, value)) {}
-    std::string_view text() const { return {text_, static_cast<std::size_t>(end_ - text_)}; }
+    explicit NumberText(std::uint64_t value) : value_(value), length_(writeNumber(text_, value) - text_) {}
+    void write(TextAppender &out) const { out.numberText(text_, length_); }
     void writeAs(TextAppender &out, std::uint64_t value) const
     {
         if (value == value_)
-            out.text(text());
+            write(out);
         else
             out.number(value);
     }
 
 private:
     std::uint64_t value_;
-    char text_[kNumberTextMax];
-    char *end_;
+    char text_[kNumberTextMax] = {};
+    std::size_t length_;
 };
 
 struct LayerNumbers {
@@ -174,7 +174,7 @@ void writePolygons(AtomicFile &file, ProgressCount &progress, const host::Object
             for (std::uint32_t k = 0; k < polygon.vertexCount; ++k) {
                 out.character(' ');
                 const NumberText point(base.points + v[k] + 1);
-                out.text(point.text());
+                point.write(out);
                 if (pointsOnly)
                     continue;
                 const std::size_t slot = polygon.firstVertex + k;

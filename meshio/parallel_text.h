@@ -69,6 +69,14 @@ public:
         std::memcpy(room(s.size()), s.data(), s.size());
         at_ += s.size();
     }
+    // Up to kNumberTextMax bytes from `text`, which has that many to read: one copy of
+    // a fixed size, a few vector moves where text() calls memcpy.
+    void numberText(const char *text, std::size_t length)
+    {
+        char *&at = room(kNumberTextMax);
+        std::memcpy(at, text, kNumberTextMax);
+        at += length;
+    }
     // Shortest text that reads back as the same value.
     template <typename Float> void number(Float value, NumberMemo<Float> &memo)
     {

@@ -239,18 +239,34 @@ TEST_F(HostileInput, NumbersThatAreNotFiniteAreRefusedAndNeverWritten)
     host::Object object = testing::sampleObject();
     host::Mesh &mesh = object.layer(1)->mesh.flat();
     mesh.setPosition(2, {mesh.position(2).x, NAN, mesh.position(2).z});
-    for (const char *name : {"out.obj", "out.ply"}) {
+    // Many points, two of them bad far into the layer: found while the file is written,
+    // on every core, the first of them is named all the same.
+    host::Object many;
+    host::Mesh &points = many.layer(1)->mesh.flat();
+    for (int i = 0; i < 400000; ++i)
+        points.addPoint({i * 0.5, 1.0 / (i + 1), -i * 0.25});
+    points.setPosition(250001, {0, INFINITY, 0});
+    points.setPosition(390000, {NAN, 0, 0});
+    const auto refused = [&](const host::Object &o, const char *name, const std::string &expected,
+                             meshio::PlyEncoding encoding) {
         const std::string path = file(name, "the old file");
         try {
-            meshio::writeMesh(path, object, meshio::LayerChoice::kCurrent);
+            meshio::writeMesh(path, o, meshio::LayerChoice::kCurrent, encoding);
             ADD_FAILURE() << name << " was written";
         } catch (const meshio::MeshIoError &error) {
-            EXPECT_NE(std::string(error.what()).find("point 2 of layer 1 is not at a finite position"),
-                      std::string::npos);
+            EXPECT_NE(std::string(error.what()).find(expected), std::string::npos) << name << ": " << error.what();
         }
         std::ifstream in(path);
-        EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()), "the old file");
-    }
+        EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()), "the old file")
+            << name;
+    };
+    for (const char *name : {"out.obj", "out.ply", "out.glb", "out.gltf"})
+        for (const auto encoding : {meshio::PlyEncoding::kBinary, meshio::PlyEncoding::kAscii}) {
+            refused(object, name, "point 2 of layer 1 is not at a finite position", encoding);
+            refused(many, name, "point 250001 of layer 1 is not at a finite position", encoding);
+        }
+    for (const auto &entry : std::filesystem::directory_iterator(scratch.path()))
+        EXPECT_EQ(entry.path().filename().string().find(".tuftsprout-"), std::string::npos) << "left behind";
 }
 
 TEST_F(HostileInput, ValuesOutOfTheirTypesAreRefusedNotCast)
