@@ -210,6 +210,20 @@ VertexTable ExportLayer::pointsFirst() const
 
 namespace {
 
+// `take(index, polygon, points)` for each of the part's polygons, in order: a range at a
+// time (a part's polygons mostly follow one another).
+template <typename Take> void forPartPolygons(const host::LayerMesh &mesh, const SurfacePart &part, const Take &take)
+{
+    const std::vector<std::uint32_t> &numbers = part.polygonNumbers;
+    for (std::size_t i = 0; i < numbers.size();) {
+        std::size_t j = i + 1;
+        while (j < numbers.size() && numbers[j] == numbers[j - 1] + 1)
+            ++j;
+        mesh.forPolygons(numbers[i], numbers[j - 1] + std::size_t(1), take);
+        i = j;
+    }
+}
+
 // The vertices of a surface's corners: a point used whole maps to one vertex, when the
 // polygons use a whole range of points and no corner has values of its own; otherwise a
 // vertex for each (point, UV, normal), in the order first used.
@@ -217,38 +231,50 @@ VertexTable partVertices(const ExportLayer &layer, const SurfacePart &part)
 {
     const host::LayerMesh &mesh = layer.mesh();
     std::uint32_t lo = std::numeric_limits<std::uint32_t>::max(), hi = 0;
-    for (std::uint32_t p : part.polygonNumbers) {
-        const host::Polygon polygon = mesh.polygon(p);
-        for (std::uint32_t k = 0; k < polygon.vertexCount; ++k) {
-            lo = std::min(lo, mesh.cornerPoint(polygon.firstVertex + k));
-            hi = std::max(hi, mesh.cornerPoint(polygon.firstVertex + k));
+    forPartPolygons(mesh, part, [&](std::size_t, const host::Polygon &, const host::PolygonPoints &points) {
+        for (const std::uint32_t point : points) {
+            lo = std::min(lo, point);
+            hi = std::max(hi, point);
         }
-    }
+    });
     if (!layer.seams()) {
         std::vector<bool> used(hi - lo + 1, false);
         std::size_t distinct = 0;
-        for (std::uint32_t p : part.polygonNumbers) {
-            const host::Polygon polygon = mesh.polygon(p);
-            for (std::uint32_t k = 0; k < polygon.vertexCount; ++k) {
-                const std::uint32_t point = mesh.cornerPoint(polygon.firstVertex + k) - lo;
-                distinct += !used[point];
-                used[point] = true;
+        forPartPolygons(mesh, part, [&](std::size_t, const host::Polygon &, const host::PolygonPoints &points) {
+            for (const std::uint32_t point : points) {
+                distinct += !used[point - lo];
+                used[point - lo] = true;
             }
-        }
+        });
         if (distinct == used.size())
             return VertexTable(lo, distinct);
     }
     Welding<CornerValues> welding(mesh.pointCount());
     std::vector<std::uint32_t> cornerVertex;
     cornerVertex.reserve(part.corners);
-    for (std::uint32_t p : part.polygonNumbers) {
-        const host::Polygon polygon = mesh.polygon(p);
-        for (std::uint32_t k = 0; k < polygon.vertexCount; ++k) {
-            const std::uint32_t point = mesh.cornerPoint(polygon.firstVertex + k);
-            cornerVertex.push_back(welding.of(point, layer.cornerValues(p, point)));
-        }
-    }
+    forPartPolygons(mesh, part, [&](std::size_t p, const host::Polygon &, const host::PolygonPoints &points) {
+        for (const std::uint32_t point : points)
+            cornerVertex.push_back(welding.of(point, layer.cornerValues(static_cast<std::uint32_t>(p), point)));
+    });
     return VertexTable(std::move(welding), std::move(cornerVertex));
+}
+
+// The box around the part's vertices, in the file's frame.
+Bounds boundsOf(const ExportLayer &layer, const VertexTable &table)
+{
+    Bounds bounds;
+    const auto add = [&](const host::Vec3 &at) {
+        const host::Vec3 p = layer.inFile(at);
+        bounds.add({static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)});
+    };
+    if (table.welded()) {
+        for (std::size_t v = 0; v < table.count(); ++v)
+            add(layer.mesh().position(table.pointOf(v)));
+    } else if (table.count() > 0) {
+        const std::size_t first = table.pointOf(0);
+        layer.mesh().forPositions(first, first + table.count(), [&](std::size_t, const host::Vec3 &p) { add(p); });
+    }
+    return bounds;
 }
 
 } // namespace
@@ -260,11 +286,10 @@ std::vector<SurfacePart> ExportLayer::surfaceParts(std::size_t &skipped) const
     std::map<std::uint64_t, std::size_t> ofKey; // by object name and surface: its part
     std::uint64_t lastKey = ~std::uint64_t(0);
     std::size_t last = 0;
-    for (std::uint32_t p = 0; p < mesh_.polygonCount(); ++p) {
-        const host::Polygon polygon = mesh_.polygon(p);
+    mesh_.forPolygons(0, mesh_.polygonCount(), [&](std::size_t p, const host::Polygon &polygon, const auto &) {
         if (polygon.vertexCount < 3) {
             ++skipped;
-            continue;
+            return;
         }
         const std::uint32_t name = named ? mesh_.tagValue(host::kObjectTag, p) : 0;
         const std::uint64_t key = std::uint64_t(name) << 32 | polygon.surface;
@@ -279,16 +304,13 @@ std::vector<SurfacePart> ExportLayer::surfaceParts(std::size_t &skipped) const
             last = found.first->second;
         }
         SurfacePart &part = parts[last];
-        part.polygonNumbers.push_back(p);
+        part.polygonNumbers.push_back(static_cast<std::uint32_t>(p));
         part.triangles += polygon.vertexCount - 2;
         part.corners += polygon.vertexCount;
-    }
+    });
     for (SurfacePart &part : parts) {
         part.vertexTable = partVertices(*this, part);
-        for (std::size_t v = 0; v < part.vertexTable.count(); ++v) {
-            const host::Vec3 p = position(part.vertexTable.pointOf(v));
-            part.bounds.add({static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)});
-        }
+        part.bounds = boundsOf(*this, part.vertexTable);
     }
     return parts;
 }
