@@ -13,10 +13,8 @@ namespace {
 // A blade whose normals turn with it is pasted as a copy: instances replay positions only.
 bool carriesNormals(const Mesh &mesh)
 {
-    for (const PointMap &map : mesh.pointMaps())
-        if (map.type == kNormalMap)
-            return true;
-    return false;
+    const std::vector<PointMap> &maps = mesh.pointMaps();
+    return std::any_of(maps.begin(), maps.end(), [](const PointMap &map) { return map.type == kNormalMap; });
 }
 
 bool holdsAnything(const Mesh &mesh)

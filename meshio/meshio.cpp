@@ -11,8 +11,8 @@
 #include "sdk/modeler_host.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <future>
@@ -271,25 +271,17 @@ WrittenCounts writeMesh(OutputSet &outputs, const std::string &path, const host:
         checkPositions(path, chosen);
         return writeByFormat(outputs, path, format, chosen, object, options);
     }
-    std::atomic<bool> failed{false};
     std::future<void> checked;
     try {
-        checked = std::async(std::launch::async, [&] {
-            try {
-                checkPositions(path, chosen);
-            } catch (...) {
-                failed = true;
-                throw;
-            }
-        });
+        checked = std::async(std::launch::async, [&] { checkPositions(path, chosen); });
     } catch (const std::system_error &) { // no thread to be had: checked first, then
         checkPositions(path, chosen);
     }
-    // A failed check stops the writing at its next progress report.
+    // A check that has failed stops the writing at its next progress report, with its message.
     WriteOptions stoppable = options;
-    stoppable.progress = [&failed, report = options.progress](std::uint64_t done, std::uint64_t total) {
-        if (failed)
-            throw MeshIoError("stopped: a point is not at a finite position");
+    stoppable.progress = [&checked, report = options.progress](std::uint64_t done, std::uint64_t total) {
+        if (checked.valid() && checked.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
+            checked.get();
         if (report)
             report(done, total);
     };
