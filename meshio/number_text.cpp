@@ -39,12 +39,6 @@ int digitCount(std::uint64_t value)
     return guess + (value >= kPowers.value[guess]);
 }
 
-void writeFour(char *out, std::uint32_t value)
-{
-    std::memcpy(out, kPairs + 2 * (value / 100), 2);
-    std::memcpy(out + 2, kPairs + 2 * (value % 100), 2);
-}
-
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "digits are stored as little-endian words");
 
 // The eight digits of value < 10^8 as one word, first digit in the lowest byte: both
@@ -59,21 +53,85 @@ std::uint64_t eightDigits(std::uint32_t value)
     return digits | 0x3030303030303030ull;
 }
 
-// All twenty digits of value, leading zeros included.
-struct Digits {
-    explicit Digits(std::uint64_t value)
-    {
-        const std::uint64_t low = value % 10000000000000000ull;
-        writeFour(text, static_cast<std::uint32_t>(value / 10000000000000000ull));
-        const std::uint64_t middle = eightDigits(static_cast<std::uint32_t>(low / 100000000));
-        const std::uint64_t last = eightDigits(static_cast<std::uint32_t>(low % 100000000));
-        std::memcpy(text + 4, &middle, 8);
-        std::memcpy(text + 12, &last, 8);
-    }
-    // The first of the `count` significant digits; 24 bytes may be read from there.
-    const char *first(int count) const { return text + 20 - count; }
+// Up to sixteen characters held in two words, the first in the lowest byte of `low`:
+// text built in registers and stored whole, never stored in pieces and read back
+// (a read across earlier smaller stores waits for them, longer than making the digits).
+struct Text16 {
+    std::uint64_t low = 0, high = 0;
 
-    char text[20 + 24] = {};
+    static std::uint64_t down(std::uint64_t word, int bits) { return bits >= 64 ? 0 : word >> bits; }
+    static std::uint64_t up(std::uint64_t word, int bits) { return bits >= 64 ? 0 : word << bits; }
+
+    // The text without its first `bytes` characters (0 to 16).
+    Text16 dropFirst(int bytes) const
+    {
+        const int bits = 8 * bytes;
+        if (bits >= 64)
+            return {down(high, bits - 64), 0};
+        return {down(low, bits) | up(high, 64 - bits), down(high, bits)};
+    }
+    // The text after `bytes` characters of zero bytes (0 to 16); the last ones fall off.
+    Text16 after(int bytes) const
+    {
+        const int bits = 8 * bytes;
+        if (bits >= 64)
+            return {0, up(low, bits - 64)};
+        return {up(low, bits), up(high, bits) | down(low, 64 - bits)};
+    }
+    // The first `bytes` characters (0 to 16), zero bytes after.
+    Text16 first(int bytes) const
+    {
+        const int bits = 8 * bytes;
+        if (bits >= 64)
+            return {low, bits >= 128 ? high : high & (up(1, bits - 64) - 1)};
+        return {low & (up(1, bits) - 1), 0};
+    }
+    Text16 operator|(const Text16 &other) const { return {low | other.low, high | other.high}; }
+    void store(char *out) const
+    {
+        std::memcpy(out, &low, 8);
+        std::memcpy(out + 8, &high, 8);
+    }
+};
+
+// The digits of a significand of `count` digits (1 to 17), first in the lowest byte: the
+// first sixteen, and the seventeenth apart.
+struct Significand {
+    Significand(std::uint64_t value, int count)
+    {
+        if (count <= 16) {
+            const Text16 all{eightDigits(static_cast<std::uint32_t>(value / 100000000)),
+                             eightDigits(static_cast<std::uint32_t>(value % 100000000))};
+            digits = all.dropFirst(16 - count);
+            return;
+        }
+        const std::uint64_t rest = value % 10000000000000000ull;
+        const Text16 last16{eightDigits(static_cast<std::uint32_t>(rest / 100000000)),
+                            eightDigits(static_cast<std::uint32_t>(rest % 100000000))};
+        digits = last16.after(1) | Text16{'0' + value / 10000000000000000ull, 0};
+        seventeenth = static_cast<char>(last16.high >> 56);
+    }
+    // Stores the digits at `out`; what follows them there is scratch.
+    void store(char *out) const
+    {
+        digits.store(out);
+        out[16] = seventeenth;
+    }
+    // Stores the digits at `out` with a point after the first `whole` (1 to 16).
+    void storeWithPoint(char *out, int whole) const
+    {
+        if (whole == 16) { // only the seventeenth after the point
+            digits.store(out);
+            out[16] = '.';
+            out[17] = seventeenth;
+            return;
+        }
+        store(out + 1);
+        (digits.first(whole) | Text16{'.', 0}.after(whole) | digits.dropFirst(whole).after(whole + 1)).store(out);
+    }
+
+    Text16 digits;
+    char seventeenth = 0;
 };
 
 int fixedLength(int digits, int exponent)
@@ -93,33 +151,31 @@ int scientificLength(int digits, int exponent)
 
 // significand * 10^exponent in fixed form. Chosen only when no longer than the
 // scientific form, so at most 5 zeros follow a whole number and at most 4 lead a fraction.
-char *writeFixed(char *out, const Digits &digits, int count, int exponent)
+char *writeFixed(char *out, const Significand &digits, int count, int exponent)
 {
     if (exponent >= 0) {
-        std::memcpy(out, digits.first(count), 24);
+        digits.store(out);
         std::memcpy(out + count, "00000000", 8);
         return out + count + exponent;
     }
     const int whole = count + exponent;
     if (whole > 0) {
-        std::memcpy(out, digits.first(count), 24);
-        std::memcpy(out + whole + 1, digits.first(count) + whole, 24);
-        out[whole] = '.';
+        digits.storeWithPoint(out, whole);
         return out + count + 1;
     }
     std::memcpy(out, "0.000000", 8);
-    std::memcpy(out + 2 - whole, digits.first(count), 24);
+    digits.store(out + 2 - whole);
     return out + 2 - exponent;
 }
 
-char *writeScientific(char *out, const Digits &digits, int count, int exponent)
+char *writeScientific(char *out, const Significand &digits, int count, int exponent)
 {
-    std::memcpy(out + 1, digits.first(count), 24);
-    out[0] = out[1];
     char *end = out + 1;
     if (count > 1) {
-        out[1] = '.';
+        digits.storeWithPoint(out, 1);
         end = out + count + 1;
+    } else {
+        digits.store(out);
     }
     int power = exponent + count - 1;
     *end++ = 'e';
@@ -143,7 +199,7 @@ template <typename Float> char *writeShortest(char *out, Float value)
     value = std::fabs(value);
     const auto decimal = fmt::detail::dragonbox::to_decimal(value);
     const int count = digitCount(decimal.significand);
-    const Digits digits(decimal.significand);
+    const Significand digits(decimal.significand, count);
     if (fixedLength(count, decimal.exponent) > scientificLength(count, decimal.exponent))
         return writeScientific(out, digits, count, decimal.exponent);
     // A whole number in fixed form is written exactly, not as its shortest digits
@@ -168,8 +224,11 @@ char *writeNumber(char *out, std::uint64_t value)
         std::memcpy(out, &digits, 8);
         return out + count;
     }
-    std::memcpy(out, Digits(value).first(count), 24);
-    return out + count;
+    if (count <= 17) {
+        Significand(value, count).store(out);
+        return out + count;
+    }
+    return std::to_chars(out, out + kNumberTextMax, value).ptr;
 }
 
 } // namespace tuft::meshio

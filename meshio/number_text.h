@@ -19,47 +19,46 @@ char *writeNumber(char *out, double value);
 char *writeNumber(char *out, float value);
 char *writeNumber(char *out, std::uint64_t value);
 
-// Remembers the text of the values it wrote last: a mesh repeats some values far more
-// often than chance would (the heights of copies of one blade, their UVs), and copying
-// their text is ten times cheaper than making it. Where values seldom repeat it soon
-// stops looking. The text is the same with or without it.
-template <typename Float> class NumberMemo {
+// Remembers the text made last for each of a thousand keys: a mesh repeats some texts
+// far more often than chance would (the heights of copies of one blade, their UVs), and
+// copying text is ten times cheaper than making it. Where keys seldom repeat it soon
+// stops looking. `Longest` bounds a text; one less than a power of two, an entry fills a
+// whole number of cache lines or halves.
+template <std::size_t Longest> class TextMemo {
 public:
-    NumberMemo() { std::fill(std::begin(keys_), std::end(keys_), kEmpty); }
+    TextMemo() { std::fill(std::begin(keys_), std::end(keys_), kEmpty); }
 
-    char *write(char *out, Float value)
+    // The text for `key` (any but ~0) at `out`, which has room for Longest bytes: copied
+    // when remembered, else made by make(out), which returns its end.
+    template <typename Make> char *write(char *out, std::uint64_t key, const Make &make)
     {
-        if (!active_ || !std::isfinite(value))
-            return writeNumber(out, value);
+        if (!active_)
+            return make(out);
         if (++lookups_ == kWindow) {
             active_ = hits_ * 4 >= kWindow; // a quarter found, or it is not worth it
             lookups_ = hits_ = 0;
         }
-        std::uint64_t key = 0;
-        std::memcpy(&key, &value, sizeof value);
         const std::size_t slot = static_cast<std::size_t>(key * 0x9E3779B97F4A7C15ull >> (64 - kSlotBits));
         Entry &entry = entries_[slot];
         if (keys_[slot] == key) {
             ++hits_;
-            std::memcpy(out, entry.text, kLongest);
+            std::memcpy(out, entry.text, Longest);
             return out + entry.length;
         }
-        char *end = writeNumber(out, value);
-        const std::size_t length = static_cast<std::size_t>(end - out);
+        char *end = make(out);
         keys_[slot] = key;
-        entry.length = static_cast<std::uint8_t>(length);
-        std::memcpy(entry.text, out, kLongest);
+        entry.length = static_cast<std::uint8_t>(end - out);
+        std::memcpy(entry.text, out, Longest);
         return end;
     }
 
 private:
+    static_assert(Longest < 256, "a length is a byte");
     static constexpr int kSlotBits = 10;
     static constexpr std::uint32_t kWindow = 4096;
-    // No key of a Float: doubles with every bit set are NaNs, which are never remembered.
     static constexpr std::uint64_t kEmpty = ~std::uint64_t{0};
-    static constexpr std::size_t kLongest = 24; // "-2.2250738585072014e-308"
     struct Entry {
-        char text[31];
+        char text[Longest];
         std::uint8_t length;
     };
 
@@ -67,6 +66,22 @@ private:
     Entry entries_[1 << kSlotBits];
     std::uint32_t lookups_ = 0, hits_ = 0;
     bool active_ = true;
+};
+
+// The text of numbers, remembered by their bits.
+template <typename Float> class NumberMemo {
+public:
+    char *write(char *out, Float value)
+    {
+        if (!std::isfinite(value)) // never remembered: a double with every bit set is a NaN
+            return writeNumber(out, value);
+        std::uint64_t key = 0;
+        std::memcpy(&key, &value, sizeof value);
+        return memo_.write(out, key, [value](char *at) { return writeNumber(at, value); });
+    }
+
+private:
+    TextMemo<31> memo_; // the longest, "-2.2250738585072014e-308", is 24
 };
 
 } // namespace tuft::meshio

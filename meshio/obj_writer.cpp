@@ -10,6 +10,8 @@
 #include "meshio/writing.h"
 
 #include <array>
+#include <cstring>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -23,8 +25,8 @@ void writePoints(AtomicFile &file, ProgressCount &progress, const ExportLayer &l
                   [&](std::size_t first, std::size_t end, TextAppender &out) {
                       NumberMemo<double> xs, ys, zs;
                       NumberMemo<float> colourMemos[3];
-                      for (std::size_t i = first; i < end; ++i) {
-                          const host::Vec3 p = layer.position(static_cast<std::uint32_t>(i));
+                      layer.mesh().forPositions(first, end, [&](std::size_t i, const host::Vec3 &position) {
+                          const host::Vec3 p = layer.inFile(position);
                           out.text("v ");
                           out.number(p.x, xs);
                           out.character(' ');
@@ -39,41 +41,53 @@ void writePoints(AtomicFile &file, ProgressCount &progress, const ExportLayer &l
                               }
                           }
                           out.character('\n');
-                      }
+                      });
                   });
 }
 
 // One channel's lines: "vt u v" or "vn x y z", floats written as the floats they are.
 // `pointValues(first, end, take)` calls take(point, value) for the points of a range.
+// Copies of a blade share their values: a line is remembered by its value's address.
 template <typename PointValues> void writeChannel(AtomicFile &file, ProgressCount &progress, const ExportLayer &layer,
                                                   const ChannelNumbers &numbers, const char *keyword,
                                                   const PointValues &pointValues)
 {
+    constexpr std::size_t kLineRoom = 3 + 3 * kNumberTextMax; // the keyword, and a number's room each
+    struct Lines {
+        TextMemo<63> memo; // "vn" and three numbers of at most 15 characters
+        NumberMemo<float> numbers[3];
+    };
     const int dimension = numbers.dimension;
-    const auto line = [&](TextAppender &out, const float *value, NumberMemo<float> *memos) {
-        const std::array<float, 3> v =
-            dimension == 3 ? layer.direction(value) : std::array<float, 3>{value[0], value[1]};
-        out.text(keyword);
-        for (int d = 0; d < dimension; ++d) {
-            out.character(' ');
-            out.number(v[d], memos[d]);
-        }
-        out.character('\n');
+    const auto line = [&](TextAppender &out, const float *value, Lines &lines) {
+        out.made(kLineRoom, [&](char *at) {
+            return lines.memo.write(at, reinterpret_cast<std::uintptr_t>(value), [&](char *text) {
+                const std::array<float, 3> v =
+                    dimension == 3 ? layer.direction(value) : std::array<float, 3>{value[0], value[1]};
+                std::memcpy(text, keyword, 2);
+                text += 2;
+                for (int d = 0; d < dimension; ++d) {
+                    *text++ = ' ';
+                    text = lines.numbers[d].write(text, v[d]);
+                }
+                *text++ = '\n';
+                return text;
+            });
+        });
     };
     writeInChunks(file, progress, layer.mesh().pointCount(),
                   [&](std::size_t first, std::size_t end, TextAppender &out) {
-                      NumberMemo<float> memos[3];
+                      const auto lines = std::make_unique<Lines>();
                       pointValues(first, end, [&](std::size_t, const float *value) {
                           if (value != nullptr)
-                              line(out, value, memos);
+                              line(out, value, *lines);
                       });
                   });
     static const WriteProgress kNobody;
     ProgressCount uncounted(kNobody, 0); // a few values beside the points' own: not worth telling
     writeInChunks(file, uncounted, numbers.extra.size(), [&](std::size_t first, std::size_t end, TextAppender &out) {
-        NumberMemo<float> memos[3];
+        const auto lines = std::make_unique<Lines>();
         for (std::size_t i = first; i < end; ++i)
-            line(out, numbers.extra[i].data(), memos);
+            line(out, numbers.extra[i].data(), *lines);
     });
 }
 
@@ -164,11 +178,9 @@ void writePolygons(AtomicFile &file, ProgressCount &progress, const host::Object
     const Headings headings(object, mesh);
     writeInChunks(file, progress, mesh.polygonCount(), [&](std::size_t first, std::size_t end, TextAppender &out) {
         std::uint32_t previousSurface = first > 0 ? mesh.polygon(first - 1).surface : 0;
-        for (std::size_t p = first; p < end; ++p) {
-            const host::Polygon polygon = mesh.polygon(p);
+        mesh.forPolygons(first, end, [&](std::size_t p, const host::Polygon &polygon, const host::PolygonPoints &v) {
             headings.write(out, p, polygon.surface, previousSurface);
             previousSurface = polygon.surface;
-            const host::PolygonPoints v = mesh.pointsOf(p);
             const bool pointsOnly = polygon.vertexCount == 1; // "p" takes no UVs or normals
             out.character(polygon.vertexCount >= 3 ? 'f' : polygon.vertexCount == 2 ? 'l' : 'p');
             for (std::uint32_t k = 0; k < polygon.vertexCount; ++k) {
@@ -188,7 +200,7 @@ void writePolygons(AtomicFile &file, ProgressCount &progress, const host::Object
                 }
             }
             out.character('\n');
-        }
+        });
     });
 }
 

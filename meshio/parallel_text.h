@@ -70,11 +70,16 @@ public:
         at_ += s.size();
     }
     // Up to kNumberTextMax bytes from `text`, which has that many to read: one copy of
-    // a fixed size, a few vector moves where text() calls memcpy.
+    // a fixed size, a few vector moves where text() calls memcpy. Text of up to eight
+    // bytes is read as the one word writeNumber stored it as: a wider read would wait
+    // for that store to land.
     void numberText(const char *text, std::size_t length)
     {
         char *&at = room(kNumberTextMax);
-        std::memcpy(at, text, kNumberTextMax);
+        if (length <= 8)
+            std::memcpy(at, text, 8);
+        else
+            std::memcpy(at, text, kNumberTextMax);
         at += length;
     }
     // Shortest text that reads back as the same value.
@@ -82,6 +87,8 @@ public:
     {
         at_ = memo.write(room(kNumberTextMax), value);
     }
+    // Text that make(at) writes at `at`, at most `most` bytes, returning its end.
+    template <typename Make> void made(std::size_t most, const Make &make) { at_ = make(room(most)); }
     template <typename Number> void number(Number value)
     {
         if constexpr (std::is_floating_point_v<Number>)
