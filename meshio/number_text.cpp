@@ -1,7 +1,7 @@
 // The shortest digits come from {fmt}'s Dragonbox search (about 18 ns a double, where
 // std::to_chars takes about 50 ns in all); the layout around them follows to_chars.
-// Digits are made in fixed places of a scratch buffer and moved with fixed-size copies,
-// which compile to a few vector moves instead of calls.
+// Digits are made in registers and stored whole, with fixed-size stores that compile to
+// a few moves instead of calls; text stored in pieces is never read back.
 #include "meshio/number_text.h"
 
 #include <fmt/format.h>
