@@ -140,8 +140,10 @@ host::Object probeObject(const PlantJob &job, const host::Object &object)
 double heightOfLayer(const host::Object &object, int layer)
 {
     const host::Layer *found = object.findLayer(layer);
-    return found != nullptr ? heightOfPoints(found->mesh, 0, found->mesh.pointCount(), [](std::size_t) { return true; })
-                            : 0.0;
+    if (found == nullptr)
+        return 0.0;
+    const auto [low, high] = found->mesh.heightRange(0, found->mesh.pointCount());
+    return high >= low ? high - low : 0.0;
 }
 
 double askedBladeHeight(const BladeHeight &asked, const toolkit::PanelView &panel, const host::Object &object)

@@ -1,6 +1,5 @@
 #include "app/blade_summary.h"
 
-#include "app/blade_height.h"
 #include "host/in_parts.h"
 
 #include <algorithm>
@@ -44,7 +43,8 @@ BladeSummary summarizeBlades(const host::LayerMesh &layer, std::size_t objectPoi
         std::pair<double, double> found{std::numeric_limits<double>::infinity(), 0.0};
         for (std::size_t b = firstBlade; b < endBlade; ++b) {
             const std::size_t first = objectPoints + b * bladePoints;
-            const double size = heightOfPoints(layer, first, first + bladePoints, [](std::size_t) { return true; });
+            const auto [low, high] = layer.heightRange(first, first + bladePoints);
+            const double size = high >= low ? high - low : 0.0;
             found = {std::min(found.first, size), std::max(found.second, size)};
         }
         return found;

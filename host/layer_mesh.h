@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace tuft::host {
@@ -42,6 +43,10 @@ struct InstanceRun {
         const Vec3 *all = placed(instance);
         return all != nullptr ? all[point] : placeOne(instance, point);
     }
+    // Whether instances [first, end) surely place every point at a finite position, told
+    // from their numbers without placing one: the blade's points and the numbers are
+    // finite, and no step can carry a point far enough to overflow. False when unsure.
+    bool placesFinitely(std::size_t first, std::size_t end) const;
 };
 
 // A map a layer holds, as its pieces refer to it.
@@ -79,6 +84,10 @@ public:
     // `take(point, position)` for each point of [first, end), in order: faster than
     // position() for a range.
     template <typename Take> void forPositions(std::size_t first, std::size_t end, const Take &take) const;
+    // The lowest and highest Y of points [first, end) ({inf, -inf} for none). Whole
+    // instances whose steps keep Y apart from X and Z are told by the two points of the
+    // blade they place lowest and highest: the same numbers, without placing the others.
+    std::pair<double, double> heightRange(std::size_t first, std::size_t end) const;
     // `take(point, value)` for each point of [first, end), in order, with its own value in
     // the map (null for none): faster than pointValue() for a range.
     template <typename Take>

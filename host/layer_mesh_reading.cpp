@@ -3,6 +3,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
+#include <limits>
+#include <vector>
 
 namespace tuft::host {
 
@@ -67,6 +70,100 @@ Vec3 InstanceRun::placeOne(std::size_t instance, std::uint32_t point) const
         at += step.numbers();
     }
     return p;
+}
+
+bool InstanceRun::placesFinitely(std::size_t firstInstance, std::size_t endInstance) const
+{
+    // The largest magnitude of each step's numbers (its centre's among them).
+    std::vector<double> largest(steps.size(), 0.0);
+    bool finite = true;
+    for (std::size_t instance = firstInstance; instance < endInstance; ++instance) {
+        const double *at = numbersOf(instance);
+        for (std::size_t s = 0; s < steps.size(); ++s)
+            for (const double *end = at + steps[s].numbers(); at < end; ++at) {
+                largest[s] = std::max(largest[s], std::fabs(*at));
+                finite = finite && std::isfinite(*at);
+            }
+    }
+    double reach = 0; // no coordinate of a point is larger, step by step
+    for (std::size_t point = 0; point < blade->pointCount(); ++point) {
+        const Vec3 &p = blade->position(point);
+        reach = std::max({reach, std::fabs(p.x), std::fabs(p.y), std::fabs(p.z)});
+    }
+    if (!finite || !std::isfinite(reach))
+        return false;
+    for (std::size_t s = 0; s < steps.size(); ++s) {
+        const double most = largest[s]; // a factor, cosine or sine, offset, or centre's coordinate
+        if (steps[s].kind == Step::kMove)
+            reach += most;
+        else if (steps[s].kind == Step::kScale)
+            reach = most + (reach + most) * most;
+        else
+            reach = most + 2 * (reach + most) * most;
+    }
+    constexpr double kFarEnough = 1e300; // well short of overflow, whatever the rounding
+    return reach < kFarEnough;
+}
+
+namespace {
+
+// Whether every step leaves a point's Y a function of its Y alone, rising or falling
+// with it: the lowest and highest points of a blade are then placed lowest and highest.
+bool keepsHeightApart(const InstanceRun &run)
+{
+    return std::all_of(run.steps.begin(), run.steps.end(),
+                       [](const Step &step) { return step.kind != Step::kTurnX && step.kind != Step::kTurnZ; });
+}
+
+// The points of a run's blade that stand lowest and highest, found once a run and thread.
+struct Extremes {
+    std::uint64_t stamp = 0;
+    std::uint32_t lowest = 0, highest = 0;
+};
+thread_local Extremes lastExtremes;
+
+std::pair<std::uint32_t, std::uint32_t> lowestAndHighest(const InstanceRun &run)
+{
+    Extremes &found = lastExtremes;
+    if (found.stamp != run.stamp) {
+        const Mesh &blade = *run.blade;
+        found = {run.stamp, 0, 0};
+        for (std::uint32_t k = 1; k < blade.pointCount(); ++k) {
+            found.lowest = blade.position(k).y < blade.position(found.lowest).y ? k : found.lowest;
+            found.highest = blade.position(k).y > blade.position(found.highest).y ? k : found.highest;
+        }
+    }
+    return {found.lowest, found.highest};
+}
+
+} // namespace
+
+std::pair<double, double> LayerMesh::heightRange(std::size_t first, std::size_t end) const
+{
+    double low = std::numeric_limits<double>::infinity(), high = -low;
+    const auto widen = [&](double y) {
+        low = std::min(low, y);
+        high = std::max(high, y);
+    };
+    if (first >= end)
+        return {low, high};
+    for (std::size_t p = locatePoint(first).piece; p < pieces_.size() && first < end; ++p) {
+        const Piece &piece = pieces_[p];
+        const std::size_t stop = std::min(end, piece.firstPoint + piece.points());
+        const std::size_t n = piece.run ? piece.run->blade->pointCount() : 0;
+        if (n > 0 && keepsHeightApart(*piece.run) && (first - piece.firstPoint) % n == 0 &&
+            (stop - piece.firstPoint) % n == 0) {
+            const auto [lowest, highest] = lowestAndHighest(*piece.run);
+            for (std::size_t i = (first - piece.firstPoint) / n; i < (stop - piece.firstPoint) / n; ++i) {
+                widen(piece.run->placeOne(i, lowest).y);
+                widen(piece.run->placeOne(i, highest).y);
+            }
+        } else {
+            forPositions(first, stop, [&](std::size_t, const Vec3 &position) { widen(position.y); });
+        }
+        first = stop;
+    }
+    return {low, high};
 }
 
 std::size_t LayerMesh::Piece::points() const

@@ -269,6 +269,40 @@ TEST_F(HostileInput, NumbersThatAreNotFiniteAreRefusedAndNeverWritten)
         EXPECT_EQ(entry.path().filename().string().find(".tuftsprout-"), std::string::npos) << "left behind";
 }
 
+// Blades placed so far that a point runs off every number are refused by their first
+// such point; placed that far and brought back, they are written.
+TEST_F(HostileInput, PlacementsThatOverflowAreRefusedAndThoseThatComeBackAreWritten)
+{
+    const auto planted = [&](std::initializer_list<double> factors) {
+        host::Object object;
+        host::Mesh blade;
+        for (const host::Vec3 &p : {host::Vec3{0, 0, 0}, host::Vec3{0, 1, 0}, host::Vec3{0.5, 1, 0}})
+            blade.addPoint(p);
+        const std::uint32_t corners[3] = {0, 1, 2};
+        blade.addPolygon(MH_POLY_FACE, object.surfaceIndex("Blade"), corners, 3);
+        host::LayerMesh one;
+        one.append(blade);
+        host::LayerMesh &layer = object.layer(1)->mesh;
+        for (int i = 0; i < 100000; ++i) // enough points to be checked on every core
+            layer.append(one);
+        for (const double factor : factors)
+            layer.scale({factor, factor, factor}, {0, 0, 0});
+        return object;
+    };
+    const std::string path = file("far.ply", "the old file");
+    try {
+        meshio::writeMesh(path, planted({1e200, 1e200}), meshio::LayerChoice::kCurrent);
+        ADD_FAILURE() << "written";
+    } catch (const meshio::MeshIoError &error) {
+        EXPECT_NE(std::string(error.what()).find("point 1 of layer 1 is not at a finite position"), std::string::npos)
+            << error.what();
+    }
+    meshio::writeMesh(path, planted({1e200, 1e-200}), meshio::LayerChoice::kCurrent);
+    host::Object back;
+    meshio::readMesh(path, back, 1);
+    EXPECT_EQ(back.layer(1)->mesh.pointCount(), 300000u);
+}
+
 TEST_F(HostileInput, ValuesOutOfTheirTypesAreRefusedNotCast)
 {
     expectRefusals(

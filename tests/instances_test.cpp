@@ -4,9 +4,11 @@
 #include "host/element_ids.h"
 #include "host/modeler.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -237,6 +239,24 @@ void expectSame(const LayerMesh &layer, const Mesh &mesh)
     }
     for (std::size_t c = 0; c < mesh.cornerCount(); ++c)
         EXPECT_EQ(layer.cornerPoint(c), mesh.cornerPoint(c)) << "corner " << c;
+    // Heights of the whole layer, of each piece of five points (a blade, after the
+    // ground's four), and of ranges that cut blades.
+    const auto scanned = [&](std::size_t first, std::size_t end) {
+        double low = INFINITY, high = -INFINITY;
+        for (std::size_t i = first; i < end; ++i) {
+            low = std::min(low, mesh.position(i).y);
+            high = std::max(high, mesh.position(i).y);
+        }
+        return std::make_pair(low, high);
+    };
+    const std::size_t n = mesh.pointCount();
+    std::vector<std::pair<std::size_t, std::size_t>> ranges = {{0, n}, {0, 0}, {n / 2, n}};
+    if (n > 11)
+        ranges.insert(ranges.end(), {{3, 11}, {6, n - 2}});
+    for (std::size_t first = 4; first + 5 <= n; first += 5)
+        ranges.emplace_back(first, first + 5);
+    for (const auto &[first, end] : ranges)
+        EXPECT_EQ(layer.heightRange(first, end), scanned(first, end)) << "points " << first << " to " << end;
 }
 
 TEST_F(Instances, PastedBladesReadAsTheCopiesTheyStandFor)
