@@ -210,20 +210,6 @@ VertexTable ExportLayer::pointsFirst() const
 
 namespace {
 
-// `take(index, polygon, points)` for each of the part's polygons, in order: a range at a
-// time (a part's polygons mostly follow one another).
-template <typename Take> void forPartPolygons(const host::LayerMesh &mesh, const SurfacePart &part, const Take &take)
-{
-    const std::vector<std::uint32_t> &numbers = part.polygonNumbers;
-    for (std::size_t i = 0; i < numbers.size();) {
-        std::size_t j = i + 1;
-        while (j < numbers.size() && numbers[j] == numbers[j - 1] + 1)
-            ++j;
-        mesh.forPolygons(numbers[i], numbers[j - 1] + std::size_t(1), take);
-        i = j;
-    }
-}
-
 // The vertices of a surface's corners: a point used whole maps to one vertex, when the
 // polygons use a whole range of points and no corner has values of its own; otherwise a
 // vertex for each (point, UV, normal), in the order first used.
@@ -231,31 +217,35 @@ VertexTable partVertices(const ExportLayer &layer, const SurfacePart &part)
 {
     const host::LayerMesh &mesh = layer.mesh();
     std::uint32_t lo = std::numeric_limits<std::uint32_t>::max(), hi = 0;
-    forPartPolygons(mesh, part, [&](std::size_t, const host::Polygon &, const host::PolygonPoints &points) {
-        for (const std::uint32_t point : points) {
-            lo = std::min(lo, point);
-            hi = std::max(hi, point);
-        }
-    });
+    forPartPolygons(mesh, part, 0, part.polygonNumbers.size(),
+                    [&](std::size_t, const host::Polygon &, const host::PolygonPoints &points) {
+                        for (const std::uint32_t point : points) {
+                            lo = std::min(lo, point);
+                            hi = std::max(hi, point);
+                        }
+                    });
     if (!layer.seams()) {
         std::vector<bool> used(hi - lo + 1, false);
         std::size_t distinct = 0;
-        forPartPolygons(mesh, part, [&](std::size_t, const host::Polygon &, const host::PolygonPoints &points) {
-            for (const std::uint32_t point : points) {
-                distinct += !used[point - lo];
-                used[point - lo] = true;
-            }
-        });
+        forPartPolygons(mesh, part, 0, part.polygonNumbers.size(),
+                        [&](std::size_t, const host::Polygon &, const host::PolygonPoints &points) {
+                            for (const std::uint32_t point : points) {
+                                distinct += !used[point - lo];
+                                used[point - lo] = true;
+                            }
+                        });
         if (distinct == used.size())
             return VertexTable(lo, distinct);
     }
     Welding<CornerValues> welding(mesh.pointCount());
     std::vector<std::uint32_t> cornerVertex;
     cornerVertex.reserve(part.corners);
-    forPartPolygons(mesh, part, [&](std::size_t p, const host::Polygon &, const host::PolygonPoints &points) {
-        for (const std::uint32_t point : points)
-            cornerVertex.push_back(welding.of(point, layer.cornerValues(static_cast<std::uint32_t>(p), point)));
-    });
+    forPartPolygons(mesh, part, 0, part.polygonNumbers.size(),
+                    [&](std::size_t p, const host::Polygon &, const host::PolygonPoints &points) {
+                        for (const std::uint32_t point : points)
+                            cornerVertex.push_back(
+                                welding.of(point, layer.cornerValues(static_cast<std::uint32_t>(p), point)));
+                    });
     return VertexTable(std::move(welding), std::move(cornerVertex));
 }
 

@@ -105,6 +105,21 @@ struct SurfacePart {
     Bounds bounds;
 };
 
+// `take(index, polygon, points)` for the part's polygons [first, end) of its own order, a
+// range of the mesh at a time: a part's polygons mostly follow one another.
+template <typename Take> void forPartPolygons(const host::LayerMesh &mesh, const SurfacePart &part, std::size_t first,
+                                              std::size_t end, const Take &take)
+{
+    const std::vector<std::uint32_t> &numbers = part.polygonNumbers;
+    for (std::size_t i = first; i < end;) {
+        std::size_t j = i + 1;
+        while (j < end && numbers[j] == numbers[j - 1] + 1)
+            ++j;
+        mesh.forPolygons(numbers[i], numbers[j - 1] + std::size_t(1), take);
+        i = j;
+    }
+}
+
 // The numbers an OBJ file gives one channel's values (vt or vn) in a layer, from 1: first
 // every point that has a value, in point order; then each value a corner has of its own;
 // then, when some corner has none, one zero value.

@@ -224,10 +224,18 @@ public:
     void primitive(const ExportLayer &layer, const SurfacePart &primitive)
     {
         const VertexTable &table = primitive.vertexTable;
-        items(table.count(), 12, [&](std::size_t v, char *out) {
-            const host::Vec3 p = layer.position(table.pointOf(v));
-            const float xyz[3] = {static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)};
-            std::memcpy(out, xyz, 12);
+        itemRanges(table.count(), 12, [&](std::size_t first, std::size_t end, const auto &add) {
+            const auto put = [&](const host::Vec3 &p) {
+                const float xyz[3] = {static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)};
+                add(xyz);
+            };
+            if (table.welded()) {
+                for (std::size_t v = first; v < end; ++v)
+                    put(layer.position(table.pointOf(v)));
+            } else { // vertex v stands on point pointOf(0) + v
+                layer.mesh().forPositions(table.pointOf(first), table.pointOf(first) + (end - first),
+                                          [&](std::size_t, const host::Vec3 &p) { put(layer.inFile(p)); });
+            }
         });
         if (channels_.normals)
             items(table.count(), 12, [&](std::size_t v, char *out) {
@@ -236,10 +244,19 @@ public:
                 std::memcpy(out, n != nullptr ? n : up, 12);
             });
         if (channels_.uvs)
-            items(table.count(), 8, [&](std::size_t v, char *out) {
-                const float *uv = table.welded() ? &table.valuesOf(v)[0] : layer.pointUv(table.pointOf(v));
-                const float st[2] = {uv != nullptr ? uv[0] : 0.0f, uv != nullptr ? 1.0f - uv[1] : 1.0f}; // V runs down
-                std::memcpy(out, st, 8);
+            itemRanges(table.count(), 8, [&](std::size_t first, std::size_t end, const auto &add) {
+                const auto put = [&](const float *uv) {
+                    const float st[2] = {uv != nullptr ? uv[0] : 0.0f,
+                                         uv != nullptr ? 1.0f - uv[1] : 1.0f}; // V runs down
+                    add(st);
+                };
+                if (table.welded()) {
+                    for (std::size_t v = first; v < end; ++v)
+                        put(&table.valuesOf(v)[0]);
+                } else {
+                    layer.forPointUvs(table.pointOf(first), table.pointOf(first) + (end - first),
+                                      [&](std::size_t, const float *uv) { put(uv); });
+                }
             });
         if (channels_.colours)
             items(table.count(), 12, [&](std::size_t v, char *out) {
@@ -283,21 +300,29 @@ public:
     }
 
 private:
-    // `count` items of `size` bytes each, `put(item, bytes)` making one.
-    template <typename Put> void items(std::size_t count, std::size_t size, const Put &put)
+    // `count` items of `size` bytes each, `put(first, end, add)` making those of
+    // [first, end) in order with add(bytes) for each.
+    template <typename Put> void itemRanges(std::size_t count, std::size_t size, const Put &put)
     {
         AtomicFile &file = files_.next();
         formatInChunks(
             count, kItemsPerChunk,
             [&](std::size_t first, std::size_t end, TextAppender &out) {
-                char bytes[16];
-                for (std::size_t v = first; v < end; ++v) {
-                    put(v, bytes);
-                    out.text(std::string_view(bytes, size));
-                }
+                put(first, end, [&](const void *bytes) { out.text({static_cast<const char *>(bytes), size}); });
             },
             [&](std::string_view data, std::size_t items) { written(file, data, items); });
         pad(file, count * size);
+    }
+    // `put(item, bytes)` making one.
+    template <typename Put> void items(std::size_t count, std::size_t size, const Put &put)
+    {
+        itemRanges(count, size, [&](std::size_t first, std::size_t end, const auto &add) {
+            char bytes[16];
+            for (std::size_t v = first; v < end; ++v) {
+                put(v, bytes);
+                add(bytes);
+            }
+        });
     }
 
     void indices(const host::LayerMesh &mesh, const SurfacePart &primitive)
@@ -313,28 +338,30 @@ private:
                 corner += mesh.polygon(p).vertexCount;
             }
         }
+        // A polygon's triangles: a fan from its first corner, in the polygon's own order.
+        const auto triangles = [&](TextAppender &out, std::size_t i, const host::Polygon &polygon,
+                                   const host::PolygonPoints &points) {
+            const auto vertexOf = [&](std::uint32_t k) -> std::uint32_t {
+                const std::size_t corner = firstCorner.empty() ? 0 : firstCorner[i] + k;
+                return primitive.vertexTable.vertexOf(corner, points[k]);
+            };
+            for (std::uint32_t k = 1; k + 1 < polygon.vertexCount; ++k) {
+                const std::uint32_t triangle[3] = {vertexOf(0), vertexOf(k), vertexOf(k + 1)};
+                for (const std::uint32_t index : triangle) {
+                    const std::uint16_t narrow = static_cast<std::uint16_t>(index);
+                    out.text(size == 4 ? std::string_view(reinterpret_cast<const char *>(&index), 4)
+                                       : std::string_view(reinterpret_cast<const char *>(&narrow), 2));
+                }
+            }
+        };
         formatInChunks(
             primitive.polygonNumbers.size(), kItemsPerChunk,
             [&](std::size_t first, std::size_t end, TextAppender &out) {
-                for (std::size_t i = first; i < end; ++i) {
-                    const host::Polygon polygon = mesh.polygon(primitive.polygonNumbers[i]);
-                    const auto vertexOf = [&](std::uint32_t k) -> std::uint32_t {
-                        const std::size_t corner = firstCorner.empty() ? 0 : firstCorner[i] + k;
-                        return primitive.vertexTable.vertexOf(corner, mesh.cornerPoint(polygon.firstVertex + k));
-                    };
-                    // A fan from the first corner, in the polygon's own order.
-                    for (std::uint32_t k = 1; k + 1 < polygon.vertexCount; ++k) {
-                        const std::uint32_t triangle[3] = {vertexOf(0), vertexOf(k), vertexOf(k + 1)};
-                        for (std::uint32_t index : triangle) {
-                            if (size == 4) {
-                                out.text(std::string_view(reinterpret_cast<const char *>(&index), 4));
-                            } else {
-                                const std::uint16_t narrow = static_cast<std::uint16_t>(index);
-                                out.text(std::string_view(reinterpret_cast<const char *>(&narrow), 2));
-                            }
-                        }
-                    }
-                }
+                std::size_t i = first;
+                forPartPolygons(mesh, primitive, first, end,
+                                [&](std::size_t, const host::Polygon &polygon, const host::PolygonPoints &points) {
+                                    triangles(out, i++, polygon, points);
+                                });
             },
             [&](std::string_view data, std::size_t items) { written(file, data, items); });
         pad(file, 3 * primitive.triangles * size);
