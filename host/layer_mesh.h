@@ -84,6 +84,9 @@ public:
     // `take(point, position)` for each point of [first, end), in order: faster than
     // position() for a range.
     template <typename Take> void forPositions(std::size_t first, std::size_t end, const Take &take) const;
+    // The first of points [first, end) not at a finite position, if any. Instances whose
+    // numbers say they place every point finitely are passed by without placing them.
+    std::optional<std::size_t> firstNotFinite(std::size_t first, std::size_t end) const;
     // The lowest and highest Y of points [first, end) ({inf, -inf} for none). Whole
     // instances whose steps keep Y apart from X and Z are told by the two points of the
     // blade they place lowest and highest: the same numbers, without placing the others.

@@ -138,6 +138,30 @@ std::pair<std::uint32_t, std::uint32_t> lowestAndHighest(const InstanceRun &run)
 
 } // namespace
 
+std::optional<std::size_t> LayerMesh::firstNotFinite(std::size_t first, std::size_t end) const
+{
+    if (first >= end)
+        return std::nullopt;
+    const auto finite = [](const Vec3 &p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); };
+    for (std::size_t p = locatePoint(first).piece; p < pieces_.size() && first < end; ++p) {
+        const Piece &piece = pieces_[p];
+        const std::size_t stop = std::min(end, piece.firstPoint + piece.points());
+        const std::size_t n = piece.run ? piece.run->blade->pointCount() : 0;
+        const bool sure =
+            n > 0 && piece.run->placesFinitely((first - piece.firstPoint) / n, (stop - piece.firstPoint + n - 1) / n);
+        std::optional<std::size_t> bad;
+        if (!sure)
+            forPositions(first, stop, [&](std::size_t i, const Vec3 &position) {
+                if (!bad && !finite(position))
+                    bad = i;
+            });
+        if (bad)
+            return bad;
+        first = stop;
+    }
+    return std::nullopt;
+}
+
 std::pair<double, double> LayerMesh::heightRange(std::size_t first, std::size_t end) const
 {
     double low = std::numeric_limits<double>::infinity(), high = -low;

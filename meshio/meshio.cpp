@@ -34,40 +34,13 @@ std::string extensionOf(const std::string &path)
     return extension;
 }
 
-bool isFinite(const host::Vec3 &p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
-
-// The first of points [first, end) that is not at a finite position, or none. Instances
-// whose numbers say they place every point finitely are passed by unplaced.
+// The first of the layer's points that is not at a finite position, or none.
 constexpr std::size_t kNone = ~std::size_t(0);
-std::size_t firstNotFinite(const host::LayerMesh &mesh, std::size_t first, std::size_t end)
-{
-    const auto &pieces = mesh.pieces();
-    auto piece = std::upper_bound(pieces.begin(), pieces.end(), first,
-                                  [](std::size_t point, const auto &p) { return point < p.firstPoint; });
-    for (piece = piece == pieces.begin() ? piece : piece - 1; piece != pieces.end() && first < end; ++piece) {
-        const std::size_t stop = std::min(end, piece->firstPoint + piece->points());
-        if (stop <= first)
-            continue;
-        const std::size_t n = piece->run ? piece->run->blade->pointCount() : 0;
-        const bool sure = n > 0 && piece->run->placesFinitely((first - piece->firstPoint) / n,
-                                                              (stop - piece->firstPoint + n - 1) / n);
-        std::size_t bad = kNone;
-        if (!sure)
-            mesh.forPositions(first, stop, [&](std::size_t i, const host::Vec3 &p) {
-                if (bad == kNone && !isFinite(p))
-                    bad = i;
-            });
-        if (bad != kNone)
-            return bad;
-        first = stop;
-    }
-    return kNone;
-}
-
 std::size_t firstNotFinite(const host::LayerMesh &mesh)
 {
-    const std::vector<std::size_t> firsts = host::inParts(
-        mesh.pointCount(), [&](std::size_t first, std::size_t end) { return firstNotFinite(mesh, first, end); });
+    const std::vector<std::size_t> firsts = host::inParts(mesh.pointCount(), [&](std::size_t first, std::size_t end) {
+        return mesh.firstNotFinite(first, end).value_or(kNone);
+    });
     return *std::min_element(firsts.begin(), firsts.end());
 }
 
